@@ -1,0 +1,81 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace velkaro {
+
+// The parameters of the selected device type: one field per device.ini key, plus the
+// derived BlankWord and DeviceName. Field names are the key names. A default-constructed
+// definition holds the built-in defaults (what a section without keys and without a
+// Default template yields), already derived and normalised.
+struct DeviceDefinition {
+    static constexpr int kMaxIdWords = 8;
+    static constexpr int kMaxConfigWords = 10;
+
+    int32_t Algorithm = 0;  // 0: 6-bit command family; 1, 2: 16-bit core family
+    int32_t PanelSize = 0;  // program words per write panel (16-bit core)
+    bool MultiPanel = false;
+    int32_t Package = 18;  // pins
+    int32_t VccType = 0;
+    int32_t VppType = 0;
+    double VppVoltage = 13.0;  // volts
+    int32_t Position = 1;      // socket position code; 0 = in-circuit
+    int32_t BitWidth = 14;     // 1..16 after load
+    int32_t ProgSize = 1024;   // program words
+    int32_t EpromSize = 0;     // data bytes
+    int32_t IdAdr = 0x2000;
+    int32_t IdCount = 4;  // 0..8 after load
+    int32_t ConfigBaseAdr = 0x2007;
+    int32_t ConfigCount = 1;  // 0..10 after load
+    std::array<uint16_t, kMaxConfigWords> ConfigMask{0x3FFF, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    std::array<int32_t, kMaxConfigWords> ConfigValue{0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF,
+                                                     0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF};
+    uint16_t CmdSet = 0x06FF;
+    bool ProgramRead = true;
+    bool FlashType = false;
+    int32_t BulkEraseCycle = 4;  // all *Cycle values in milliseconds, never negative
+    int32_t ChipEraseCycle = 0;
+    int32_t ProgOnlyCycle = 4;
+    int32_t EraseProgCycle = 20;
+    int32_t DataEraseProgCycle = 20;
+    int32_t DataProgOnlyCycle = 4;
+    int32_t RetryCnt = 0;
+    int32_t ProgCnt = 1;
+    uint16_t ExtFlag1 = 0;
+    uint16_t ExtFlag2 = 0;
+    int32_t OscCal = 0;  // program address of the OSCCAL word; 0 = none
+    uint16_t BGMask = 0;
+    std::string OscCalFile;
+    double OscFactor = 0.0;
+    uint16_t OscUnit = 0;
+    int32_t OscBase = 0;
+    uint16_t ProgOnlyCmd = 0;
+    uint16_t EndProgCmd = 0;
+    uint16_t ChipEraseCmd = 0;
+    int32_t LoadCnt = 0;
+    int32_t PowerOnSequence = 0;  // 1: VPP before VCC
+    int32_t DeviceIDAdr = 0x2006;
+    uint16_t DeviceIDMask = 0x3FF0;
+    uint16_t DeviceID = 0;
+    std::string ConfigSetting;
+    int32_t ResetVector = 0;
+    uint16_t AdrMask = 0x3FFF;
+    std::string DeviceEraseCmd;
+    std::string Comment;
+
+    // Derived values.
+    uint16_t BlankWord = 0x3FFF;  // 0xFFFF >> (16 - BitWidth)
+    std::string DeviceName;       // the selected name, before Alias resolution
+
+    // Bits of CmdSet the algorithms consult.
+    bool hasLoadConfig() const { return (CmdSet & 0x0001) != 0; }
+    bool hasBeginProgram() const { return (CmdSet & 0x0010) != 0; }
+    bool hasBulkEraseProgram() const { return (CmdSet & 0x0020) != 0; }
+    bool hasChipErase() const { return (CmdSet & 0x0080) != 0; }
+    // True for the 16-bit core family (byte-addressed HEX mapping, 4-bit commands).
+    bool isExtendedFamily() const { return Algorithm != 0; }
+};
+
+}  // namespace velkaro

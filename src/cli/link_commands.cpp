@@ -1,0 +1,6 @@
+// Placeholder until this group of commands lands.
+#include "cli/cli_context.h"
+
+namespace velkaro::cli {
+void registerLinkCommands(CLI::App&, CliContext&) {}
+}  // namespace velkaro::cli

@@ -1,0 +1,47 @@
+// velkaro-cli: the command-line client of the core. Global options may stand before or
+// after the command (`velkaro-cli --device X info` and `velkaro-cli info --device X`).
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+
+#include "app/paths.h"
+#include "cli/cli_context.h"
+
+int main(int argc, char** argv) {
+    using namespace velkaro::cli;
+    CliContext context;
+    context.dataDir = velkaro::executableDirectory();
+
+    CLI::App app{"Velkaro command-line programmer for PIC microcontrollers", "velkaro-cli"};
+    app.fallthrough();
+    app.require_subcommand(0, 1);
+    app.add_option("--data-dir", context.dataDir, "Folder holding device.ini and Config.ini")
+        ->check(CLI::ExistingDirectory);
+    app.add_option("--device", context.deviceName, "Device type (a section of device.ini)");
+    app.add_option("--port", context.port, "Programmer port: COM1..COM9 or 1..9");
+    app.add_option("--programmer", context.programmer, "Programmer type: index or name");
+    app.add_option_function<std::string>(
+           "--simulate", [&context](const std::string& chip) { context.simulate = chip; },
+           "Serve every port by the simulator with CHIP in the socket (default: the device's chip)")
+        ->expected(0, 1)
+        ->default_str("");
+    app.add_option("--sim-state", context.simState,
+                   "Load the simulated chip from FILE when it exists; save it at exit");
+
+    registerCatalogueCommands(app, context);
+    registerHexCommands(app, context);
+    registerLinkCommands(app, context);
+    registerDeviceCommands(app, context);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    }
+    return context.exitCode;
+}

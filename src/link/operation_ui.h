@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string_view>
+
+#include "catalogue/message_sink.h"
+
+namespace velkaro {
+
+// What a running operation needs from the window (or terminal, or test) that started it.
+// Loops call pumpEvents() once per word or block and then test cancelRequested().
+class OperationUi : public MessageSink {
+public:
+    // Gauge, 0..100, of the current region.
+    virtual void setProgress(int percent) = 0;
+    // Status text naming the current region; empty clears it.
+    virtual void setStatusText(std::string_view text) = 0;
+    // Lets pending user-interface events run (a Cancel click among them).
+    virtual void pumpEvents() = 0;
+    virtual bool cancelRequested() const = 0;
+    // Information box with OK and Cancel; true when the user chose OK.
+    virtual bool askOkCancel(std::string_view text) = 0;
+    // Yes/No box with its own caption; true for Yes.
+    virtual bool askYesNo(std::string_view text, std::string_view caption) = 0;
+    // Window caption (the automatic sequence names its step there).
+    virtual void setCaption(std::string_view text) = 0;
+};
+
+}  // namespace velkaro

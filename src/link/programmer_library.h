@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+namespace velkaro {
+
+// The programmer access library: seventeen functions, 32-bit integers in and out.
+// Backends: the simulator (src/sim), later serial hardware and external shared
+// libraries. Callers (ProgrammerLink) check arguments before calling, so a backend may
+// assume valid ones: port 1..9, levels 0/1, bit counts 4, 6, 8 or 16.
+class ProgrammerLibrary {
+public:
+    virtual ~ProgrammerLibrary() = default;
+
+    virtual int32_t SOpen(int32_t port) = 0;  // nonzero: port opened
+    virtual int32_t SClose() = 0;
+    virtual int32_t SSetMode(int32_t mode) = 0;  // programmer type, before SOpen
+    virtual int32_t SVccOn(int32_t type) = 0;    // nonzero: supply on
+    virtual int32_t SVppOn(int32_t type) = 0;    // nonzero: VPP on
+    virtual int32_t SPowerOff() = 0;
+    virtual int32_t SCheckPower() = 0;              // bit 0: target power present
+    virtual int32_t SCheckOSC() = 0;                // nonzero: measurement started
+    virtual int32_t SSendCmd(int32_t code) = 0;     // answers arrive through SGetc
+    virtual int32_t SGetc() = 0;                    // next character, -1 when none
+    virtual int32_t SSetLED(int32_t position) = 0;  // 0 = off
+    virtual int32_t SSetPGC(int32_t level) = 0;
+    virtual int32_t SSetPGD(int32_t level) = 0;
+    virtual int32_t SWriteBit(int32_t value, int32_t count) = 0;  // low `count` bits
+    virtual int32_t SWriteWord(int32_t word) = 0;                 // data word after a load command
+    virtual int32_t SReadWord() = 0;                              // word after a read command
+    virtual int32_t SReadBit(int32_t count) = 0;                  // bits clocked in
+};
+
+}  // namespace velkaro

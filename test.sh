@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test with CTest: once in a normal
+# build, then once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# VELKARO_SKIP_SANITIZERS=1 skips the second run (quick local checks; CI never sets it).
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/ensure-packages.sh
+jobs="$(nproc)"
+
+run_suite() {
+    local dir="$1"; shift
+    cmake -S . -B "$dir" "$@" >/dev/null
+    cmake --build "$dir" --parallel "$jobs"
+    ctest --test-dir "$dir" --output-on-failure --parallel "$jobs"
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "${VELKARO_SKIP_SANITIZERS:-0}" != "1" ]; then
+    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVELKARO_SANITIZE=ON
+fi
