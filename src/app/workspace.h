@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "catalogue/config_fields.h"
+#include "catalogue/device_catalogue.h"
+#include "catalogue/device_definition.h"
+#include "image/memory_image.h"
+
+namespace velkaro {
+
+// What the main window owns: the selected device, the edit buffer, the device list, the
+// last file and the file history, and (with the programmer link) the remembered options
+// of every operation window. One per program; windows and the command-line tool hold a
+// reference to it.
+struct Workspace {
+    explicit Workspace(std::string dataDir) : catalogue(std::move(dataDir)) {}
+
+    DeviceCatalogue catalogue;
+    std::vector<std::string> deviceList;  // FillDeviceList, once at start
+    DeviceDefinition device;
+    ConfigFieldTable configFields;
+    MemoryImage image;
+
+    std::string LastFile;
+    std::vector<std::string> FileHistory;  // most recent first
+
+    // Loads `name` into `device` (Alias and Default followed), then resizes and clears
+    // the image as a device change requires. Messages go to `messages`.
+    void SelectDevice(const std::string& name, MessageSink& messages);
+};
+
+}  // namespace velkaro

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/config_fields.h"
+#include "catalogue/device_definition.h"
+#include "catalogue/message_sink.h"
+
+namespace velkaro {
+
+// device.ini in one folder. Nothing is cached: every call opens and reads the file anew,
+// so edits take effect at the next selection. A missing file reads as empty.
+class DeviceCatalogue {
+public:
+    // `dataDir` holds device.ini and Config.ini.
+    explicit DeviceCatalogue(std::string dataDir);
+
+    const std::string& dataDir() const { return mDataDir; }
+    std::string deviceIniPath() const;
+    std::string configIniPath() const;
+
+    // All section names, sorted without regard to case (as the device list shows them).
+    std::vector<std::string> FillDeviceList() const;
+
+    // Loads `name` with its Alias and Default chains into `device`, on top of the
+    // built-in defaults, and rebuilds `fields` when the ConfigSetting name changed.
+    // A chain that is too deep, or an Alias cycle, shows the nesting message through
+    // `messages` once and still completes. Values beyond the image limits are clamped.
+    void LoadSection(std::string_view name, DeviceDefinition& device, ConfigFieldTable& fields,
+                     MessageSink& messages) const;
+
+    // One integer key of `name`, following Alias and Default; -1 when no section of the
+    // chain holds a non-empty value (or the chain is too deep, after the message).
+    int32_t ReadDeviceKey(std::string_view name, std::string_view key, MessageSink& messages) const;
+
+    // First device of `deviceList` whose own section's DeviceID/DeviceIDMask match `id`;
+    // empty when none does.
+    std::string LookupDeviceById(uint16_t id, const std::vector<std::string>& deviceList) const;
+
+private:
+    std::string mDataDir;
+};
+
+}  // namespace velkaro
