@@ -1,12 +1,16 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "app/window_options.h"
 
 #include "catalogue/config_fields.h"
 #include "catalogue/device_catalogue.h"
 #include "catalogue/device_definition.h"
 #include "image/memory_image.h"
+#include "link/programmer_link.h"
 
 namespace velkaro {
 
@@ -29,6 +33,20 @@ struct Workspace {
     // Loads `name` into `device` (Alias and Default followed), then resizes and clears
     // the image as a device change requires. Messages go to `messages`.
     void SelectDevice(const std::string& name, MessageSink& messages);
+
+    // ---- Programmer link and the operation windows' remembered options ----
+
+    // The link to the programmer; null until attachProgrammer(). It refers to `device`
+    // and `image` of this Workspace, which must therefore stay where it is.
+    std::unique_ptr<ProgrammerLink> link;
+    // Creates the link over `library` and `clock`, which the caller (desktop program,
+    // velkaro-cli, test) owns and keeps alive as long as this Workspace. Port index and
+    // programmer type start at their defaults (COM1, "VKR-20 PRO").
+    ProgrammerLink& attachProgrammer(ProgrammerLibrary& library, Clock& clock);
+
+    ReadOptions readOptions;
+    BlankOptions blankOptions;
+    VerifyOptions verifyOptions;
 };
 
 }  // namespace velkaro

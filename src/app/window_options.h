@@ -1,0 +1,28 @@
+#pragma once
+
+namespace velkaro {
+
+// The remembered check-box choices of the operation windows. Plain values: the windows
+// (and velkaro-cli) fill their check boxes from them when they open and store them back
+// when an operation completes; the settings file loads and saves most of them.
+
+// The read window: "ReadSetting" in the settings file; both ticked when the window is new.
+struct ReadOptions {
+    bool ProgEn = true;
+    bool DataEn = true;
+};
+
+// The blank-check window: "BlankSetting"; both clear until the settings file is read,
+// where a missing key reads as ticked.
+struct BlankOptions {
+    bool ProgEn = false;
+    bool DataEn = false;
+};
+
+// The verify window: kept only while the program runs, never saved.
+struct VerifyOptions {
+    bool ProgEn = true;
+    bool DataEn = true;
+};
+
+}  // namespace velkaro

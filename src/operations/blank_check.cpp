@@ -1,0 +1,258 @@
+#include "operations/blank_check.h"
+
+#include "operations/operation_messages.h"
+#include "operations/operation_support.h"
+
+namespace velkaro {
+namespace {
+
+using namespace ops;
+
+// Ends the program part early: the check stops at the first location that is not blank.
+ResultCode stopProgramPart(ProgrammerLink& link, OperationUi& ui, ResultCode code) {
+    ui.setStatusText("");
+    link.CloseLink();
+    return code;
+}
+
+// ID locations and configuration words, after program memory (6-bit family).
+ResultCode checkIdAndConfig6(ProgrammerLink& link, const DeviceDefinition& device,
+                             bool configSeen) {
+    const int32_t end = configPassEnd(device, configSeen);
+    int32_t a = device.ProgSize;  // where the counter stands after program memory
+    if (device.hasLoadConfig()) {
+        link.SendCommand(kCmdLoadConfig);
+        link.SendData(0);
+        a = device.IdAdr;
+    }
+    for (; a <= end; ++a) {
+        if (inIdRange(device, a)) {
+            link.SendCommand(kCmdReadData);
+            if ((link.ReceiveData() & 0x000F) != 0x000F) {
+                link.CloseLink();
+                return kResultConfigError;
+            }
+        } else if (inConfigRange(device, a)) {
+            const uint16_t mask = device.ConfigMask[a - device.ConfigBaseAdr];
+            link.SendCommand(kCmdReadData);
+            if ((link.ReceiveData() & mask) != mask) {
+                link.CloseLink();
+                return kResultConfigError;
+            }
+        }
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    return kResultOk;
+}
+
+ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui) {
+    bool fast = fastCheckAvailable(link);
+    if (!link.OpenLink(false, fast))
+        return kResultHardwareError;
+    link.WaitAck();
+    ui.setStatusText(msg::kBlankCheckingProgram);
+
+    bool configSeen = false;
+    for (int32_t a = device.ResetVector; a != 0; a = nextAddress(device, a)) {
+        if (a == device.ConfigBaseAdr) {
+            const uint16_t mask = device.ConfigMask[0];
+            link.SendCommand(kCmdReadData);
+            if ((link.ReceiveData() & mask) != mask) {
+                link.CloseLink();
+                return kResultConfigError;
+            }
+            configSeen = true;
+        }
+        link.SendCommand(kCmdIncrementAddress);
+    }
+
+    const int blockCommand = device.BitWidth == 14 ? kBlockTest14Bit : kBlockTestOtherWidth;
+    int32_t i = 0;
+    while (i < device.ProgSize) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        // A block holding the OSCCAL word is tested word by word, so that word is skipped.
+        const bool blockStep = fast && device.ProgSize - i >= kBlockTestWords &&
+                               (device.OscCal == 0 || device.OscCal > i + kBlockTestWords);
+        if (blockStep) {
+            if (!blockIsBlank(link, blockCommand))
+                return stopProgramPart(link, ui, kResultProgramError);
+            i += kBlockTestWords;
+        } else {
+            if (fast) {
+                leaveFastMode(link);
+                fast = false;
+            }
+            if (!(i > 0 && i == device.OscCal)) {
+                link.SendCommand(kCmdReadData);
+                if ((link.ReceiveData() & device.BlankWord) != device.BlankWord)
+                    return stopProgramPart(link, ui, kResultProgramError);
+            }
+            link.SendCommand(kCmdIncrementAddress);
+            ++i;
+        }
+        ui.setProgress(percentOf(i, device.ProgSize));
+    }
+    ui.setProgress(100);
+    if (fast)
+        leaveFastMode(link);
+
+    const ResultCode code = checkIdAndConfig6(link, device, configSeen);
+    if (code != kResultOk)
+        return code;
+    link.CloseLink();
+    ui.setStatusText("");
+    return kResultOk;
+}
+
+ResultCode blankData6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui) {
+    if (device.EpromSize != 0) {
+        ui.setStatusText(msg::kBlankCheckingData);
+        if (!link.OpenLink(false, false))
+            return kResultHardwareError;
+        for (int32_t i = 0; i < device.EpromSize; ++i) {
+            if (cancelSeen(ui)) {
+                closeLinkIfOpen(link);
+                return kResultCancelled;
+            }
+            ui.setProgress(percentOf(i, device.EpromSize));
+            link.SendCommand(kCmdReadDataMemory);
+            if ((link.ReceiveData() & 0xFF) != 0xFF) {
+                ui.setStatusText("");
+                link.CloseLink();
+                return kResultDataError;
+            }
+            link.SendCommand(kCmdIncrementAddress);
+        }
+        link.CloseLink();
+    }
+    ui.setProgress(100);
+    ui.setStatusText("");
+    return kResultOk;
+}
+
+ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui) {
+    bool fast = fastCheckAvailable(link);
+    if (!link.OpenLink(false, fast))
+        return kResultHardwareError;
+    ui.setStatusText(msg::kBlankCheckingProgram16);
+    if (fast) {
+        link.library().SSendCmd(kBlockTestStart16Bit);
+        link.WaitAck();
+    } else {
+        link.SetTablePointer(0);
+    }
+
+    int32_t i = 0;
+    while (i < device.ProgSize) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        ui.setProgress(percentOf(i, device.ProgSize));
+        if (fast && device.ProgSize - i >= kBlockTestWords) {
+            if (!blockIsBlank(link, kBlockTest16Bit)) {
+                link.CloseLink();
+                return kResultProgramError;
+            }
+            i += kBlockTestWords;
+        } else {
+            if (fast) {
+                leaveFastMode(link);
+                fast = false;
+            }
+            if (tableReadWord(link) != 0xFFFF) {
+                link.CloseLink();
+                return kResultProgramError;
+            }
+            ++i;
+        }
+    }
+    if (fast)
+        leaveFastMode(link);
+    ui.setProgress(100);
+    ui.setStatusText(msg::kBlankCheckingConfig16);
+
+    link.SetTablePointer(static_cast<uint32_t>(device.IdAdr));
+    for (int k = 0; k < idWordCount16(device); ++k) {
+        if (link.TableReadByte() != 0xFF) {
+            link.CloseLink();
+            return kResultConfigError;
+        }
+    }
+    link.SetTablePointer(static_cast<uint32_t>(device.ConfigBaseAdr));
+    for (int k = 0; k < configWordCount16(device); ++k) {
+        // The erased value is compared under the mask as well: bits that the device does
+        // not implement must not make an erased chip look written.
+        const uint16_t mask = device.ConfigMask[k];
+        const uint16_t erased = static_cast<uint16_t>(device.ConfigValue[k]) & mask;
+        if ((tableReadWord(link) & mask) != erased) {
+            link.CloseLink();
+            return kResultConfigError;
+        }
+    }
+    link.CloseLink();
+    ui.setStatusText("");
+    return kResultOk;
+}
+
+ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui) {
+    ui.setStatusText(msg::kBlankCheckingData16);
+    if (!link.OpenLink(false, false))
+        return kResultHardwareError;
+    selectDataMemory16(link);
+    for (int32_t i = 0; i < device.EpromSize; ++i) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        ui.setProgress(percentOf(i, device.EpromSize));
+        if (readDataByte16(link, i) != 0xFF) {
+            link.CloseLink();
+            return kResultDataError;
+        }
+    }
+    link.CloseLink();
+    ui.setProgress(100);
+    ui.setStatusText("");
+    return kResultOk;
+}
+
+}  // namespace
+
+ResultCode blankCheck(Workspace& workspace, OperationUi& ui, bool program, bool data) {
+    ProgrammerLink& link = *workspace.link;
+    const DeviceDefinition& device = workspace.device;
+    const bool extended = device.isExtendedFamily();
+    if (program) {
+        const ResultCode code =
+            extended ? blankProgram16(link, device, ui) : blankProgram6(link, device, ui);
+        if (code != kResultOk)
+            return code;
+    }
+    if (data)
+        return extended ? blankData16(link, device, ui) : blankData6(link, device, ui);
+    return kResultOk;
+}
+
+CheckWindowState activateBlankCheckWindow(const Workspace& workspace) {
+    return {workspace.blankOptions.ProgEn, workspace.blankOptions.DataEn,
+            workspace.device.EpromSize != 0};
+}
+
+FlowOutcome runBlankCheck(Workspace& workspace, OperationUi& ui, BlankOptions ticked) {
+    if (!ticked.ProgEn && !ticked.DataEn)
+        return {WindowClose::Cancel, kResultOk};
+    workspace.blankOptions = ticked;
+    workspace.link->setUi(ui);
+    const ResultCode code = blankCheck(workspace, ui, ticked.ProgEn, ticked.DataEn);
+    if (code == kResultOk)
+        ui.showMessage(msg::kDeviceIsBlank);
+    else
+        workspace.link->ReportResult(code);
+    return {WindowClose::Ok, code};
+}
+
+}  // namespace velkaro

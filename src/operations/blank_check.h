@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/workspace.h"
+#include "link/operation_ui.h"
+#include "link/result_code.h"
+#include "operations/window_flow.h"
+
+namespace velkaro {
+
+// Checks that the chip holds its erased values: with `program` the program memory, the ID
+// locations and the configuration words, with `data` the data memory. With the
+// "VKR-20 PRO" programmer and a device whose counter starts at 0 the programmer tests
+// program memory itself in blocks of 1024 words. Stops at the first location that is not
+// blank. Results: kResultOk (blank), kResultProgramError, kResultDataError,
+// kResultConfigError (an ID or configuration word), kResultHardwareError (link would not
+// open; no message shown), kResultCancelled. The link ends closed. Requires workspace.link.
+ResultCode blankCheck(Workspace& workspace, OperationUi& ui, bool program, bool data);
+
+// The blank-check window opening: its check boxes from workspace.blankOptions.
+CheckWindowState activateBlankCheckWindow(const Workspace& workspace);
+
+// The blank-check window's OK: with neither box ticked the window closes with Cancel and
+// nothing is read. Otherwise remembers the boxes, runs blankCheck, shows "デバイスはブランク
+// です。" or the result's message, and closes with OK.
+FlowOutcome runBlankCheck(Workspace& workspace, OperationUi& ui, BlankOptions ticked);
+
+}  // namespace velkaro

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string_view>
+
+// The fixed texts of the operation windows, shared by the desktop program and
+// velkaro-cli. Status texts name the region being worked on; messages are shown in a
+// plain box with OK.
+namespace velkaro::msg {
+
+// ---- Read window ----
+inline constexpr std::string_view kReadCaption = "デバイスからの読み込み";
+inline constexpr std::string_view kReadProgEn = "プログラムメモリを読み込む";
+inline constexpr std::string_view kReadDataEn = "データメモリを読み込む";
+inline constexpr std::string_view kReadingProgram = "プログラムメモリ読み込み中...";
+inline constexpr std::string_view kReadingConfig = "コンフィグレーション読み込み中...";
+inline constexpr std::string_view kReadingData = "データメモリ読み込み中...";
+
+// ---- Blank-check window ----
+inline constexpr std::string_view kBlankCaption = "ブランクチェック";
+inline constexpr std::string_view kBlankProgEn = "プログラムメモリをチェック";
+inline constexpr std::string_view kBlankDataEn = "データメモリをチェック";
+// 6-bit command family.
+inline constexpr std::string_view kBlankCheckingProgram = "プログラムメモリをチェック中...";
+inline constexpr std::string_view kBlankCheckingData = "データメモリをチェック中...";
+// 16-bit core family.
+inline constexpr std::string_view kBlankCheckingProgram16 = "プログラムメモリチェック中...";
+inline constexpr std::string_view kBlankCheckingConfig16 = "コンフィグレーションチェック中...";
+inline constexpr std::string_view kBlankCheckingData16 = "データメモリチェック中...";
+inline constexpr std::string_view kDeviceIsBlank = "デバイスはブランクです。";
+
+// ---- Verify window ----
+inline constexpr std::string_view kVerifyCaption = "デバイスの比較";
+inline constexpr std::string_view kVerifyProgEn = "プログラムメモリを比較";
+inline constexpr std::string_view kVerifyDataEn = "データメモリを比較";
+inline constexpr std::string_view kVerifyingProgram = "プログラムメモリ比較中...";
+inline constexpr std::string_view kVerifyingConfig = "コンフィグメモリ比較中...";        // 6-bit
+inline constexpr std::string_view kVerifyingConfig16 = "コンフィグレーション比較中...";  // 16-bit
+inline constexpr std::string_view kVerifyingData = "データメモリ比較中...";
+inline constexpr std::string_view kVerifyNoErrors = "ベリファイでエラーは見つかりませんでした。";
+
+// ---- Device-ID window and the ID question of the erase, write and automatic windows ----
+inline constexpr std::string_view kDevIdCaption = "デバイスIDの確認";
+inline constexpr std::string_view kDevIdLabel = "デバイスID";
+inline constexpr std::string_view kDevIdRevisionLabel = "リビジョン";
+inline constexpr std::string_view kDevIdDeviceLabel = "デバイスIDが一致するデバイス";
+inline constexpr std::string_view kDevIdRecheck = "更新";
+inline constexpr std::string_view kDevIdRecheckHint = "デバイスを変更します";
+inline constexpr std::string_view kDevIdMatched = "※デバイスIDが一致しました";
+inline constexpr std::string_view kDevIdNotMatched = "※デバイスIDが一致しません";
+inline constexpr std::string_view kDevIdUnavailable =
+    "デバイスIDをサポートしていないか、デバイスIDが読み込めませんでした。";
+inline constexpr std::string_view kDevIdNoValue = "----";
+inline constexpr std::string_view kDevIdCheckOption = "デバイスIDを確認する";
+// Asked before erasing after a mismatch ("\r" separates the two lines, as in a message box).
+inline constexpr std::string_view kDevIdMismatchEraseQuestion =
+    "デバイスIDが一致しませんでした。デバイスが間違っている可能性があります。\r"
+    "デバイスIDを無視して実行しますか？";
+// Asked before writing (write window, automatic sequence) after a mismatch.
+inline constexpr std::string_view kDevIdMismatchWriteQuestion =
+    "デバイスIDが一致しませんでした。デバイスが間違っている可能性があります。\r"
+    "デバイスIDを無視して書き込みますか？";
+
+}  // namespace velkaro::msg

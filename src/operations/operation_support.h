@@ -1,0 +1,97 @@
+#pragma once
+
+// Small pieces shared by the read, blank-check, verify and device-ID algorithms.
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "catalogue/device_definition.h"
+#include "link/operation_ui.h"
+#include "link/programmer_link.h"
+
+namespace velkaro::ops {
+
+// 6-bit family command codes.
+inline constexpr int kCmdLoadConfig = 0;
+inline constexpr int kCmdReadData = 4;
+inline constexpr int kCmdReadDataMemory = 5;
+inline constexpr int kCmdIncrementAddress = 6;
+
+// Programmer commands of the fast block test ("VKR-20 PRO" only).
+inline constexpr int kBlockTest14Bit = 104;
+inline constexpr int kBlockTestOtherWidth = 106;
+inline constexpr int kBlockTestStart16Bit = 102;
+inline constexpr int kBlockTest16Bit = 109;
+inline constexpr int kBlockTestEnd = 113;
+inline constexpr int kBlockTestWords = 1024;
+
+// Gauge value for `done` of `size` items; integer division as the gauges show it.
+inline int percentOf(int64_t done, int64_t size) {
+    return size > 0 ? static_cast<int>(done * 100 / size) : 100;
+}
+
+// Lets the window run its pending events, then reports whether Cancel was pressed.
+inline bool cancelSeen(OperationUi& ui) {
+    ui.pumpEvents();
+    return ui.cancelRequested();
+}
+
+// After a cancel the window's own Cancel handler may already have closed the link; then
+// nothing more goes to the programmer. Otherwise (velkaro-cli, tests) it is closed here
+// so that the target never stays powered.
+inline void closeLinkIfOpen(ProgrammerLink& link) {
+    if (link.LinkOpen())
+        link.CloseLink();
+}
+
+// ID bytes and configuration words the 16-bit core family reads, capped to the image.
+inline int idWordCount16(const DeviceDefinition& device) {
+    return std::clamp(device.IdCount, 0, DeviceDefinition::kMaxIdWords);
+}
+inline int configWordCount16(const DeviceDefinition& device) {
+    return std::clamp(device.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
+}
+
+// Last address the 6-bit family's ID-and-configuration pass reaches: the four ID
+// locations, and the configuration words unless the reset-vector walk already met them.
+inline int32_t configPassEnd(const DeviceDefinition& device, bool configSeenOnWalk) {
+    const int32_t idEnd = device.IdAdr + 3;
+    if (configSeenOnWalk)
+        return idEnd;
+    return std::max(idEnd, device.ConfigBaseAdr + device.ConfigCount - 1);
+}
+
+inline bool inIdRange(const DeviceDefinition& device, int32_t a) {
+    return a >= device.IdAdr && a < device.IdAdr + 4;
+}
+inline bool inConfigRange(const DeviceDefinition& device, int32_t a) {
+    return a >= device.ConfigBaseAdr && a < device.ConfigBaseAdr + device.ConfigCount;
+}
+
+// Next address of the 6-bit family's counter, which wraps at the device's mask.
+inline int32_t nextAddress(const DeviceDefinition& device, int32_t a) {
+    return (a + 1) & device.AdrMask;
+}
+
+// One program or configuration word of the 16-bit core family: two table reads with
+// post-increment, low byte first.
+inline uint16_t tableReadWord(ProgrammerLink& link) {
+    const uint16_t lo = link.TableReadByte();
+    const uint16_t hi = link.TableReadByte();
+    return static_cast<uint16_t>(lo | (hi << 8));
+}
+
+// Fast mode: the "VKR-20 PRO" programmer tests 1024 program words at a time itself. Only
+// for devices whose address counter starts at 0.
+bool fastCheckAvailable(const ProgrammerLink& link);
+// Leaves fast mode: lines low, end command, then waits for the target supply to return.
+void leaveFastMode(ProgrammerLink& link);
+// Sends one block-test command and tells whether the programmer answered "*" (blank).
+bool blockIsBlank(ProgrammerLink& link, int command);
+
+// 16-bit core data memory: select data EEPROM access, then read byte `address`.
+void selectDataMemory16(ProgrammerLink& link);
+uint8_t readDataByte16(ProgrammerLink& link, int32_t address);
+
+}  // namespace velkaro::ops

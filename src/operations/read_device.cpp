@@ -1,0 +1,199 @@
+#include "operations/read_device.h"
+
+#include "operations/operation_messages.h"
+#include "operations/operation_support.h"
+
+namespace velkaro {
+namespace {
+
+using namespace ops;
+
+// Stores into the image only where it has room (its shape follows the selected device).
+void storeProgramWord(MemoryImage& image, int32_t address, uint16_t word) {
+    if (address >= 0 && static_cast<size_t>(address) < image.ProgMemory.size())
+        image.ProgMemory[address] = word;
+}
+
+void storeDataByte(MemoryImage& image, int32_t address, uint8_t value) {
+    if (address >= 0 && static_cast<size_t>(address) < image.DataMemory.size())
+        image.DataMemory[address] = value;
+}
+
+ResultCode readProgram6(Workspace& workspace, OperationUi& ui) {
+    ProgrammerLink& link = *workspace.link;
+    const DeviceDefinition& device = workspace.device;
+    MemoryImage& image = workspace.image;
+    if (!link.OpenLink(false, false))
+        return kResultHardwareError;
+    ui.setStatusText(msg::kReadingProgram);
+
+    // A configuration word on the way from the reset vector to address 0 is read there.
+    bool configRead = false;
+    for (int32_t a = device.ResetVector; a != 0; a = nextAddress(device, a)) {
+        if (a == device.ConfigBaseAdr) {
+            link.SendCommand(kCmdReadData);
+            const uint16_t word = link.ReceiveData();
+            if (device.BGMask != 0)
+                image.BGValue = word & device.BGMask;
+            image.ConfigWords[0] = word & device.ConfigMask[0];
+            configRead = true;
+        }
+        link.SendCommand(kCmdIncrementAddress);
+    }
+
+    for (int32_t a = 0; a < device.ProgSize; ++a) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        ui.setProgress(percentOf(a, device.ProgSize));
+        link.SendCommand(kCmdReadData);
+        const uint16_t word = link.ReceiveData() & device.BlankWord;
+        if (a > 0 && a == device.OscCal)
+            image.OscCalValue = word;
+        storeProgramWord(image, a, word);
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    ui.setProgress(100);
+    ui.setStatusText(msg::kReadingConfig);
+
+    const int32_t last = configPassEnd(device, configRead);
+    int32_t a = device.ProgSize;  // where the counter stands after program memory
+    if (device.hasLoadConfig()) {
+        link.SendCommand(kCmdLoadConfig);
+        link.SendData(0);
+        a = device.IdAdr;
+    }
+    for (; a <= last; ++a) {
+        link.SendCommand(kCmdReadData);
+        const uint16_t word = link.ReceiveData() & device.BlankWord;
+        if (inIdRange(device, a)) {
+            image.IdWords[a - device.IdAdr] = word & 0xFF;
+        } else if (inConfigRange(device, a)) {
+            const int k = a - device.ConfigBaseAdr;
+            image.ConfigWords[k] = word & device.ConfigMask[k];
+        }
+        if (device.BGMask != 0 && a == device.ConfigBaseAdr)
+            image.BGValue = word & device.BGMask;
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    ui.setStatusText("");
+    link.CloseLink();
+    return kResultOk;
+}
+
+ResultCode readData6(Workspace& workspace, OperationUi& ui) {
+    ProgrammerLink& link = *workspace.link;
+    const DeviceDefinition& device = workspace.device;
+    if (!link.OpenLink(false, false))
+        return kResultHardwareError;
+    ui.setStatusText(msg::kReadingData);
+    for (int32_t a = 0; a < device.EpromSize; ++a) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        ui.setProgress(percentOf(a, device.EpromSize));
+        link.SendCommand(kCmdReadDataMemory);
+        storeDataByte(workspace.image, a, static_cast<uint8_t>(link.ReceiveData() & 0xFF));
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    ui.setProgress(100);
+    link.CloseLink();
+    ui.setStatusText("");
+    return kResultOk;
+}
+
+ResultCode readProgram16(Workspace& workspace, OperationUi& ui) {
+    ProgrammerLink& link = *workspace.link;
+    const DeviceDefinition& device = workspace.device;
+    MemoryImage& image = workspace.image;
+    if (!link.OpenLink(true, false))
+        return kResultHardwareError;
+    ui.setStatusText(msg::kReadingProgram);
+    link.SetTablePointer(0);
+    for (int32_t i = 0; i < device.ProgSize; ++i) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        ui.setProgress(percentOf(i, device.ProgSize));
+        storeProgramWord(image, i, tableReadWord(link));
+    }
+    ui.setProgress(100);
+    ui.setStatusText(msg::kReadingConfig);
+
+    // Neither OSCCAL nor BG exists here, and no mask is applied.
+    link.SetTablePointer(static_cast<uint32_t>(device.IdAdr));
+    for (int i = 0; i < idWordCount16(device); ++i)
+        image.IdWords[i] = link.TableReadByte();
+    link.SetTablePointer(static_cast<uint32_t>(device.ConfigBaseAdr));
+    for (int i = 0; i < configWordCount16(device); ++i)
+        image.ConfigWords[i] = tableReadWord(link);
+    link.CloseLink();
+    ui.setStatusText("");
+    return kResultOk;
+}
+
+ResultCode readData16(Workspace& workspace, OperationUi& ui) {
+    ProgrammerLink& link = *workspace.link;
+    const DeviceDefinition& device = workspace.device;
+    ui.setStatusText(msg::kReadingData);
+    if (!link.OpenLink(true, false))
+        return kResultHardwareError;
+    selectDataMemory16(link);
+    for (int32_t i = 0; i < device.EpromSize; ++i) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        ui.setProgress(percentOf(i, device.EpromSize));
+        storeDataByte(workspace.image, i, readDataByte16(link, i));
+    }
+    link.CloseLink();
+    ui.setProgress(100);
+    ui.setStatusText("");
+    return kResultOk;
+}
+
+}  // namespace
+
+ReadResult readDevice(Workspace& workspace, OperationUi& ui, bool program, bool data) {
+    const DeviceDefinition& device = workspace.device;
+    const bool extended = device.isExtendedFamily();
+    const bool readData = data && device.EpromSize != 0;
+    if (program) {
+        const ResultCode code =
+            extended ? readProgram16(workspace, ui) : readProgram6(workspace, ui);
+        if (code != kResultOk)
+            return {code, false};
+    }
+    if (readData) {
+        const ResultCode code = extended ? readData16(workspace, ui) : readData6(workspace, ui);
+        if (code != kResultOk)
+            return {code, true};
+    }
+    return {};
+}
+
+CheckWindowState activateReadWindow(const Workspace& workspace) {
+    return {workspace.readOptions.ProgEn, workspace.readOptions.DataEn,
+            workspace.device.EpromSize != 0};
+}
+
+FlowOutcome runRead(Workspace& workspace, OperationUi& ui, ReadOptions ticked) {
+    workspace.link->setUi(ui);
+    const ReadResult read = readDevice(workspace, ui, ticked.ProgEn, ticked.DataEn);
+    if (read.code == kResultOk) {
+        workspace.readOptions = ticked;
+        return {WindowClose::Ok, kResultOk};
+    }
+    if (workspace.device.isExtendedFamily())
+        return {WindowClose::Ok, read.code};  // the link has shown its own message
+    if (read.code == kResultCancelled)
+        return {WindowClose::Cancel, read.code};
+    workspace.link->ReportResult(kResultHardwareError);
+    return {read.inDataSection ? WindowClose::StaysOpen : WindowClose::Cancel, read.code};
+}
+
+}  // namespace velkaro

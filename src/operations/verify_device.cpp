@@ -1,0 +1,238 @@
+#include "operations/verify_device.h"
+
+#include "operations/operation_messages.h"
+#include "operations/operation_support.h"
+
+namespace velkaro {
+namespace {
+
+using namespace ops;
+
+uint16_t imageProgramWord(const MemoryImage& image, int32_t address) {
+    if (address >= 0 && static_cast<size_t>(address) < image.ProgMemory.size())
+        return image.ProgMemory[address];
+    return 0;
+}
+
+uint8_t imageDataByte(const MemoryImage& image, int32_t address) {
+    if (address >= 0 && static_cast<size_t>(address) < image.DataMemory.size())
+        return image.DataMemory[address];
+    return 0xFF;
+}
+
+bool idMatches(uint16_t chipWord, uint16_t imageWord) {
+    return (chipWord & 0x000F) == (imageWord & 0x000F);
+}
+
+bool configMatches(uint16_t chipWord, uint16_t imageWord, uint16_t mask) {
+    return (chipWord & mask) == (imageWord & mask);
+}
+
+ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool program,
+                                   bool configuration) {
+    ProgrammerLink& link = *workspace.link;
+    const DeviceDefinition& device = workspace.device;
+    const MemoryImage& image = workspace.image;
+    if (!link.OpenLink(false, false))
+        return kResultHardwareError;
+
+    int32_t a = device.ResetVector;
+    bool configSeen = false;
+    // Configuration alone, with the counter at 0 and "LoadConfig" available, needs no walk.
+    const bool walk = program || a != 0 || !device.hasLoadConfig();
+    if (walk) {
+        ui.setStatusText(msg::kVerifyingProgram);
+        for (; a != 0; a = nextAddress(device, a)) {
+            if (a == device.ConfigBaseAdr && configuration) {
+                // Compared under the mask on both sides: a HEX file may carry bits the
+                // device does not implement.
+                link.SendCommand(kCmdReadData);
+                if (!configMatches(link.ReceiveData(), image.ConfigWords[0],
+                                   device.ConfigMask[0])) {
+                    link.CloseLink();
+                    ui.setStatusText("");
+                    return kResultConfigError;
+                }
+                configSeen = true;
+            }
+            link.SendCommand(kCmdIncrementAddress);
+        }
+        for (int32_t i = 0; i < device.ProgSize; ++i) {
+            if (cancelSeen(ui)) {
+                closeLinkIfOpen(link);
+                return kResultCancelled;
+            }
+            ui.setProgress(percentOf(i, device.ProgSize));
+            const bool oscCalWord = i > 0 && i == device.OscCal;
+            if (program && !oscCalWord) {
+                link.SendCommand(kCmdReadData);
+                const uint16_t chip = link.ReceiveData() & device.BlankWord;
+                if (chip != (imageProgramWord(image, i) & device.BlankWord)) {
+                    link.CloseLink();
+                    return kResultProgramError;
+                }
+            }
+            link.SendCommand(kCmdIncrementAddress);
+        }
+    }
+
+    if (configuration) {
+        ui.setStatusText(msg::kVerifyingConfig);
+        const int32_t end = configPassEnd(device, configSeen);
+        a = device.ProgSize;  // where the counter stands after the walk
+        if (device.hasLoadConfig()) {
+            a = device.IdAdr;
+            link.SendCommand(kCmdLoadConfig);
+            link.SendData(0);
+        }
+        for (; a <= end; ++a) {
+            bool same = true;
+            if (inIdRange(device, a)) {
+                link.SendCommand(kCmdReadData);
+                same = idMatches(link.ReceiveData(), image.IdWords[a - device.IdAdr]);
+            } else if (inConfigRange(device, a)) {
+                const int k = a - device.ConfigBaseAdr;
+                link.SendCommand(kCmdReadData);
+                same =
+                    configMatches(link.ReceiveData(), image.ConfigWords[k], device.ConfigMask[k]);
+            }
+            if (!same) {
+                link.CloseLink();
+                return kResultConfigError;
+            }
+            link.SendCommand(kCmdIncrementAddress);
+        }
+    }
+    ui.setProgress(100);
+    link.CloseLink();
+    return kResultOk;
+}
+
+ResultCode verifyData6(Workspace& workspace, OperationUi& ui) {
+    ProgrammerLink& link = *workspace.link;
+    const DeviceDefinition& device = workspace.device;
+    if (!link.OpenLink(false, false))
+        return kResultHardwareError;
+    ui.setStatusText(msg::kVerifyingData);
+    for (int32_t i = 0; i < device.EpromSize; ++i) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        ui.setProgress(percentOf(i, device.EpromSize));
+        link.SendCommand(kCmdReadDataMemory);
+        if ((link.ReceiveData() & 0xFF) != imageDataByte(workspace.image, i)) {
+            link.CloseLink();
+            return kResultDataError;
+        }
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    ui.setProgress(100);
+    link.CloseLink();
+    return kResultOk;
+}
+
+ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool program,
+                                    bool configuration) {
+    ProgrammerLink& link = *workspace.link;
+    const DeviceDefinition& device = workspace.device;
+    const MemoryImage& image = workspace.image;
+    if (!link.OpenLink(false, false))
+        return kResultHardwareError;
+    if (program) {
+        ui.setStatusText(msg::kVerifyingProgram);
+        link.SetTablePointer(0);
+        for (int32_t i = 0; i < device.ProgSize; ++i) {
+            if (cancelSeen(ui)) {
+                closeLinkIfOpen(link);
+                return kResultCancelled;
+            }
+            ui.setProgress(percentOf(i, device.ProgSize));
+            if (tableReadWord(link) != imageProgramWord(image, i)) {
+                link.CloseLink();
+                return kResultProgramError;
+            }
+        }
+        ui.setProgress(100);
+    }
+    if (configuration) {
+        ui.setStatusText(msg::kVerifyingConfig16);
+        link.SetTablePointer(static_cast<uint32_t>(device.IdAdr));
+        for (int k = 0; k < idWordCount16(device); ++k) {
+            if (!idMatches(link.TableReadByte(), image.IdWords[k])) {
+                link.CloseLink();
+                return kResultConfigError;
+            }
+        }
+        link.SetTablePointer(static_cast<uint32_t>(device.ConfigBaseAdr));
+        for (int k = 0; k < configWordCount16(device); ++k) {
+            if (!configMatches(tableReadWord(link), image.ConfigWords[k], device.ConfigMask[k])) {
+                link.CloseLink();
+                return kResultConfigError;
+            }
+        }
+    }
+    link.CloseLink();
+    ui.setStatusText("");
+    return kResultOk;
+}
+
+ResultCode verifyData16(Workspace& workspace, OperationUi& ui) {
+    ProgrammerLink& link = *workspace.link;
+    const DeviceDefinition& device = workspace.device;
+    ui.setStatusText(msg::kVerifyingData);
+    if (!link.OpenLink(false, false))
+        return kResultHardwareError;
+    selectDataMemory16(link);
+    for (int32_t i = 0; i < device.EpromSize; ++i) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        ui.setProgress(percentOf(i, device.EpromSize));
+        if (readDataByte16(link, i) != imageDataByte(workspace.image, i)) {
+            link.CloseLink();
+            return kResultDataError;
+        }
+    }
+    link.CloseLink();
+    ui.setProgress(100);
+    return kResultOk;
+}
+
+}  // namespace
+
+ResultCode verifyDevice(Workspace& workspace, OperationUi& ui, bool program, bool data,
+                        bool configuration) {
+    const bool extended = workspace.device.isExtendedFamily();
+    if (program || configuration) {
+        const ResultCode code =
+            extended ? verifyProgramAndConfig16(workspace, ui, program, configuration)
+                     : verifyProgramAndConfig6(workspace, ui, program, configuration);
+        if (code != kResultOk)
+            return code;
+    }
+    if (data && workspace.device.EpromSize != 0)
+        return extended ? verifyData16(workspace, ui) : verifyData6(workspace, ui);
+    return kResultOk;
+}
+
+CheckWindowState activateVerifyWindow(const Workspace& workspace) {
+    return {workspace.verifyOptions.ProgEn, workspace.verifyOptions.DataEn,
+            workspace.device.EpromSize != 0};
+}
+
+FlowOutcome runVerify(Workspace& workspace, OperationUi& ui, VerifyOptions ticked) {
+    workspace.link->setUi(ui);
+    const bool program = ticked.ProgEn;
+    const bool data = ticked.DataEn && workspace.device.EpromSize != 0;
+    const ResultCode code = verifyDevice(workspace, ui, program, data, program);
+    if (code == kResultOk)
+        ui.showMessage(msg::kVerifyNoErrors);
+    else
+        workspace.link->ReportResult(code);
+    workspace.verifyOptions = ticked;
+    return {WindowClose::Ok, code};
+}
+
+}  // namespace velkaro
