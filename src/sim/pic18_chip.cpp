@@ -241,11 +241,14 @@ void Pic18Chip::powerDown(uint64_t nowUs) {
 void Pic18Chip::writeBits(uint32_t value, int count, uint64_t nowUs) {
     if (mPgc)
         setPgc(0, nowUs);
+    bool noted = false;
     for (int i = 0; i < count; ++i) {
         const bool bit = (value >> i) & 1;
         mPgd = bit;
-        if (mPhase == Phase::ReadOut && mPowered)
+        if (mPhase == Phase::ReadOut && mPowered && !noted) {
             note("PGD driven while the chip was shifting data out");
+            noted = true;
+        }
         clockRise(nowUs);
         clockFall(bit, nowUs);
     }
@@ -334,7 +337,9 @@ void Pic18Chip::clockFall(bool bit, uint64_t nowUs) {
     settle(nowUs);
     if (eraseBusy(nowUs)) {
         // Serial execution stops during an erase: the clocks are lost.
-        note("clock ignored during an erase");
+        if (!mEraseClocksNoted)
+            note("clocks ignored during an erase");
+        mEraseClocksNoted = true;
         return;
     }
     if (mPulse == Pulse::Programming)
@@ -779,6 +784,7 @@ void Pic18Chip::startErase(uint64_t nowUs) {
         return;
     }
     mEraseCycle = Cycle{true, nowUs, mTiming.eraseUs, {}};
+    mEraseClocksNoted = false;
     for (const auto& [begin, end] : ranges) {
         for (uint32_t address = begin; address < end; ++address) {
             mEraseCycle.oldBytes.emplace_back(address, readByte(address));

@@ -202,6 +202,7 @@ private:
     uint64_t mPulseEndUs = 0;
     Cycle mProgramCycle;
     Cycle mEraseCycle;
+    bool mEraseClocksNoted = false;
     Cycle mEepromCycle;
 
     std::vector<uint16_t> mUnknownInstructions;
