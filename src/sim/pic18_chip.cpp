@@ -643,7 +643,7 @@ void Pic18Chip::startEepromWrite(uint64_t nowUs) {
         return;
     }
     // The FXX2 parts insist on the EECON2 unlock even in programming mode; the 2XXX/4XXX
-    // programming specification leaves it out.
+    // device programming document leaves it out.
     if (mModel.family == Pic18Family::Fxx2 && unlock != 2) {
         note("WR without the EECON2 55/AA unlock ignored");
         return;
