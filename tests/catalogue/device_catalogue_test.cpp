@@ -124,7 +124,8 @@ TEST_F(CatalogueTest, DefaultCycleEndsWithTheNestingMessage) {
 TEST_F(CatalogueTest, AliasTakesTheTargetsValuesAndComment) {
     writeDeviceIni(
         "[Real]\nDefault=Base\nProgSize=2048\nComment=real one\n[Base]\nEpromSize=128\n"
-        "Comment=base\n[Other]\nAlias=Real\nProgSize=1\nComment=ignored\n[Missing]\nAlias=Nowhere\n");
+        "Comment=base\n[Other]\nAlias=Real\nProgSize=1\nComment=ignored\n[Missing]\nAlias="
+        "Nowhere\n");
     const DeviceDefinition device = load("Other");
     EXPECT_EQ(device.ProgSize, 2048);
     EXPECT_EQ(device.EpromSize, 128);
