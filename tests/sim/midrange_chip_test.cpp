@@ -233,6 +233,36 @@ TEST(MidrangeChip, CodeProtectionHidesProgramMemoryUntilErased) {
     EXPECT_EQ(a.chip->peek(0x2007), 0x3FFF);
 }
 
+TEST(MidrangeChip, CommandsTheDeviceLacksAreIgnored) {
+    // The older parts' protection-clearing sequence reaches a 12F675 as Load Configuration,
+    // increments and an 08 with all ones latched: nothing may change.
+    Bench b("PIC12F675");
+    const uint16_t config = b.chip->peek(0x2007);
+    b.powerUp();
+    b.load(0, 0x3FFF);
+    b.increment(7);
+    for (int code : {1, 7, 8})
+        b.command(code);
+    b.waitUs(3000);
+    b.command(1);
+    b.command(7);
+    b.powerDown();
+    EXPECT_EQ(b.chip->peek(0x2007), config);
+    EXPECT_EQ(b.chip->peek(0x3FF), b.chip->factoryOsccalWord());
+
+    Bench n("PIC16F716");  // has no 08 and no EEPROM commands
+    n.powerUp();
+    n.load(2, 0x0000);
+    n.command(8);
+    n.waitUs(10000);
+    EXPECT_EQ(n.read(), 0x3FFF);
+    EXPECT_EQ(n.read(5), 0);  // no answer to Read Data Memory
+    n.command(0x18);          // the latch still holds the loaded word
+    n.waitUs(2000);
+    n.command(0x0E);
+    EXPECT_EQ(n.read(), 0x0000);
+}
+
 TEST(MidrangeChip, CounterStartsAtResetVectorAndWraps) {
     Bench s("PIC12F508");
     s.chip->poke(0, 0x0A01);
