@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "sim/chip_families.h"
 #include "sim_bench.h"
 
 namespace velkaro::sim {
@@ -124,6 +125,28 @@ TEST(SimulatedProgrammer, BlockTestsAnswerBlankAndNotBlank) {
     s.increment();
     s.programmer.SSendCmd(106);
     EXPECT_EQ(drain(s.programmer), "-#");
+}
+
+TEST(SimulatedProgrammer, BlockTestOf16BitCoreReadsThroughTableReads) {
+    VirtualClock clock;
+    SimulatedProgrammer p(clock);
+    auto chip = makeSimChip("PIC18F4520");
+    ASSERT_NE(chip, nullptr);
+    chip->poke(3000, 0x12);  // byte address: word 1500, in the second block
+    p.insertChip(std::move(chip));
+    p.SSetMode(0);
+    p.SOpen(1);
+    p.SSendCmd(119);
+    EXPECT_EQ(drain(p), "#");
+    p.SVccOn(0);
+    p.SVppOn(0);
+    p.SSendCmd(102);
+    EXPECT_EQ(drain(p), "#");  // the supply report; 102 itself is silent
+    p.SSendCmd(109);
+    EXPECT_EQ(drain(p), "*#");
+    p.SSendCmd(109);
+    EXPECT_EQ(drain(p), "-#");
+    p.SClose();
 }
 
 TEST(SimulatedProgrammer, CheckOscAnswersTheRunningFrequency) {
