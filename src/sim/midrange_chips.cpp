@@ -81,7 +81,7 @@ constexpr MidrangeProtocol kF675{
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 2000,
     .endCode = 0x0A, .dataWriteTimeUs = 6000,
     .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0};
-// PIC12F683 and the PIC16F6xx parts of the same programming specification (4-word latches).
+// PIC12F683 and the PIC16F6xx parts programmed the same way (4-word latches).
 constexpr MidrangeProtocol kF683{
     .commands = commandSet({0, 2, 3, 4, 5, 6, 8, 9, 0x0A, 0x0B, 0x18}),
     .beginCycle = K::ProgramOnly, .beginTimeUs = 3000,
