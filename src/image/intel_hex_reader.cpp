@@ -14,14 +14,21 @@ constexpr uint32_t kDataByteBase = 0x4200;   // the same as a byte address
 constexpr uint32_t kDataUpper = 0xF00000;    // linear base of EEPROM, byte mapping
 constexpr size_t kMaxRecordBytes = 255 + 5;  // count, address, type, data, checksum
 
+// Digit values by character, -1 for every character that is no hex digit.
+constexpr std::array<int8_t, 256> kHexValues = [] {
+    std::array<int8_t, 256> table{};
+    table.fill(-1);
+    for (int c = 0; c < 10; ++c)
+        table['0' + c] = static_cast<int8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+        table['A' + c] = static_cast<int8_t>(10 + c);
+        table['a' + c] = static_cast<int8_t>(10 + c);
+    }
+    return table;
+}();
+
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return kHexValues[static_cast<unsigned char>(c)];
 }
 
 void setWordByte(uint16_t& word, bool high, uint8_t b) {
@@ -41,6 +48,25 @@ public:
         mWordMapping = device.Algorithm == 0;
     }
 
+    // Places `count` bytes from `byteAddr` on; returns how many lay outside every region and
+    // reports the first such byte's position through `firstStray`.
+    size_t placeAll(uint32_t upper, uint32_t byteAddr, const uint8_t* bytes, size_t count) {
+        const uint64_t first = mWordMapping ? byteAddr : uint64_t{upper} + byteAddr;
+        if (first + count <= mProgBytes) {
+            // The common case, a record wholly inside program memory.
+            for (size_t j = 0; j < count; ++j)
+                setWordByte(mImage.ProgMemory[(first + j) / 2], (first + j) & 1, bytes[j]);
+            noteProgram(first, first + count - 1, count);
+            return 0;
+        }
+        size_t strays = 0;
+        for (size_t j = 0; j < count; ++j) {
+            if (!place(upper, byteAddr + static_cast<uint32_t>(j), bytes[j]))
+                ++strays;
+        }
+        return strays;
+    }
+
     // Returns false when the byte lay outside every region.
     bool place(uint32_t upper, uint32_t byteAddr, uint8_t b) {
         return mWordMapping ? placeWordMapped(byteAddr, b) : placeByteMapped(upper, byteAddr, b);
@@ -49,11 +75,15 @@ public:
 private:
     void placeProgram(uint64_t byteAddr, uint8_t b) {
         setWordByte(mImage.ProgMemory[byteAddr / 2], byteAddr & 1, b);
-        ++mResult.programBytes;
-        const long at = static_cast<long>(byteAddr);
-        if (mResult.lowestProgramByte < 0 || at < mResult.lowestProgramByte)
-            mResult.lowestProgramByte = at;
-        mResult.highestProgramByte = std::max(mResult.highestProgramByte, at);
+        noteProgram(byteAddr, byteAddr, 1);
+    }
+
+    void noteProgram(uint64_t lowest, uint64_t highest, size_t count) {
+        mResult.programBytes += static_cast<long>(count);
+        if (mResult.lowestProgramByte < 0 || static_cast<long>(lowest) < mResult.lowestProgramByte)
+            mResult.lowestProgramByte = static_cast<long>(lowest);
+        mResult.highestProgramByte =
+            std::max(mResult.highestProgramByte, static_cast<long>(highest));
     }
 
     bool placeWordMapped(uint32_t byteAddr, uint8_t b) {
@@ -201,12 +231,10 @@ private:
     }
 
     void data(uint32_t address, size_t count) {
-        for (size_t j = 0; j < count; ++j) {
-            const uint32_t byteAddr = mSegment * 16 + address + static_cast<uint32_t>(j);
-            if (!mPlacer.place(mUpper, byteAddr, mBytes[4 + j])) {
-                ++mResult.outOfRangeBytes;
-                problem(HexProblem::OutOfRange);
-            }
+        const size_t strays = mPlacer.placeAll(mUpper, mSegment * 16 + address, &mBytes[4], count);
+        if (strays > 0) {
+            mResult.outOfRangeBytes += static_cast<long>(strays);
+            problem(HexProblem::OutOfRange);
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "image/atomic_file.h"
@@ -26,32 +27,36 @@ public:
     void begin(uint32_t address, uint8_t type) {
         if (address > 0xFFFF)
             overflow();
-        mBytes.clear();
-        mBytes.push_back(0);  // count, set in end()
-        mBytes.push_back(static_cast<uint8_t>(address >> 8));
-        mBytes.push_back(static_cast<uint8_t>(address));
-        mBytes.push_back(type);
+        mBytes[0] = 0;  // count, set in end()
+        mBytes[1] = static_cast<uint8_t>(address >> 8);
+        mBytes[2] = static_cast<uint8_t>(address);
+        mBytes[3] = type;
+        mSize = 4;
     }
     void byte(uint8_t b) {
-        if (mBytes.size() - 4 == 255)
+        if (mSize - 4 == 255)
             overflow();
         else
-            mBytes.push_back(b);
+            mBytes[mSize++] = b;
     }
     void word(uint16_t w) {
         byte(static_cast<uint8_t>(w));
         byte(static_cast<uint8_t>(w >> 8));
     }
     void end() {
-        mBytes[0] = static_cast<uint8_t>(mBytes.size() - 4);
+        mBytes[0] = static_cast<uint8_t>(mSize - 4);
+        std::array<char, 1 + 2 * (kMaxRecord + 1) + 2> line;
+        size_t at = 0;
         unsigned sum = 0;
-        mOut.push_back(':');
-        for (uint8_t b : mBytes) {
-            sum += b;
-            hex(b);
+        line[at++] = ':';
+        for (size_t i = 0; i < mSize; ++i) {
+            sum += mBytes[i];
+            at = hex(line, at, mBytes[i]);
         }
-        hex(static_cast<uint8_t>(0x100 - (sum & 0xFF)));
-        mOut.append("\r\n");
+        at = hex(line, at, static_cast<uint8_t>(0x100 - (sum & 0xFF)));
+        line[at++] = '\r';
+        line[at++] = '\n';
+        mOut.append(line.data(), at);
     }
     void addressRecord(uint8_t type, uint16_t value) {
         begin(0, type);
@@ -67,14 +72,19 @@ private:
             mOverflowRegion = mRegion;
     }
 
-    void hex(uint8_t b) {
+    template <size_t N>
+    static size_t hex(std::array<char, N>& line, size_t at, uint8_t b) {
         static constexpr char kDigits[] = "0123456789ABCDEF";
-        mOut.push_back(kDigits[b >> 4]);
-        mOut.push_back(kDigits[b & 0xF]);
+        line[at] = kDigits[b >> 4];
+        line[at + 1] = kDigits[b & 0xF];
+        return at + 2;
     }
 
+    static constexpr size_t kMaxRecord = 4 + 255;  // count, address, type and data
+
     std::string& mOut;
-    std::vector<uint8_t> mBytes;
+    std::array<uint8_t, kMaxRecord> mBytes{};
+    size_t mSize = 0;
     HexRegion mRegion = HexRegion::Program;
     HexRegion mOverflowRegion = HexRegion::None;
 };
@@ -98,8 +108,8 @@ void writeProgram(RecordWriter& out, const DeviceDefinition& device, const Memor
     uint32_t lastSegment = 0;
     for (size_t i = 0; i < total;) {
         const size_t n = std::min(kProgramRecordBytes, total - i);
-        const auto first = image.ProgMemory.begin() + static_cast<ptrdiff_t>(i / 2);
-        const auto last = first + static_cast<ptrdiff_t>(n / 2);
+        const auto first = image.ProgMemory.begin() + static_cast<std::ptrdiff_t>(i / 2);
+        const auto last = first + static_cast<std::ptrdiff_t>(n / 2);
         if (std::any_of(first, last, [&](uint16_t w) { return w != device.BlankWord; })) {
             out.begin(static_cast<uint32_t>(i % 0x10000), 0x00);
             std::for_each(first, last, [&](uint16_t w) { out.word(w); });
@@ -124,8 +134,8 @@ void writeData(RecordWriter& out, const DeviceDefinition& device, const MemoryIm
     const size_t total = dataBytes(device, image);
     for (size_t k = 0; k < total; k += kDataRecordBytes) {
         const size_t n = std::min(kDataRecordBytes, total - k);
-        const auto first = image.DataMemory.begin() + static_cast<ptrdiff_t>(k);
-        const auto last = first + static_cast<ptrdiff_t>(n);
+        const auto first = image.DataMemory.begin() + static_cast<std::ptrdiff_t>(k);
+        const auto last = first + static_cast<std::ptrdiff_t>(n);
         if (std::all_of(first, last, [](uint8_t b) { return b == 0xFF; }))
             continue;
         if (wordMapping) {
@@ -200,7 +210,7 @@ HexRegion findReadBackDifference(const std::string& text, const DeviceDefinition
     const HexReadResult read = ReadIntelHexText(text, device, copy);
 
     const size_t words = programWords(device, image);
-    if (!std::equal(image.ProgMemory.begin(), image.ProgMemory.begin() + ptrdiff_t(words),
+    if (!std::equal(image.ProgMemory.begin(), image.ProgMemory.begin() + std::ptrdiff_t(words),
                     copy.ProgMemory.begin()))
         return HexRegion::Program;
     const uint16_t idMask = device.Algorithm == 0 ? 0xFFFF : 0x00FF;
@@ -213,7 +223,7 @@ HexRegion findReadBackDifference(const std::string& text, const DeviceDefinition
             return HexRegion::Config;
     }
     const size_t bytes = dataBytes(device, image);
-    if (!std::equal(image.DataMemory.begin(), image.DataMemory.begin() + ptrdiff_t(bytes),
+    if (!std::equal(image.DataMemory.begin(), image.DataMemory.begin() + std::ptrdiff_t(bytes),
                     copy.DataMemory.begin()))
         return HexRegion::Data;
     // Every record must have landed somewhere; a stray one means two regions collide.
