@@ -1,0 +1,188 @@
+// Saving and loading a PIC18's non-volatile contents as text (format in sim/README.md).
+#include <cstdio>
+#include <istream>
+#include <ostream>
+#include <sstream>
+
+#include "sim/pic18_chip.h"
+
+namespace velkaro::sim {
+
+namespace {
+
+constexpr uint32_t kBytesPerLine = 32;
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; };
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool parseHexNumber(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.size() > 8)
+        return false;
+    value = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else
+            return false;
+        value = value * 16 + static_cast<uint32_t>(digit);
+    }
+    return true;
+}
+
+bool parseHexBytes(const std::string& text, std::vector<uint8_t>& bytes) {
+    if (text.empty() || text.size() % 2 != 0)
+        return false;
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        uint32_t value;
+        if (!parseHexNumber(text.substr(i, 2), value))
+            return false;
+        bytes.push_back(static_cast<uint8_t>(value));
+    }
+    return true;
+}
+
+void writeLine(std::ostream& out, const char* region, uint32_t address, const uint8_t* bytes,
+               size_t count) {
+    char head[32];
+    std::snprintf(head, sizeof head, "%s %06X ", region, static_cast<unsigned>(address));
+    out << head;
+    for (size_t i = 0; i < count; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+        out << pair;
+    }
+    out << '\n';
+}
+
+// Writes `data` in lines of 32 bytes, leaving out lines that are all 0xFF when `skipBlank`.
+void writeRegion(std::ostream& out, const char* region, uint32_t base, const uint8_t* data,
+                 size_t size, bool skipBlank) {
+    for (size_t offset = 0; offset < size; offset += kBytesPerLine) {
+        const size_t count = std::min<size_t>(kBytesPerLine, size - offset);
+        bool blank = true;
+        for (size_t i = 0; i < count; ++i)
+            blank = blank && data[offset + i] == 0xFF;
+        if (!(blank && skipBlank))
+            writeLine(out, region, base + static_cast<uint32_t>(offset), data + offset, count);
+    }
+}
+
+}  // namespace
+
+void Pic18Chip::saveState(std::ostream& out) const {
+    char line[64];
+    out << "chip " << mModel.name << '\n';
+    std::snprintf(line, sizeof line, "devid %04X\n", mDeviceId);
+    out << line;
+    writeRegion(out, "program", 0, mProgram.data(), mProgram.size(), true);
+    writeRegion(out, "id", kIdAddress, mIds.data(), mIds.size(), false);
+    writeRegion(out, "config", kConfigAddress, mConfig.data(), mConfig.size(), false);
+    writeRegion(out, "eeprom", 0, mEeprom.data(), mEeprom.size(), true);
+    for (const auto& [address, stuck] : mStuck) {
+        std::snprintf(line, sizeof line, "stuck %06X %02X %02X\n", static_cast<unsigned>(address),
+                      stuck.first, stuck.second);
+        out << line;
+    }
+    out << "end\n";
+}
+
+bool Pic18Chip::loadState(std::istream& in) {
+    // Everything is parsed into a fresh chip first, so a bad file changes nothing here.
+    Pic18Chip fresh(mModel);
+    struct Record {
+        uint32_t address;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Record> records;
+    bool sawChip = false;
+    bool sawEnd = false;
+    std::string text;
+    while (std::getline(in, text)) {
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        if (text.empty() || text[0] == '#')
+            continue;
+        if (sawEnd)
+            return false;  // nothing may follow "end"
+        std::istringstream fields(text);
+        std::string keyword, first, second, third, extra;
+        fields >> keyword >> first >> second >> third >> extra;
+        if (!extra.empty())
+            return false;
+        if (!sawChip) {
+            if (keyword != "chip" || !sameName(first, mModel.name) || !second.empty())
+                return false;
+            sawChip = true;
+            continue;
+        }
+        uint32_t address = 0;
+        if (keyword == "end" && first.empty()) {
+            sawEnd = true;
+        } else if (keyword == "devid") {
+            uint32_t id;
+            if (!parseHexNumber(first, id) || id > 0xFFFF || !second.empty())
+                return false;
+            fresh.mDeviceId = static_cast<uint16_t>(id);
+        } else if (keyword == "stuck") {
+            uint32_t mask, level;
+            if (!parseHexNumber(first, address) || !parseHexNumber(second, mask) ||
+                !parseHexNumber(third, level) || mask > 0xFF || level > 0xFF ||
+                !fresh.cell(address))
+                return false;
+            fresh.mStuck[address] = {static_cast<uint8_t>(mask), static_cast<uint8_t>(level)};
+        } else {
+            uint32_t base, size;
+            if (keyword == "program") {
+                base = 0;
+                size = programBytes();
+            } else if (keyword == "id") {
+                base = kIdAddress;
+                size = kIdBytes;
+            } else if (keyword == "config") {
+                base = kConfigAddress;
+                size = kConfigBytes;
+            } else if (keyword == "eeprom") {
+                base = 0;
+                size = static_cast<uint32_t>(mEeprom.size());
+            } else {
+                return false;
+            }
+            Record record;
+            if (!parseHexNumber(first, address) || !parseHexBytes(second, record.bytes) ||
+                !third.empty() || address < base || address - base > size ||
+                record.bytes.size() > size - (address - base))
+                return false;
+            record.address = keyword == "eeprom" ? kEepromBase + address : address;
+            records.push_back(std::move(record));
+        }
+    }
+    if (!sawEnd)
+        return false;
+    fresh.eraseAll();  // stuck bits apply from here on
+    for (const Record& record : records)
+        for (size_t i = 0; i < record.bytes.size(); ++i)
+            fresh.storeByte(record.address + static_cast<uint32_t>(i), record.bytes[i]);
+    mProgram = std::move(fresh.mProgram);
+    mIds = fresh.mIds;
+    mConfig = fresh.mConfig;
+    mEeprom = std::move(fresh.mEeprom);
+    mDeviceId = fresh.mDeviceId;
+    mStuck = std::move(fresh.mStuck);
+    return true;
+}
+
+}  // namespace velkaro::sim
