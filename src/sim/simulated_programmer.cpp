@@ -1,0 +1,382 @@
+#include "sim/simulated_programmer.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace velkaro::sim {
+
+namespace {
+
+constexpr int kBlockWords = 1024;
+
+// Programmer command codes of the PRO type.
+enum : int32_t {
+    kCmdFirmwareDate = 100,
+    kCmdBlockStart16 = 102,
+    kCmdBlockTest14 = 104,
+    kCmdBlockTestOther = 106,
+    kCmdBlockTest16 = 109,
+    kCmdBlockEnd = 113,
+    kCmdVppHigh = 114,
+    kCmdVppLow = 115,
+    kCmdVersion = 118,
+    kCmdFastCheckPrepare = 119,
+};
+
+}  // namespace
+
+SimulatedProgrammer::SimulatedProgrammer(Clock& clock) : mClock(clock) {}
+
+SimulatedProgrammer::~SimulatedProgrammer() = default;
+
+std::unique_ptr<SimChip> SimulatedProgrammer::insertChip(std::unique_ptr<SimChip> chip) {
+    const uint64_t nowUs = mClock.nowMicroseconds();
+    if (chipInProgrammingMode())
+        mChip->powerDown(nowUs);
+    auto previous = std::move(mChip);
+    mChip = std::move(chip);
+    if (chipInProgrammingMode()) {
+        mChip->powerUp(false, nowUs);
+        ++mSessions;
+    }
+    return previous;
+}
+
+void SimulatedProgrammer::setFirmware(std::string date, std::string version) {
+    mFirmwareDate = std::move(date);
+    mFirmwareVersion = std::move(version);
+}
+
+std::string SimulatedProgrammer::checkLeftSafe() const {
+    std::string left;
+    auto add = [&](const char* what) {
+        if (!left.empty())
+            left += ", ";
+        left += what;
+    };
+    if (mVcc)
+        add("VCC on");
+    if (mVpp)
+        add("VPP on");
+    if (mOpenPort != 0)
+        add("port open");
+    return left;
+}
+
+std::vector<LibraryCall> SimulatedProgrammer::callsNamed(const std::string& name) const {
+    std::vector<LibraryCall> calls;
+    for (const auto& call : mLog)
+        if (call.name == name)
+            calls.push_back(call);
+    return calls;
+}
+
+bool SimulatedProgrammer::begin(uint64_t& nowUs) {
+    nowUs = mClock.nowMicroseconds();
+    ++mCalls;
+    if (!mLost && mFaults.connectionLostAfterCalls >= 0 &&
+        mCalls > mFaults.connectionLostAfterCalls) {
+        // The programmer is gone (unplugged, cable cut): it drops the target's supplies.
+        mLost = true;
+        powerOff(nowUs);
+        mOpenPort = 0;
+        mAnswer.clear();
+    }
+    return !mLost;
+}
+
+int32_t SimulatedProgrammer::record(const char* name, std::vector<int32_t> args, int32_t result,
+                                    uint64_t nowUs) {
+    if (mLogEnabled)
+        mLog.push_back({name, std::move(args), result, nowUs});
+    return result;
+}
+
+bool SimulatedProgrammer::chipInProgrammingMode() const {
+    return mChip && mVcc && mVpp && !mFaults.noPower;
+}
+
+void SimulatedProgrammer::answer(const std::string& text) {
+    if (mFaults.noAcknowledge)
+        return;
+    if (mAnswer.empty())
+        mPollsBeforeNext = mFaults.slowAnswerPolls;
+    for (char c : text)
+        mAnswer.push_back(static_cast<unsigned char>(c));
+}
+
+void SimulatedProgrammer::powerOff(uint64_t nowUs) {
+    if (chipInProgrammingMode())
+        mChip->powerDown(nowUs);
+    mVcc = false;
+    mVpp = false;
+}
+
+// Called after one supply was switched on: the chip enters programming mode when the
+// second supply arrives.
+void SimulatedProgrammer::supplyChanged(bool wasProgramming, bool vppFirst, uint64_t nowUs) {
+    if (!wasProgramming && chipInProgrammingMode()) {
+        mChip->powerUp(vppFirst, nowUs);
+        ++mSessions;
+    }
+}
+
+int32_t SimulatedProgrammer::SOpen(int32_t port) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SOpen", {port}, 0, now);
+    if (mFaults.portWillNotOpen || !mPorts.count(port))
+        return record("SOpen", {port}, 0, now);
+    mOpenPort = port;
+    mAnswer.clear();
+    mFastCheckReady = false;
+    return record("SOpen", {port}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SClose() {
+    uint64_t now;
+    if (!begin(now))
+        return record("SClose", {}, 0, now);
+    powerOff(now);
+    mOpenPort = 0;
+    mAnswer.clear();
+    mFastCheckReady = false;
+    return record("SClose", {}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SSetMode(int32_t mode) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SSetMode", {mode}, 0, now);
+    mType = mode;
+    return record("SSetMode", {mode}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SVccOn(int32_t type) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SVccOn", {type}, 0, now);
+    if (!portOpen() || mFaults.supplyFails)
+        return record("SVccOn", {type}, 0, now);
+    const bool was = chipInProgrammingMode();
+    mVcc = true;
+    supplyChanged(was, true, now);
+    // The PRO type reports that the target supply is up.
+    if (mType == 0)
+        answer("#");
+    return record("SVccOn", {type}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SVppOn(int32_t type) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SVppOn", {type}, 0, now);
+    if (!portOpen() || mFaults.supplyFails)
+        return record("SVppOn", {type}, 0, now);
+    const bool was = chipInProgrammingMode();
+    mVpp = true;
+    supplyChanged(was, false, now);
+    return record("SVppOn", {type}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SPowerOff() {
+    uint64_t now;
+    if (!begin(now))
+        return record("SPowerOff", {}, 0, now);
+    powerOff(now);
+    return record("SPowerOff", {}, portOpen() ? 1 : 0, now);
+}
+
+int32_t SimulatedProgrammer::SCheckPower() {
+    uint64_t now;
+    if (!begin(now))
+        return record("SCheckPower", {}, 0, now);
+    if (!portOpen())
+        return record("SCheckPower", {}, 0, now);
+    int32_t status = (mVcc ? 2 : 0) | (mVpp ? 4 : 0);
+    if (mVcc && mVpp && (mChip || mInCircuit) && !mFaults.noPower)
+        status |= 1;
+    return record("SCheckPower", {}, status, now);
+}
+
+int32_t SimulatedProgrammer::SCheckOSC() {
+    uint64_t now;
+    if (!begin(now))
+        return record("SCheckOSC", {}, 0, now);
+    if (!portOpen() || mType != 0)
+        return record("SCheckOSC", {}, 0, now);
+    // The chip runs its program on VCC alone; the programmer counts the instruction clock
+    // that the calibration program puts out and reports it in units of 100 Hz.
+    double hz = 0.0;
+    if (mChip && mVcc && !mVpp && !mFaults.noPower)
+        hz = mChip->oscillatorHz();
+    char text[16];
+    std::snprintf(text, sizeof text, "%X#", static_cast<unsigned>(std::lround(hz / 100.0)));
+    answer(text);
+    return record("SCheckOSC", {}, 1, now);
+}
+
+std::string SimulatedProgrammer::blockTest(int code, uint64_t nowUs) {
+    if (!chipInProgrammingMode())
+        return "-";
+    bool blank = true;
+    if (code == kCmdBlockTest16) {
+        for (int i = 0; i < kBlockWords; ++i) {
+            uint32_t word = 0;
+            for (int half = 0; half < 2; ++half) {
+                mChip->writeBits(9, 4, nowUs);  // table read, post-increment
+                mChip->writeBits(0, 8, nowUs);
+                word |= (mChip->readBits(8, nowUs) & 0xFF) << (8 * half);
+            }
+            blank = blank && word == 0xFFFF;
+        }
+    } else {
+        const uint16_t blankWord = code == kCmdBlockTest14 ? 0x3FFF : 0x0FFF;
+        for (int i = 0; i < kBlockWords; ++i) {
+            mChip->writeBits(4, 6, nowUs);  // Read Data
+            const uint16_t word = mChip->readWord(nowUs);
+            mChip->writeBits(6, 6, nowUs);  // Increment Address
+            blank = blank && (word & blankWord) == blankWord;
+        }
+    }
+    return blank ? "*" : "-";
+}
+
+int32_t SimulatedProgrammer::SSendCmd(int32_t code) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SSendCmd", {code}, 0, now);
+    if (!portOpen())
+        return record("SSendCmd", {code}, 0, now);
+    if (mType != 0)
+        return record("SSendCmd", {code}, 1, now);  // nothing in this programmer listens
+    switch (code) {
+        case kCmdFirmwareDate:
+            answer(mFirmwareDate + "#");
+            break;
+        case kCmdVersion:
+            answer(mFirmwareVersion + "#");
+            break;
+        case kCmdVppHigh:
+        case kCmdVppLow:
+            mVppLevel = code == kCmdVppHigh ? 1 : 0;
+            answer("#");
+            break;
+        case kCmdFastCheckPrepare:
+            mFastCheckReady = true;
+            answer("#");
+            break;
+        case kCmdBlockStart16:
+            // Selects the 16-bit block test; the acknowledgement the caller waits for next
+            // is the supply report still queued from SVccOn.
+            break;
+        case kCmdBlockTest14:
+        case kCmdBlockTestOther:
+        case kCmdBlockTest16:
+            // Block tests need the lines prepared by command 119 before the power-up.
+            answer((mFastCheckReady ? blockTest(code, now) : std::string("?")) + "#");
+            break;
+        case kCmdBlockEnd:
+            mFastCheckReady = false;
+            break;
+        default:
+            break;
+    }
+    return record("SSendCmd", {code}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SGetc() {
+    uint64_t now;
+    if (!begin(now))
+        return record("SGetc", {}, -1, now);
+    if (!portOpen() || mAnswer.empty())
+        return record("SGetc", {}, -1, now);
+    if (mPollsBeforeNext > 0) {
+        --mPollsBeforeNext;
+        return record("SGetc", {}, -1, now);
+    }
+    const int32_t c = mAnswer.front();
+    mAnswer.pop_front();
+    mPollsBeforeNext = mFaults.slowAnswerPolls;
+    return record("SGetc", {}, c, now);
+}
+
+int32_t SimulatedProgrammer::SSetLED(int32_t position) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SSetLED", {position}, 0, now);
+    if (!portOpen())
+        return record("SSetLED", {position}, 0, now);
+    mLed = position;
+    return record("SSetLED", {position}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SSetPGC(int32_t level) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SSetPGC", {level}, 0, now);
+    if (!portOpen())
+        return record("SSetPGC", {level}, 0, now);
+    mPgc = level;
+    if (chipInProgrammingMode())
+        mChip->setPgc(level, now);
+    return record("SSetPGC", {level}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SSetPGD(int32_t level) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SSetPGD", {level}, 0, now);
+    if (!portOpen())
+        return record("SSetPGD", {level}, 0, now);
+    mPgd = level;
+    if (chipInProgrammingMode())
+        mChip->setPgd(level, now);
+    return record("SSetPGD", {level}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SWriteBit(int32_t value, int32_t count) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SWriteBit", {value, count}, 0, now);
+    if (!portOpen())
+        return record("SWriteBit", {value, count}, 0, now);
+    if (chipInProgrammingMode())
+        mChip->writeBits(static_cast<uint32_t>(value), count, now);
+    return record("SWriteBit", {value, count}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SWriteWord(int32_t word) {
+    uint64_t now;
+    if (!begin(now))
+        return record("SWriteWord", {word}, 0, now);
+    if (!portOpen())
+        return record("SWriteWord", {word}, 0, now);
+    if (chipInProgrammingMode())
+        mChip->writeWord(static_cast<uint16_t>(word), now);
+    return record("SWriteWord", {word}, 1, now);
+}
+
+int32_t SimulatedProgrammer::SReadWord() {
+    uint64_t now;
+    if (!begin(now))
+        return record("SReadWord", {}, mFaults.lostReadsAllOnes ? 0xFFFF : 0, now);
+    // An unpowered or absent target leaves the data line low.
+    int32_t word = 0;
+    if (portOpen() && chipInProgrammingMode())
+        word = mChip->readWord(now);
+    return record("SReadWord", {}, word, now);
+}
+
+int32_t SimulatedProgrammer::SReadBit(int32_t count) {
+    uint64_t now;
+    const int32_t ones = count >= 31 ? -1 : (int32_t{1} << count) - 1;
+    if (!begin(now))
+        return record("SReadBit", {count}, mFaults.lostReadsAllOnes ? ones : 0, now);
+    int32_t bits = 0;
+    if (portOpen() && chipInProgrammingMode())
+        bits = static_cast<int32_t>(mChip->readBits(count, now));
+    return record("SReadBit", {count}, bits, now);
+}
+
+}  // namespace velkaro::sim

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "link/clock.h"
+#include "link/programmer_library.h"
+#include "sim/sim_chip.h"
+
+namespace velkaro::sim {
+
+// Faults the simulated programmer can be told to show. All default to "none".
+struct FaultPlan {
+    bool portWillNotOpen = false;  // SOpen fails on every port
+    bool supplyFails = false;      // SVccOn and SVppOn report failure
+    bool noPower = false;          // supplies report success but SCheckPower bit 0 stays clear
+    bool noAcknowledge = false;    // programmer commands, VCC and SCheckOSC answer nothing
+    // After this many library calls the programmer is gone: every later call fails (0 or
+    // -1), reads return garbage and the target loses power. Negative: never.
+    int64_t connectionLostAfterCalls = -1;
+    bool lostReadsAllOnes = false;  // garbage read after the loss: all ones instead of 0
+    int slowAnswerPolls = 0;        // SGetc returns -1 this many times before each character
+};
+
+// One call of the library as the simulator saw it.
+struct LibraryCall {
+    std::string name;
+    std::vector<int32_t> args;
+    int32_t result;
+    uint64_t timeUs;  // the clock's monotonic time when the call was made
+};
+
+// The programmer hardware and its library, simulated: a ProgrammerLibrary backend with a
+// socket for a SimChip. Programmer type 0 ("PRO") answers the programmer commands through
+// SGetc; other types answer none. The target is in programming mode while both VCC and
+// VPP are on; VCC alone runs the chip's program (SCheckOSC measures it).
+class SimulatedProgrammer : public ProgrammerLibrary {
+public:
+    explicit SimulatedProgrammer(Clock& clock);
+    ~SimulatedProgrammer() override;
+
+    // The socket. nullptr empties it; the previous chip is returned to the caller.
+    std::unique_ptr<SimChip> insertChip(std::unique_ptr<SimChip> chip);
+    SimChip* chip() { return mChip.get(); }
+    // A target wired in-circuit counts as present for SCheckPower even with an empty socket.
+    void setInCircuitTarget(bool present) { mInCircuit = present; }
+
+    void setAvailablePorts(std::set<int32_t> ports) { mPorts = std::move(ports); }
+    void setFaults(const FaultPlan& faults) { mFaults = faults; }
+    const FaultPlan& faults() const { return mFaults; }
+
+    // Firmware answers to commands 100 and 118 (without the final "#").
+    void setFirmware(std::string date, std::string version);
+
+    // State for tests.
+    bool portOpen() const { return mOpenPort != 0; }
+    int32_t openPort() const { return mOpenPort; }
+    int32_t programmerType() const { return mType; }
+    bool vccOn() const { return mVcc; }
+    bool vppOn() const { return mVpp; }
+    bool targetPowered() const { return mVcc || mVpp; }
+    int32_t ledPosition() const { return mLed; }
+    int32_t pgcLevel() const { return mPgc; }
+    int32_t pgdLevel() const { return mPgd; }
+    // 114: 1 (above 12 V), 115: 0, none yet: -1.
+    int32_t vppLevelCommand() const { return mVppLevel; }
+    bool connectionLost() const { return mLost; }
+    // Empty when the target is unpowered and the port closed; otherwise what is left on.
+    std::string checkLeftSafe() const;
+    // Number of times the target entered programming mode.
+    int programmingSessions() const { return mSessions; }
+
+    const std::vector<LibraryCall>& callLog() const { return mLog; }
+    void clearCallLog() { mLog.clear(); }
+    void setCallLogEnabled(bool enabled) { mLogEnabled = enabled; }
+    // Calls of one function in the log, e.g. "SSendCmd".
+    std::vector<LibraryCall> callsNamed(const std::string& name) const;
+
+    int32_t SOpen(int32_t port) override;
+    int32_t SClose() override;
+    int32_t SSetMode(int32_t mode) override;
+    int32_t SVccOn(int32_t type) override;
+    int32_t SVppOn(int32_t type) override;
+    int32_t SPowerOff() override;
+    int32_t SCheckPower() override;
+    int32_t SCheckOSC() override;
+    int32_t SSendCmd(int32_t code) override;
+    int32_t SGetc() override;
+    int32_t SSetLED(int32_t position) override;
+    int32_t SSetPGC(int32_t level) override;
+    int32_t SSetPGD(int32_t level) override;
+    int32_t SWriteBit(int32_t value, int32_t count) override;
+    int32_t SWriteWord(int32_t word) override;
+    int32_t SReadWord() override;
+    int32_t SReadBit(int32_t count) override;
+
+private:
+    // Starts a call: reads the clock, counts it, and tells whether the link still works.
+    bool begin(uint64_t& nowUs);
+    int32_t record(const char* name, std::vector<int32_t> args, int32_t result, uint64_t nowUs);
+    bool chipInProgrammingMode() const;
+    void answer(const std::string& text);
+    void supplyChanged(bool wasProgramming, bool vppFirst, uint64_t nowUs);
+    void powerOff(uint64_t nowUs);
+    std::string blockTest(int code, uint64_t nowUs);
+
+    Clock& mClock;
+    std::unique_ptr<SimChip> mChip;
+    bool mInCircuit = false;
+    std::set<int32_t> mPorts{1, 2, 3, 4, 5, 6, 7, 8, 9};
+    FaultPlan mFaults;
+    std::string mFirmwareDate = "20240315";
+    std::string mFirmwareVersion = "1.02";
+
+    int32_t mOpenPort = 0;
+    int32_t mType = 0;
+    bool mVcc = false;
+    bool mVpp = false;
+    int32_t mLed = 0;
+    int32_t mPgc = 0;
+    int32_t mPgd = 0;
+    int32_t mVppLevel = -1;
+    bool mFastCheckReady = false;
+    std::deque<int32_t> mAnswer;
+    int mPollsBeforeNext = 0;
+    int64_t mCalls = 0;
+    bool mLost = false;
+    int mSessions = 0;
+    std::vector<LibraryCall> mLog;
+    bool mLogEnabled = true;
+};
+
+}  // namespace velkaro::sim
