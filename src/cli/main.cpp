@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/paths.h"
+#include "catalogue/device_catalogue.h"
 #include "cli/cli_context.h"
 
 int main(int argc, char** argv) {
@@ -42,6 +43,13 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         app.exit(e);
         return kExitUsage;
+    }
+    if (app.get_subcommands().empty()) {
+        // No command: show what can be chosen, then how to use the tool.
+        for (const auto& name : velkaro::DeviceCatalogue(context.dataDir).FillDeviceList())
+            std::printf("%s\n", name.c_str());
+        std::printf("\n%s", app.help().c_str());
+        return kExitOk;
     }
     return context.exitCode;
 }

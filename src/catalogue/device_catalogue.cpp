@@ -1,0 +1,292 @@
+#include "catalogue/device_catalogue.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "catalogue/ini_file.h"
+#include "catalogue/ini_number.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr int kMaxNesting = 20;
+constexpr int32_t kMaxProgSize = 0x100000;  // words; beyond any PIC of both families
+constexpr int32_t kMaxEpromSize = 0x10000;  // bytes
+constexpr std::string_view kNestingMessage =
+    "device.iniのネスティングが深すぎます。プログラムを終了し、device.iniを確認してください。";
+
+// One selection or key look-up: the file read once, and whether the nesting message was
+// already shown (it is shown at most once per call).
+struct LoadContext {
+    const IniFile& ini;
+    MessageSink& messages;
+    bool warned = false;
+
+    void warnNesting() {
+        if (!warned)
+            messages.showMessage(kNestingMessage);
+        warned = true;
+    }
+
+    // Follows Alias keys from `name`. An Alias chain longer than the nesting limit (a
+    // cycle, for instance) stops there with the nesting message.
+    std::string resolveAlias(std::string_view name) {
+        std::string section(name);
+        for (int steps = 0;; ++steps) {
+            std::string alias = ini.readString(section, "Alias", "");
+            if (alias.empty())
+                return section;
+            if (steps == kMaxNesting) {
+                warnNesting();
+                return section;
+            }
+            section = std::move(alias);
+        }
+    }
+};
+
+std::string joinDataPath(const std::string& directory, const char* fileName) {
+    if (directory.empty())
+        return fileName;
+    return directory.back() == '/' ? directory + fileName : directory + "/" + fileName;
+}
+
+bool lessNoCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+        return static_cast<unsigned char>(lower(x)) < static_cast<unsigned char>(lower(y));
+    });
+}
+
+// Reads the keys of one section on top of what the fields already hold.
+class SectionReader {
+public:
+    SectionReader(const IniFile& ini, const std::string& section) : mIni(ini), mSection(section) {}
+
+    void integer(const char* key, int32_t& field) const { field = ParseIniNumber(raw(key), field); }
+    void word(const char* key, uint16_t& field) const {
+        field = static_cast<uint16_t>(ParseIniNumber(raw(key), field));
+    }
+    void flag(const char* key, bool& field) const {
+        field = ParseIniNumber(raw(key), field ? 1 : 0) != 0;
+    }
+    void real(const char* key, double& field) const {
+        field = mIni.readFloat(mSection, key, field);
+    }
+    // An absent key keeps the field; a present empty one empties it.
+    void text(const char* key, std::string& field) const {
+        field = mIni.readString(mSection, key, field);
+    }
+
+private:
+    std::string raw(const char* key) const { return mIni.readString(mSection, key, ""); }
+
+    const IniFile& mIni;
+    const std::string& mSection;
+};
+
+void setBuiltInDefaults(DeviceDefinition& device) {
+    const std::string name = std::move(device.DeviceName);
+    const std::string comment = std::move(device.Comment);
+    device = DeviceDefinition{};
+    device.DeviceName = name;
+    device.Comment = comment;
+    // The raw built-ins, before the derivations the default-constructed record carries.
+    device.ConfigMask.fill(0x3FFF);
+    device.ConfigValue.fill(-1);
+    device.DataEraseProgCycle = 0;
+    device.DataProgOnlyCycle = 0;
+}
+
+uint16_t blankWordFor(int32_t bitWidth) {
+    return static_cast<uint16_t>(0xFFFFu >> ((16 - bitWidth) & 31));
+}
+
+// Keeps values inside what the memory image and the algorithms can hold, so that a
+// faulty device.ini can never overrun a buffer or make a wait negative.
+void clampToImageLimits(DeviceDefinition& device) {
+    device.BitWidth = std::clamp(device.BitWidth, 1, 16);
+    device.ProgSize = std::clamp(device.ProgSize, 0, kMaxProgSize);
+    device.EpromSize = std::clamp(device.EpromSize, 0, kMaxEpromSize);
+    device.IdCount = std::clamp(device.IdCount, 0, DeviceDefinition::kMaxIdWords);
+    device.ConfigCount = std::clamp(device.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
+    device.VccType = std::max(device.VccType, 0);
+    device.VppType = std::max(device.VppType, 0);
+    for (int32_t* cycle :
+         {&device.BulkEraseCycle, &device.ChipEraseCycle, &device.ProgOnlyCycle,
+          &device.EraseProgCycle, &device.DataEraseProgCycle, &device.DataProgOnlyCycle})
+        *cycle = std::max(*cycle, 0);
+}
+
+class SectionLoader {
+public:
+    SectionLoader(LoadContext& context, ConfigFieldTable& fields, const std::string& configPath)
+        : mContext(context), mFields(fields), mConfigPath(configPath) {}
+
+    void load(const std::string& name, int depth, DeviceDefinition& device) {
+        const std::string section = mContext.resolveAlias(name);
+        const std::string parent = mContext.ini.readString(section, "Default", "");
+        if (parent.empty() || depth > kMaxNesting) {
+            if (depth > kMaxNesting)
+                mContext.warnNesting();
+            setBuiltInDefaults(device);
+        } else {
+            load(parent, depth + 1, device);
+        }
+        readKeys(SectionReader(mContext.ini, section), device);
+        if (depth == 0) {
+            device.Comment = mContext.ini.readString(section, "Comment", "");
+            if (device.OscCal < 0 || device.OscCal >= device.ProgSize)
+                device.OscCal = 0;
+        }
+        normaliseConfigMasks(device);
+    }
+
+private:
+    void readKeys(const SectionReader& read, DeviceDefinition& device) {
+        read.integer("Algorithm", device.Algorithm);
+        read.integer("PanelSize", device.PanelSize);
+        read.flag("MultiPanel", device.MultiPanel);
+        read.integer("Package", device.Package);
+        read.integer("VccType", device.VccType);
+        read.integer("VppType", device.VppType);
+        read.real("VppVoltage", device.VppVoltage);
+        read.integer("Position", device.Position);
+        read.integer("BitWidth", device.BitWidth);
+        read.integer("ProgSize", device.ProgSize);
+        read.integer("EpromSize", device.EpromSize);
+        read.integer("IdAdr", device.IdAdr);
+        read.integer("IdCount", device.IdCount);
+        read.integer("ConfigBaseAdr", device.ConfigBaseAdr);
+        read.integer("ConfigCount", device.ConfigCount);
+        for (int n = 0; n < DeviceDefinition::kMaxConfigWords; ++n) {
+            const std::string suffix = std::to_string(n + 1);
+            read.word(("ConfigMask" + suffix).c_str(), device.ConfigMask[n]);
+            read.integer(("ConfigValue" + suffix).c_str(), device.ConfigValue[n]);
+            if (device.ConfigValue[n] == -1)
+                device.ConfigValue[n] = device.ConfigMask[n];
+        }
+        read.word("CmdSet", device.CmdSet);
+        read.flag("ProgramRead", device.ProgramRead);
+        read.flag("FlashType", device.FlashType);
+        read.integer("BulkEraseCycle", device.BulkEraseCycle);
+        read.integer("ChipEraseCycle", device.ChipEraseCycle);
+        read.integer("ProgOnlyCycle", device.ProgOnlyCycle);
+        read.integer("EraseProgCycle", device.EraseProgCycle);
+        read.integer("DataEraseProgCycle", device.DataEraseProgCycle);
+        read.integer("DataProgOnlyCycle", device.DataProgOnlyCycle);
+        clampToImageLimits(device);
+        if (device.DataEraseProgCycle == 0)
+            device.DataEraseProgCycle = device.EraseProgCycle;
+        if (device.DataProgOnlyCycle == 0)
+            device.DataProgOnlyCycle = device.ProgOnlyCycle;
+
+        read.integer("RetryCnt", device.RetryCnt);
+        read.integer("ProgCnt", device.ProgCnt);
+        read.word("ExtFlag1", device.ExtFlag1);
+        read.word("ExtFlag2", device.ExtFlag2);
+        read.integer("OscCal", device.OscCal);
+        read.word("BGMask", device.BGMask);
+        read.text("OscCalFile", device.OscCalFile);
+        read.real("OscFactor", device.OscFactor);
+        read.word("OscUnit", device.OscUnit);
+        read.integer("OscBase", device.OscBase);
+        read.word("ProgOnlyCmd", device.ProgOnlyCmd);
+        read.word("EndProgCmd", device.EndProgCmd);
+        read.word("ChipEraseCmd", device.ChipEraseCmd);
+        read.integer("LoadCnt", device.LoadCnt);
+        read.integer("PowerOnSequence", device.PowerOnSequence);
+        read.integer("DeviceIDAdr", device.DeviceIDAdr);
+        read.word("DeviceIDMask", device.DeviceIDMask);
+        read.word("DeviceID", device.DeviceID);
+        read.text("ConfigSetting", device.ConfigSetting);
+        device.ConfigSetting = StripIniComment(device.ConfigSetting);
+        mFields.BuildConfigFields(mConfigPath, device.ConfigSetting);
+
+        device.BlankWord = blankWordFor(device.BitWidth);
+        read.integer("ResetVector", device.ResetVector);
+        read.word("AdrMask", device.AdrMask);
+        if (device.AdrMask == 0)
+            device.AdrMask = device.BlankWord;
+        read.text("DeviceEraseCmd", device.DeviceEraseCmd);
+    }
+
+    static void normaliseConfigMasks(DeviceDefinition& device) {
+        for (int n = 0; n < DeviceDefinition::kMaxConfigWords; ++n) {
+            if (n < device.ConfigCount) {
+                if (device.ConfigMask[n] == 0)
+                    device.ConfigMask[n] = device.BlankWord;
+            } else {
+                device.ConfigMask[n] = 0;
+            }
+        }
+    }
+
+    LoadContext& mContext;
+    ConfigFieldTable& mFields;
+    const std::string& mConfigPath;
+};
+
+}  // namespace
+
+DeviceCatalogue::DeviceCatalogue(std::string dataDir) : mDataDir(std::move(dataDir)) {}
+
+std::string DeviceCatalogue::deviceIniPath() const {
+    return joinDataPath(mDataDir, "device.ini");
+}
+
+std::string DeviceCatalogue::configIniPath() const {
+    return joinDataPath(mDataDir, "Config.ini");
+}
+
+std::vector<std::string> DeviceCatalogue::FillDeviceList() const {
+    std::vector<std::string> names = IniFile(deviceIniPath()).sectionNames();
+    std::stable_sort(names.begin(), names.end(), lessNoCase);
+    return names;
+}
+
+void DeviceCatalogue::LoadSection(std::string_view name, DeviceDefinition& device,
+                                  ConfigFieldTable& fields, MessageSink& messages) const {
+    const IniFile ini(deviceIniPath());
+    LoadContext context{ini, messages};
+    const std::string configPath = configIniPath();
+    device.DeviceName = std::string(name);
+    SectionLoader(context, fields, configPath).load(std::string(name), 0, device);
+}
+
+int32_t DeviceCatalogue::ReadDeviceKey(std::string_view name, std::string_view key,
+                                       MessageSink& messages) const {
+    const IniFile ini(deviceIniPath());
+    LoadContext context{ini, messages};
+    std::string current(name);
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxNesting) {
+            context.warnNesting();
+            return -1;
+        }
+        const std::string section = context.resolveAlias(current);
+        const std::string value = ini.readString(section, key, "");
+        if (!value.empty())
+            return ParseIniNumber(value, -1);
+        current = ini.readString(section, "Default", "");
+        if (current.empty())
+            return -1;
+    }
+}
+
+std::string DeviceCatalogue::LookupDeviceById(uint16_t id,
+                                              const std::vector<std::string>& deviceList) const {
+    const IniFile ini(deviceIniPath());
+    for (const auto& name : deviceList) {
+        const auto mask =
+            static_cast<uint16_t>(ParseIniNumber(ini.readString(name, "DeviceIDMask", ""), 0x3FF0));
+        const auto expected =
+            static_cast<uint16_t>(ParseIniNumber(ini.readString(name, "DeviceID", ""), 0));
+        if (expected != 0 && mask != 0 && expected == (id & mask))
+            return name;
+    }
+    return {};
+}
+
+}  // namespace velkaro

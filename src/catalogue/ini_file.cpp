@@ -1,0 +1,321 @@
+#include "catalogue/ini_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+namespace velkaro {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lowerAscii(x) == lowerAscii(y);
+           });
+}
+
+// Cuts `value` to kMaxValueLength bytes without splitting a UTF-8 sequence.
+std::string cutValue(std::string_view value) {
+    if (value.size() <= IniFile::kMaxValueLength)
+        return std::string(value);
+    size_t end = IniFile::kMaxValueLength;
+    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(value.substr(0, end));
+}
+
+// Keeps texts in order while their cost (length + 1 each) fits the name-list limit.
+void appendLimited(std::vector<std::string>& list, size_t& used, std::string text) {
+    if (used + text.size() + 1 > IniFile::kNameListBytes) {
+        used = IniFile::kNameListBytes;  // nothing after an overflow is seen
+        return;
+    }
+    used += text.size() + 1;
+    list.push_back(std::move(text));
+}
+
+// Line breaks cannot be stored in a value; blanks around it would be trimmed on reading.
+std::string storableText(std::string_view text) {
+    std::string result(trim(text));
+    std::replace_if(
+        result.begin(), result.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return result;
+}
+
+}  // namespace
+
+bool IniFile::load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        parse({});
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        parse({});
+        return false;
+    }
+    parse(text.str());
+    return true;
+}
+
+void IniFile::parse(std::string_view text) {
+    mPreamble.clear();
+    mSections.clear();
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+
+        const std::string_view trimmed = trim(line);
+        if (!trimmed.empty() && trimmed.front() == '[') {
+            std::string_view name = trimmed.substr(1);
+            name = name.substr(0, name.find(']'));
+            mSections.push_back(Section{std::string(trim(name)), {}});
+            continue;
+        }
+        if (mSections.empty()) {
+            mPreamble.emplace_back(line);
+            continue;
+        }
+        Line entry;
+        if (trimmed.empty() || trimmed.front() == ';') {
+            entry.kind = LineKind::Comment;
+            entry.raw = std::string(line);
+        } else if (const size_t equals = trimmed.find('='); equals != std::string_view::npos) {
+            entry.kind = LineKind::Key;
+            entry.key = std::string(trim(trimmed.substr(0, equals)));
+            entry.value = cutValue(trim(trimmed.substr(equals + 1)));
+        } else {
+            entry.kind = LineKind::Bare;
+            entry.key = cutValue(trimmed);
+        }
+        mSections.back().lines.push_back(std::move(entry));
+    }
+}
+
+const IniFile::Section* IniFile::findSection(std::string_view name) const {
+    for (const auto& section : mSections)
+        if (equalNoCase(section.name, name))
+            return &section;
+    return nullptr;
+}
+
+IniFile::Section* IniFile::findSection(std::string_view name) {
+    for (auto& section : mSections)
+        if (equalNoCase(section.name, name))
+            return &section;
+    return nullptr;
+}
+
+const IniFile::Line* IniFile::findKey(std::string_view section, std::string_view key) const {
+    const Section* found = findSection(section);
+    if (found == nullptr)
+        return nullptr;
+    for (const auto& line : found->lines)
+        if (line.kind == LineKind::Key && equalNoCase(line.key, key))
+            return &line;
+    return nullptr;
+}
+
+bool IniFile::hasSection(std::string_view section) const {
+    return findSection(section) != nullptr;
+}
+
+bool IniFile::hasKey(std::string_view section, std::string_view key) const {
+    return findKey(section, key) != nullptr;
+}
+
+std::string IniFile::readString(std::string_view section, std::string_view key,
+                                std::string_view defaultValue) const {
+    const Line* line = findKey(section, key);
+    return line != nullptr ? line->value : std::string(defaultValue);
+}
+
+double IniFile::readFloat(std::string_view section, std::string_view key,
+                          double defaultValue) const {
+    const Line* line = findKey(section, key);
+    if (line == nullptr)
+        return defaultValue;
+    std::string_view text = line->value;
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && (text.front() == '+' || text.front() == '-'))
+            return defaultValue;
+    }
+    double value = 0.0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(value))
+        return defaultValue;
+    return value;
+}
+
+int32_t IniFile::readInteger(std::string_view section, std::string_view key,
+                             int32_t defaultValue) const {
+    const Line* line = findKey(section, key);
+    if (line == nullptr)
+        return defaultValue;
+    std::string_view text = line->value;
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+')
+        text.remove_prefix(1);
+    int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+        return defaultValue;
+    return value;
+}
+
+bool IniFile::readBool(std::string_view section, std::string_view key, bool defaultValue) const {
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+std::vector<std::string> IniFile::sectionNames() const {
+    std::vector<std::string> names;
+    size_t used = 0;
+    for (size_t i = 0; i < mSections.size(); ++i) {
+        if (findSection(mSections[i].name) != &mSections[i])
+            continue;  // a repeated section is listed once
+        appendLimited(names, used, mSections[i].name);
+    }
+    return names;
+}
+
+std::vector<std::string> IniFile::keyNames(std::string_view section) const {
+    std::vector<std::string> names;
+    const Section* found = findSection(section);
+    if (found == nullptr)
+        return names;
+    size_t used = 0;
+    for (const auto& line : found->lines)
+        if (line.kind != LineKind::Comment)
+            appendLimited(names, used, line.key);
+    return names;
+}
+
+std::vector<std::string> IniFile::sectionEntries(std::string_view section) const {
+    std::vector<std::string> entries;
+    const Section* found = findSection(section);
+    if (found == nullptr)
+        return entries;
+    size_t used = 0;
+    for (const auto& line : found->lines) {
+        if (line.kind == LineKind::Key)
+            appendLimited(entries, used, line.key + "=" + line.value);
+        else if (line.kind == LineKind::Bare)
+            appendLimited(entries, used, line.key + "=");
+    }
+    return entries;
+}
+
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    Section* found = findSection(section);
+    if (found == nullptr) {
+        mSections.push_back(Section{storableText(section), {}});
+        found = &mSections.back();
+    }
+    for (auto& line : found->lines) {
+        if (line.kind == LineKind::Key && equalNoCase(line.key, key)) {
+            line.value = cutValue(storableText(value));
+            return;
+        }
+    }
+    // New keys go after the last entry, so blank lines separating sections stay last.
+    auto position = found->lines.end();
+    while (position != found->lines.begin() && std::prev(position)->kind == LineKind::Comment &&
+           trim(std::prev(position)->raw).empty())
+        --position;
+    Line line;
+    line.kind = LineKind::Key;
+    line.key = storableText(key);
+    line.value = cutValue(storableText(value));
+    found->lines.insert(position, std::move(line));
+}
+
+void IniFile::writeInteger(std::string_view section, std::string_view key, int32_t value) {
+    writeString(section, key, std::to_string(value));
+}
+
+void IniFile::writeBool(std::string_view section, std::string_view key, bool value) {
+    writeString(section, key, value ? "1" : "0");
+}
+
+void IniFile::eraseSection(std::string_view section) {
+    std::erase_if(mSections, [&](const Section& s) { return equalNoCase(s.name, section); });
+}
+
+std::string IniFile::toText() const {
+    std::string text;
+    for (const auto& line : mPreamble)
+        text += line + "\n";
+    for (const auto& section : mSections) {
+        text += "[" + section.name + "]\n";
+        for (const auto& line : section.lines) {
+            if (line.kind == LineKind::Key)
+                text += line.key + "=" + line.value + "\n";
+            else if (line.kind == LineKind::Bare)
+                text += line.key + "\n";
+            else
+                text += line.raw + "\n";
+        }
+    }
+    return text;
+}
+
+bool IniFile::save(const std::string& path) const {
+    namespace fs = std::filesystem;
+    std::random_device random;
+    const fs::path target(path);
+    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp" +
+                                                       std::to_string(random()));
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        const std::string text = toText();
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    fs::rename(temporary, target, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace velkaro

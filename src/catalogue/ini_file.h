@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkaro {
+
+// A classic profile file ("[section]" headers, "key=value" lines), read whole into memory.
+// Section and key names compare without regard to ASCII letter case. Values are raw: only
+// surrounding blanks are removed, comments inside a value stay, and a value is cut after
+// kMaxValueLength bytes (never inside a UTF-8 sequence). Lines starting with ";" are
+// comments; lines before the first section are ignored. When a section or a key appears
+// twice, the first one is used. A line without "=" inside a section is an entry of its own
+// (delivered as the line followed by "="), but not a key that can be read by name.
+// CRLF and LF endings, a UTF-8 byte-order mark and a missing final newline are accepted;
+// any other bytes (NUL included) are just text.
+class IniFile {
+public:
+    static constexpr size_t kMaxValueLength = 2047;  // bytes
+    static constexpr size_t kNameListBytes = 16384;  // each name costs its length + 1
+
+    IniFile() = default;
+    // Reads `path`; a file that cannot be read gives an empty profile.
+    explicit IniFile(const std::string& path) { load(path); }
+
+    // Replaces the contents by those of `path`. False (and empty) when it cannot be read.
+    bool load(const std::string& path);
+    // Replaces the contents by `text`.
+    void parse(std::string_view text);
+
+    bool hasSection(std::string_view section) const;
+    bool hasKey(std::string_view section, std::string_view key) const;
+
+    // The value of `key`, or `defaultValue` when the key is absent (an empty value is
+    // returned as the empty text).
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+    // `defaultValue` when the key is absent, empty or not a decimal floating-point number
+    // as a whole ("." is the decimal separator whatever the locale; trailing text such as a
+    // ";" comment makes it not a number).
+    double readFloat(std::string_view section, std::string_view key, double defaultValue) const;
+    // `defaultValue` when the key is absent or not a decimal integer as a whole (optional
+    // sign, digits, nothing else) or does not fit 32 bits.
+    int32_t readInteger(std::string_view section, std::string_view key, int32_t defaultValue) const;
+    // True for any non-zero integer; `defaultValue` as readInteger.
+    bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
+
+    // Section names in file order, each once, as long as they fit kNameListBytes.
+    std::vector<std::string> sectionNames() const;
+    // Key names of `section` in file order (a line without "=" counts with its whole
+    // text), as long as they fit kNameListBytes.
+    std::vector<std::string> keyNames(std::string_view section) const;
+    // Entries of `section` in file order as "key=value" texts (a line without "=" as the
+    // line followed by "="), as long as the texts fit kNameListBytes. Empty when the
+    // section is missing.
+    std::vector<std::string> sectionEntries(std::string_view section) const;
+
+    // Sets `key` (adds the section and the key when missing). Blanks around `value` and
+    // line breaks in it are not kept, since the file could not hold them.
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+    void writeInteger(std::string_view section, std::string_view key, int32_t value);
+    void writeBool(std::string_view section, std::string_view key, bool value);
+    // Removes every section of that name with all its keys.
+    void eraseSection(std::string_view section);
+
+    // Writes the profile to a temporary file beside `path` and renames it over `path`.
+    // False on any failure; `path` is then left as it was.
+    bool save(const std::string& path) const;
+    // The text save() writes (LF line endings).
+    std::string toText() const;
+
+private:
+    enum class LineKind { Key, Bare, Comment };
+    struct Line {
+        LineKind kind = LineKind::Comment;
+        std::string key;    // Key: the name; Bare: the whole line
+        std::string value;  // Key only
+        std::string raw;    // Comment only: the line as read
+    };
+    struct Section {
+        std::string name;
+        std::vector<Line> lines;
+    };
+
+    const Section* findSection(std::string_view name) const;
+    Section* findSection(std::string_view name);
+    const Line* findKey(std::string_view section, std::string_view key) const;
+
+    std::vector<std::string> mPreamble;  // lines before the first section, kept on save
+    std::vector<Section> mSections;
+};
+
+}  // namespace velkaro

@@ -1,0 +1,65 @@
+#include "cli/cli_support.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "app/paths.h"
+#include "catalogue/ini_file.h"
+
+namespace velkaro::cli {
+
+namespace {
+
+constexpr const char* kSettingsFileName = "velkaro-cli.ini";
+constexpr const char* kFallbackDevice = "PIC16F84A";
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// Index of `name` in `list` (whole name, letter case ignored), or -1.
+int findDevice(const std::vector<std::string>& list, std::string_view name) {
+    const auto found = std::find_if(
+        list.begin(), list.end(), [&](const std::string& item) { return equalNoCase(item, name); });
+    return found == list.end() ? -1 : static_cast<int>(found - list.begin());
+}
+
+}  // namespace
+
+void StderrMessageSink::showMessage(std::string_view text) {
+    std::cerr << text << '\n';
+}
+
+int prepareWorkspace(CliContext& context, Workspace& workspace) {
+    workspace.deviceList = workspace.catalogue.FillDeviceList();
+    const auto& list = workspace.deviceList;
+
+    std::string selected;
+    if (!context.deviceName.empty()) {
+        const int index = findDevice(list, context.deviceName);
+        if (index < 0) {
+            std::cerr << "velkaro-cli: unknown device \"" << context.deviceName
+                      << "\" (not a section of " << workspace.catalogue.deviceIniPath()
+                      << "; `velkaro-cli devices` lists them)\n";
+            return kExitUsage;
+        }
+        selected = list[index];
+    } else {
+        const IniFile settings(joinPath(context.dataDir, kSettingsFileName));
+        const std::string remembered =
+            settings.readString("LastSetting", "Device", kFallbackDevice);
+        const int index = findDevice(list, remembered);
+        if (index >= 0)
+            selected = list[index];
+        else if (!list.empty())
+            selected = list.front();
+    }
+
+    StderrMessageSink messages;
+    workspace.SelectDevice(selected, messages);
+    return kExitOk;
+}
+
+}  // namespace velkaro::cli
