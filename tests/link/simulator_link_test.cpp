@@ -2,9 +2,11 @@
 // must be what the models, written from the chips' own programming documents, expect.
 #include <memory>
 
+#include "catalogue/device_catalogue.h"
 #include "link_fixture.h"
 #include "sim/pic18_chip.h"
 #include "sim/simulated_programmer.h"
+#include "support/paths.h"
 
 namespace velkaro::test {
 namespace {
@@ -96,6 +98,39 @@ TEST_F(SimulatorLinkTest, Pic18RowWrittenWithThePulseReadsBack) {
     link.CloseLink();
     const auto& pic18 = dynamic_cast<const sim::Pic18Chip&>(*chip_);
     EXPECT_TRUE(pic18.notes().empty()) << pic18.notes().front();
+}
+
+// Every shipped device with calibration words, read from its simulated chip.
+TEST(SimulatorCalibrationWords, ShippedDefinitionsFindTheFactoryValues) {
+    DeviceCatalogue catalogue(sourceDir() + "/data");
+    SilentMessageSink messages;
+    int checked = 0;
+    for (const std::string& name : catalogue.FillDeviceList()) {
+        DeviceDefinition device;
+        ConfigFieldTable fields;
+        catalogue.LoadSection(name, device, fields, messages);
+        auto chip = sim::makeSimChip(name);
+        if (!chip || device.isExtendedFamily() || (device.OscCal == 0 && device.BGMask == 0))
+            continue;
+        VirtualClock clock;
+        sim::SimulatedProgrammer programmer{clock};
+        sim::SimChip& model = *chip;
+        programmer.insertChip(std::move(chip));
+        MemoryImage image;
+        ProgrammerLink link{programmer, clock, device, image};
+
+        ASSERT_TRUE(link.ReadCalibrationWords()) << name;
+        if (device.OscCal != 0) {
+            EXPECT_EQ(image.OscCalValue, model.peek(device.OscCal) & device.BlankWord) << name;
+        }
+        if (device.BGMask != 0) {
+            EXPECT_EQ(image.BGValue, model.peek(device.ConfigBaseAdr) & device.BGMask) << name;
+            EXPECT_NE(image.BGValue, 0) << name;
+        }
+        EXPECT_EQ(programmer.checkLeftSafe(), "") << name;
+        ++checked;
+    }
+    EXPECT_GE(checked, 4);
 }
 
 }  // namespace
