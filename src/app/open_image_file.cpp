@@ -1,0 +1,101 @@
+#include "app/open_image_file.h"
+
+#include "app/file_history.h"
+
+namespace velkaro {
+
+namespace {
+
+std::string upperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+// Values the loaded file implies beyond its bytes: the calibration words as the image holds
+// them, and configuration words cut to the bits the device has.
+void deriveLoadedValues(const DeviceDefinition& device, MemoryImage& image) {
+    if (device.OscCal != 0 && device.OscCal > 0 &&
+        static_cast<size_t>(device.OscCal) < image.ProgMemory.size())
+        image.OscCalValue = image.ProgMemory[static_cast<size_t>(device.OscCal)];
+    if (device.BGMask != 0)
+        image.BGValue = image.ConfigWords[0] & device.BGMask;
+    for (int i = 0; i < DeviceDefinition::kMaxConfigWords; ++i)
+        image.ConfigWords[i] &= device.ConfigMask[i];
+}
+
+}  // namespace
+
+bool isImageFileExtension(const std::string& path) {
+    const size_t separator = path.find_last_of("/\\");
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (separator != std::string::npos && dot < separator))
+        return false;
+    const std::string extension = upperAscii(path.substr(dot));
+    return extension == ".HEX" || extension == ".OBJ";
+}
+
+std::string cannotOpenMessage(const std::string& path) {
+    return "ファイル " + path + " を開けませんでした。";
+}
+
+std::string loadWarningMessage(const std::string& path, const HexReadResult& read) {
+    std::string text = "ファイル " + path + " を読み込みましたが、次の問題があります。" +
+                       "内容を確認してください。";
+    if (read.checksumErrors > 0)
+        text += "\nチェックサムの誤り: " + std::to_string(read.checksumErrors) +
+                " 件（データは読み込みました）";
+    if (read.badRecords > 0)
+        text +=
+            "\n読めないレコード: " + std::to_string(read.badRecords) + " 件（読み飛ばしました）";
+    if (read.outOfRangeBytes > 0)
+        text += "\nデバイスの範囲外のデータ: " + std::to_string(read.outOfRangeBytes) +
+                " バイト（読み飛ばしました）";
+    if (!read.endRecordSeen)
+        text += "\n終了レコードがありません（ファイルが途中で切れている可能性があります）";
+    if (read.recordsAfterEnd > 0)
+        text += "\n終了レコードの後のレコード: " + std::to_string(read.recordsAfterEnd) +
+                " 件（無視しました）";
+    if (read.firstProblemLine > 0)
+        text += "\n最初の問題: " + std::to_string(read.firstProblemLine) + " 行目";
+    return text;
+}
+
+OpenImageResult OpenImageFile(const std::string& path, const DeviceDefinition& device,
+                              MemoryImage& image, std::string& lastFile,
+                              std::vector<std::string>& history, MessageSink& messages) {
+    OpenImageResult result;
+    if (!isImageFileExtension(path)) {
+        result.status = OpenImageStatus::UnsupportedExtension;
+        messages.showMessage(kUnsupportedExtensionMessage);
+        return result;
+    }
+    // Read before clearing: a file that cannot be read must not cost the current buffer.
+    std::string text;
+    if (!readWholeFile(path, text)) {
+        result.status = OpenImageStatus::CannotOpen;
+        messages.showMessage(cannotOpenMessage(path));
+        return result;
+    }
+    image.ClearImage(device, true, true);
+    result.read = ReadIntelHexText(text, device, image);
+    deriveLoadedValues(device, image);
+    result.historyChanged = rememberOpenedFile(path, lastFile, history);
+    if (result.read.hasWarnings()) {
+        result.status = OpenImageStatus::LoadedWithWarnings;
+        messages.showMessage(loadWarningMessage(path, result.read));
+    } else {
+        result.status = OpenImageStatus::Loaded;
+    }
+    return result;
+}
+
+OpenImageResult OpenImageFile(Workspace& workspace, const std::string& path,
+                              MessageSink& messages) {
+    return OpenImageFile(path, workspace.device, workspace.image, workspace.LastFile,
+                         workspace.FileHistory, messages);
+}
+
+}  // namespace velkaro

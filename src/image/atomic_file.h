@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velkaro {
+
+// Replaces the file at `path` with `contents` (bytes, written as they are): writes a new
+// file in the same folder, flushes it and renames it over `path`. On failure the temporary
+// file is removed, `path` is left as it was, `error` holds the reason and false is
+// returned. An existing target keeps its permission bits.
+bool writeFileAtomically(const std::string& path, std::string_view contents, std::string& error);
+
+}  // namespace velkaro

@@ -1,0 +1,317 @@
+#include "image/intel_hex_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+
+namespace velkaro {
+
+namespace {
+
+constexpr uint32_t kDataWordBase = 0x2100;   // word address of EEPROM byte 0, word mapping
+constexpr uint32_t kDataByteBase = 0x4200;   // the same as a byte address
+constexpr uint32_t kDataUpper = 0xF00000;    // linear base of EEPROM, byte mapping
+constexpr size_t kMaxRecordBytes = 255 + 5;  // count, address, type, data, checksum
+
+// Digit values by character, -1 for every character that is no hex digit.
+constexpr std::array<int8_t, 256> kHexValues = [] {
+    std::array<int8_t, 256> table{};
+    table.fill(-1);
+    for (int c = 0; c < 10; ++c)
+        table['0' + c] = static_cast<int8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+        table['A' + c] = static_cast<int8_t>(10 + c);
+        table['a' + c] = static_cast<int8_t>(10 + c);
+    }
+    return table;
+}();
+
+int hexDigit(char c) {
+    return kHexValues[static_cast<unsigned char>(c)];
+}
+
+void setWordByte(uint16_t& word, bool high, uint8_t b) {
+    word = high ? static_cast<uint16_t>((word & 0x00FF) | (b << 8))
+                : static_cast<uint16_t>((word & 0xFF00) | b);
+}
+
+// Places data bytes by the device's address mapping and keeps the reader's tallies.
+class Placer {
+public:
+    Placer(const DeviceDefinition& device, MemoryImage& image, HexReadResult& result)
+        : mDevice(device), mImage(image), mResult(result) {
+        mProgBytes = 2 * std::min<uint64_t>(std::max(device.ProgSize, 0), image.ProgMemory.size());
+        mDataBytes = std::min<uint64_t>(std::max(device.EpromSize, 0), image.DataMemory.size());
+        mIdCount = std::clamp(device.IdCount, 0, DeviceDefinition::kMaxIdWords);
+        mConfigCount = std::clamp(device.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
+        mWordMapping = device.Algorithm == 0;
+    }
+
+    // Places `count` bytes from `byteAddr` on; returns how many lay outside every region and
+    // reports the first such byte's position through `firstStray`.
+    size_t placeAll(uint32_t upper, uint32_t byteAddr, const uint8_t* bytes, size_t count) {
+        const uint64_t first = mWordMapping ? byteAddr : uint64_t{upper} + byteAddr;
+        if (first + count <= mProgBytes) {
+            // The common case, a record wholly inside program memory.
+            for (size_t j = 0; j < count; ++j)
+                setWordByte(mImage.ProgMemory[(first + j) / 2], (first + j) & 1, bytes[j]);
+            noteProgram(first, first + count - 1, count);
+            return 0;
+        }
+        size_t strays = 0;
+        for (size_t j = 0; j < count; ++j) {
+            if (!place(upper, byteAddr + static_cast<uint32_t>(j), bytes[j]))
+                ++strays;
+        }
+        return strays;
+    }
+
+    // Returns false when the byte lay outside every region.
+    bool place(uint32_t upper, uint32_t byteAddr, uint8_t b) {
+        return mWordMapping ? placeWordMapped(byteAddr, b) : placeByteMapped(upper, byteAddr, b);
+    }
+
+private:
+    void placeProgram(uint64_t byteAddr, uint8_t b) {
+        setWordByte(mImage.ProgMemory[byteAddr / 2], byteAddr & 1, b);
+        noteProgram(byteAddr, byteAddr, 1);
+    }
+
+    void noteProgram(uint64_t lowest, uint64_t highest, size_t count) {
+        mResult.programBytes += static_cast<long>(count);
+        if (mResult.lowestProgramByte < 0 || static_cast<long>(lowest) < mResult.lowestProgramByte)
+            mResult.lowestProgramByte = static_cast<long>(lowest);
+        mResult.highestProgramByte =
+            std::max(mResult.highestProgramByte, static_cast<long>(highest));
+    }
+
+    bool placeWordMapped(uint32_t byteAddr, uint8_t b) {
+        const int64_t wordAddr = byteAddr / 2;
+        const bool high = byteAddr & 1;
+        if (byteAddr < mProgBytes) {
+            placeProgram(byteAddr, b);
+        } else if (wordAddr >= mDevice.IdAdr && wordAddr < int64_t{mDevice.IdAdr} + mIdCount) {
+            setWordByte(mImage.IdWords[wordAddr - mDevice.IdAdr], high, b);
+            ++mResult.idBytes;
+        } else if (wordAddr >= mDevice.ConfigBaseAdr &&
+                   wordAddr < int64_t{mDevice.ConfigBaseAdr} + mConfigCount) {
+            setWordByte(mImage.ConfigWords[wordAddr - mDevice.ConfigBaseAdr], high, b);
+            ++mResult.configBytes;
+        } else if (wordAddr >= kDataWordBase &&
+                   static_cast<uint64_t>(wordAddr) < kDataWordBase + 2 * mDataBytes) {
+            // Each EEPROM byte is the low byte of a word; the high bytes, and the upper half
+            // of the word range, are padding that toolchains write and we ignore.
+            const uint64_t k = byteAddr - kDataByteBase;
+            if (k % 2 == 0 && k < 2 * mDataBytes) {
+                mImage.DataMemory[k / 2] = b;
+                ++mResult.dataBytes;
+            } else {
+                ++mResult.ignoredBytes;
+            }
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    bool placeByteMapped(uint32_t upper, uint32_t byteAddr, uint8_t b) {
+        const uint64_t linear = uint64_t{upper} + byteAddr;
+        const uint32_t wordAddr = byteAddr / 2;
+        if (linear < mProgBytes) {
+            placeProgram(linear, b);
+        } else if (upper == static_cast<uint32_t>(mDevice.IdAdr) &&
+                   byteAddr < static_cast<uint32_t>(mIdCount)) {
+            mImage.IdWords[byteAddr] = b;  // one ID byte per ID word
+            ++mResult.idBytes;
+        } else if (upper == static_cast<uint32_t>(mDevice.ConfigBaseAdr) &&
+                   wordAddr < static_cast<uint32_t>(mConfigCount)) {
+            setWordByte(mImage.ConfigWords[wordAddr], byteAddr & 1, b);
+            ++mResult.configBytes;
+        } else if (upper == kDataUpper && byteAddr < mDataBytes) {
+            mImage.DataMemory[byteAddr] = b;
+            ++mResult.dataBytes;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    const DeviceDefinition& mDevice;
+    MemoryImage& mImage;
+    HexReadResult& mResult;
+    uint64_t mProgBytes = 0;
+    uint64_t mDataBytes = 0;
+    int mIdCount = 0;
+    int mConfigCount = 0;
+    bool mWordMapping = true;
+};
+
+class RecordReader {
+public:
+    RecordReader(const DeviceDefinition& device, MemoryImage& image, HexReadResult& result)
+        : mResult(result), mPlacer(device, image, result) {}
+
+    void line(std::string_view text, int lineNumber) {
+        if (text.empty() || text[0] != ':')
+            return;
+        if (mResult.endRecordSeen) {
+            ++mResult.recordsAfterEnd;
+            return;
+        }
+        mLineNumber = lineNumber;
+        size_t count = 0;
+        if (!decode(text, count)) {
+            ++mResult.badRecords;
+            problem(HexProblem::BadRecord);
+            return;
+        }
+        ++mResult.records;
+        if (mChecksum != 0) {
+            ++mResult.checksumErrors;
+            problem(HexProblem::BadChecksum);
+        }
+        const uint8_t type = mBytes[3];
+        const uint32_t field = (uint32_t{mBytes[1]} << 8) | mBytes[2];
+        const uint32_t value = (uint32_t{mBytes[4]} << 8) | mBytes[5];
+        switch (type) {
+            case 0x00:
+                data(field, count);
+                break;
+            case 0x01:
+                mResult.endRecordSeen = true;
+                break;
+            case 0x02:
+            case 0x04:
+                if (count != 2) {
+                    // Counted as a bad record instead of a record; the address is unknown.
+                    --mResult.records;
+                    ++mResult.badRecords;
+                    problem(HexProblem::BadRecord);
+                } else if (type == 0x02) {
+                    mSegment = value;
+                } else {
+                    mUpper = value << 16;
+                }
+                break;
+            default:
+                break;  // start addresses and unknown types carry no data
+        }
+    }
+
+private:
+    // Decodes every byte of the record into mBytes; false when the line is malformed.
+    bool decode(std::string_view text, size_t& count) {
+        if (text.size() > kMaxHexLineLength)
+            return false;
+        const long countField = ParseHexField(text, 1, 2);
+        if (countField < 0)
+            return false;
+        count = static_cast<size_t>(countField);
+        const size_t byteCount = count + 5;
+        const size_t needed = 1 + 2 * byteCount;
+        if (text.size() < needed)
+            return false;
+        // Blanks after the checksum are tolerated; any other text means the count is wrong.
+        for (size_t i = needed; i < text.size(); ++i) {
+            if (text[i] != ' ' && text[i] != '\t')
+                return false;
+        }
+        unsigned sum = 0;
+        for (size_t i = 0; i < byteCount; ++i) {
+            const int hi = hexDigit(text[1 + 2 * i]);
+            const int lo = hexDigit(text[2 + 2 * i]);
+            if (hi < 0 || lo < 0)
+                return false;
+            mBytes[i] = static_cast<uint8_t>(hi * 16 + lo);
+            sum += mBytes[i];
+        }
+        mChecksum = sum & 0xFF;
+        return true;
+    }
+
+    void data(uint32_t address, size_t count) {
+        const size_t strays = mPlacer.placeAll(mUpper, mSegment * 16 + address, &mBytes[4], count);
+        if (strays > 0) {
+            mResult.outOfRangeBytes += static_cast<long>(strays);
+            problem(HexProblem::OutOfRange);
+        }
+    }
+
+    void problem(HexProblem kind) {
+        if (mResult.firstProblem == HexProblem::None) {
+            mResult.firstProblem = kind;
+            mResult.firstProblemLine = mLineNumber;
+        }
+    }
+
+    HexReadResult& mResult;
+    Placer mPlacer;
+    std::array<uint8_t, kMaxRecordBytes> mBytes{};
+    unsigned mChecksum = 0;
+    uint32_t mSegment = 0;
+    uint32_t mUpper = 0;
+    int mLineNumber = 0;
+};
+
+}  // namespace
+
+long ParseHexField(std::string_view line, size_t position, size_t n) {
+    if (position > line.size() || line.size() - position < n)
+        return -1;
+    long value = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const int digit = hexDigit(line[position + i]);
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+HexReadResult ReadIntelHexText(std::string_view text, const DeviceDefinition& device,
+                               MemoryImage& image) {
+    HexReadResult result;
+    result.opened = true;
+    RecordReader reader(device, image, result);
+    size_t pos = 0;
+    int lineNumber = 0;
+    while (pos < text.size()) {
+        size_t end = pos;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+            ++end;
+        reader.line(text.substr(pos, end - pos), ++lineNumber);
+        pos = end + 1;  // past CR or LF
+        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n')
+            ++pos;
+    }
+    return result;
+}
+
+bool readWholeFile(const std::string& path, std::string& contents) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file)
+        return false;
+    std::string buffer;
+    std::array<char, 65536> chunk;
+    for (;;) {
+        const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        buffer.append(chunk.data(), got);
+        if (got < chunk.size())
+            break;
+    }
+    if (std::ferror(file.get()))
+        return false;
+    contents = std::move(buffer);
+    return true;
+}
+
+HexReadResult ReadIntelHex(const std::string& path, const DeviceDefinition& device,
+                           MemoryImage& image) {
+    std::string text;
+    if (!readWholeFile(path, text))
+        return HexReadResult{};
+    return ReadIntelHexText(text, device, image);
+}
+
+}  // namespace velkaro

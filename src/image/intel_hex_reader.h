@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "catalogue/device_definition.h"
+#include "image/memory_image.h"
+
+namespace velkaro {
+
+// The kinds of problem a HEX file can have, in the order a warning names them.
+enum class HexProblem {
+    None,
+    BadChecksum,  // the record was still placed
+    BadRecord,    // too short, too long, a non-hex character or stray text: not placed
+    OutOfRange,   // a data byte outside every region of the device: dropped
+};
+
+// What one read found. Byte counts are bytes of the HEX file's data records.
+struct HexReadResult {
+    bool opened = false;         // the file could be opened and read
+    bool endRecordSeen = false;  // a type-01 record ended the file
+    int records = 0;             // records read up to and including the end record
+    int checksumErrors = 0;      // records whose checksum did not add up (still placed)
+    int badRecords = 0;          // records that could not be parsed (nothing placed)
+    int recordsAfterEnd = 0;     // record lines after the end record (ignored)
+    long outOfRangeBytes = 0;    // bytes outside every region (dropped)
+    long ignoredBytes = 0;       // bytes the mapping drops on purpose (odd EEPROM bytes)
+    long programBytes = 0;       // bytes placed in each region
+    long idBytes = 0;
+    long configBytes = 0;
+    long dataBytes = 0;
+    long lowestProgramByte = -1;  // byte address range placed in program memory; -1: none
+    long highestProgramByte = -1;
+    int firstProblemLine = 0;  // 1-based line of the first problem; 0 when there is none
+    HexProblem firstProblem = HexProblem::None;
+
+    // True when the file was read without checksum errors, bad records or stray bytes.
+    bool clean() const {
+        return opened && checksumErrors == 0 && badRecords == 0 && outOfRangeBytes == 0;
+    }
+    // True when the user should be told about the file: it is not clean, it has no end
+    // record (it may be cut short), or records follow the end record.
+    bool hasWarnings() const { return !clean() || !endRecordSeen || recordsAfterEnd > 0; }
+};
+
+// Longest record line accepted, in characters without the line end.
+inline constexpr size_t kMaxHexLineLength = 255;
+
+// Reads the Intel HEX text `text` into `image`, whose arrays must already have the shape of
+// `device`. Word-addressed mapping when device.Algorithm is 0, byte-addressed otherwise.
+// The image is not cleared first: bytes the file does not name keep their values. Lines end
+// with LF, CR LF or CR; lines not starting with ':' are skipped.
+HexReadResult ReadIntelHexText(std::string_view text, const DeviceDefinition& device,
+                               MemoryImage& image);
+
+// Reads the file at `path` as ReadIntelHexText does. When the file cannot be opened or
+// read, the image is untouched and the result has opened == false.
+HexReadResult ReadIntelHex(const std::string& path, const DeviceDefinition& device,
+                           MemoryImage& image);
+
+// Reads the whole file at `path` into `contents`; false when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::string& contents);
+
+// The value of the `n` characters of `line` from `position` (0-based) read as hexadecimal,
+// either letter case; -1 when the line is too short or a character is not a hex digit.
+long ParseHexField(std::string_view line, size_t position, size_t n);
+
+}  // namespace velkaro

@@ -1,0 +1,141 @@
+#include "app/open_image_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/file_history.h"
+#include "app/save_image_file.h"
+#include "support/hex_devices.h"
+#include "support/paths.h"
+
+namespace velkaro {
+namespace {
+
+class RecordingSink : public MessageSink {
+public:
+    void showMessage(std::string_view text) override { messages.emplace_back(text); }
+    std::vector<std::string> messages;
+};
+
+class OpenImageFileTest : public ::testing::Test {
+protected:
+    std::string writeFile(const std::string& name, const std::string& text) {
+        const std::string path = dir.file(name);
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+    OpenImageResult open(const std::string& path) {
+        return OpenImageFile(path, device, image, lastFile, history, sink);
+    }
+
+    test::TempDir dir;
+    DeviceDefinition device = test::midrangeDevice();
+    MemoryImage image = test::blankImage(device);
+    std::string lastFile;
+    std::vector<std::string> history;
+    RecordingSink sink;
+};
+
+TEST_F(OpenImageFileTest, OnlyHexAndObjExtensionsAreOpened) {
+    EXPECT_TRUE(isImageFileExtension("a.hex"));
+    EXPECT_TRUE(isImageFileExtension("dir.x/A.Obj"));
+    EXPECT_TRUE(isImageFileExtension("C:\\work\\B.HEX"));
+    EXPECT_FALSE(isImageFileExtension("a.ihx"));
+    EXPECT_FALSE(isImageFileExtension("dir.hex/readme"));
+    EXPECT_FALSE(isImageFileExtension("hex"));
+
+    image.ProgMemory[0] = 0x1234;
+    const auto result = open(writeFile("prog.ihx", ":00000001FF\n"));
+    EXPECT_EQ(result.status, OpenImageStatus::UnsupportedExtension);
+    EXPECT_EQ(sink.messages, std::vector<std::string>{std::string(kUnsupportedExtensionMessage)});
+    EXPECT_EQ(image.ProgMemory[0], 0x1234);
+    EXPECT_TRUE(lastFile.empty());
+}
+
+TEST_F(OpenImageFileTest, LoadClearsFirstThenDerivesCalibrationAndMasksConfiguration) {
+    device.OscCal = 0x3FF;
+    device.BGMask = 0x3000;
+    device.ConfigMask[0] = 0x31FF;
+    device.ConfigCount = 1;
+    device.ConfigValue[1] = 0x1234;  // beyond ConfigCount: masked to 0
+    image.ProgMemory[5] = 0x1111;
+    image.DataMemory[5] = 0x22;
+    const auto path = writeFile("prog.hex", ":0207FE00803445\n:02400E00F13F80\n:00000001FF\n");
+    const auto result = open(path);
+    EXPECT_EQ(result.status, OpenImageStatus::Loaded);
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(image.ProgMemory[5], 0x3FFF);
+    EXPECT_EQ(image.DataMemory[5], 0xFF);
+    EXPECT_EQ(image.OscCalValue, 0x3480);
+    EXPECT_EQ(image.BGValue, 0x3000);  // taken before the mask
+    EXPECT_EQ(image.ConfigWords[0], 0x31F1);
+    EXPECT_EQ(image.ConfigWords[1], 0x0000);
+    EXPECT_EQ(lastFile, path);
+    EXPECT_EQ(history, std::vector<std::string>{path});
+    EXPECT_TRUE(result.historyChanged);
+}
+
+TEST_F(OpenImageFileTest, UnreadableFileIsReportedAndChangesNothing) {
+    image.ProgMemory[0] = 0x1234;
+    lastFile = "old.hex";
+    history = {"old.hex"};
+    const std::string path = dir.file("missing.hex");
+    const auto result = open(path);
+    EXPECT_EQ(result.status, OpenImageStatus::CannotOpen);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0], cannotOpenMessage(path));
+    EXPECT_EQ(image.ProgMemory[0], 0x1234);
+    EXPECT_EQ(lastFile, "old.hex");
+    EXPECT_EQ(history, std::vector<std::string>{"old.hex"});
+}
+
+TEST_F(OpenImageFileTest, ProblemsLoadAsReadThenWarnWithTheFirstLine) {
+    const auto path =
+        writeFile("bad.hex", ":020000000528D1\n:020002000628FF\n:01430000FFBD\n:0200G4000628CC\n");
+    const auto result = open(path);
+    EXPECT_EQ(result.status, OpenImageStatus::LoadedWithWarnings);
+    EXPECT_EQ(image.ProgMemory[0], 0x2805);
+    EXPECT_EQ(image.ProgMemory[1], 0x2806);  // stored despite its checksum
+    EXPECT_EQ(lastFile, path);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    const std::string& text = sink.messages[0];
+    EXPECT_NE(text.find("チェックサムの誤り: 1 件"), std::string::npos) << text;
+    EXPECT_NE(text.find("読めないレコード: 1 件"), std::string::npos) << text;
+    EXPECT_NE(text.find("デバイスの範囲外のデータ: 1 バイト"), std::string::npos) << text;
+    EXPECT_NE(text.find("終了レコードがありません"), std::string::npos) << text;
+    EXPECT_NE(text.find("最初の問題: 2 行目"), std::string::npos) << text;
+}
+
+TEST(FileHistory, FrontInsertionMoveToFrontAndCaseInsensitiveMatch) {
+    std::string lastFile;
+    std::vector<std::string> history;
+    for (const char* path : {"a.hex", "b.hex", "c.hex", "d.hex", "e.hex", "f.hex"})
+        EXPECT_TRUE(rememberOpenedFile(path, lastFile, history));
+    EXPECT_EQ(history.size(), 6u);  // not shortened in memory
+    EXPECT_EQ(history.front(), "f.hex");
+
+    EXPECT_TRUE(rememberOpenedFile("D.HEX", lastFile, history));
+    EXPECT_EQ(lastFile, "D.HEX");
+    EXPECT_EQ(history,
+              (std::vector<std::string>{"d.hex", "f.hex", "e.hex", "c.hex", "b.hex", "a.hex"}));
+    EXPECT_FALSE(rememberOpenedFile("d.Hex", lastFile, history));
+    EXPECT_EQ(history.front(), "d.hex");
+    EXPECT_EQ(history.size(), 6u);
+}
+
+TEST_F(OpenImageFileTest, SavingReportsFailureAndLeavesHistoryAlone) {
+    history = {"keep.hex"};
+    const std::string folder = dir.file("taken.hex");
+    std::filesystem::create_directory(folder);
+    const auto result = SaveImageFile(folder, device, image, sink);
+    EXPECT_EQ(result.status, HexWriteStatus::CannotWrite);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].rfind("ファイル " + folder + " を保存できませんでした。", 0), 0u);
+    EXPECT_TRUE(SaveImageFile(dir.file("ok.hex"), device, image, sink).ok());
+    EXPECT_EQ(history, std::vector<std::string>{"keep.hex"});
+}
+
+}  // namespace
+}  // namespace velkaro
