@@ -25,4 +25,18 @@ public:
     virtual void setCaption(std::string_view text) = 0;
 };
 
+// Shows nothing, never cancels, and declines every question (so nothing proceeds on an
+// answer nobody gave). The link uses it until a caller sets a real UI.
+class SilentOperationUi : public OperationUi {
+public:
+    void showMessage(std::string_view) override {}
+    void setProgress(int) override {}
+    void setStatusText(std::string_view) override {}
+    void pumpEvents() override {}
+    bool cancelRequested() const override { return false; }
+    bool askOkCancel(std::string_view) override { return false; }
+    bool askYesNo(std::string_view, std::string_view) override { return false; }
+    void setCaption(std::string_view) override {}
+};
+
 }  // namespace velkaro

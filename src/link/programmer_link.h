@@ -30,21 +30,37 @@ public:
     Clock& clock() const { return mClock; }
     const DeviceDefinition& device() const { return mDevice; }
 
-    // Port index 0..8 (COM1..COM9); the library is given index + 1.
+    static constexpr int kPortCount = 9;  // COM1..COM9
+
+    // Port index 0..8 (COM1..COM9); the library is given index + 1. An index outside
+    // 0..8 is refused (false) and the port stays as it was.
     int portIndex() const { return mPortIndex; }
-    void setPortIndex(int index);
+    bool setPortIndex(int index);
     // Programmer type: 0 = "VKR-20 PRO", anything else behaves as "VKR-20 JDM".
     int hardwareType() const { return mHardwareType; }
     void setHardwareType(int type) { mHardwareType = type; }
     bool LinkOpen() const { return mLinkOpen; }
 
     // Connection and power sequence.
+    // Opens the port and powers the target; false when the port does not open (power
+    // untouched) or a supply or the power check fails (link closed again). With
+    // `showMessages` the failure is also shown; `prepareFastCheck` readies the PRO's block
+    // blank test.
     bool OpenLink(bool showMessages, bool prepareFastCheck);
+    // Target off, port closed, 100 ms pause; always true, safe when not open.
     bool CloseLink();
+    // Waits for the "#" that acknowledges a programmer command: 200 polls, events pumped
+    // before each. True when it came on polls 1..199.
     bool WaitAck();
+    // Collects an answer up to its "#" (400 polls); control characters are dropped. False
+    // when no "#" came on polls 1..399; `text` then holds what arrived.
     bool ReadAnswer(std::string& text);
+    // Lights the device's socket position (opens the port briefly when the link is closed).
     void ShowSocketLed();
+    // LED off; closes the link when it is open.
     void SwitchLedOff();
+    // Firmware date (YYYYMMDD...) and version of a "VKR-20 PRO"; false for other types, a
+    // port that does not open, a missing answer or a date shorter than 8 characters.
     bool QueryFirmware(std::string& date, std::string& version);
     // Shows the message of `code` (none for 0 and -2); true only for 0.
     bool ReportResult(ResultCode code);
@@ -53,7 +69,8 @@ public:
     int CallsPerMillisecond() const { return mCallsPerMillisecond; }
     void setCallsPerMillisecond(int calls) { mCallsPerMillisecond = calls; }
     void measureCallsPerMillisecond();
-    // Busy waits; never end before the requested time has passed.
+    // Busy waits in microseconds and milliseconds; never end before the requested time
+    // has passed on the clock's monotonic time. User-interface events are not processed.
     void DelayMicroseconds(uint32_t us);
     void DelayMilliseconds(uint32_t ms);
 
@@ -61,14 +78,21 @@ public:
     void SendCommand(int code);
     void SendData(uint16_t word);
     uint16_t ReceiveData();
+    // Starts an erase-and-program or program-only cycle and waits its time (program or
+    // data memory times). False, with nothing sent, when a program-only cycle is not
+    // allowed and the device has no erase-and-program command.
     bool StartProgrammingCycle(bool allowProgramOnly, bool programMemory, bool preferErase);
+    // Opens the link, reads the chip's OSCCAL and BG values into the image, closes it.
+    // False only when the link does not open.
     bool ReadCalibrationWords();
 
     // 16-bit core family.
     void SendCoreInstruction(int command, uint16_t operand);
-    void SetTablePointer(uint32_t address);
-    uint8_t TableReadByte();
+    void SetTablePointer(uint32_t address);  // 24-bit byte address
+    uint8_t TableReadByte();                 // table read with post-increment
     uint8_t ShiftOutTablat();
+    // The pulse after a "table write and start programming" command: the fourth clock
+    // is held high for ProgOnlyCycle ms, then PGC stays low for at least 100 us.
     void ProgrammingPulse();
 
 private:
@@ -76,7 +100,7 @@ private:
     Clock& mClock;
     const DeviceDefinition& mDevice;
     MemoryImage& mImage;
-    OperationUi* mUi;
+    OperationUi* mUi;  // never null: a silent UI until setUi()
     int mPortIndex = 0;
     int mHardwareType = kProgrammerPro;
     bool mLinkOpen = false;
@@ -85,5 +109,9 @@ private:
 
 // Whether the OSCCAL calibration menu item is offered for this programmer type and device.
 bool oscCalibrationAvailable(int hardwareType, const DeviceDefinition& device);
+
+// The About window's firmware line, "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ YYYY/MM/DD Ver.x", from the answers of
+// QueryFirmware; empty when `date` has fewer than 8 characters.
+std::string firmwareVersionText(const std::string& date, const std::string& version);
 
 }  // namespace velkaro

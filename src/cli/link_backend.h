@@ -1,0 +1,55 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "catalogue/device_definition.h"
+#include "cli/cli_context.h"
+#include "link/clock.h"
+#include "link/programmer_library.h"
+
+namespace velkaro::sim {
+class SimulatedProgrammer;
+}
+
+namespace velkaro::cli {
+
+// The programmer library behind the command line's port, with the clock the link runs
+// on. No serial hardware is supported yet, so the simulator serves every port, on virtual
+// time: with --simulate=CHIP that chip sits in the socket, otherwise the selected
+// device's own model (the socket stays empty when the simulator has none).
+class LinkBackend {
+public:
+    ~LinkBackend();
+    LinkBackend(const LinkBackend&) = delete;
+    LinkBackend& operator=(const LinkBackend&) = delete;
+
+    // Nullptr, with `error` and `exitCode` set, when --port or --programmer name nothing
+    // known (kExitUsage), --simulate names a chip the simulator lacks (kExitUsage), or the
+    // --sim-state file cannot be read or describes another chip (kExitFileError).
+    static std::unique_ptr<LinkBackend> create(const CliContext& context,
+                                               const DeviceDefinition& device, std::string& error,
+                                               int& exitCode);
+
+    ProgrammerLibrary& library();
+    Clock& clock();
+    int portIndex() const { return mPortIndex; }
+    int hardwareType() const { return mHardwareType; }
+    // The simulator behind every port.
+    sim::SimulatedProgrammer& simulator() { return *mSimulator; }
+
+    // Writes the chip's state to the --sim-state file (a temporary file renamed over it,
+    // so a failed write keeps the old state). True when saved or nothing is to be saved.
+    bool saveSimState(std::string& error) const;
+
+private:
+    LinkBackend();
+
+    std::unique_ptr<Clock> mClock;
+    std::unique_ptr<sim::SimulatedProgrammer> mSimulator;
+    std::string mStateFile;
+    int mPortIndex = 0;
+    int mHardwareType = 0;
+};
+
+}  // namespace velkaro::cli

@@ -1,0 +1,200 @@
+// ICSP primitives of both command families and the calibrated delays that time them.
+#include <algorithm>
+#include <limits>
+
+#include "link/programmer_link.h"
+
+namespace velkaro {
+
+namespace {
+
+// 6-bit commands.
+constexpr int kCmdLoadConfig = 0;
+constexpr int kCmdReadData = 4;
+constexpr int kCmdIncrementAddress = 6;
+constexpr int kCmdBeginEraseProgram = 8;
+
+// 4-bit commands.
+constexpr int kCmdCoreInstruction = 0;
+constexpr int kCmdShiftOutTablat = 2;
+constexpr int kCmdTableReadPostIncrement = 9;
+
+// Core instructions.
+constexpr uint16_t kMovlw = 0x0E00;
+constexpr uint16_t kMovwfTblptrU = 0x6EF8;
+constexpr uint16_t kMovwfTblptrH = 0x6EF7;
+constexpr uint16_t kMovwfTblptrL = 0x6EF6;
+
+constexpr uint32_t kCalibrationSpanMs = 100;
+// After the programming pulse PGC stays low this long before the next command: the
+// high-voltage discharge time of the newer parts (the older ones need only 5 us).
+constexpr uint32_t kDischargeUs = 100;
+constexpr uint32_t kAfterPulseUs = 10;
+
+// Cycle times are never negative once a device is loaded; should one slip through, it
+// must not turn into a wait of weeks.
+uint32_t cycleMs(int32_t ms) {
+    return ms < 0 ? 0 : static_cast<uint32_t>(ms);
+}
+
+}  // namespace
+
+void ProgrammerLink::measureCallsPerMillisecond() {
+    mCallsPerMillisecond = 0;
+    const uint32_t t0 = mClock.tickMilliseconds();
+    uint32_t t1 = t0;
+    while (t1 == t0)
+        t1 = mClock.tickMilliseconds();
+    uint64_t count = 0;
+    // Unsigned difference, so a tick that wraps during the measurement still counts.
+    while (true) {
+        const uint32_t t = mClock.tickMilliseconds();
+        ++count;
+        if (t - t1 >= kCalibrationSpanMs)
+            break;
+    }
+    mCallsPerMillisecond = static_cast<int>(
+        std::min<uint64_t>(count / kCalibrationSpanMs, std::numeric_limits<int>::max()));
+}
+
+void ProgrammerLink::DelayMicroseconds(uint32_t us) {
+    const uint64_t deadline = mClock.nowMicroseconds() + us;
+    const uint64_t calls = std::max<uint64_t>(
+        uint64_t{us} * static_cast<uint64_t>(std::max(mCallsPerMillisecond, 0)) / 1000, 1);
+    for (uint64_t i = 0; i < calls; ++i)
+        mClock.tickMilliseconds();
+    // The calibrated loop alone under-waits when reads get faster than when they were
+    // measured; a cycle cut short leaves a word badly programmed.
+    mClock.waitUntilMicroseconds(deadline);
+}
+
+void ProgrammerLink::DelayMilliseconds(uint32_t ms) {
+    for (uint32_t i = 0; i < ms; ++i)
+        DelayMicroseconds(1000);
+}
+
+void ProgrammerLink::SendCommand(int code) {
+    mLibrary.SWriteBit(code & 0x3F, 6);
+}
+
+void ProgrammerLink::SendData(uint16_t word) {
+    mLibrary.SWriteWord(word);
+}
+
+uint16_t ProgrammerLink::ReceiveData() {
+    return static_cast<uint16_t>(mLibrary.SReadWord());
+}
+
+bool ProgrammerLink::StartProgrammingCycle(bool allowProgramOnly, bool programMemory,
+                                           bool preferErase) {
+    const bool hasEraseProgram = mDevice.hasBeginProgram();
+    if (!allowProgramOnly && !hasEraseProgram)
+        return false;
+    if (allowProgramOnly && mDevice.ProgOnlyCmd != 0 && !(preferErase && hasEraseProgram)) {
+        SendCommand(mDevice.ProgOnlyCmd);
+        DelayMilliseconds(
+            cycleMs(programMemory ? mDevice.ProgOnlyCycle : mDevice.DataProgOnlyCycle));
+    } else {
+        SendCommand(kCmdBeginEraseProgram);
+        DelayMilliseconds(
+            cycleMs(programMemory ? mDevice.EraseProgCycle : mDevice.DataEraseProgCycle));
+    }
+    if (mDevice.EndProgCmd != 0)
+        SendCommand(mDevice.EndProgCmd);
+    return true;
+}
+
+bool ProgrammerLink::ReadCalibrationWords() {
+    if (!OpenLink(false, false))
+        return false;
+    const DeviceDefinition& d = mDevice;
+    const uint32_t adrMask = d.AdrMask;
+    const uint32_t configAdr = static_cast<uint32_t>(d.ConfigBaseAdr);
+    bool bgFound = false;
+    auto readBg = [&] {
+        SendCommand(kCmdReadData);
+        mImage.BGValue = ReceiveData() & d.BGMask;
+        bgFound = true;
+    };
+
+    // After power-up the counter stands at the reset vector; walk it round to 0. Devices
+    // whose configuration word lies on that stretch have it read on the way.
+    for (uint32_t a = static_cast<uint32_t>(d.ResetVector); a != 0; a = (a + 1) & adrMask) {
+        if (a == configAdr && d.BGMask != 0)
+            readBg();
+        SendCommand(kCmdIncrementAddress);
+    }
+
+    uint32_t counter = 0;
+    if (d.OscCal != 0) {
+        // Always the whole of program memory, so the counter ends at ProgSize.
+        for (int32_t a = 0; a < d.ProgSize; ++a) {
+            if (a == d.OscCal) {
+                SendCommand(kCmdReadData);
+                mImage.OscCalValue = ReceiveData() & d.BlankWord;
+            }
+            SendCommand(kCmdIncrementAddress);
+        }
+        counter = static_cast<uint32_t>(std::max(d.ProgSize, 0));
+    }
+
+    if (!bgFound && d.BGMask != 0) {
+        if (d.hasLoadConfig()) {
+            SendCommand(kCmdLoadConfig);
+            SendData(0);
+            counter = static_cast<uint32_t>(d.IdAdr);
+        }
+        for (; counter <= configAdr; ++counter) {
+            if (counter == configAdr)
+                readBg();
+            SendCommand(kCmdIncrementAddress);
+        }
+    }
+
+    CloseLink();
+    return true;
+}
+
+void ProgrammerLink::SendCoreInstruction(int command, uint16_t operand) {
+    mLibrary.SWriteBit(command & 0x0F, 4);
+    mLibrary.SWriteBit(operand, 16);
+}
+
+void ProgrammerLink::SetTablePointer(uint32_t address) {
+    SendCoreInstruction(kCmdCoreInstruction, kMovlw + ((address >> 16) & 0xFF));
+    SendCoreInstruction(kCmdCoreInstruction, kMovwfTblptrU);
+    SendCoreInstruction(kCmdCoreInstruction, kMovlw + ((address >> 8) & 0xFF));
+    SendCoreInstruction(kCmdCoreInstruction, kMovwfTblptrH);
+    SendCoreInstruction(kCmdCoreInstruction, kMovlw + (address & 0xFF));
+    SendCoreInstruction(kCmdCoreInstruction, kMovwfTblptrL);
+}
+
+uint8_t ProgrammerLink::TableReadByte() {
+    mLibrary.SWriteBit(kCmdTableReadPostIncrement, 4);
+    mLibrary.SWriteBit(0, 8);
+    return static_cast<uint8_t>(mLibrary.SReadBit(8) & 0xFF);
+}
+
+uint8_t ProgrammerLink::ShiftOutTablat() {
+    mLibrary.SWriteBit(kCmdShiftOutTablat, 4);
+    mLibrary.SWriteBit(0, 8);
+    return static_cast<uint8_t>(mLibrary.SReadBit(8) & 0xFF);
+}
+
+void ProgrammerLink::ProgrammingPulse() {
+    mLibrary.SSetPGD(0);
+    mLibrary.SSetPGC(0);
+    // The 4-bit NOP that follows the start command: its fourth clock is held high for the
+    // programming time.
+    for (int clock = 1; clock <= 4; ++clock) {
+        mLibrary.SSetPGC(1);
+        if (clock == 4)
+            DelayMilliseconds(cycleMs(mDevice.ProgOnlyCycle));
+        mLibrary.SSetPGC(0);
+    }
+    DelayMicroseconds(kDischargeUs);
+    mLibrary.SWriteBit(0, 16);  // the NOP's operand
+    DelayMicroseconds(kAfterPulseUs);
+}
+
+}  // namespace velkaro

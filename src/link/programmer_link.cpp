@@ -1,0 +1,210 @@
+#include "link/programmer_link.h"
+
+#include "link/link_messages.h"
+
+namespace velkaro {
+
+namespace {
+
+constexpr int32_t kAckCharacter = '#';
+constexpr int32_t kNoCharacter = -1;
+constexpr int kAckPollBudget = 200;
+constexpr int kAnswerPollBudget = 400;
+
+constexpr uint32_t kSupplySettleMs = 200;
+constexpr uint32_t kCloseSettleMs = 100;
+
+// Programmer commands of the "VKR-20 PRO".
+constexpr int32_t kCmdVppHigh = 114;  // VPP above 12 V
+constexpr int32_t kCmdVppLow = 115;
+constexpr int32_t kCmdPrepareFastCheck = 119;
+constexpr int32_t kCmdFirmwareDate = 100;
+constexpr int32_t kCmdFirmwareVersion = 118;
+
+constexpr size_t kFirmwareDateLength = 8;
+
+OperationUi& silentUi() {
+    static SilentOperationUi ui;
+    return ui;
+}
+
+// Supply types are small codes; the library is never given a negative one.
+int32_t supplyType(int32_t type) {
+    return type < 0 ? 0 : type;
+}
+
+}  // namespace
+
+ProgrammerLink::ProgrammerLink(ProgrammerLibrary& library, Clock& clock,
+                               const DeviceDefinition& device, MemoryImage& image)
+    : mLibrary(library), mClock(clock), mDevice(device), mImage(image), mUi(&silentUi()) {}
+
+bool ProgrammerLink::setPortIndex(int index) {
+    if (index < 0 || index >= kPortCount)
+        return false;
+    mPortIndex = index;
+    return true;
+}
+
+bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
+    const bool pro = mHardwareType == kProgrammerPro;
+    // Indices beyond the two known types are the library's to interpret; a negative one
+    // can only be a corrupt setting and is sent as the type it behaves as.
+    mLibrary.SSetMode(mHardwareType < 0 ? kProgrammerJdm : mHardwareType);
+    if (mLibrary.SOpen(mPortIndex + 1) == 0) {
+        if (showMessages)
+            mUi->showMessage(kMsgProgrammerUnavailable);
+        return false;
+    }
+
+    if (pro) {
+        mLibrary.SSendCmd(mDevice.VppVoltage > 12.0 ? kCmdVppHigh : kCmdVppLow);
+        WaitAck();  // a missing acknowledgement does not stop the power-up
+        if (prepareFastCheck) {
+            mLibrary.SSetPGD(1);
+            mLibrary.SSetPGC(1);
+            mLibrary.SSendCmd(kCmdPrepareFastCheck);
+            WaitAck();
+        }
+    }
+
+    const int32_t vpp = supplyType(mDevice.VppType);
+    const int32_t vcc = supplyType(mDevice.VccType);
+    const bool vppFirst = mDevice.PowerOnSequence == 1;
+    bool powered = false;
+    if ((vppFirst ? mLibrary.SVppOn(vpp) : mLibrary.SVccOn(vcc)) != 0) {
+        mClock.sleepMilliseconds(kSupplySettleMs);
+        if ((vppFirst ? mLibrary.SVccOn(vcc) : mLibrary.SVppOn(vpp)) != 0) {
+            mClock.sleepMilliseconds(kSupplySettleMs);
+            powered = (mLibrary.SCheckPower() & 1) != 0;
+        }
+    }
+
+    if (!powered) {
+        CloseLink();
+        if (showMessages)
+            mUi->showMessage(kMsgNoTargetPower);
+        return false;
+    }
+    mLinkOpen = true;
+    if (pro) {
+        ShowSocketLed();
+        mClock.sleepMilliseconds(kSupplySettleMs);
+    }
+    return true;
+}
+
+bool ProgrammerLink::CloseLink() {
+    mLibrary.SPowerOff();
+    mLibrary.SClose();
+    mClock.sleepMilliseconds(kCloseSettleMs);
+    mLinkOpen = false;
+    return true;
+}
+
+bool ProgrammerLink::WaitAck() {
+    for (int poll = 1; poll <= kAckPollBudget; ++poll) {
+        mUi->pumpEvents();
+        if (mLibrary.SGetc() == kAckCharacter)
+            return poll < kAckPollBudget;
+    }
+    return false;
+}
+
+bool ProgrammerLink::ReadAnswer(std::string& text) {
+    text.clear();
+    for (int poll = 1; poll <= kAnswerPollBudget; ++poll) {
+        mUi->pumpEvents();
+        const int32_t c = mLibrary.SGetc();
+        if (c == kNoCharacter)
+            continue;
+        if (c == kAckCharacter)
+            return poll < kAnswerPollBudget;
+        // Control characters (line ends) are not part of the answer; anything beyond a
+        // byte is not a character the programmer can send.
+        if (c >= 32 && c <= 255)
+            text.push_back(static_cast<char>(c));
+    }
+    return false;
+}
+
+void ProgrammerLink::ShowSocketLed() {
+    if (mLinkOpen) {
+        mLibrary.SSetLED(mDevice.Position);
+        return;
+    }
+    if (mLibrary.SOpen(mPortIndex + 1) != 0) {
+        mLibrary.SSetLED(mDevice.Position);
+        mLibrary.SClose();
+    }
+}
+
+void ProgrammerLink::SwitchLedOff() {
+    if (mLinkOpen) {
+        mLibrary.SSetLED(0);
+        CloseLink();
+        return;
+    }
+    if (mLibrary.SOpen(mPortIndex + 1) != 0) {
+        mLibrary.SSetLED(0);
+        mLibrary.SClose();
+    }
+}
+
+bool ProgrammerLink::QueryFirmware(std::string& date, std::string& version) {
+    date.clear();
+    version.clear();
+    if (mHardwareType != kProgrammerPro)
+        return false;
+    if (mLibrary.SOpen(mPortIndex + 1) == 0)
+        return false;
+    mLibrary.SSendCmd(kCmdFirmwareDate);
+    bool ok = ReadAnswer(date);
+    if (ok) {
+        mLibrary.SSendCmd(kCmdFirmwareVersion);
+        ok = ReadAnswer(version);
+    }
+    mLibrary.SClose();
+    return ok && date.size() >= kFirmwareDateLength;
+}
+
+bool ProgrammerLink::ReportResult(ResultCode code) {
+    switch (code) {
+        case kResultOk:
+            return true;
+        case kResultCancelled:
+            return false;
+        case kResultProgramError:
+            mUi->showMessage(kMsgProgramMemoryError);
+            return false;
+        case kResultDataError:
+            mUi->showMessage(kMsgDataMemoryError);
+            return false;
+        case kResultConfigError:
+            mUi->showMessage(kMsgConfigMemoryError);
+            return false;
+        default:
+            mUi->showMessage(kMsgHardwareError);
+            return false;
+    }
+}
+
+bool oscCalibrationAvailable(int hardwareType, const DeviceDefinition& device) {
+    return hardwareType == ProgrammerLink::kProgrammerPro && !device.OscCalFile.empty();
+}
+
+std::string firmwareVersionText(const std::string& date, const std::string& version) {
+    if (date.size() < kFirmwareDateLength)
+        return {};
+    std::string text(kFirmwareVersionPrefix);
+    text += date.substr(0, 4);
+    text += '/';
+    text += date.substr(4, 2);
+    text += '/';
+    text += date.substr(6, 2);
+    text += " Ver.";
+    text += version;
+    return text;
+}
+
+}  // namespace velkaro

@@ -1,0 +1,185 @@
+// Opening and closing the link: supply order, programmer commands, power check, LED.
+#include <vector>
+
+#include "link/link_messages.h"
+#include "link_fixture.h"
+
+namespace velkaro::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST_F(LinkTest, OpenLinkOnProPowersVccFirstAndLightsTheSocket) {
+    device.VppVoltage = 13.0;
+    device.VccType = 2;
+    device.VppType = 3;
+    device.Position = 5;
+    library.answerCommand(114, "#");
+    ASSERT_TRUE(link.setPortIndex(3));
+
+    EXPECT_TRUE(link.OpenLink(true, false));
+
+    EXPECT_TRUE(link.LinkOpen());
+    EXPECT_THAT(library.callsWithoutPolls(),
+                ElementsAre(call("SSetMode", {0}), call("SOpen", {4}), call("SSendCmd", {114}),
+                            call("SVccOn", {2}), call("SVppOn", {3}), call("SCheckPower"),
+                            call("SSetLED", {5})));
+    EXPECT_EQ(library.count("SGetc"), 1);  // the acknowledgement ended the wait
+    EXPECT_EQ(clock.sleptMilliseconds(), 600u);
+    EXPECT_THAT(ui.messages(), IsEmpty());
+}
+
+TEST_F(LinkTest, PowerOnSequenceOneSwitchesVppFirstAnyOtherValueVccFirst) {
+    device.VccType = 1;
+    device.VppType = 2;
+    for (int sequence : {0, 1, 2, 7, -1}) {
+        device.PowerOnSequence = sequence;
+        library.clearCalls();
+        ASSERT_TRUE(link.OpenLink(false, false));
+        std::vector<LibraryCall> supplies;
+        for (const LibraryCall& c : library.calls())
+            if (c.name == "SVccOn" || c.name == "SVppOn")
+                supplies.push_back(c);
+        if (sequence == 1) {
+            EXPECT_THAT(supplies, ElementsAre(call("SVppOn", {2}), call("SVccOn", {1})));
+        } else {
+            EXPECT_THAT(supplies, ElementsAre(call("SVccOn", {1}), call("SVppOn", {2})))
+                << "PowerOnSequence " << sequence;
+        }
+        link.CloseLink();
+    }
+}
+
+TEST_F(LinkTest, VppLevelCommandDependsOnVoltageAboveTwelve) {
+    for (auto [volts, command] : {std::pair{12.0, 115}, {12.1, 114}, {5.0, 115}, {13.0, 114}}) {
+        device.VppVoltage = volts;
+        library.clearCalls();
+        ASSERT_TRUE(link.OpenLink(false, false));
+        EXPECT_EQ(library.calls()[2], call("SSendCmd", {command})) << volts;
+        link.CloseLink();
+    }
+}
+
+TEST_F(LinkTest, JdmSendsNoProgrammerCommandAndLightsNoLed) {
+    link.setHardwareType(ProgrammerLink::kProgrammerJdm);
+    EXPECT_TRUE(link.OpenLink(false, true));
+    EXPECT_THAT(library.calls(),
+                ElementsAre(call("SSetMode", {1}), call("SOpen", {1}), call("SVccOn", {0}),
+                            call("SVppOn", {0}), call("SCheckPower")));
+    EXPECT_EQ(clock.sleptMilliseconds(), 400u);
+}
+
+TEST_F(LinkTest, FastCheckPreparationFollowsTheVppCommandAndItsMissingAckIsIgnored) {
+    EXPECT_TRUE(link.OpenLink(false, true));
+    const auto calls = library.callsWithoutPolls();
+    ASSERT_GE(calls.size(), 6u);
+    EXPECT_THAT(std::vector(calls.begin() + 2, calls.begin() + 6),
+                ElementsAre(call("SSendCmd", {114}), call("SSetPGD", {1}), call("SSetPGC", {1}),
+                            call("SSendCmd", {119})));
+    EXPECT_EQ(library.count("SGetc"), 400);  // two full acknowledgement budgets
+    EXPECT_EQ(ui.pumps(), 400);
+}
+
+TEST_F(LinkTest, NegativeSupplyTypesAreSentAsZero) {
+    device.VccType = -3;
+    device.VppType = -1;
+    ASSERT_TRUE(link.OpenLink(false, false));
+    EXPECT_EQ(library.count("SVccOn"), 1);
+    for (const LibraryCall& c : library.calls()) {
+        if (c.name == "SVccOn" || c.name == "SVppOn") {
+            EXPECT_THAT(c.args, ElementsAre(0)) << c.name;
+        }
+    }
+}
+
+TEST_F(LinkTest, PowerBitClearFailsWithThePowerMessageAndClosesTheLink) {
+    library.checkPowerResult = 2;
+    EXPECT_FALSE(link.OpenLink(true, false));
+    EXPECT_FALSE(link.LinkOpen());
+    EXPECT_THAT(ui.messages(), ElementsAre(std::string(kMsgNoTargetPower)));
+    const auto calls = library.callsWithoutPolls();
+    EXPECT_THAT(std::vector(calls.end() - 2, calls.end()),
+                ElementsAre(call("SPowerOff"), call("SClose")));
+    EXPECT_EQ(library.count("SSetLED"), 0);
+    EXPECT_EQ(clock.sleptMilliseconds(), 500u);  // two supply waits and the close
+}
+
+TEST_F(LinkTest, FailedFirstSupplySkipsTheSecondAndTheMessageNeedsShowMessages) {
+    library.vccResult = 0;
+    EXPECT_FALSE(link.OpenLink(false, false));
+    EXPECT_EQ(library.count("SVppOn"), 0);
+    EXPECT_EQ(library.count("SCheckPower"), 0);
+    EXPECT_EQ(library.count("SPowerOff"), 1);
+    EXPECT_THAT(ui.messages(), IsEmpty());
+}
+
+TEST_F(LinkTest, PortThatDoesNotOpenLeavesPowerAlone) {
+    library.openResult = 0;
+    EXPECT_FALSE(link.OpenLink(true, false));
+    EXPECT_THAT(library.calls(), ElementsAre(call("SSetMode", {0}), call("SOpen", {1})));
+    EXPECT_THAT(ui.messages(), ElementsAre(std::string(kMsgProgrammerUnavailable)));
+    EXPECT_FALSE(link.LinkOpen());
+
+    ui.clear();
+    EXPECT_FALSE(link.OpenLink(false, false));
+    EXPECT_THAT(ui.messages(), IsEmpty());
+}
+
+TEST_F(LinkTest, PortIndexOutsideComOneToNineIsRefused) {
+    EXPECT_TRUE(link.setPortIndex(8));
+    EXPECT_FALSE(link.setPortIndex(9));
+    EXPECT_FALSE(link.setPortIndex(-1));
+    EXPECT_EQ(link.portIndex(), 8);
+    link.ShowSocketLed();
+    EXPECT_EQ(library.calls().front(), call("SOpen", {9}));
+}
+
+TEST_F(LinkTest, CloseLinkPowersOffClosesAndWaitsEvenWhenNotOpen) {
+    EXPECT_TRUE(link.CloseLink());
+    EXPECT_THAT(library.calls(), ElementsAre(call("SPowerOff"), call("SClose")));
+    EXPECT_EQ(clock.sleptMilliseconds(), 100u);
+    EXPECT_FALSE(link.LinkOpen());
+}
+
+TEST_F(LinkTest, SocketLedOpensThePortOnlyWhenTheLinkIsClosed) {
+    device.Position = 3;
+    link.ShowSocketLed();
+    EXPECT_THAT(library.calls(),
+                ElementsAre(call("SOpen", {1}), call("SSetLED", {3}), call("SClose")));
+
+    library.clearCalls();
+    library.openResult = 0;
+    link.SwitchLedOff();
+    EXPECT_THAT(library.calls(), ElementsAre(call("SOpen", {1})));
+
+    library.openResult = 1;
+    ASSERT_TRUE(link.OpenLink(false, false));
+    library.clearCalls();
+    link.ShowSocketLed();
+    EXPECT_THAT(library.calls(), ElementsAre(call("SSetLED", {3})));
+    library.clearCalls();
+    link.SwitchLedOff();
+    EXPECT_THAT(library.calls(),
+                ElementsAre(call("SSetLED", {0}), call("SPowerOff"), call("SClose")));
+    EXPECT_FALSE(link.LinkOpen());
+}
+
+TEST_F(LinkTest, LinkWithoutUiShowsNothingAndDoesNotFail) {
+    ProgrammerLink bare{library, clock, device, image};
+    library.openResult = 0;
+    EXPECT_FALSE(bare.OpenLink(true, false));
+    EXPECT_FALSE(bare.ReportResult(kResultHardwareError));
+}
+
+TEST(OscCalibrationAvailable, NeedsProAndACalibrationFile) {
+    DeviceDefinition device;
+    EXPECT_FALSE(oscCalibrationAvailable(0, device));
+    device.OscCalFile = "osccal.hex";
+    EXPECT_TRUE(oscCalibrationAvailable(0, device));
+    EXPECT_FALSE(oscCalibrationAvailable(1, device));
+    EXPECT_FALSE(oscCalibrationAvailable(2, device));
+}
+
+}  // namespace
+}  // namespace velkaro::test
