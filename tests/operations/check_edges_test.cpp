@@ -1,0 +1,283 @@
+// Address walks, fast block tests, capping, cancel and injected faults, against the
+// simulated programmer.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "link/link_messages.h"
+#include "operations/blank_check.h"
+#include "operations/operation_messages.h"
+#include "operations/read_device.h"
+#include "operations/verify_device.h"
+#include "support/sim_bench.h"
+
+namespace velkaro {
+namespace {
+
+using test::SimBench;
+
+// 6-bit commands sent with `code` ("ReadData" is 4).
+size_t commandsSent(SimBench& bench, int code) {
+    const auto calls = bench.programmer().callsNamed("SWriteBit");
+    return static_cast<size_t>(std::count_if(calls.begin(), calls.end(), [&](const auto& c) {
+        return c.args.size() == 2 && c.args[0] == code && c.args[1] == 6;
+    }));
+}
+
+size_t programmerCommands(SimBench& bench, int code) {
+    const auto calls = bench.programmer().callsNamed("SSendCmd");
+    return static_cast<size_t>(std::count_if(calls.begin(), calls.end(),
+                                             [&](const auto& c) { return c.args.at(0) == code; }));
+}
+
+// Selects `device`, or skips the test when device.ini or the simulator lacks it.
+#define LOAD_OR_SKIP(bench, device)                                    \
+    do {                                                               \
+        const auto list = SimBench::modelledDevices();                 \
+        if (std::find(list.begin(), list.end(), device) == list.end()) \
+            GTEST_SKIP() << device << " is not a modelled device";     \
+        (bench).load(device);                                          \
+    } while (0)
+
+TEST(ResetVectorWalk, ConfigurationOnTheResetVectorIsReadFirstAndOnlyOnce) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC12F508");
+    const DeviceDefinition& d = bench.device();
+    ASSERT_EQ(d.ResetVector, d.ConfigBaseAdr);
+    ASSERT_FALSE(d.hasLoadConfig());
+    bench.writePattern();
+    bench.programmer().clearCallLog();
+
+    ASSERT_EQ(runRead(bench.workspace(), bench.ui(), {true, false}).result, kResultOk);
+    EXPECT_EQ(bench.image().ConfigWords[0], bench.configWord(0) & d.ConfigMask[0]);
+    EXPECT_EQ(bench.image().ProgMemory[5], bench.programWord(5));
+    EXPECT_EQ(bench.image().IdWords[3], bench.idWord(3) & 0xFF);
+    // The walk's one word, program memory, then ProgSize .. IdAdr + 3 without the
+    // configuration range a second time.
+    EXPECT_EQ(commandsSent(bench, 4), 1u + d.ProgSize + (d.IdAdr + 4 - d.ProgSize));
+    EXPECT_EQ(commandsSent(bench, 0), 0u);
+
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, false, true), kResultOk);
+    bench.setConfigWord(0, bench.configWord(0) ^ (d.ConfigMask[0] & 0x0001));
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), false, false, true), kResultConfigError);
+}
+
+TEST(FastBlankCheck, BlockOf1024WordsThenSingleWordsOn1500Words) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC16F628A");
+    bench.workspace().device.ProgSize = 1500;
+    bench.workspace().device.OscCal = 0;
+    const int configCount = bench.device().ConfigCount;
+    bench.programmer().clearCallLog();
+
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
+    EXPECT_EQ(programmerCommands(bench, 119), 1u);  // fast mode prepared by the link
+    EXPECT_EQ(programmerCommands(bench, 104), 1u);
+    EXPECT_EQ(programmerCommands(bench, 113), 1u);  // left once, before the first word
+    EXPECT_EQ(commandsSent(bench, 4), 476u + 4u + static_cast<size_t>(configCount));
+    EXPECT_EQ(bench.ui().progress().back(), 100);
+
+    // A word in the block makes the block test fail; the programmer's answer decides.
+    bench.setProgramWord(700, 0x0000);
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultProgramError);
+    // A word after the block is read one by one.
+    bench.setProgramWord(700, bench.device().BlankWord);
+    bench.setProgramWord(1499, 0x0000);
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultProgramError);
+    EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+}
+
+TEST(FastBlankCheck, JdmProgrammerReadsEveryWord) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC16F628A");
+    bench.workspace().link->setHardwareType(ProgrammerLink::kProgrammerJdm);
+    bench.programmer().clearCallLog();
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
+    EXPECT_TRUE(bench.programmer().callsNamed("SSendCmd").empty());
+    EXPECT_EQ(commandsSent(bench, 4),
+              static_cast<size_t>(bench.device().ProgSize + 4 + bench.device().ConfigCount));
+}
+
+TEST(FastBlankCheck, BlockHoldingTheOscCalWordIsCheckedWordByWordSkippingIt) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC12F675");
+    const DeviceDefinition& d = bench.device();
+    ASSERT_EQ(d.ProgSize, 1024);
+    ASSERT_EQ(d.OscCal, 1023);
+    ASSERT_NE(bench.programWord(1023), d.BlankWord) << "factory OSCCAL instruction";
+    bench.programmer().clearCallLog();
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
+    EXPECT_EQ(programmerCommands(bench, 104), 0u);
+    EXPECT_EQ(commandsSent(bench, 4), 1023u + 4u + static_cast<size_t>(d.ConfigCount));
+    // Verify skips it as well; read keeps it.
+    bench.image().ProgMemory.assign(d.ProgSize, d.BlankWord);
+    bench.image().IdWords.fill(d.BlankWord);
+    bench.image().ConfigWords[0] = bench.configWord(0);
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, false, true), kResultOk);
+    ASSERT_EQ(runRead(bench.workspace(), bench.ui(), {true, false}).result, kResultOk);
+    EXPECT_EQ(bench.image().OscCalValue, bench.programWord(1023));
+    EXPECT_EQ(bench.image().ProgMemory[1023], bench.programWord(1023));
+}
+
+TEST(ExtendedRead, IdAndConfigurationCountsAreCappedToTheImage) {
+    const auto devices = SimBench::modelledDevices();
+    const auto pic18 = std::find_if(devices.begin(), devices.end(),
+                                    [](const std::string& n) { return n.rfind("PIC18", 0) == 0; });
+    if (pic18 == devices.end())
+        GTEST_SKIP() << "no PIC18 device is modelled";
+    SimBench bench;
+    bench.load(*pic18);
+    DeviceDefinition& d = bench.workspace().device;
+    d.ProgSize = 64;  // keeps the run short
+    d.IdCount = 10;
+    d.ConfigCount = 14;
+    bench.programmer().clearCallLog();
+    ASSERT_EQ(runRead(bench.workspace(), bench.ui(), {true, false}).result, kResultOk);
+    const auto reads = bench.programmer().callsNamed("SReadBit");
+    EXPECT_EQ(reads.size(), 2u * 64 + 8 + 2 * 10);
+    EXPECT_EQ(bench.image().IdWords[7], bench.idWord(7) & 0xFF);
+    EXPECT_EQ(bench.image().ConfigWords[9], bench.configWord(9));
+}
+
+// A user who presses Cancel during the n-th pump: remembers how many library calls had
+// been made by then.
+class CancellingUi : public test::RecordingUi {
+public:
+    CancellingUi(sim::SimulatedProgrammer& programmer, int atPump)
+        : mProgrammer(programmer), mAtPump(atPump) {}
+    void pumpEvents() override {
+        RecordingUi::pumpEvents();
+        if (++mPumpCount == mAtPump) {
+            requestCancel();
+            mCallsAtCancel = mProgrammer.callLog().size();
+        }
+    }
+    size_t callsAtCancel() const { return mCallsAtCancel; }
+
+private:
+    sim::SimulatedProgrammer& mProgrammer;
+    int mAtPump;
+    int mPumpCount = 0;
+    size_t mCallsAtCancel = 0;
+};
+
+void expectOnlySwitchedOffAfterCancel(SimBench& bench, const CancellingUi& ui) {
+    const auto& log = bench.programmer().callLog();
+    ASSERT_GT(ui.callsAtCancel(), 0u);
+    for (size_t i = ui.callsAtCancel(); i < log.size(); ++i)
+        EXPECT_TRUE(log[i].name == "SPowerOff" || log[i].name == "SClose") << log[i].name;
+    EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+}
+
+TEST(CancelMidLoop, EveryOperationStopsAtTheNextWordAndSwitchesOff) {
+    for (const char* name : {"PIC16F84A", "PIC18F452"}) {
+        SimBench bench;
+        const auto list = SimBench::modelledDevices();
+        if (std::find(list.begin(), list.end(), name) == list.end())
+            continue;
+        SCOPED_TRACE(name);
+        bench.load(name);
+        bench.workspace().link->setHardwareType(ProgrammerLink::kProgrammerJdm);
+        bench.writePattern();
+        Workspace& workspace = bench.workspace();
+        const uint16_t before = 0x1234 & bench.device().BlankWord;
+        workspace.image.ProgMemory.assign(bench.device().ProgSize, before);
+
+        {
+            bench.programmer().clearCallLog();
+            workspace.readOptions = {false, false};
+            CancellingUi ui(bench.programmer(), 100);
+            const FlowOutcome read = runRead(workspace, ui, {true, true});
+            EXPECT_EQ(read.result, kResultCancelled);
+            EXPECT_EQ(read.close,
+                      bench.device().isExtendedFamily() ? WindowClose::Ok : WindowClose::Cancel);
+            EXPECT_EQ(workspace.image.ProgMemory[98], bench.programWord(98));
+            EXPECT_EQ(workspace.image.ProgMemory[99], before) << "not read after the cancel";
+            EXPECT_TRUE(ui.messages().empty());
+            EXPECT_FALSE(workspace.readOptions.ProgEn) << "choices are kept only after a read";
+            expectOnlySwitchedOffAfterCancel(bench, ui);
+        }
+        {
+            bench.programmer().clearCallLog();
+            CancellingUi ui(bench.programmer(), 50);
+            EXPECT_EQ(verifyDevice(workspace, ui, true, true, true), kResultCancelled);
+            expectOnlySwitchedOffAfterCancel(bench, ui);
+        }
+        {
+            bench.programmer().clearCallLog();
+            for (int32_t i = 0; i < bench.device().EpromSize; ++i)
+                bench.setDataByte(i, 0xFF);
+            CancellingUi ui(bench.programmer(), 50);
+            EXPECT_EQ(blankCheck(workspace, ui, false, true), kResultCancelled);
+            expectOnlySwitchedOffAfterCancel(bench, ui);
+        }
+    }
+}
+
+TEST(InjectedFaults, PortThatWillNotOpen) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC16F84A");
+    sim::FaultPlan faults;
+    faults.portWillNotOpen = true;
+    bench.programmer().setFaults(faults);
+    Workspace& workspace = bench.workspace();
+
+    FlowOutcome read = runRead(workspace, bench.ui(), {true, true});
+    EXPECT_EQ(read.close, WindowClose::Cancel);
+    EXPECT_EQ(read.result, kResultHardwareError);
+    read = runRead(workspace, bench.ui(), {false, true});
+    EXPECT_EQ(read.close, WindowClose::StaysOpen) << "failure in the data section";
+    EXPECT_EQ(bench.ui().messages(), (std::vector<std::string>{std::string(kMsgHardwareError),
+                                                               std::string(kMsgHardwareError)}));
+
+    EXPECT_EQ(blankCheck(workspace, bench.ui(), true, true), kResultHardwareError);
+    EXPECT_EQ(verifyDevice(workspace, bench.ui(), true, true, true), kResultHardwareError);
+    EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+}
+
+TEST(InjectedFaults, ExtendedReadShowsTheLinkMessageAndClosesWithOk) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC18F452");
+    sim::FaultPlan faults;
+    faults.noPower = true;
+    bench.programmer().setFaults(faults);
+    const FlowOutcome read = runRead(bench.workspace(), bench.ui(), {true, true});
+    EXPECT_EQ(read.close, WindowClose::Ok);
+    EXPECT_EQ(read.result, kResultHardwareError);
+    EXPECT_EQ(bench.ui().messages(), std::vector<std::string>{std::string(kMsgNoTargetPower)});
+    EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+}
+
+TEST(InjectedFaults, LostConnectionOrMissingAnswersNeverPassAsSuccess) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC16F84A");
+    bench.writePattern();
+    ASSERT_EQ(runRead(bench.workspace(), bench.ui(), {true, true}).result, kResultOk);
+
+    sim::FaultPlan lost;  // counted from the programmer's first call
+    lost.connectionLostAfterCalls = static_cast<int64_t>(bench.programmer().callLog().size()) + 300;
+    bench.programmer().setFaults(lost);
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, true, true), kResultProgramError);
+    EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+
+    // The PRO programmer that never answers a block test: not blank.
+    SimBench silent;
+    silent.load("PIC16F84A");
+    sim::FaultPlan quiet;
+    quiet.noAcknowledge = true;
+    silent.programmer().setFaults(quiet);
+    EXPECT_EQ(blankCheck(silent.workspace(), silent.ui(), true, false), kResultProgramError);
+    EXPECT_EQ(silent.programmer().checkLeftSafe(), "");
+}
+
+TEST(InjectedFaults, StuckBitIsFoundByVerify) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC16F84A");
+    bench.writePattern();
+    ASSERT_EQ(runRead(bench.workspace(), bench.ui(), {true, true}).result, kResultOk);
+    bench.chip().setStuckBits(17, 0x0100, static_cast<uint16_t>(~bench.programWord(17) & 0x0100));
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, false, false), kResultProgramError);
+}
+
+}  // namespace
+}  // namespace velkaro

@@ -1,0 +1,103 @@
+#include "support/sim_bench.h"
+
+#include "support/paths.h"
+
+namespace velkaro::test {
+
+SimBench::SimBench() : mProgrammer(mClock), mWorkspace(binDir()) {
+    mWorkspace.deviceList = mWorkspace.catalogue.FillDeviceList();
+    mWorkspace.attachProgrammer(mProgrammer, mClock);
+    mWorkspace.link->setUi(mUi);
+    mWorkspace.link->measureCallsPerMillisecond();
+}
+
+std::vector<std::string> SimBench::modelledDevices() {
+    Workspace workspace(binDir());
+    std::vector<std::string> devices;
+    for (const std::string& name : workspace.catalogue.FillDeviceList()) {
+        if (sim::makeSimChip(name))
+            devices.push_back(name);
+    }
+    return devices;
+}
+
+void SimBench::load(const std::string& device) {
+    SilentMessageSink messages;
+    mWorkspace.SelectDevice(device, messages);
+    mProgrammer.insertChip(sim::makeSimChip(device));
+}
+
+uint16_t SimBench::programWord(int32_t index) {
+    const sim::SimChip& c = chip();
+    if (!device().isExtendedFamily())
+        return c.peek(static_cast<uint32_t>(index));
+    const uint32_t byte = static_cast<uint32_t>(index) * 2;
+    return static_cast<uint16_t>(c.peek(byte) | (c.peek(byte + 1) << 8));
+}
+
+void SimBench::setProgramWord(int32_t index, uint16_t word) {
+    if (!device().isExtendedFamily()) {
+        chip().poke(static_cast<uint32_t>(index), word);
+        return;
+    }
+    const uint32_t byte = static_cast<uint32_t>(index) * 2;
+    chip().poke(byte, word & 0xFF);
+    chip().poke(byte + 1, word >> 8);
+}
+
+uint16_t SimBench::idWord(int k) {
+    return chip().peek(static_cast<uint32_t>(device().IdAdr + k));
+}
+
+void SimBench::setIdWord(int k, uint16_t value) {
+    chip().poke(static_cast<uint32_t>(device().IdAdr + k), value);
+}
+
+uint16_t SimBench::configWord(int k) {
+    const sim::SimChip& c = chip();
+    if (!device().isExtendedFamily())
+        return c.peek(static_cast<uint32_t>(device().ConfigBaseAdr + k));
+    const uint32_t byte = static_cast<uint32_t>(device().ConfigBaseAdr + 2 * k);
+    return static_cast<uint16_t>(c.peek(byte) | (c.peek(byte + 1) << 8));
+}
+
+void SimBench::setConfigWord(int k, uint16_t value) {
+    if (!device().isExtendedFamily()) {
+        chip().poke(static_cast<uint32_t>(device().ConfigBaseAdr + k), value);
+        return;
+    }
+    const uint32_t byte = static_cast<uint32_t>(device().ConfigBaseAdr + 2 * k);
+    chip().poke(byte, value & 0xFF);
+    chip().poke(byte + 1, value >> 8);
+}
+
+uint8_t SimBench::dataByte(int32_t index) {
+    return chip().peekData(static_cast<uint32_t>(index));
+}
+
+void SimBench::setDataByte(int32_t index, uint8_t value) {
+    chip().pokeData(static_cast<uint32_t>(index), value);
+}
+
+void SimBench::writePattern() {
+    const DeviceDefinition& d = device();
+    for (int32_t i = 0; i < d.ProgSize; ++i) {
+        if (i > 0 && i == d.OscCal)
+            continue;
+        setProgramWord(i, static_cast<uint16_t>((i * 0x0123 + 0x0456) & d.BlankWord));
+    }
+    const int ids = d.isExtendedFamily() ? std::min(d.IdCount, 8) : 4;
+    for (int k = 0; k < ids; ++k)
+        setIdWord(k, static_cast<uint16_t>(0x30 + k * 0x11));
+    if (d.ConfigCount > 0) {
+        // Only the first word, and only its lowest implemented bit (an oscillator bit on
+        // every family): other words hold code-protection bits that would hide the memory.
+        const uint16_t mask = d.ConfigMask[0];
+        const uint16_t lowest = mask & static_cast<uint16_t>(-mask);
+        setConfigWord(0, static_cast<uint16_t>(configWord(0) & ~lowest));
+    }
+    for (int32_t i = 0; i < d.EpromSize; ++i)
+        setDataByte(i, static_cast<uint8_t>(i * 7 + 3));
+}
+
+}  // namespace velkaro::test

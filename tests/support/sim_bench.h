@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/workspace.h"
+#include "link/virtual_clock.h"
+#include "sim/sim_chip.h"
+#include "sim/simulated_programmer.h"
+#include "support/recording_ui.h"
+
+namespace velkaro::test {
+
+// A workspace on the simulated programmer with the real device.ini, for end-to-end runs
+// of the chip operations. Addresses given to the helpers are those of the image: program
+// words, ID and configuration word indexes, data bytes, whatever the chip's family.
+class SimBench {
+public:
+    SimBench();
+
+    // Devices of device.ini for which the simulator has a chip model.
+    static std::vector<std::string> modelledDevices();
+
+    // Selects `device` and puts a fresh (erased) chip of the same name into the socket.
+    void load(const std::string& device);
+
+    Workspace& workspace() { return mWorkspace; }
+    const DeviceDefinition& device() const { return mWorkspace.device; }
+    MemoryImage& image() { return mWorkspace.image; }
+    sim::SimulatedProgrammer& programmer() { return mProgrammer; }
+    sim::SimChip& chip() { return *mProgrammer.chip(); }
+    RecordingUi& ui() { return mUi; }
+
+    uint16_t programWord(int32_t index);
+    void setProgramWord(int32_t index, uint16_t word);
+    uint16_t idWord(int k);
+    void setIdWord(int k, uint16_t value);
+    uint16_t configWord(int k);
+    void setConfigWord(int k, uint16_t value);
+    uint8_t dataByte(int32_t index);
+    void setDataByte(int32_t index, uint8_t value);
+
+    // Fills program, ID and data memory with a recognisable pattern within the device's
+    // masks (an OSCCAL word stays as the factory set it) and clears one oscillator bit of
+    // the first configuration word.
+    void writePattern();
+
+private:
+    VirtualClock mClock;
+    sim::SimulatedProgrammer mProgrammer;
+    Workspace mWorkspace;
+    RecordingUi mUi;
+};
+
+}  // namespace velkaro::test
