@@ -1,6 +1,280 @@
-// Placeholder until this group of commands lands.
+// velkaro-cli commands that work on the chip in the socket: read, blank, verify, id.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/open_image_file.h"
+#include "app/workspace.h"
 #include "cli/cli_context.h"
+#include "cli/cli_support.h"
+#include "cli/interrupt.h"
+#include "cli/json_writer.h"
+#include "cli/link_backend.h"
+#include "cli/terminal_ui.h"
+#include "image/intel_hex_writer.h"
+#include "operations/blank_check.h"
+#include "operations/device_id.h"
+#include "operations/read_device.h"
+#include "operations/verify_device.h"
 
 namespace velkaro::cli {
-void registerDeviceCommands(CLI::App&, CliContext&) {}
+namespace {
+
+struct OutputOptions {
+    bool quiet = false;
+    bool json = false;
+};
+
+void addOutputOptions(CLI::App& command, OutputOptions& output) {
+    command.add_flag("-q,--quiet", output.quiet, "No progress output");
+    command.add_flag("--json", output.json, "Print the result as one JSON object on stdout");
+}
+
+int exitCodeOf(ResultCode code) {
+    switch (code) {
+        case kResultOk:
+            return kExitOk;
+        case kResultProgramError:
+            return kExitProgramError;
+        case kResultDataError:
+            return kExitDataError;
+        case kResultConfigError:
+            return kExitConfigError;
+        case kResultCancelled:
+            return kExitCancelled;
+        default:
+            return kExitHardwareError;
+    }
+}
+
+std::string resultName(ResultCode code) {
+    switch (code) {
+        case kResultOk:
+            return "ok";
+        case kResultProgramError:
+            return "program";
+        case kResultDataError:
+            return "data";
+        case kResultConfigError:
+            return "config";
+        case kResultCancelled:
+            return "cancelled";
+        default:
+            return "hardware";
+    }
+}
+
+// One device command from start to end: the workspace with its device, the programmer
+// behind the link, the terminal UI and the Ctrl-C handler.
+class DeviceSession {
+public:
+    DeviceSession(CliContext& context, const OutputOptions& output)
+        : mContext(context), mWorkspace(context.dataDir), mUi({output.quiet, output.json}) {}
+
+    // kExitOk when the device is selected and the programmer attached; otherwise the exit
+    // code (the reason is already on stderr).
+    int open() {
+        const int prepared = prepareWorkspace(mContext, mWorkspace);
+        if (prepared != kExitOk)
+            return prepared;
+        std::string error;
+        int exitCode = kExitOk;
+        mBackend = LinkBackend::create(mContext, mWorkspace.device, error, exitCode);
+        if (!mBackend) {
+            std::cerr << "velkaro-cli: " << error << '\n';
+            return exitCode;
+        }
+        ProgrammerLink& link = mWorkspace.attachProgrammer(mBackend->library(), mBackend->clock());
+        link.setPortIndex(mBackend->portIndex());
+        link.setHardwareType(mBackend->hardwareType());
+        link.measureCallsPerMillisecond();
+        link.setUi(mUi);
+        return kExitOk;
+    }
+
+    // Keeps the simulated chip for the next run; a failure to save turns a success into a
+    // file error.
+    int saveChip(int exitCode) {
+        std::string error;
+        if (mBackend && !mBackend->saveSimState(error)) {
+            mUi.endProgressLine();
+            std::cerr << "velkaro-cli: " << error << '\n';
+            if (exitCode == kExitOk)
+                return kExitFileError;
+        }
+        return exitCode;
+    }
+
+    Workspace& workspace() { return mWorkspace; }
+    TerminalUi& ui() { return mUi; }
+
+    // Common members of every JSON result.
+    JsonObject json(std::string_view command, ResultCode code, int exitCode) {
+        JsonObject object;
+        object.add("command", command)
+            .add("device", mWorkspace.device.DeviceName)
+            .add("result", resultName(code))
+            .add("resultCode", code)
+            .add("exitCode", exitCode)
+            .add("messages", mUi.messages());
+        return object;
+    }
+
+private:
+    CliContext& mContext;
+    std::unique_ptr<LinkBackend> mBackend;  // outlives the workspace's link, which refers to it
+    Workspace mWorkspace;
+    TerminalUi mUi;
+    InterruptCancel mInterrupt;
+};
+
+std::string hexWriteFailure(const std::string& file, const HexWriteResult& result) {
+    if (result.status == HexWriteStatus::CannotWrite)
+        return file + ": " + result.error;
+    return file + ": the image cannot be expressed in Intel HEX; nothing was written";
+}
+
+int finish(DeviceSession& session, bool json, JsonObject object, int exitCode) {
+    session.ui().endProgressLine();
+    if (json)
+        std::cout << object.text() << std::endl;
+    return exitCode;
+}
+
+int runReadCommand(CliContext& context, const OutputOptions& output, const std::string& file,
+                   ReadOptions options) {
+    DeviceSession session(context, output);
+    if (const int opened = session.open(); opened != kExitOk)
+        return opened;
+    Workspace& workspace = session.workspace();
+    const FlowOutcome outcome = runRead(workspace, session.ui(), options);
+    int exitCode = exitCodeOf(outcome.result);
+    if (outcome.result == kResultOk) {
+        const HexWriteResult written = WriteIntelHex(file, workspace.device, workspace.image);
+        if (!written.ok()) {
+            session.ui().showMessage(hexWriteFailure(file, written));
+            exitCode = kExitFileError;
+        }
+    }
+    exitCode = session.saveChip(exitCode);
+    JsonObject object = session.json("read", outcome.result, exitCode);
+    object.add("file", file);
+    return finish(session, output.json, object, exitCode);
+}
+
+int runBlankCommand(CliContext& context, const OutputOptions& output, BlankOptions options) {
+    DeviceSession session(context, output);
+    if (const int opened = session.open(); opened != kExitOk)
+        return opened;
+    const FlowOutcome outcome = runBlankCheck(session.workspace(), session.ui(), options);
+    const int exitCode = session.saveChip(exitCodeOf(outcome.result));
+    JsonObject object = session.json("blank", outcome.result, exitCode);
+    object.add("blank", outcome.close == WindowClose::Ok && outcome.result == kResultOk);
+    return finish(session, output.json, object, exitCode);
+}
+
+int runVerifyCommand(CliContext& context, const OutputOptions& output, const std::string& file,
+                     VerifyOptions options) {
+    DeviceSession session(context, output);
+    if (const int opened = session.open(); opened != kExitOk)
+        return opened;
+    Workspace& workspace = session.workspace();
+    if (!OpenImageFile(workspace, file, session.ui()).loaded()) {
+        const int exitCode = kExitFileError;
+        JsonObject object = session.json("verify", kResultOk, exitCode);
+        object.add("file", file);
+        return finish(session, output.json, object, exitCode);
+    }
+    const FlowOutcome outcome = runVerify(workspace, session.ui(), options);
+    const int exitCode = session.saveChip(exitCodeOf(outcome.result));
+    JsonObject object = session.json("verify", outcome.result, exitCode);
+    object.add("file", file);
+    return finish(session, output.json, object, exitCode);
+}
+
+int runIdCommand(CliContext& context, const OutputOptions& output) {
+    DeviceSession session(context, output);
+    if (const int opened = session.open(); opened != kExitOk)
+        return opened;
+    const DeviceIdView view = showDeviceId(session.workspace(), session.ui());
+    int exitCode = kExitOk;
+    std::string check = "match";
+    if (view.check == DeviceIdCheck::Mismatch) {
+        exitCode = kExitIdMismatch;
+        check = "mismatch";
+    } else if (view.check == DeviceIdCheck::NoId) {
+        exitCode = kExitNoId;
+        check = "none";
+    }
+    exitCode = session.saveChip(exitCode);
+    session.ui().endProgressLine();
+    if (output.json) {
+        JsonObject object = session.json("id", kResultOk, exitCode);
+        object.add("check", check)
+            .add("id", view.raw == 0 ? std::string() : view.DevID)
+            .add("revision", view.raw == 0 ? std::string() : view.RevNo)
+            .add("matchingDevice", view.raw == 0 ? std::string() : view.DevName)
+            .add("status", view.status);
+        std::cout << object.text() << std::endl;
+    } else {
+        std::cout << "デバイスID: " << view.DevID << '\n'
+                  << "リビジョン: " << view.RevNo << '\n'
+                  << "デバイスIDが一致するデバイス: " << view.DevName << '\n'
+                  << view.status << std::endl;
+    }
+    return exitCode;
+}
+
+}  // namespace
+
+void registerDeviceCommands(CLI::App& app, CliContext& context) {
+    struct Choices {
+        OutputOptions output;
+        std::string file;
+        bool noProgram = false;
+        bool noData = false;
+    };
+    auto choices = std::make_shared<Choices>();
+
+    CLI::App* read = app.add_subcommand("read", "Read the chip into a HEX file");
+    read->add_option("OUT", choices->file, "Intel HEX file to write")->required();
+    read->add_flag("--no-program", choices->noProgram,
+                   "Skip program memory, ID and configuration words");
+    read->add_flag("--no-data", choices->noData, "Skip data memory");
+    addOutputOptions(*read, choices->output);
+    read->callback([&context, choices] {
+        context.exitCode = runReadCommand(context, choices->output, choices->file,
+                                          {!choices->noProgram, !choices->noData});
+    });
+
+    CLI::App* blank = app.add_subcommand("blank", "Check that the chip is erased");
+    blank->add_flag("--no-program", choices->noProgram,
+                    "Skip program memory, ID and configuration words");
+    blank->add_flag("--no-data", choices->noData, "Skip data memory");
+    addOutputOptions(*blank, choices->output);
+    blank->callback([&context, choices] {
+        context.exitCode =
+            runBlankCommand(context, choices->output, {!choices->noProgram, !choices->noData});
+    });
+
+    CLI::App* verify = app.add_subcommand("verify", "Compare the chip with a HEX file");
+    verify->add_option("IN", choices->file, "Intel HEX file to compare with")->required();
+    verify->add_flag("--no-program", choices->noProgram,
+                     "Skip program memory, ID and configuration words");
+    verify->add_flag("--no-data", choices->noData, "Skip data memory");
+    addOutputOptions(*verify, choices->output);
+    verify->callback([&context, choices] {
+        context.exitCode = runVerifyCommand(context, choices->output, choices->file,
+                                            {!choices->noProgram, !choices->noData});
+    });
+
+    CLI::App* id = app.add_subcommand("id", "Read the chip's device ID");
+    addOutputOptions(*id, choices->output);
+    id->callback(
+        [&context, choices] { context.exitCode = runIdCommand(context, choices->output); });
+}
+
 }  // namespace velkaro::cli

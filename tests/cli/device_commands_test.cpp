@@ -1,0 +1,167 @@
+// velkaro-cli read, blank, verify and id, end to end against the simulator, with the chip
+// kept in a --sim-state file between runs.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+#include "app/open_image_file.h"
+#include "cli/interrupt.h"
+#include "cli/terminal_ui.h"
+#include "operations/blank_check.h"
+#include "sim/sim_chip.h"
+#include "support/paths.h"
+#include "support/sim_bench.h"
+
+namespace velkaro {
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class DeviceCommandsTest : public ::testing::Test {
+protected:
+    // A PIC16F84A with a few words, an ID, a configuration bit and data bytes written.
+    void SetUp() override {
+        auto chip = sim::makeSimChip("PIC16F84A");
+        ASSERT_TRUE(chip);
+        chip->poke(0, 0x2805);
+        chip->poke(0x3FF, 0x0123);
+        chip->poke(0x2001, 0x0005);
+        chip->poke(0x2007, 0x3FF1);
+        chip->pokeData(0, 0x42);
+        chip->pokeData(63, 0x24);
+        std::ofstream out(state());
+        chip->saveState(out);
+    }
+
+    std::string state() const { return dir.file("chip.state"); }
+
+    // `simulate` is the --simulate option as given (the device's own chip by default).
+    CliRun run(const std::string& arguments, const std::string& device = "PIC16F84A",
+               const std::string& simulate = "--simulate") {
+        const std::string command = "'" + test::binDir() + "/velkaro-cli' --device " + device +
+                                    " " + simulate + " --sim-state '" + state() + "' " + arguments +
+                                    " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")),
+                readFile(dir.file("err"))};
+    }
+
+    test::TempDir dir;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(DeviceCommandsTest, ReadSavesTheChipAndVerifyComparesWithTheFile) {
+    const std::string hex = dir.file("read.hex");
+    CliRun result = run("read '" + hex + "' --json");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.out, "\"result\":\"ok\"")) << result.out;
+
+    Workspace workspace(test::binDir());
+    SilentMessageSink messages;
+    workspace.SelectDevice("PIC16F84A", messages);
+    ASSERT_TRUE(OpenImageFile(workspace, hex, messages).loaded());
+    EXPECT_EQ(workspace.image.ProgMemory[0], 0x2805);
+    EXPECT_EQ(workspace.image.ProgMemory[0x3FF], 0x0123);
+    EXPECT_EQ(workspace.image.ProgMemory[1], 0x3FFF);
+    EXPECT_EQ(workspace.image.IdWords[1] & 0x0F, 0x05);
+    EXPECT_EQ(workspace.image.ConfigWords[0], 0x3FF1);
+    EXPECT_EQ(workspace.image.DataMemory[0], 0x42);
+    EXPECT_EQ(workspace.image.DataMemory[63], 0x24);
+
+    result = run("verify '" + hex + "'");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.err, "ベリファイでエラーは見つかりませんでした。")) << result.err;
+
+    // Data memory only: the program region of the file is not compared.
+    result = run("read '" + dir.file("data.hex") + "' --no-program");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    result = run("verify '" + dir.file("data.hex") + "' --no-program --json");
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    result = run("verify '" + dir.file("data.hex") + "' --json");
+    EXPECT_EQ(result.exitCode, 1) << result.out;
+    EXPECT_TRUE(contains(result.out, "\"result\":\"program\"")) << result.out;
+    EXPECT_TRUE(contains(result.out, "プログラムメモリでエラーが発生しました。")) << result.out;
+}
+
+TEST_F(DeviceCommandsTest, VerifyOfAMissingFileIsAFileError) {
+    const CliRun result = run("verify '" + dir.file("missing.hex") + "'");
+    EXPECT_EQ(result.exitCode, 6) << result.err;
+}
+
+TEST_F(DeviceCommandsTest, BlankNamesTheRegionAndPrintsStatusLinesUnlessQuiet) {
+    CliRun result = run("blank");
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_TRUE(contains(result.err, "プログラムメモリをチェック中...\n")) << result.err;
+    EXPECT_TRUE(contains(result.err, "プログラムメモリでエラーが発生しました。")) << result.err;
+
+    result = run("blank --no-program --quiet");
+    EXPECT_EQ(result.exitCode, 2) << result.err;
+    EXPECT_FALSE(contains(result.err, "チェック中")) << result.err;
+    EXPECT_TRUE(contains(result.err, "データメモリでエラーが発生しました。")) << result.err;
+
+    result = run("blank --programmer 1 --json");  // JDM: word by word
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "\"blank\":false")) << result.out;
+}
+
+TEST_F(DeviceCommandsTest, IdReportsMatchMismatchAndNoId) {
+    CliRun result = run("id --json");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.out, "\"check\":\"match\"")) << result.out;
+    EXPECT_TRUE(contains(result.out, "\"matchingDevice\":\"PIC16F84A\"")) << result.out;
+
+    std::remove(state().c_str());
+    result = run("id --json", "PIC16F84A", "--simulate=PIC16F628A");
+    EXPECT_EQ(result.exitCode, 8) << result.err;
+    EXPECT_TRUE(contains(result.out, "\"matchingDevice\":\"PIC16F628A\"")) << result.out;
+
+    std::remove(state().c_str());
+    result = run("id", "PIC16F84");
+    EXPECT_EQ(result.exitCode, 9) << result.err;
+    EXPECT_TRUE(contains(result.out, "----")) << result.out;
+}
+
+TEST_F(DeviceCommandsTest, BadPortOrUnmodelledChipIsAUsageError) {
+    EXPECT_EQ(run("--port COM12 blank").exitCode, 64);
+    const CliRun result = run("blank", "PIC16F84A", "--simulate=NOSUCHCHIP");
+    EXPECT_EQ(result.exitCode, 64);
+    EXPECT_TRUE(contains(result.err, "NOSUCHCHIP")) << result.err;
+}
+
+TEST(InterruptCancel, CtrlCCancelsTheRunningCheckAndLeavesTheTargetOff) {
+    test::SimBench bench;
+    bench.load("PIC16F84A");
+    cli::TerminalUi ui({true, false}, stderr);
+    bench.workspace().link->setUi(ui);
+    {
+        cli::InterruptCancel interrupt;
+        EXPECT_FALSE(ui.cancelRequested());
+        std::raise(SIGINT);  // handled: the test goes on
+        EXPECT_TRUE(ui.cancelRequested());
+        EXPECT_EQ(blankCheck(bench.workspace(), ui, false, true), kResultCancelled);
+    }
+    EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+    cli::InterruptCancel fresh;
+    EXPECT_FALSE(ui.cancelRequested()) << "each command starts without a cancel";
+}
+
+}  // namespace
+}  // namespace velkaro
