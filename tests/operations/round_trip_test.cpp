@@ -85,6 +85,7 @@ TEST(ChipRoundTrip, ReadBackVerifyAndSingleBitChangesOnEveryModelledDevice) {
         SCOPED_TRACE(name);
         SimBench bench;
         bench.load(name);
+        bench.programmer().setCallLogEnabled(false);  // millions of calls, nobody reads them
         Workspace& workspace = bench.workspace();
         const DeviceDefinition& d = bench.device();
         bench.writePattern();
@@ -139,6 +140,7 @@ TEST(ChipRoundTrip, BlankCheckNamesTheFirstRegionThatIsWritten) {
             SCOPED_TRACE(name + (programmerType == 0 ? " PRO" : " JDM"));
             SimBench bench;
             bench.load(name);
+            bench.programmer().setCallLogEnabled(false);  // millions of calls, nobody reads them
             Workspace& workspace = bench.workspace();
             workspace.link->setHardwareType(programmerType);
             const DeviceDefinition& d = bench.device();
