@@ -140,15 +140,18 @@ TEST(ExtendedRead, IdAndConfigurationCountsAreCappedToTheImage) {
 }
 
 // A user who presses Cancel during the n-th pump: remembers how many library calls had
-// been made by then.
+// been made by then. With `window` the Cancel button's handler runs as well, as in the
+// desktop program, and closes the link before the loop sees the flag.
 class CancellingUi : public test::RecordingUi {
 public:
-    CancellingUi(sim::SimulatedProgrammer& programmer, int atPump)
-        : mProgrammer(programmer), mAtPump(atPump) {}
+    CancellingUi(sim::SimulatedProgrammer& programmer, int atPump, Workspace* window = nullptr)
+        : mProgrammer(programmer), mAtPump(atPump), mWindow(window) {}
     void pumpEvents() override {
         RecordingUi::pumpEvents();
         if (++mPumpCount == mAtPump) {
             requestCancel();
+            if (mWindow)
+                cancelOperationWindow(*mWindow, *this);
             mCallsAtCancel = mProgrammer.callLog().size();
         }
     }
@@ -157,6 +160,7 @@ public:
 private:
     sim::SimulatedProgrammer& mProgrammer;
     int mAtPump;
+    Workspace* mWindow;
     int mPumpCount = 0;
     size_t mCallsAtCancel = 0;
 };
@@ -212,6 +216,58 @@ TEST(CancelMidLoop, EveryOperationStopsAtTheNextWordAndSwitchesOff) {
             expectOnlySwitchedOffAfterCancel(bench, ui);
         }
     }
+}
+
+TEST(CancelMidLoop, AfterTheWindowsCancelHandlerNothingMoreIsSent) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC16F84A");
+    bench.workspace().link->setHardwareType(ProgrammerLink::kProgrammerJdm);
+    Workspace& workspace = bench.workspace();
+    for (int operation = 0; operation < 3; ++operation) {
+        SCOPED_TRACE(operation);
+        bench.programmer().clearCallLog();
+        CancellingUi ui(bench.programmer(), 20, &workspace);
+        ResultCode code = kResultOk;
+        if (operation == 0)
+            code = runRead(workspace, ui, {true, true}).result;
+        else if (operation == 1)
+            code = verifyDevice(workspace, ui, true, true, true);
+        else
+            code = blankCheck(workspace, ui, false, true);
+        EXPECT_EQ(code, kResultCancelled);
+        EXPECT_EQ(bench.programmer().callLog().size(), ui.callsAtCancel());
+        EXPECT_EQ(ui.statusTexts().back(), "");
+        EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+    }
+}
+
+TEST(ConfigurationOnlyVerify, StartsAtTheIdLocationsAfterLoadConfig) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC16F84A");
+    const DeviceDefinition& d = bench.device();
+    ASSERT_TRUE(d.hasLoadConfig());
+    bench.image().IdWords[2] = 0x3FF5;  // only the low four bits are compared
+    bench.setIdWord(2, 0x0005);
+    bench.image().ConfigWords[0] = bench.configWord(0);
+    bench.programmer().clearCallLog();
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), false, false, true), kResultOk);
+    const auto writes = bench.programmer().callsNamed("SWriteBit");
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.front().args, (std::vector<int32_t>{0, 6})) << "LoadConfig comes first";
+    EXPECT_EQ(commandsSent(bench, 4), 4u + static_cast<size_t>(d.ConfigCount));
+    EXPECT_EQ(commandsSent(bench, 6),
+              static_cast<size_t>(d.ConfigBaseAdr + d.ConfigCount - d.IdAdr));
+}
+
+TEST(BlankRules, ConfigurationBitsOutsideTheMaskDoNotCount) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC16C84");
+    const DeviceDefinition& d = bench.device();
+    ASSERT_NE(d.ConfigMask[0], d.BlankWord) << "a device with unimplemented bits";
+    bench.setConfigWord(0, d.ConfigMask[0]);
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
+    bench.setConfigWord(0, d.ConfigMask[0] & ~1u);
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultConfigError);
 }
 
 TEST(InjectedFaults, PortThatWillNotOpen) {
