@@ -37,8 +37,10 @@ struct Workspace {
     // ---- Programmer link and the operation windows' remembered options ----
 
     // The link to the programmer; null until attachProgrammer(). It refers to `device`
-    // and `image` of this Workspace, which must therefore stay where it is.
+    // and `image` of this Workspace, which is therefore neither copied nor moved.
     std::unique_ptr<ProgrammerLink> link;
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
     // Creates the link over `library` and `clock`, which the caller (desktop program,
     // velkaro-cli, test) owns and keeps alive as long as this Workspace. Port index and
     // programmer type start at their defaults (COM1, "VKR-20 PRO").
