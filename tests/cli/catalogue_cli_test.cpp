@@ -1,43 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "support/paths.h"
+#include "support/cli_runner.h"
 
 namespace velkaro {
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::CliRun;
+using test::readFile;
 
 // Runs the built velkaro-cli with `arguments` (already shell-quoted where needed).
-RunResult runCli(const std::string& arguments) {
-    test::TempDir capture;
-    const std::string command = "'" + test::binDir() + "/velkaro-cli' " + arguments + " >'" +
-                                capture.file("out") + "' 2>'" + capture.file("err") + "'";
-    const int status = std::system(command.c_str());
-    RunResult result;
-    if (status != -1 && WIFEXITED(status))
-        result.exitCode = WEXITSTATUS(status);
-    result.out = readAll(capture.file("out"));
-    result.err = readAll(capture.file("err"));
-    return result;
+CliRun runCli(const std::string& arguments) {
+    test::TempDir scratch;
+    return test::runVelkaroCli(arguments, scratch);
 }
 
 class CliCatalogueTest : public ::testing::Test {
@@ -53,21 +33,21 @@ protected:
 };
 
 TEST_F(CliCatalogueTest, DevicesListsSectionsInListOrder) {
-    const RunResult result = runCli(dataDir() + "devices");
+    const CliRun result = runCli(dataDir() + "devices");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "alpha\nPIC16F84A\nZulu\n");
 }
 
 TEST_F(CliCatalogueTest, NoCommandPrintsTheDeviceListThenTheUsage) {
-    const RunResult result = runCli(dataDir());
+    const CliRun result = runCli(dataDir());
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.rfind("alpha\nPIC16F84A\nZulu\n\n", 0), 0u);
     EXPECT_NE(result.out.find("Usage:"), std::string::npos);
 }
 
 TEST_F(CliCatalogueTest, GlobalOptionsWorkBeforeAndAfterTheCommand) {
-    const RunResult before = runCli(dataDir() + "--device zulu info");
-    const RunResult after = runCli("info --device zulu " + dataDir());
+    const CliRun before = runCli(dataDir() + "--device zulu info");
+    const CliRun after = runCli("info --device zulu " + dataDir());
     EXPECT_EQ(before.exitCode, 0);
     EXPECT_EQ(before.out, after.out);
     EXPECT_NE(before.out.find("DeviceName = Zulu\n"), std::string::npos);
@@ -75,7 +55,7 @@ TEST_F(CliCatalogueTest, GlobalOptionsWorkBeforeAndAfterTheCommand) {
 }
 
 TEST_F(CliCatalogueTest, UnknownDeviceIsAUsageError) {
-    const RunResult result = runCli(dataDir() + "info --device PIC99X");
+    const CliRun result = runCli(dataDir() + "info --device PIC99X");
     EXPECT_EQ(result.exitCode, 64);
     EXPECT_TRUE(result.out.empty());
     EXPECT_NE(result.err.find("PIC99X"), std::string::npos);
@@ -90,10 +70,10 @@ TEST_F(CliCatalogueTest, DefaultDeviceComesFromTheSettingsFileElseFirstItem) {
 }
 
 TEST_F(CliCatalogueTest, LookupIdPrintsTheMatchOrAnEmptyLine) {
-    const RunResult found = runCli(dataDir() + "lookup-id 0x0563");
+    const CliRun found = runCli(dataDir() + "lookup-id 0x0563");
     EXPECT_EQ(found.exitCode, 0);
     EXPECT_EQ(found.out, "PIC16F84A\n");
-    const RunResult none = runCli(dataDir() + "lookup-id 0x1234");
+    const CliRun none = runCli(dataDir() + "lookup-id 0x1234");
     EXPECT_EQ(none.exitCode, 0);
     EXPECT_EQ(none.out, "\n");
     EXPECT_FALSE(none.err.empty());
@@ -106,7 +86,7 @@ TEST_F(CliCatalogueTest, NestingMessageGoesToStderrAndTheDumpStillPrints) {
     for (int i = 0; i < 22; ++i)
         text += "[S" + std::to_string(i) + "]\nDefault=S" + std::to_string(i + 1) + "\n";
     std::ofstream(mDir.file("device.ini")) << text;
-    const RunResult result = runCli(dataDir() + "info --device S0");
+    const CliRun result = runCli(dataDir() + "info --device S0");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.err.find("device.iniのネスティングが深すぎます。"), std::string::npos);
     EXPECT_NE(result.out.find("DeviceName = S0\n"), std::string::npos);
@@ -121,20 +101,20 @@ TEST(CliGolden, InfoJsonMatchesEveryGoldenFolder) {
         if (!entry.is_directory())
             continue;
         SCOPED_TRACE(entry.path().filename().string());
-        std::string name = readAll((entry.path() / "device.txt").string());
+        std::string name = readFile((entry.path() / "device.txt").string());
         while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
             name.pop_back();
-        const RunResult result = runCli("--data-dir '" + entry.path().string() + "' info --json " +
-                                        "--device '" + name + "'");
+        const CliRun result = runCli("--data-dir '" + entry.path().string() + "' info --json " +
+                                     "--device '" + name + "'");
         EXPECT_EQ(result.exitCode, 0);
-        EXPECT_EQ(result.out, readAll((entry.path() / "expected.json").string()));
+        EXPECT_EQ(result.out, readFile((entry.path() / "expected.json").string()));
         ++cases;
     }
     EXPECT_GT(cases, 0);
 }
 
 TEST(CliShippedData, Pic12F675InfoShowsTheResolvedDefinition) {
-    const RunResult result = runCli("info --device PIC12F675 --json");
+    const CliRun result = runCli("info --device PIC12F675 --json");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("\"OscCal\": 1023,"), std::string::npos);
     EXPECT_NE(result.out.find("\"BGMask\": 12288,"), std::string::npos);

@@ -2,7 +2,6 @@
 // kept in a --sim-state file between runs.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 #include <csignal>
 #include <fstream>
@@ -13,24 +12,14 @@
 #include "cli/terminal_ui.h"
 #include "operations/blank_check.h"
 #include "sim/sim_chip.h"
-#include "support/paths.h"
+#include "support/cli_runner.h"
 #include "support/sim_bench.h"
 
 namespace velkaro {
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::CliRun;
+using test::readFile;
 
 class DeviceCommandsTest : public ::testing::Test {
 protected:
@@ -53,12 +42,9 @@ protected:
     // `simulate` is the --simulate option as given (the device's own chip by default).
     CliRun run(const std::string& arguments, const std::string& device = "PIC16F84A",
                const std::string& simulate = "--simulate") {
-        const std::string command = "'" + test::binDir() + "/velkaro-cli' --device " + device +
-                                    " " + simulate + " --sim-state '" + state() + "' " + arguments +
-                                    " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")),
-                readFile(dir.file("err"))};
+        return test::runVelkaroCli("--device " + device + " " + simulate + " --sim-state " +
+                                       test::shellQuote(state()) + " " + arguments,
+                                   dir);
     }
 
     test::TempDir dir;

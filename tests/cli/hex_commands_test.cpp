@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -7,23 +6,13 @@
 #include <sstream>
 #include <string>
 
-#include "support/paths.h"
+#include "support/cli_runner.h"
 
 namespace velkaro {
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
-
-struct CliRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
+using test::readFile;
 
 // velkaro-cli and a small device.ini of its own, in a fresh folder.
 class HexCommandsTest : public ::testing::Test {
@@ -43,12 +32,8 @@ protected:
     }
 
     CliRun run(const std::string& arguments) {
-        const std::string command = test::binDir() + "/velkaro-cli --data-dir '" + dir.path() +
-                                    "' --device MID " + arguments + " >'" + dir.file("out") +
-                                    "' 2>'" + dir.file("err") + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")),
-                readFile(dir.file("err"))};
+        return test::runVelkaroCli(
+            "--data-dir " + test::shellQuote(dir.path()) + " --device MID " + arguments, dir);
     }
 
     test::TempDir dir;

@@ -1,8 +1,6 @@
 // velkaro-cli's programmer commands end to end, against the simulator.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,23 +8,13 @@
 #include <sstream>
 #include <string>
 
-#include "support/paths.h"
+#include "support/cli_runner.h"
 
 namespace velkaro {
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::CliRun;
+using test::readFile;
 
 class CliLinkTest : public ::testing::Test {
 protected:
@@ -38,18 +26,12 @@ protected:
     }
 
     // Runs the built velkaro-cli on the test's device.ini with `arguments`.
-    RunResult run(const std::string& arguments) {
-        const std::string command =
-            "'" + test::binDir() + "/velkaro-cli' --data-dir '" + mDir.path() + "' " +
-            (arguments.find("--device") == std::string::npos ? "--device PIC16F84A " : "") +
-            arguments + " >'" + mDir.file("out") + "' 2>'" + mDir.file("err") + "'";
-        const int status = std::system(command.c_str());
-        RunResult result;
-        if (status != -1 && WIFEXITED(status))
-            result.exitCode = WEXITSTATUS(status);
-        result.out = readAll(mDir.file("out"));
-        result.err = readAll(mDir.file("err"));
-        return result;
+    CliRun run(const std::string& arguments) {
+        return test::runVelkaroCli(
+            "--data-dir " + test::shellQuote(mDir.path()) + " " +
+                (arguments.find("--device") == std::string::npos ? "--device PIC16F84A " : "") +
+                arguments,
+            mDir);
     }
 
     test::TempDir mDir;
@@ -57,7 +39,7 @@ protected:
 
 TEST_F(CliLinkTest, PowerTestPowersAndClosesOnEveryPortByDefault) {
     for (const char* port : {"", "--port COM3", "--port 9"}) {
-        const RunResult result = run(std::string(port) + " power-test");
+        const CliRun result = run(std::string(port) + " power-test");
         EXPECT_EQ(result.exitCode, 0) << port << result.err;
         EXPECT_NE(result.out.find("Target powered: PIC16F84A"), std::string::npos) << result.out;
         EXPECT_NE(result.out.find("link closed"), std::string::npos);
@@ -65,7 +47,7 @@ TEST_F(CliLinkTest, PowerTestPowersAndClosesOnEveryPortByDefault) {
 }
 
 TEST_F(CliLinkTest, PowerTestOfAnEmptySocketFailsWithThePowerMessage) {
-    const RunResult result = run("--device Unmodelled power-test");
+    const CliRun result = run("--device Unmodelled power-test");
     EXPECT_EQ(result.exitCode, 4);
     EXPECT_NE(result.err.find("Velkaroの電源が入りません。ハードウェアを確認してください。\n"),
               std::string::npos)
@@ -74,7 +56,7 @@ TEST_F(CliLinkTest, PowerTestOfAnEmptySocketFailsWithThePowerMessage) {
 }
 
 TEST_F(CliLinkTest, FirmwareOfTheProInTheAboutWindowsForm) {
-    const RunResult result = run("--simulate firmware");
+    const CliRun result = run("--simulate firmware");
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(std::regex_match(
         result.out, std::regex("ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ [0-9]{4}/[0-9]{2}/[0-9]{2} Ver\\..+\n")))
@@ -85,7 +67,7 @@ TEST_F(CliLinkTest, BadLinkOptionsAreUsageErrors) {
     for (const char* arguments :
          {"--port COM10 power-test", "--port LPT1 firmware", "--programmer 7 power-test",
           "--programmer 1 firmware", "--simulate=PIC99X99 power-test"}) {
-        const RunResult result = run(arguments);
+        const CliRun result = run(arguments);
         EXPECT_EQ(result.exitCode, 64) << arguments;
         EXPECT_NE(result.err.find("velkaro-cli: "), std::string::npos) << arguments;
         EXPECT_TRUE(result.out.empty()) << arguments;
@@ -94,20 +76,20 @@ TEST_F(CliLinkTest, BadLinkOptionsAreUsageErrors) {
 
 TEST_F(CliLinkTest, SimulatorStateIsSavedAndAForeignStateIsRefusedUntouched) {
     const std::string state = mDir.file("chip.state");
-    RunResult result = run("--sim-state '" + state + "' power-test");
+    CliRun result = run("--sim-state '" + state + "' power-test");
     ASSERT_EQ(result.exitCode, 0) << result.err;
     ASSERT_TRUE(std::filesystem::exists(state));
-    const std::string saved = readAll(state);
+    const std::string saved = readFile(state);
     EXPECT_FALSE(saved.empty());
 
     result = run("--sim-state '" + state + "' power-test");
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(readAll(state), saved);
+    EXPECT_EQ(readFile(state), saved);
 
     std::ofstream(state, std::ios::trunc) << "not a chip\n";
     result = run("--sim-state '" + state + "' power-test");
     EXPECT_EQ(result.exitCode, 6);
-    EXPECT_EQ(readAll(state), "not a chip\n");
+    EXPECT_EQ(readFile(state), "not a chip\n");
 }
 
 }  // namespace
