@@ -125,7 +125,9 @@ bool ProgrammerLink::ReadCalibrationWords() {
         SendCommand(kCmdIncrementAddress);
     }
 
-    uint32_t counter = 0;
+    // Signed like the device keys: a configuration address below the counter (negative
+    // included) is simply never reached.
+    int64_t counter = 0;
     if (d.OscCal != 0) {
         // Always the whole of program memory, so the counter ends at ProgSize.
         for (int32_t a = 0; a < d.ProgSize; ++a) {
@@ -135,17 +137,17 @@ bool ProgrammerLink::ReadCalibrationWords() {
             }
             SendCommand(kCmdIncrementAddress);
         }
-        counter = static_cast<uint32_t>(std::max(d.ProgSize, 0));
+        counter = std::max(d.ProgSize, 0);
     }
 
     if (!bgFound && d.BGMask != 0) {
         if (d.hasLoadConfig()) {
             SendCommand(kCmdLoadConfig);
             SendData(0);
-            counter = static_cast<uint32_t>(d.IdAdr);
+            counter = d.IdAdr;
         }
-        for (; counter <= configAdr; ++counter) {
-            if (counter == configAdr)
+        for (; counter <= d.ConfigBaseAdr; ++counter) {
+            if (counter == d.ConfigBaseAdr)
                 readBg();
             SendCommand(kCmdIncrementAddress);
         }

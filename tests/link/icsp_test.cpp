@@ -221,6 +221,25 @@ TEST_F(CalibrationWordsTest, WithoutLoadConfigTheCounterIsSteppedUpToTheConfigWo
     EXPECT_EQ(library.count("SWriteWord"), 0);
 }
 
+// A configuration address below where the counter stands is never reached: the step-up
+// walk does nothing rather than running round the whole 32-bit range.
+TEST_F(CalibrationWordsTest, ConfigurationAddressBelowTheCounterIsNotWalkedTo) {
+    device.OscCal = 0;
+    device.BGMask = 0x3000;
+    device.ConfigBaseAdr = -1;
+    device.IdAdr = 0x2000;
+    EXPECT_TRUE(link.ReadCalibrationWords());
+    EXPECT_EQ(increments(), 0);
+    EXPECT_EQ(library.count("SReadWord"), 0);
+    EXPECT_EQ(image.BGValue, 0x2222);
+
+    library.clearCalls();
+    device.ConfigBaseAdr = 0x1FFF;  // below IdAdr, where Load Configuration put the counter
+    EXPECT_TRUE(link.ReadCalibrationWords());
+    EXPECT_EQ(increments(), 0);
+    EXPECT_FALSE(link.LinkOpen());
+}
+
 TEST_F(CalibrationWordsTest, FailsSilentlyWhenTheLinkDoesNotOpen) {
     library.checkPowerResult = 0;
     EXPECT_FALSE(link.ReadCalibrationWords());
