@@ -15,6 +15,7 @@ namespace {
 constexpr uint32_t kConfigAreaWords14 = 16;  // 0x2000..0x200F
 constexpr uint16_t kDeviceIdAddr = 0x2006;
 constexpr uint16_t kRevision = 0x0002;      // revision bits of the device-ID word
+constexpr uint16_t kMclrEnable = 0x0020;    // MCLRE in the configuration word
 constexpr double kNominalHz = 1'000'000.0;  // instruction clock of a 4 MHz RC oscillator
 constexpr double kStepFactor = 1.005;       // frequency ratio of one OSCCAL step
 constexpr uint16_t kOsccalResetValue = 0x80;
@@ -175,7 +176,21 @@ void MidrangeChip::latchProtection() {
     mDataProtected = mDevice.cpdMask != 0 && (config & mDevice.cpdMask) != mDevice.cpdMask;
 }
 
-void MidrangeChip::powerUp(bool, uint64_t) {
+bool MidrangeChip::needsVppFirst() const {
+    const MidrangeProtocol& p = *mDevice.protocol;
+    if (p.intOscFieldMask == 0)
+        return false;
+    const uint16_t config = *configSlot(configWordAddr(0));
+    const bool internalOscillator = (config & p.intOscFieldMask & ~1u) == (p.intOscValue & ~1u);
+    return internalOscillator && (config & kMclrEnable) == 0;
+}
+
+void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
+    // With VDD first such a chip is already running its program (which may drive the
+    // programming pins) when VPP arrives; it stays out of programming mode and ignores
+    // the lines until the supplies go.
+    if (!vppFirst && needsVppFirst())
+        return;
     mPowered = true;
     mPc = is12Bit() ? mDevice.adrMask : 0;
     mPending = Pending::None;

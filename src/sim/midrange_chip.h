@@ -35,6 +35,12 @@ struct MidrangeProtocol {
     uint32_t bulkEraseTimeUs = 0;   // 09 and 0B
     uint32_t chipEraseTimeUs = 0;   // 1F
     uint32_t setupEraseTimeUs = 0;  // the 01, 07, 08 sequence
+    // Families that must see VPP before VDD once the configuration selects the internal
+    // oscillator with MCLR disabled: with VDD first their program starts at once and the
+    // chip never enters programming mode. The oscillator-select bits and their internal
+    // oscillator value (bit 0, CLKOUT or I/O, does not matter); mask 0 = no such rule.
+    uint16_t intOscFieldMask = 0;
+    uint16_t intOscValue = 0;
 };
 
 // One real device as the simulator models it.
@@ -94,6 +100,9 @@ public:
     // The address counter as the chip holds it (for tests).
     uint32_t counter() const { return mPc; }
     bool inProgrammingMode() const { return mPowered; }
+    // True when the configuration makes the chip run its program as soon as VDD rises
+    // (internal oscillator, MCLR disabled) on a family that then needs VPP first.
+    bool needsVppFirst() const;
     // Code protection as latched when programming mode was entered.
     bool programProtected() const { return mCodeProtected; }
     // Factory values this chip left the factory with.

@@ -58,7 +58,8 @@ constexpr MidrangeProtocol kF627{
     .beginCycle = K::EraseProgram, .beginTimeUs = 13000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnly, .progOnlyTimeUs = 8000,
     .endCode = 0, .dataWriteTimeUs = 8000,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 5000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 10000};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 5000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 10000,
+    .intOscFieldMask = 0x0013, .intOscValue = 0x0010};
 // PIC16F87X: erase only through the 01-07-08 sequences.
 constexpr MidrangeProtocol kF87X{
     .commands = commandSet({0, 1, 2, 3, 4, 5, 6, 7, 8, 0x18}),
@@ -72,7 +73,8 @@ constexpr MidrangeProtocol kF62XA{
     .beginCycle = K::ProgramOnly, .beginTimeUs = 4000,
     .progOnlyCode = 0, .progOnlyCycle = K::None, .progOnlyTimeUs = 0,
     .endCode = 0, .dataWriteTimeUs = 6000,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0,
+    .intOscFieldMask = 0x0013, .intOscValue = 0x0010};
 // PIC12F629/675, PIC16F630/676: 08 internally timed program-only, 18 externally timed
 // ended by 0A.
 constexpr MidrangeProtocol kF675{
@@ -80,21 +82,24 @@ constexpr MidrangeProtocol kF675{
     .beginCycle = K::ProgramOnly, .beginTimeUs = 3000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 2000,
     .endCode = 0x0A, .dataWriteTimeUs = 6000,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0,
+    .intOscFieldMask = 0x0007, .intOscValue = 0x0004};
 // PIC12F683 and the PIC16F6xx parts programmed the same way (4-word latches).
 constexpr MidrangeProtocol kF683{
     .commands = commandSet({0, 2, 3, 4, 5, 6, 8, 9, 0x0A, 0x0B, 0x18}),
     .beginCycle = K::ProgramOnly, .beginTimeUs = 3000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 3000,
     .endCode = 0x0A, .dataWriteTimeUs = 6000,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0,
+    .intOscFieldMask = 0x0007, .intOscValue = 0x0004};
 // PIC16F882..887 (8-word latches).
 constexpr MidrangeProtocol kF88X{
     .commands = commandSet({0, 2, 3, 4, 5, 6, 8, 9, 0x0A, 0x0B, 0x18}),
     .beginCycle = K::ProgramOnly, .beginTimeUs = 3000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 2500,
     .endCode = 0x0A, .dataWriteTimeUs = 6000,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0,
+    .intOscFieldMask = 0x0007, .intOscValue = 0x0004};
 // PIC16F87XA: 08 erase and program (internal), 18 program only ended by 17, 1F chip erase;
 // 09/0B started by 08.
 constexpr MidrangeProtocol kF87XA{

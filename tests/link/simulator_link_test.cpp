@@ -73,6 +73,23 @@ TEST_F(SimulatorLinkTest, CalibrationWordsOfAPic12f675) {
     EXPECT_EQ(programmer.checkLeftSafe(), "");
 }
 
+// A 12F675 running on its internal oscillator with MCLR disabled answers only when the link
+// raises VPP before VCC.
+TEST_F(SimulatorLinkTest, SupplyOrderDecidesWhetherARunningChipCanBeRead) {
+    insert("PIC12F675");
+    chip_->poke(0x2007, 0x31D4);  // INTRCIO, MCLR off
+    device.ProgSize = 1024;
+    device.OscCal = 0x3FF;
+    device.BGMask = 0;
+    for (int sequence : {0, 1}) {
+        device.PowerOnSequence = sequence;
+        image.OscCalValue = 0;
+        ASSERT_TRUE(link.ReadCalibrationWords());
+        EXPECT_EQ(image.OscCalValue, sequence == 1 ? chip_->peek(0x3FF) : 0) << sequence;
+        EXPECT_EQ(programmer.checkLeftSafe(), "");
+    }
+}
+
 TEST_F(SimulatorLinkTest, Pic18RowWrittenWithThePulseReadsBack) {
     insert("PIC18F4520");
     device.Algorithm = 2;

@@ -233,6 +233,53 @@ TEST(MidrangeChip, CodeProtectionHidesProgramMemoryUntilErased) {
     EXPECT_EQ(a.chip->peek(0x2007), 0x3FFF);
 }
 
+// A chip configured for the internal oscillator with MCLR disabled starts its program as soon
+// as VDD rises; the families that need VPP first then never enter programming mode.
+TEST(MidrangeChip, InternalOscillatorWithMclrOffNeedsVppFirst) {
+    struct Case {
+        const char* name;
+        uint16_t runsAtOnce;  // internal oscillator (I/O or CLKOUT), MCLRE clear
+    };
+    for (const Case& c :
+         {Case{"PIC12F675", 0x31D4}, Case{"PIC16F684", 0x0FD5}, Case{"PIC16F628A", 0x2158},
+          Case{"PIC16F627", 0x3D59}, Case{"PIC16F887", 0x3FD4}}) {
+        Bench b(c.name);
+        b.chip->poke(0, 0x2805);
+        b.chip->poke(0x2007, c.runsAtOnce);
+        EXPECT_TRUE(b.chip->needsVppFirst()) << c.name;
+        b.powerUp(false);
+        EXPECT_FALSE(b.chip->inProgrammingMode()) << c.name;
+        EXPECT_EQ(b.read(), 0) << c.name;
+        b.load(2, 0x0000);
+        b.programCycle();
+        EXPECT_EQ(b.chip->peek(0), 0x2805) << c.name << ": nothing may be programmed";
+        b.powerDown();
+
+        b.powerUp(true);
+        EXPECT_TRUE(b.chip->inProgrammingMode()) << c.name;
+        EXPECT_EQ(b.read(), 0x2805) << c.name;
+        b.powerDown();
+
+        // With MCLR enabled, or an external oscillator, either order works.
+        for (uint16_t config :
+             {uint16_t(c.runsAtOnce | 0x0020), uint16_t(c.runsAtOnce & ~0x0004 & ~0x0010)}) {
+            b.chip->poke(0x2007, config);
+            EXPECT_FALSE(b.chip->needsVppFirst()) << c.name << std::hex << " " << config;
+            b.powerUp(false);
+            EXPECT_EQ(b.read(), 0x2805) << c.name << std::hex << " " << config;
+            b.powerDown();
+        }
+    }
+
+    // Families without the rule enter programming mode with VDD first whatever the
+    // configuration says.
+    Bench f84("PIC16F84A");
+    f84.chip->poke(0, 0x2805);
+    f84.chip->poke(0x2007, 0x3FF4);
+    f84.powerUp(false);
+    EXPECT_EQ(f84.read(), 0x2805);
+}
+
 TEST(MidrangeChip, CommandsTheDeviceLacksAreIgnored) {
     // The older parts' protection-clearing sequence reaches a 12F675 as Load Configuration,
     // increments and an 08 with all ones latched: nothing may change.
