@@ -589,7 +589,7 @@ bool MidrangeChip::loadState(std::istream& in) {
             named = true;
             continue;
         }
-        if (!named)
+        if (!named || (keyword != "program" && keyword != "config" && keyword != "data"))
             return false;
         std::string token;
         uint32_t address = 0;
@@ -608,12 +608,10 @@ bool MidrangeChip::loadState(std::istream& in) {
                 if (address < base || address - base >= configArea.size() || value > blank())
                     return false;
                 configArea[address - base] = static_cast<uint16_t>(value);
-            } else if (keyword == "data") {
+            } else {
                 if (address >= data.size() || value > 0xFF)
                     return false;
                 data[address] = static_cast<uint8_t>(value);
-            } else {
-                return false;
             }
             ++address;
         }

@@ -409,7 +409,8 @@ TEST(MidrangeChip, StateRoundTripsAndBadTextChangesNothing) {
     for (const char* bad :
          {"chip PIC16F84A\n", "program 0000 2805\n", "chip PIC16F628A\nprogram 0800 0000\n",
           "chip PIC16F628A\nprogram 0000 4000\n", "chip PIC16F628A\ndata 0000 100\n",
-          "chip PIC16F628A\nfuse 0000 00\n", "chip PIC16F628A\nprogram 0000 zz\n"}) {
+          "chip PIC16F628A\nfuse 0000 00\n", "chip PIC16F628A\nfuse 0000\n",
+          "chip PIC16F628A\nprogram 0000 zz\n"}) {
         std::istringstream in(bad);
         EXPECT_FALSE(copy->loadState(in)) << bad;
         EXPECT_EQ(copy->peek(0), 0x2805) << bad;
