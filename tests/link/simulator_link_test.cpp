@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "catalogue/device_catalogue.h"
+#include "link/link_messages.h"
 #include "link_fixture.h"
 #include "sim/pic18_chip.h"
 #include "sim/simulated_programmer.h"
@@ -50,6 +51,83 @@ TEST_F(SimulatorLinkTest, EmptySocketGivesThePowerMessage) {
     EXPECT_FALSE(link.OpenLink(true, false));
     EXPECT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(programmer.checkLeftSafe(), "");
+}
+
+TEST_F(SimulatorLinkTest, PortAndSupplyFaultsGiveTheirMessages) {
+    struct Case {
+        sim::FaultPlan faults;
+        std::string_view message;
+    };
+    for (const Case& c : {Case{{.portWillNotOpen = true}, kMsgProgrammerUnavailable},
+                          Case{{.supplyFails = true}, kMsgNoTargetPower},
+                          Case{{.noPower = true}, kMsgNoTargetPower},
+                          Case{{.connectionLostAfterCalls = 4}, kMsgNoTargetPower}}) {
+        VirtualClock faultClock;
+        sim::SimulatedProgrammer faulty{faultClock};
+        faulty.insertChip(sim::makeSimChip("PIC16F84A"));
+        faulty.setFaults(c.faults);
+        ProgrammerLink faultLink{faulty, faultClock, device, image};
+        RecordingUi faultUi;
+        faultLink.setUi(faultUi);
+        EXPECT_FALSE(faultLink.OpenLink(true, false)) << c.message;
+        EXPECT_FALSE(faultLink.LinkOpen());
+        EXPECT_EQ(faultUi.messages(), std::vector<std::string>{std::string(c.message)});
+        EXPECT_EQ(faulty.checkLeftSafe(), "") << c.message;
+        EXPECT_EQ(faulty.programmingSessions(), 0) << c.message;
+        if (c.faults.portWillNotOpen) {
+            EXPECT_TRUE(faulty.callsNamed("SVccOn").empty()) << "power untouched";
+        }
+    }
+}
+
+// The simulator's slow answers against the link's poll budgets: the "#" on poll 199 still
+// counts, on poll 200 it does not; an answer of nine characters fits 400 polls only while
+// each takes at most 44.
+TEST_F(SimulatorLinkTest, SlowAnswersMeetThePollBudgets) {
+    for (int slow : {198, 199}) {
+        programmer.setFaults({.slowAnswerPolls = slow});
+        programmer.SOpen(1);
+        programmer.SSendCmd(115);
+        EXPECT_EQ(link.WaitAck(), slow == 198) << slow;
+        programmer.SClose();
+    }
+    for (int slow : {43, 44}) {
+        programmer.setFaults({.slowAnswerPolls = slow});
+        std::string date, version;
+        EXPECT_EQ(link.QueryFirmware(date, version), slow == 43) << slow;
+    }
+    EXPECT_EQ(programmer.checkLeftSafe(), "");
+}
+
+TEST_F(SimulatorLinkTest, SilentOrLostProgrammerFailsTheFirmwareQuery) {
+    std::string date, version;
+    programmer.setFaults({.noAcknowledge = true});
+    EXPECT_FALSE(link.QueryFirmware(date, version));
+    EXPECT_EQ(date, "");
+    EXPECT_EQ(programmer.callsNamed("SGetc").size(), 400u);
+    EXPECT_EQ(programmer.checkLeftSafe(), "");
+
+    // The programmer disappears after the date's fourth character (calls are counted from
+    // the programmer's first).
+    const auto before = static_cast<int64_t>(programmer.callLog().size());
+    programmer.setFaults({.connectionLostAfterCalls = before + 2 + 4});
+    EXPECT_FALSE(link.QueryFirmware(date, version));
+    EXPECT_EQ(date, "2024");
+    EXPECT_TRUE(programmer.connectionLost());
+    EXPECT_EQ(programmer.checkLeftSafe(), "");
+
+    // A powered link whose programmer is gone still closes, and nothing is left on.
+    VirtualClock lostClock;
+    sim::SimulatedProgrammer lost{lostClock};
+    lost.insertChip(sim::makeSimChip("PIC16F84A"));
+    ProgrammerLink lostLink{lost, lostClock, device, image};
+    ASSERT_TRUE(lostLink.OpenLink(false, false));
+    lost.setFaults({.connectionLostAfterCalls = static_cast<int64_t>(lost.callLog().size())});
+    lostLink.SendCommand(4);
+    EXPECT_EQ(lostLink.ReceiveData(), 0);
+    EXPECT_TRUE(lostLink.CloseLink());
+    EXPECT_FALSE(lostLink.LinkOpen());
+    EXPECT_EQ(lost.checkLeftSafe(), "");
 }
 
 TEST_F(SimulatorLinkTest, FirmwareOfTheSimulatedPro) {
