@@ -1,5 +1,7 @@
 #include "support/sim_bench.h"
 
+#include <gtest/gtest.h>
+
 #include "support/paths.h"
 
 namespace velkaro::test {
@@ -9,6 +11,10 @@ SimBench::SimBench() : mProgrammer(mClock), mWorkspace(binDir()) {
     mWorkspace.attachProgrammer(mProgrammer, mClock);
     mWorkspace.link->setUi(mUi);
     mWorkspace.link->measureCallsPerMillisecond();
+}
+
+SimBench::~SimBench() {
+    EXPECT_EQ(mProgrammer.checkLeftSafe(), "") << "left on after the test's last operation";
 }
 
 std::vector<std::string> SimBench::modelledDevices() {

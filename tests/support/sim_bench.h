@@ -19,6 +19,11 @@ namespace velkaro::test {
 class SimBench {
 public:
     SimBench();
+    // Fails the running test when the target was left powered or the port open: no
+    // operation may end that way, whatever its result.
+    ~SimBench();
+    SimBench(const SimBench&) = delete;
+    SimBench& operator=(const SimBench&) = delete;
 
     // Devices of device.ini for which the simulator has a chip model.
     static std::vector<std::string> modelledDevices();
