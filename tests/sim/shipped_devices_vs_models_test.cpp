@@ -47,6 +47,10 @@ void expectMidrangeAgrees(const DeviceDefinition& d, const sim::MidrangeDevice& 
     EXPECT_EQ(d.BGMask, chip.bgMask);
     EXPECT_EQ(d.LoadCnt, chip.latchWords);
     EXPECT_EQ(d.EndProgCmd, p.endCode);
+    // A chip that may be running its program at power-up is entered with VPP first.
+    if (p.intOscFieldMask != 0) {
+        EXPECT_EQ(d.PowerOnSequence, 1);
+    }
 
     // Every command the definition lets the algorithms send exists on the chip.
     EXPECT_EQ(d.hasLoadConfig(), hasCode(p, 0x00));
