@@ -28,6 +28,15 @@ TEST_F(LinkTest, OpenLinkOnProPowersVccFirstAndLightsTheSocket) {
     EXPECT_EQ(library.count("SGetc"), 1);  // the acknowledgement ended the wait
     EXPECT_EQ(clock.sleptMilliseconds(), 600u);
     EXPECT_THAT(ui.messages(), IsEmpty());
+
+    // Each 200 ms in its place: between the supplies, before the power check, and after
+    // the LED, before the caller's first command.
+    const auto calls = library.callsWithoutPolls();
+    const auto at = [&](size_t i) { return calls[i].timeUs; };
+    EXPECT_LT(at(3) - at(2), 200'000u);
+    EXPECT_GE(at(4) - at(3), 200'000u);
+    EXPECT_GE(at(5) - at(4), 200'000u);
+    EXPECT_GE(clock.peekMicroseconds() - at(6), 200'000u);
 }
 
 TEST_F(LinkTest, PowerOnSequenceOneSwitchesVppFirstAnyOtherValueVccFirst) {
@@ -139,6 +148,7 @@ TEST_F(LinkTest, CloseLinkPowersOffClosesAndWaitsEvenWhenNotOpen) {
     EXPECT_TRUE(link.CloseLink());
     EXPECT_THAT(library.calls(), ElementsAre(call("SPowerOff"), call("SClose")));
     EXPECT_EQ(clock.sleptMilliseconds(), 100u);
+    EXPECT_GE(clock.peekMicroseconds() - library.calls()[1].timeUs, 100'000u);  // after SClose
     EXPECT_FALSE(link.LinkOpen());
 }
 
