@@ -50,6 +50,9 @@ std::string loadWarningMessage(const std::string& path, const HexReadResult& rea
     if (read.badRecords > 0)
         text +=
             "\n読めないレコード: " + std::to_string(read.badRecords) + " 件（読み飛ばしました）";
+    if (read.extraTextRecords > 0)
+        text += "\nチェックサムの後に余分な文字があるレコード: " +
+                std::to_string(read.extraTextRecords) + " 件（余分な文字は無視しました）";
     if (read.outOfRangeBytes > 0)
         text += "\nデバイスの範囲外のデータ: " + std::to_string(read.outOfRangeBytes) +
                 " バイト（読み飛ばしました）";

@@ -58,6 +58,8 @@ void printSummary(const Workspace& workspace, const HexReadResult& read) {
         std::printf("outside the device: %ld bytes\n", read.outOfRangeBytes);
     std::printf("records: %d, checksum errors: %d, bad records: %d%s\n", read.records,
                 read.checksumErrors, read.badRecords, read.endRecordSeen ? "" : ", no end record");
+    if (read.extraTextRecords > 0)
+        std::printf("records with text after the checksum: %d\n", read.extraTextRecords);
 }
 
 int runHex(CliContext& context, const HexOptions& options) {

@@ -29,6 +29,21 @@ FILE* createTemporary(const std::string& path, std::string& tempPath) {
     return nullptr;
 }
 
+// The file a path finally names: saving through a symbolic link replaces the file it points
+// to and leaves the link in place.
+std::string resolveLinks(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path target(path);
+    std::error_code code;
+    for (int depth = 0; depth < 40 && fs::is_symlink(fs::symlink_status(target, code)); ++depth) {
+        const fs::path next = fs::read_symlink(target, code);
+        if (code)
+            break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target.string();
+}
+
 std::string systemError(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
@@ -37,17 +52,24 @@ std::string systemError(const std::string& what) {
 
 bool writeFileAtomically(const std::string& path, std::string_view contents, std::string& error) {
     namespace fs = std::filesystem;
+    const std::string target = resolveLinks(path);
     std::string tempPath;
-    FILE* file = createTemporary(path, tempPath);
+    FILE* file = createTemporary(target, tempPath);
     if (!file) {
         error = systemError(path);
         return false;
     }
+    // Unbuffered: the whole text goes to the system in one write instead of in 4 KiB pieces.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size() &&
                    std::fflush(file) == 0;
-#if defined(__unix__) || defined(__APPLE__)
-    // The data must be on disk before the rename makes it the only copy.
+#if defined(__APPLE__)
     written = written && ::fsync(fileno(file)) == 0;
+#elif defined(__unix__)
+    // The data must be on disk before the rename makes it the only copy. fdatasync also
+    // writes the size of the new file (needed to read the data back); only the timestamps
+    // are left to the file system's own schedule.
+    written = written && ::fdatasync(fileno(file)) == 0;
 #endif
     if (!written)
         error = systemError(path);
@@ -57,11 +79,11 @@ bool writeFileAtomically(const std::string& path, std::string_view contents, std
     }
     std::error_code code;
     if (written) {
-        const auto status = fs::status(path, code);
+        const auto status = fs::status(target, code);
         if (!code && fs::exists(status))
             fs::permissions(tempPath, status.permissions(), code);
         code.clear();
-        fs::rename(tempPath, path, code);
+        fs::rename(tempPath, target, code);
         if (code) {
             written = false;
             error = path + ": " + code.message();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace velkaro {
@@ -52,10 +54,18 @@ public:
     // reports the first such byte's position through `firstStray`.
     size_t placeAll(uint32_t upper, uint32_t byteAddr, const uint8_t* bytes, size_t count) {
         const uint64_t first = mWordMapping ? byteAddr : uint64_t{upper} + byteAddr;
-        if (first + count <= mProgBytes) {
+        if (count > 0 && first + count <= mProgBytes) {
             // The common case, a record wholly inside program memory.
-            for (size_t j = 0; j < count; ++j)
-                setWordByte(mImage.ProgMemory[(first + j) / 2], (first + j) & 1, bytes[j]);
+            uint16_t* words = mImage.ProgMemory.data() + first / 2;
+            size_t j = 0;
+            if (first & 1) {
+                setWordByte(*words++, true, bytes[0]);
+                j = 1;
+            }
+            for (; j + 1 < count; j += 2)
+                *words++ = static_cast<uint16_t>(bytes[j] | (bytes[j + 1] << 8));
+            if (j < count)
+                setWordByte(*words, false, bytes[j]);
             noteProgram(first, first + count - 1, count);
             return 0;
         }
@@ -161,7 +171,8 @@ public:
         }
         mLineNumber = lineNumber;
         size_t count = 0;
-        if (!decode(text, count)) {
+        bool extraText = false;
+        if (!decode(text, count, extraText)) {
             ++mResult.badRecords;
             problem(HexProblem::BadRecord);
             return;
@@ -170,6 +181,11 @@ public:
         if (mChecksum != 0) {
             ++mResult.checksumErrors;
             problem(HexProblem::BadChecksum);
+        }
+        if (extraText) {
+            // The record ends where its count says; what follows is not part of it.
+            ++mResult.extraTextRecords;
+            problem(HexProblem::ExtraText);
         }
         const uint8_t type = mBytes[3];
         const uint32_t field = (uint32_t{mBytes[1]} << 8) | mBytes[2];
@@ -200,8 +216,10 @@ public:
     }
 
 private:
-    // Decodes every byte of the record into mBytes; false when the line is malformed.
-    bool decode(std::string_view text, size_t& count) {
+    // Decodes the record's bytes into mBytes; false when the line is malformed: longer than
+    // a line may be, shorter than its count says, or a non-hex character in the record.
+    // `extraText` tells whether characters other than blanks follow the checksum.
+    bool decode(std::string_view text, size_t& count, bool& extraText) {
         if (text.size() > kMaxHexLineLength)
             return false;
         const long countField = ParseHexField(text, 1, 2);
@@ -212,21 +230,22 @@ private:
         const size_t needed = 1 + 2 * byteCount;
         if (text.size() < needed)
             return false;
-        // Blanks after the checksum are tolerated; any other text means the count is wrong.
-        for (size_t i = needed; i < text.size(); ++i) {
-            if (text[i] != ' ' && text[i] != '\t')
-                return false;
-        }
+        int invalid = 0;  // negative once any character was no hex digit
         unsigned sum = 0;
+        const char* digits = text.data() + 1;
         for (size_t i = 0; i < byteCount; ++i) {
-            const int hi = hexDigit(text[1 + 2 * i]);
-            const int lo = hexDigit(text[2 + 2 * i]);
-            if (hi < 0 || lo < 0)
-                return false;
-            mBytes[i] = static_cast<uint8_t>(hi * 16 + lo);
+            const int hi = hexDigit(digits[2 * i]);
+            const int lo = hexDigit(digits[2 * i + 1]);
+            invalid |= hi | lo;
+            mBytes[i] = static_cast<uint8_t>(((hi & 0xF) << 4) | (lo & 0xF));
             sum += mBytes[i];
         }
+        if (invalid < 0)
+            return false;
         mChecksum = sum & 0xFF;
+        extraText = false;
+        for (size_t i = needed; i < text.size(); ++i)
+            extraText = extraText || (text[i] != ' ' && text[i] != '\t');
         return true;
     }
 
@@ -274,12 +293,21 @@ HexReadResult ReadIntelHexText(std::string_view text, const DeviceDefinition& de
     HexReadResult result;
     result.opened = true;
     RecordReader reader(device, image, result);
+    const char* const data = text.data();
     size_t pos = 0;
+    size_t nextLf = 0;  // position of the next LF at or after pos (text.size(): none)
+    bool nextLfKnown = false;
     int lineNumber = 0;
     while (pos < text.size()) {
-        size_t end = pos;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
-            ++end;
+        // memchr scans fast; the LF found is kept until passed, so that a file with CR-only
+        // line ends is not searched to its end once per line.
+        if (!nextLfKnown || nextLf < pos) {
+            const void* lf = std::memchr(data + pos, '\n', text.size() - pos);
+            nextLf = lf ? static_cast<size_t>(static_cast<const char*>(lf) - data) : text.size();
+            nextLfKnown = true;
+        }
+        const void* cr = std::memchr(data + pos, '\r', nextLf - pos);
+        const size_t end = cr ? static_cast<size_t>(static_cast<const char*>(cr) - data) : nextLf;
         reader.line(text.substr(pos, end - pos), ++lineNumber);
         pos = end + 1;  // past CR or LF
         if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n')
@@ -292,16 +320,20 @@ bool readWholeFile(const std::string& path, std::string& contents) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file)
         return false;
-    std::string buffer;
-    std::array<char, 65536> chunk;
+    // One read of the size the file has now; a file that grows meanwhile is read on.
+    std::error_code error;
+    const auto expected = std::filesystem::file_size(path, error);
+    std::string buffer(error ? 65536 : static_cast<size_t>(expected) + 1, '\0');
+    size_t total = 0;
     for (;;) {
-        const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        buffer.append(chunk.data(), got);
-        if (got < chunk.size())
+        total += std::fread(buffer.data() + total, 1, buffer.size() - total, file.get());
+        if (total < buffer.size())
             break;
+        buffer.resize(2 * buffer.size());
     }
     if (std::ferror(file.get()))
         return false;
+    buffer.resize(total);
     contents = std::move(buffer);
     return true;
 }

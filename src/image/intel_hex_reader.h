@@ -14,8 +14,9 @@ namespace velkaro {
 enum class HexProblem {
     None,
     BadChecksum,  // the record was still placed
-    BadRecord,    // too short, too long, a non-hex character or stray text: not placed
+    BadRecord,    // too short, too long or a non-hex character: not placed
     OutOfRange,   // a data byte outside every region of the device: dropped
+    ExtraText,    // text after the checksum: the record was read by its count
 };
 
 // What one read found. Byte counts are bytes of the HEX file's data records.
@@ -25,6 +26,7 @@ struct HexReadResult {
     int records = 0;             // records read up to and including the end record
     int checksumErrors = 0;      // records whose checksum did not add up (still placed)
     int badRecords = 0;          // records that could not be parsed (nothing placed)
+    int extraTextRecords = 0;    // records with text after their checksum (read by count)
     int recordsAfterEnd = 0;     // record lines after the end record (ignored)
     long outOfRangeBytes = 0;    // bytes outside every region (dropped)
     long ignoredBytes = 0;       // bytes the mapping drops on purpose (odd EEPROM bytes)
@@ -37,9 +39,11 @@ struct HexReadResult {
     int firstProblemLine = 0;  // 1-based line of the first problem; 0 when there is none
     HexProblem firstProblem = HexProblem::None;
 
-    // True when the file was read without checksum errors, bad records or stray bytes.
+    // True when the file was read without checksum errors, bad records, text after a
+    // record or stray bytes.
     bool clean() const {
-        return opened && checksumErrors == 0 && badRecords == 0 && outOfRangeBytes == 0;
+        return opened && checksumErrors == 0 && badRecords == 0 && extraTextRecords == 0 &&
+               outOfRangeBytes == 0;
     }
     // True when the user should be told about the file: it is not clean, it has no end
     // record (it may be cut short), or records follow the end record.

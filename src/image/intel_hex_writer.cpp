@@ -190,8 +190,8 @@ void writeByteMapped(RecordWriter& out, const DeviceDefinition& device, const Me
 HexRegion FormatIntelHex(const DeviceDefinition& device, const MemoryImage& image,
                          std::string& text) {
     text.clear();
-    // Roughly 45 characters per 16 bytes of program memory.
-    text.reserve(3 * programWords(device, image) + 6 * dataBytes(device, image) + 256);
+    // At most 45 characters per 8 program words or per 8 data bytes, plus the short records.
+    text.reserve(45 * (programWords(device, image) / 8 + dataBytes(device, image) / 8 + 2) + 1024);
     RecordWriter out(text);
     if (device.Algorithm == 0)
         writeWordMapped(out, device, image);

@@ -8,7 +8,11 @@ namespace {
 
 constexpr char kDigits[] = "0123456789ABCDEF";
 
+// "%0*X": at least `digits` digits, more when the value needs them (an address past
+// 0xFFFF must not wrap in the listing).
 void appendHex(std::string& out, uint32_t value, int digits) {
+    while (digits < 8 && (value >> (4 * digits)) != 0)
+        ++digits;
     for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
         out.push_back(kDigits[(value >> shift) & 0xF]);
 }
@@ -56,7 +60,7 @@ std::string idText(const DeviceDefinition& device, const MemoryImage& image) {
     std::string text;
     const int count = std::clamp(device.IdCount, 0, DeviceDefinition::kMaxIdWords);
     for (int i = 0; i < count; ++i)
-        appendHex(text, image.IdWords[i], 1);
+        appendHex(text, image.IdWords[i] & 0xFu, 1);
     return text;
 }
 

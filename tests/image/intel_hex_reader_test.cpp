@@ -138,6 +138,7 @@ struct MalformedCase {
     int recordsAfterEnd;
     int firstProblemLine;
     uint16_t word0;  // program word 0 afterwards
+    int extraText = 0;
 };
 
 class IntelHexReaderMalformed : public ::testing::TestWithParam<MalformedCase> {};
@@ -155,8 +156,10 @@ TEST_P(IntelHexReaderMalformed, ReadsWhatItCanAndReportsTheRest) {
     EXPECT_EQ(result.recordsAfterEnd, c.recordsAfterEnd);
     EXPECT_EQ(result.firstProblemLine, c.firstProblemLine);
     EXPECT_EQ(image.ProgMemory[0], c.word0);
-    EXPECT_EQ(result.hasWarnings(),
-              c.checksumErrors + c.badRecords + c.recordsAfterEnd > 0 || !c.endRecordSeen);
+    EXPECT_EQ(result.extraTextRecords, c.extraText);
+    EXPECT_EQ(
+        result.hasWarnings(),
+        c.checksumErrors + c.badRecords + c.extraText + c.recordsAfterEnd > 0 || !c.endRecordSeen);
 }
 
 const std::string kWord0 = ":020000000528D1";  // program word 0 = 0x2805
@@ -169,7 +172,12 @@ INSTANTIATE_TEST_SUITE_P(
                       2, 0x2805},
         MalformedCase{"OddDigitCount", ":020000000528D\n" + kEnd, 0, 1, true, 0, 1, 0x3FFF},
         MalformedCase{"CountLargerThanLine", ":040000000528D1\n" + kEnd, 0, 1, true, 0, 1, 0x3FFF},
-        MalformedCase{"CountSmallerThanLine", ":010000000528D1\n" + kEnd, 0, 1, true, 0, 1, 0x3FFF},
+        // The record is read by its count (byte 05, checksum 28, which does not add up)
+        // and placed like any record with a bad checksum.
+        MalformedCase{"CountSmallerThanLine", ":010000000528D1\n" + kEnd, 1, 0, true, 0, 1, 0x3F05,
+                      1},
+        MalformedCase{"TextAfterAValidRecord", kWord0 + "XY\n" + kEnd + "\n\x1A", 0, 0, true, 0, 1,
+                      0x2805, 1},
         MalformedCase{"NonHexCharacter", ":0200000005G8D1\n" + kEnd, 0, 1, true, 0, 1, 0x3FFF},
         MalformedCase{"TrailingBlanksAccepted", kWord0 + " \t\n" + kEnd, 0, 0, true, 0, 0, 0x2805},
         MalformedCase{"MissingEndRecord", kWord0 + "\n", 0, 0, false, 0, 0, 0x2805},

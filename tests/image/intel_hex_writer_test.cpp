@@ -211,5 +211,23 @@ TEST(IntelHexWriter, SavesThroughATemporaryFileAndKeepsTheOldOneOnFailure) {
     EXPECT_EQ(files, 2);  // prog.HEX and the folder: no temporary left behind
 }
 
+TEST(IntelHexWriter, SavingThroughALinkReplacesTheFileItNames) {
+    const auto device = midrangeDevice();
+    auto image = blankImage(device);
+    image.ProgMemory[0] = 0x2805;
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.file("real"));
+    const std::string target = dir.file("real/prog.hex");
+    std::ofstream(target, std::ios::binary) << "old contents";
+    const std::string link = dir.file("link.hex");
+    std::error_code code;
+    std::filesystem::create_symlink("real/prog.hex", link, code);
+    if (code)
+        GTEST_SKIP() << "no symbolic links here: " << code.message();
+    ASSERT_TRUE(WriteIntelHex(link, device, image).ok());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(fileContents(target).substr(0, 13), ":100000000528");
+}
+
 }  // namespace
 }  // namespace velkaro

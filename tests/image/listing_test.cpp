@@ -19,6 +19,18 @@ TEST(Listing, ProgramLinesHoldEightWordsAndAShortLastLine) {
     EXPECT_TRUE(programListing({}).empty());
 }
 
+TEST(Listing, AddressesPastFourDigitsWidenAsPrintfWould) {
+    // A program memory of more than 0x10000 words: the line addresses must not wrap.
+    std::vector<uint16_t> words(0x10008, 0x0123);
+    const auto lines = programListing(words);
+    EXPECT_EQ(lines[0x1FFF].substr(0, 5), "FFF8:");
+    EXPECT_EQ(lines[0x2000], "10000: 0123 0123 0123 0123 0123 0123 0123 0123");
+
+    auto device = test::pic18Device();
+    device.ConfigBaseAdr = 0xFFFFFE;
+    EXPECT_EQ(configLabel(device, 1), "Config(1000000h)");
+}
+
 TEST(Listing, DataLinesHoldSixteenBytes) {
     std::vector<uint8_t> bytes(64, 0xFF);
     bytes[0x12] = 0x0A;
