@@ -119,6 +119,15 @@ void clampToImageLimits(DeviceDefinition& device) {
         *cycle = std::max(*cycle, 0);
 }
 
+// The address counter wraps at a power of two. A mask with a gap (0x3FE, say) would
+// make the reset-vector walk miss address 0 and never end, so every bit below the
+// highest one is set.
+uint16_t contiguousMask(uint16_t mask) {
+    for (int shift = 1; shift < 16; shift <<= 1)
+        mask = static_cast<uint16_t>(mask | (mask >> shift));
+    return mask;
+}
+
 class SectionLoader {
 public:
     SectionLoader(LoadContext& context, ConfigFieldTable& fields, const std::string& configPath)
@@ -209,6 +218,7 @@ private:
         read.word("AdrMask", device.AdrMask);
         if (device.AdrMask == 0)
             device.AdrMask = device.BlankWord;
+        device.AdrMask = contiguousMask(device.AdrMask);
         read.text("DeviceEraseCmd", device.DeviceEraseCmd);
     }
 

@@ -161,6 +161,18 @@ TEST_F(CatalogueTest, CycleFallbacksApplyOnlyWhenTheResultIsZero) {
     EXPECT_EQ(negative.BulkEraseCycle, 0);
 }
 
+TEST_F(CatalogueTest, AddressMaskWithAGapIsFilledSoTheResetVectorWalkEnds) {
+    writeDeviceIni("[Gap]\nAdrMask=0x3FE\nResetVector=0x3FE\n[Sparse]\nAdrMask=0x0401\n");
+    const DeviceDefinition gap = load("Gap");
+    EXPECT_EQ(gap.AdrMask, 0x03FF);
+    EXPECT_EQ(load("Sparse").AdrMask, 0x07FF);
+    // The walk every operation makes from the reset vector now reaches address 0.
+    int steps = 0;
+    for (int a = gap.ResetVector; a != 0 && steps <= 0x10000; a = (a + 1) & gap.AdrMask)
+        ++steps;
+    EXPECT_EQ(steps, 2);
+}
+
 TEST_F(CatalogueTest, DerivesBlankWordMasksAndConfigValues) {
     writeDeviceIni(
         "[W12]\nBitWidth=12\nAdrMask=0\nConfigCount=2\nConfigMask1=0x0FF\n"
