@@ -70,7 +70,7 @@ ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, O
     int32_t i = 0;
     while (i < device.ProgSize) {
         if (cancelSeen(ui)) {
-            closeLinkIfOpen(link);
+            link.CloseLink();
             return kResultCancelled;
         }
         // A block holding the OSCCAL word is tested word by word, so that word is skipped.
@@ -114,7 +114,7 @@ ResultCode blankData6(ProgrammerLink& link, const DeviceDefinition& device, Oper
             return kResultHardwareError;
         for (int32_t i = 0; i < device.EpromSize; ++i) {
             if (cancelSeen(ui)) {
-                closeLinkIfOpen(link);
+                link.CloseLink();
                 return kResultCancelled;
             }
             ui.setProgress(percentOf(i, device.EpromSize));
@@ -148,7 +148,7 @@ ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, 
     int32_t i = 0;
     while (i < device.ProgSize) {
         if (cancelSeen(ui)) {
-            closeLinkIfOpen(link);
+            link.CloseLink();
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.ProgSize));
@@ -205,7 +205,7 @@ ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, Ope
     selectDataMemory16(link);
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
-            closeLinkIfOpen(link);
+            link.CloseLink();
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.EpromSize));

@@ -37,9 +37,10 @@ inline bool cancelSeen(OperationUi& ui) {
     return ui.cancelRequested();
 }
 
-// After a cancel the window's own Cancel handler may already have closed the link; then
-// nothing more goes to the programmer. Otherwise (velkaro-cli, tests) it is closed here
-// so that the target never stays powered.
+// A cancelled read: the window's own Cancel handler has usually closed the link already,
+// and then nothing more goes to the programmer. Otherwise (velkaro-cli, tests) it is
+// closed here so that the target never stays powered. The blank check and verify close
+// the link on a cancel unconditionally.
 inline void closeLinkIfOpen(ProgrammerLink& link) {
     if (link.LinkOpen())
         link.CloseLink();
