@@ -281,6 +281,37 @@ TEST(BlankRules, ConfigurationBitsOutsideTheMaskDoNotCount) {
     EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultConfigError);
 }
 
+// Bits a device does not implement read back as whatever the silicon gives; neither a
+// buffer nor device.ini that sets them may make a correct chip fail.
+TEST(UnimplementedConfigurationBits, VerifyOnTheResetVectorWalkMasksTheBuffer) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC12F508");
+    const DeviceDefinition& d = bench.device();
+    ASSERT_EQ(d.ResetVector, d.ConfigBaseAdr);
+    ASSERT_NE(d.ConfigMask[0], d.BlankWord);
+    bench.image().ConfigWords[0] = static_cast<uint16_t>(bench.configWord(0) | ~d.ConfigMask[0]);
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), false, false, true), kResultOk);
+    bench.image().ConfigWords[0] ^= d.ConfigMask[0] & 0x0001;
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), false, false, true), kResultConfigError);
+}
+
+TEST(UnimplementedConfigurationBits, ExtendedBlankCheckMasksTheErasedValue) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC18F452");
+    DeviceDefinition& d = bench.workspace().device;
+    d.ProgSize = 64;  // keeps the run short
+    const auto masks = d.ConfigMask;
+    const auto partial = std::find_if(masks.begin(), masks.begin() + d.ConfigCount,
+                                      [](uint16_t mask) { return mask != 0xFFFF; });
+    ASSERT_NE(partial, masks.begin() + d.ConfigCount);
+    const size_t k = static_cast<size_t>(partial - masks.begin());
+    ASSERT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
+    d.ConfigValue[k] |= static_cast<uint16_t>(~masks[k]);
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
+    d.ConfigValue[k] ^= masks[k] & -masks[k];  // lowest implemented bit
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultConfigError);
+}
+
 TEST(InjectedFaults, PortThatWillNotOpen) {
     SimBench bench;
     LOAD_OR_SKIP(bench, "PIC16F84A");
