@@ -72,6 +72,9 @@ ConfigField parseConfigEntry(std::string_view entry) {
 }
 
 std::vector<std::string> splitOptionList(std::string_view text) {
+    // The list ends at a NUL byte: an item cannot start there, so reading on would never
+    // advance.
+    text = text.substr(0, text.find('\0'));
     std::vector<std::string> items;
     size_t i = 0;
     auto skipBlanks = [&] {

@@ -27,6 +27,13 @@ TEST(SplitOptionList, QuotedItemsKeepBlanksCommasAndDoubledQuotes) {
     EXPECT_EQ(splitOptionList("\"\",b"), (Items{"", "b"}));
 }
 
+TEST(SplitOptionList, EndsAtANulByte) {
+    using namespace std::string_view_literals;
+    EXPECT_EQ(splitOptionList("On\0Off"sv), (Items{"On"}));
+    EXPECT_EQ(splitOptionList("\"a\"\0b"sv), (Items{"a"}));
+    EXPECT_EQ(parseConfigEntry("L(0x1,1)(On\0Off)(1,0)"sv).optionNames, (Items{"On"}));
+}
+
 TEST(ParseConfigEntry, ReadsLabelMaskWordNamesAndValues) {
     const ConfigField field = parseConfigEntry(
         "  Mode (0x0003,1)(P,Q,\"R (fast)\",S)(0x0000,0x0001,0x0002,0x0003) ; comment");
