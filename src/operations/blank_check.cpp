@@ -224,6 +224,7 @@ ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, Ope
 
 ResultCode blankCheck(Workspace& workspace, OperationUi& ui, bool program, bool data) {
     ProgrammerLink& link = *workspace.link;
+    const LinkUiScope uiScope(link, ui);
     const DeviceDefinition& device = workspace.device;
     const bool extended = device.isExtendedFamily();
     if (program) {
@@ -246,7 +247,7 @@ FlowOutcome runBlankCheck(Workspace& workspace, OperationUi& ui, BlankOptions ti
     if (!ticked.ProgEn && !ticked.DataEn)
         return {WindowClose::Cancel, kResultOk};
     workspace.blankOptions = ticked;
-    workspace.link->setUi(ui);
+    const LinkUiScope uiScope(*workspace.link, ui);
     const ResultCode code = blankCheck(workspace, ui, ticked.ProgEn, ticked.DataEn);
     if (code == kResultOk)
         ui.showMessage(msg::kDeviceIsBlank);

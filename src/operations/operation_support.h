@@ -46,6 +46,22 @@ inline void closeLinkIfOpen(ProgrammerLink& link) {
         link.CloseLink();
 }
 
+// Routes the link's event pumping and messages to `ui` while an operation runs, then gives
+// the link back the UI it had: the caller's UI may not outlive the call.
+class LinkUiScope {
+public:
+    LinkUiScope(ProgrammerLink& link, OperationUi& ui) : mLink(link), mPrevious(link.ui()) {
+        link.setUi(ui);
+    }
+    ~LinkUiScope() { mLink.setUi(mPrevious); }
+    LinkUiScope(const LinkUiScope&) = delete;
+    LinkUiScope& operator=(const LinkUiScope&) = delete;
+
+private:
+    ProgrammerLink& mLink;
+    OperationUi& mPrevious;
+};
+
 // ID bytes and configuration words the 16-bit core family reads, capped to the image.
 inline int idWordCount16(const DeviceDefinition& device) {
     return std::clamp(device.IdCount, 0, DeviceDefinition::kMaxIdWords);

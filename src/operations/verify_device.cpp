@@ -204,6 +204,7 @@ ResultCode verifyData16(Workspace& workspace, OperationUi& ui) {
 
 ResultCode verifyDevice(Workspace& workspace, OperationUi& ui, bool program, bool data,
                         bool configuration) {
+    const LinkUiScope uiScope(*workspace.link, ui);
     const bool extended = workspace.device.isExtendedFamily();
     if (program || configuration) {
         const ResultCode code =
@@ -223,7 +224,7 @@ CheckWindowState activateVerifyWindow(const Workspace& workspace) {
 }
 
 FlowOutcome runVerify(Workspace& workspace, OperationUi& ui, VerifyOptions ticked) {
-    workspace.link->setUi(ui);
+    const LinkUiScope uiScope(*workspace.link, ui);
     const bool program = ticked.ProgEn;
     const bool data = ticked.DataEn && workspace.device.EpromSize != 0;
     const ResultCode code = verifyDevice(workspace, ui, program, data, program);
