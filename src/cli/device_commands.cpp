@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/open_image_file.h"
+#include "app/save_image_file.h"
 #include "app/workspace.h"
 #include "cli/cli_context.h"
 #include "cli/cli_support.h"
@@ -14,7 +15,6 @@
 #include "cli/json_writer.h"
 #include "cli/link_backend.h"
 #include "cli/terminal_ui.h"
-#include "image/intel_hex_writer.h"
 #include "operations/blank_check.h"
 #include "operations/device_id.h"
 #include "operations/read_device.h"
@@ -50,7 +50,11 @@ int exitCodeOf(ResultCode code) {
     }
 }
 
-std::string resultName(ResultCode code) {
+// The JSON "result": the region or failure of the device operation, or "file" when the
+// command failed on its HEX file (the operation did not run, or its result was not saved).
+std::string resultName(ResultCode code, int exitCode) {
+    if (exitCode == kExitFileError)
+        return "file";
     switch (code) {
         case kResultOk:
             return "ok";
@@ -116,7 +120,7 @@ public:
         JsonObject object;
         object.add("command", command)
             .add("device", mWorkspace.device.DeviceName)
-            .add("result", resultName(code))
+            .add("result", resultName(code, exitCode))
             .add("resultCode", code)
             .add("exitCode", exitCode)
             .add("messages", mUi.messages());
@@ -130,12 +134,6 @@ private:
     TerminalUi mUi;
     InterruptCancel mInterrupt;
 };
-
-std::string hexWriteFailure(const std::string& file, const HexWriteResult& result) {
-    if (result.status == HexWriteStatus::CannotWrite)
-        return file + ": " + result.error;
-    return file + ": the image cannot be expressed in Intel HEX; nothing was written";
-}
 
 int finish(DeviceSession& session, bool json, JsonObject object, int exitCode) {
     session.ui().endProgressLine();
@@ -153,11 +151,8 @@ int runReadCommand(CliContext& context, const OutputOptions& output, const std::
     const FlowOutcome outcome = runRead(workspace, session.ui(), options);
     int exitCode = exitCodeOf(outcome.result);
     if (outcome.result == kResultOk) {
-        const HexWriteResult written = WriteIntelHex(file, workspace.device, workspace.image);
-        if (!written.ok()) {
-            session.ui().showMessage(hexWriteFailure(file, written));
+        if (!SaveImageFile(file, workspace.device, workspace.image, session.ui()).ok())
             exitCode = kExitFileError;
-        }
     }
     exitCode = session.saveChip(exitCode);
     JsonObject object = session.json("read", outcome.result, exitCode);
@@ -238,12 +233,18 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
         bool noData = false;
     };
     auto choices = std::make_shared<Choices>();
+    // Both regions skipped would read, check or compare nothing and still look like a
+    // success, so the two flags exclude each other (a usage error).
+    auto addRegionFlags = [choices](CLI::App& command) {
+        CLI::Option* noProgram = command.add_flag(
+            "--no-program", choices->noProgram, "Skip program memory, ID and configuration words");
+        CLI::Option* noData = command.add_flag("--no-data", choices->noData, "Skip data memory");
+        noProgram->excludes(noData);
+    };
 
     CLI::App* read = app.add_subcommand("read", "Read the chip into a HEX file");
     read->add_option("OUT", choices->file, "Intel HEX file to write")->required();
-    read->add_flag("--no-program", choices->noProgram,
-                   "Skip program memory, ID and configuration words");
-    read->add_flag("--no-data", choices->noData, "Skip data memory");
+    addRegionFlags(*read);
     addOutputOptions(*read, choices->output);
     read->callback([&context, choices] {
         context.exitCode = runReadCommand(context, choices->output, choices->file,
@@ -251,9 +252,7 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     });
 
     CLI::App* blank = app.add_subcommand("blank", "Check that the chip is erased");
-    blank->add_flag("--no-program", choices->noProgram,
-                    "Skip program memory, ID and configuration words");
-    blank->add_flag("--no-data", choices->noData, "Skip data memory");
+    addRegionFlags(*blank);
     addOutputOptions(*blank, choices->output);
     blank->callback([&context, choices] {
         context.exitCode =
@@ -262,9 +261,7 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
 
     CLI::App* verify = app.add_subcommand("verify", "Compare the chip with a HEX file");
     verify->add_option("IN", choices->file, "Intel HEX file to compare with")->required();
-    verify->add_flag("--no-program", choices->noProgram,
-                     "Skip program memory, ID and configuration words");
-    verify->add_flag("--no-data", choices->noData, "Skip data memory");
+    addRegionFlags(*verify);
     addOutputOptions(*verify, choices->output);
     verify->callback([&context, choices] {
         context.exitCode = runVerifyCommand(context, choices->output, choices->file,

@@ -27,7 +27,8 @@ private:
     std::string mMembers;
 };
 
-// `text` as a JSON string literal (quotes included); UTF-8 passes through unchanged.
+// `text` as a JSON string literal (quotes included); well-formed UTF-8 passes through
+// unchanged, every byte that is not part of it becomes U+FFFD.
 std::string jsonString(std::string_view text);
 
 }  // namespace velkaro::cli

@@ -70,7 +70,7 @@ ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, O
     int32_t i = 0;
     while (i < device.ProgSize) {
         if (cancelSeen(ui)) {
-            closeLinkIfOpen(link);
+            link.CloseLink();
             return kResultCancelled;
         }
         // A block holding the OSCCAL word is tested word by word, so that word is skipped.
@@ -114,7 +114,7 @@ ResultCode blankData6(ProgrammerLink& link, const DeviceDefinition& device, Oper
             return kResultHardwareError;
         for (int32_t i = 0; i < device.EpromSize; ++i) {
             if (cancelSeen(ui)) {
-                closeLinkIfOpen(link);
+                link.CloseLink();
                 return kResultCancelled;
             }
             ui.setProgress(percentOf(i, device.EpromSize));
@@ -148,7 +148,7 @@ ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, 
     int32_t i = 0;
     while (i < device.ProgSize) {
         if (cancelSeen(ui)) {
-            closeLinkIfOpen(link);
+            link.CloseLink();
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.ProgSize));
@@ -205,7 +205,7 @@ ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, Ope
     selectDataMemory16(link);
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
-            closeLinkIfOpen(link);
+            link.CloseLink();
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.EpromSize));
@@ -224,6 +224,7 @@ ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, Ope
 
 ResultCode blankCheck(Workspace& workspace, OperationUi& ui, bool program, bool data) {
     ProgrammerLink& link = *workspace.link;
+    const LinkUiScope uiScope(link, ui);
     const DeviceDefinition& device = workspace.device;
     const bool extended = device.isExtendedFamily();
     if (program) {
@@ -246,7 +247,7 @@ FlowOutcome runBlankCheck(Workspace& workspace, OperationUi& ui, BlankOptions ti
     if (!ticked.ProgEn && !ticked.DataEn)
         return {WindowClose::Cancel, kResultOk};
     workspace.blankOptions = ticked;
-    workspace.link->setUi(ui);
+    const LinkUiScope uiScope(*workspace.link, ui);
     const ResultCode code = blankCheck(workspace, ui, ticked.ProgEn, ticked.DataEn);
     if (code == kResultOk)
         ui.showMessage(msg::kDeviceIsBlank);

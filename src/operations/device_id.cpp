@@ -75,7 +75,7 @@ DeviceIdCheck checkDeviceId(Workspace& workspace) {
 }
 
 bool confirmDeviceId(Workspace& workspace, OperationUi& ui, std::string_view question) {
-    workspace.link->setUi(ui);
+    const LinkUiScope uiScope(*workspace.link, ui);
     if (checkDeviceId(workspace) != DeviceIdCheck::Mismatch)
         return true;
     return ui.askOkCancel(question);
@@ -83,7 +83,7 @@ bool confirmDeviceId(Workspace& workspace, OperationUi& ui, std::string_view que
 
 DeviceIdView showDeviceId(Workspace& workspace, OperationUi& ui) {
     const DeviceDefinition& device = workspace.device;
-    workspace.link->setUi(ui);
+    const LinkUiScope uiScope(*workspace.link, ui);
     ui.pumpEvents();
     DeviceIdView view;
     view.raw = readDeviceId(workspace);

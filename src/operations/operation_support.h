@@ -37,13 +37,30 @@ inline bool cancelSeen(OperationUi& ui) {
     return ui.cancelRequested();
 }
 
-// After a cancel the window's own Cancel handler may already have closed the link; then
-// nothing more goes to the programmer. Otherwise (velkaro-cli, tests) it is closed here
-// so that the target never stays powered.
+// A cancelled read: the window's own Cancel handler has usually closed the link already,
+// and then nothing more goes to the programmer. Otherwise (velkaro-cli, tests) it is
+// closed here so that the target never stays powered. The blank check and verify close
+// the link on a cancel unconditionally.
 inline void closeLinkIfOpen(ProgrammerLink& link) {
     if (link.LinkOpen())
         link.CloseLink();
 }
+
+// Routes the link's event pumping and messages to `ui` while an operation runs, then gives
+// the link back the UI it had: the caller's UI may not outlive the call.
+class LinkUiScope {
+public:
+    LinkUiScope(ProgrammerLink& link, OperationUi& ui) : mLink(link), mPrevious(link.ui()) {
+        link.setUi(ui);
+    }
+    ~LinkUiScope() { mLink.setUi(mPrevious); }
+    LinkUiScope(const LinkUiScope&) = delete;
+    LinkUiScope& operator=(const LinkUiScope&) = delete;
+
+private:
+    ProgrammerLink& mLink;
+    OperationUi& mPrevious;
+};
 
 // ID bytes and configuration words the 16-bit core family reads, capped to the image.
 inline int idWordCount16(const DeviceDefinition& device) {

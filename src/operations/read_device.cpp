@@ -159,6 +159,7 @@ ResultCode readData16(Workspace& workspace, OperationUi& ui) {
 }  // namespace
 
 ReadResult readDevice(Workspace& workspace, OperationUi& ui, bool program, bool data) {
+    const LinkUiScope uiScope(*workspace.link, ui);
     const DeviceDefinition& device = workspace.device;
     const bool extended = device.isExtendedFamily();
     const bool readData = data && device.EpromSize != 0;
@@ -182,7 +183,7 @@ CheckWindowState activateReadWindow(const Workspace& workspace) {
 }
 
 FlowOutcome runRead(Workspace& workspace, OperationUi& ui, ReadOptions ticked) {
-    workspace.link->setUi(ui);
+    const LinkUiScope uiScope(*workspace.link, ui);
     const ReadResult read = readDevice(workspace, ui, ticked.ProgEn, ticked.DataEn);
     if (read.code == kResultOk) {
         workspace.readOptions = ticked;

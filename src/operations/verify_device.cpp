@@ -59,7 +59,7 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
         }
         for (int32_t i = 0; i < device.ProgSize; ++i) {
             if (cancelSeen(ui)) {
-                closeLinkIfOpen(link);
+                link.CloseLink();
                 return kResultCancelled;
             }
             ui.setProgress(percentOf(i, device.ProgSize));
@@ -116,7 +116,7 @@ ResultCode verifyData6(Workspace& workspace, OperationUi& ui) {
     ui.setStatusText(msg::kVerifyingData);
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
-            closeLinkIfOpen(link);
+            link.CloseLink();
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.EpromSize));
@@ -144,7 +144,7 @@ ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool 
         link.SetTablePointer(0);
         for (int32_t i = 0; i < device.ProgSize; ++i) {
             if (cancelSeen(ui)) {
-                closeLinkIfOpen(link);
+                link.CloseLink();
                 return kResultCancelled;
             }
             ui.setProgress(percentOf(i, device.ProgSize));
@@ -186,7 +186,7 @@ ResultCode verifyData16(Workspace& workspace, OperationUi& ui) {
     selectDataMemory16(link);
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
-            closeLinkIfOpen(link);
+            link.CloseLink();
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.EpromSize));
@@ -204,6 +204,7 @@ ResultCode verifyData16(Workspace& workspace, OperationUi& ui) {
 
 ResultCode verifyDevice(Workspace& workspace, OperationUi& ui, bool program, bool data,
                         bool configuration) {
+    const LinkUiScope uiScope(*workspace.link, ui);
     const bool extended = workspace.device.isExtendedFamily();
     if (program || configuration) {
         const ResultCode code =
@@ -223,7 +224,7 @@ CheckWindowState activateVerifyWindow(const Workspace& workspace) {
 }
 
 FlowOutcome runVerify(Workspace& workspace, OperationUi& ui, VerifyOptions ticked) {
-    workspace.link->setUi(ui);
+    const LinkUiScope uiScope(*workspace.link, ui);
     const bool program = ticked.ProgEn;
     const bool data = ticked.DataEn && workspace.device.EpromSize != 0;
     const ResultCode code = verifyDevice(workspace, ui, program, data, program);

@@ -2,7 +2,6 @@
 // kept in a --sim-state file between runs.
 #include <gtest/gtest.h>
 
-
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -87,9 +86,32 @@ TEST_F(DeviceCommandsTest, ReadSavesTheChipAndVerifyComparesWithTheFile) {
     EXPECT_TRUE(contains(result.out, "プログラムメモリでエラーが発生しました。")) << result.out;
 }
 
-TEST_F(DeviceCommandsTest, VerifyOfAMissingFileIsAFileError) {
-    const CliRun result = run("verify '" + dir.file("missing.hex") + "'");
+TEST_F(DeviceCommandsTest, FileFailuresAreFileErrorsAlsoInTheJsonResult) {
+    CliRun result = run("verify '" + dir.file("missing.hex") + "'");
     EXPECT_EQ(result.exitCode, 6) << result.err;
+    result = run("verify '" + dir.file("missing.hex") + "' --json");
+    EXPECT_EQ(result.exitCode, 6) << result.err;
+    EXPECT_TRUE(contains(result.out, "\"result\":\"file\"")) << result.out;
+
+    const std::string unwritable = dir.file("no-such-folder/read.hex");
+    result = run("read '" + unwritable + "' --json");
+    EXPECT_EQ(result.exitCode, 6) << result.err;
+    EXPECT_TRUE(contains(result.out, "\"result\":\"file\"")) << result.out;
+    EXPECT_TRUE(contains(result.out, "ファイル " + unwritable + " を保存できませんでした。"))
+        << result.out;
+}
+
+TEST_F(DeviceCommandsTest, SkippingBothRegionsIsAUsageErrorAndTouchesNothing) {
+    const std::string hex = dir.file("nothing.hex");
+    for (const std::string& command :
+         {"read '" + hex + "'", std::string("blank"), "verify '" + hex + "'"}) {
+        SCOPED_TRACE(command);
+        const CliRun result = run(command + " --no-program --no-data --json");
+        EXPECT_EQ(result.exitCode, 64) << result.err;
+        EXPECT_TRUE(contains(result.err, "--no-data")) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(readFile(hex), "") << "no file was written";
 }
 
 TEST_F(DeviceCommandsTest, BlankNamesTheRegionAndPrintsStatusLinesUnlessQuiet) {

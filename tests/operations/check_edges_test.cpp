@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "link/link_messages.h"
 #include "operations/blank_check.h"
@@ -218,7 +220,7 @@ TEST(CancelMidLoop, EveryOperationStopsAtTheNextWordAndSwitchesOff) {
     }
 }
 
-TEST(CancelMidLoop, AfterTheWindowsCancelHandlerNothingMoreIsSent) {
+TEST(CancelMidLoop, AfterTheWindowsCancelHandlerOnlyTheCheckClosesTheLinkAgain) {
     SimBench bench;
     LOAD_OR_SKIP(bench, "PIC16F84A");
     bench.workspace().link->setHardwareType(ProgrammerLink::kProgrammerJdm);
@@ -235,7 +237,16 @@ TEST(CancelMidLoop, AfterTheWindowsCancelHandlerNothingMoreIsSent) {
         else
             code = blankCheck(workspace, ui, false, true);
         EXPECT_EQ(code, kResultCancelled);
-        EXPECT_EQ(bench.programmer().callLog().size(), ui.callsAtCancel());
+        // The read stops without a word more; verify and blank check close the link once
+        // more as they always do on a cancel (switching off an unpowered target is harmless).
+        const auto& log = bench.programmer().callLog();
+        std::vector<std::string> after;
+        for (size_t i = ui.callsAtCancel(); i < log.size(); ++i)
+            after.push_back(log[i].name);
+        if (operation == 0)
+            EXPECT_TRUE(after.empty());
+        else
+            EXPECT_EQ(after, (std::vector<std::string>{"SPowerOff", "SClose"}));
         EXPECT_EQ(ui.statusTexts().back(), "");
         EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
     }
@@ -267,6 +278,37 @@ TEST(BlankRules, ConfigurationBitsOutsideTheMaskDoNotCount) {
     bench.setConfigWord(0, d.ConfigMask[0]);
     EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
     bench.setConfigWord(0, d.ConfigMask[0] & ~1u);
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultConfigError);
+}
+
+// Bits a device does not implement read back as whatever the silicon gives; neither a
+// buffer nor device.ini that sets them may make a correct chip fail.
+TEST(UnimplementedConfigurationBits, VerifyOnTheResetVectorWalkMasksTheBuffer) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC12F508");
+    const DeviceDefinition& d = bench.device();
+    ASSERT_EQ(d.ResetVector, d.ConfigBaseAdr);
+    ASSERT_NE(d.ConfigMask[0], d.BlankWord);
+    bench.image().ConfigWords[0] = static_cast<uint16_t>(bench.configWord(0) | ~d.ConfigMask[0]);
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), false, false, true), kResultOk);
+    bench.image().ConfigWords[0] ^= d.ConfigMask[0] & 0x0001;
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), false, false, true), kResultConfigError);
+}
+
+TEST(UnimplementedConfigurationBits, ExtendedBlankCheckMasksTheErasedValue) {
+    SimBench bench;
+    LOAD_OR_SKIP(bench, "PIC18F452");
+    DeviceDefinition& d = bench.workspace().device;
+    d.ProgSize = 64;  // keeps the run short
+    const auto masks = d.ConfigMask;
+    const auto partial = std::find_if(masks.begin(), masks.begin() + d.ConfigCount,
+                                      [](uint16_t mask) { return mask != 0xFFFF; });
+    ASSERT_NE(partial, masks.begin() + d.ConfigCount);
+    const size_t k = static_cast<size_t>(partial - masks.begin());
+    ASSERT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
+    d.ConfigValue[k] |= static_cast<uint16_t>(~masks[k]);
+    EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
+    d.ConfigValue[k] ^= masks[k] & -masks[k];  // lowest implemented bit
     EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultConfigError);
 }
 

@@ -152,6 +152,32 @@ TEST(WindowFlows, VerifyWithNothingTickedReportsNoErrors) {
     EXPECT_FALSE(bench.workspace().verifyOptions.ProgEn);
 }
 
+TEST(WindowFlows, EachCallReportsToItsOwnUiAndLeavesTheLinksUiAsItWas) {
+    SimBench bench;
+    const auto list = SimBench::modelledDevices();
+    if (std::find(list.begin(), list.end(), "PIC16F84A") == list.end())
+        GTEST_SKIP() << "PIC16F84A is not modelled";
+    bench.load("PIC16F84A");  // "VKR-20 PRO": the link pumps events while it waits for answers
+    Workspace& workspace = bench.workspace();
+    const OperationUi* before = &workspace.link->ui();
+
+    const int pumps = bench.ui().pumps();
+    test::RecordingUi caller;
+    EXPECT_EQ(blankCheck(workspace, caller, true, false), kResultOk);
+    EXPECT_EQ(bench.ui().pumps(), pumps) << "the link pumped another UI than the caller's";
+    EXPECT_GT(caller.pumps(), 0);
+
+    {
+        test::RecordingUi window;  // a window that goes away after its action
+        runBlankCheck(workspace, window, {true, false});
+        runVerify(workspace, window, {false, false});
+        runRead(workspace, window, {false, true});
+        showDeviceId(workspace, window);
+        EXPECT_EQ(window.messages().size(), 2u);
+    }
+    EXPECT_EQ(&workspace.link->ui(), before);
+}
+
 TEST(WindowFlows, ResultsAreShownAndChoicesRemembered) {
     SimBench bench;
     const auto list = SimBench::modelledDevices();
