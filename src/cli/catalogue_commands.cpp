@@ -2,7 +2,6 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -13,6 +12,7 @@
 #include "catalogue/ini_number.h"
 #include "cli/cli_context.h"
 #include "cli/cli_support.h"
+#include "cli/json_writer.h"
 
 namespace velkaro::cli {
 
@@ -91,38 +91,6 @@ std::vector<DumpItem> dumpItems(const DeviceDefinition& d) {
     };
     items.insert(items.end(), rest.begin(), rest.end());
     return items;
-}
-
-std::string jsonString(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    out += escaped;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
 }
 
 std::string formatDouble(double value) {
