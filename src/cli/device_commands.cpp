@@ -55,6 +55,8 @@ int exitCodeOf(ResultCode code) {
 std::string resultName(ResultCode code, int exitCode) {
     if (exitCode == kExitFileError)
         return "file";
+    if (exitCode == kExitUsage)
+        return "usage";
     switch (code) {
         case kResultOk:
             return "ok";
@@ -142,11 +144,17 @@ int finish(DeviceSession& session, bool json, JsonObject object, int exitCode) {
     return exitCode;
 }
 
+// The command could not start (unknown device, no programmer, unreadable --sim-state); the
+// reason is on stderr already, and a script asking for JSON still gets its one object.
+int notStarted(DeviceSession& session, bool json, std::string_view command, int exitCode) {
+    return finish(session, json, session.json(command, kResultHardwareError, exitCode), exitCode);
+}
+
 int runReadCommand(CliContext& context, const OutputOptions& output, const std::string& file,
                    ReadOptions options) {
     DeviceSession session(context, output);
     if (const int opened = session.open(); opened != kExitOk)
-        return opened;
+        return notStarted(session, output.json, "read", opened);
     Workspace& workspace = session.workspace();
     const FlowOutcome outcome = runRead(workspace, session.ui(), options);
     int exitCode = exitCodeOf(outcome.result);
@@ -163,7 +171,7 @@ int runReadCommand(CliContext& context, const OutputOptions& output, const std::
 int runBlankCommand(CliContext& context, const OutputOptions& output, BlankOptions options) {
     DeviceSession session(context, output);
     if (const int opened = session.open(); opened != kExitOk)
-        return opened;
+        return notStarted(session, output.json, "blank", opened);
     const FlowOutcome outcome = runBlankCheck(session.workspace(), session.ui(), options);
     const int exitCode = session.saveChip(exitCodeOf(outcome.result));
     JsonObject object = session.json("blank", outcome.result, exitCode);
@@ -175,7 +183,7 @@ int runVerifyCommand(CliContext& context, const OutputOptions& output, const std
                      VerifyOptions options) {
     DeviceSession session(context, output);
     if (const int opened = session.open(); opened != kExitOk)
-        return opened;
+        return notStarted(session, output.json, "verify", opened);
     Workspace& workspace = session.workspace();
     if (!OpenImageFile(workspace, file, session.ui()).loaded()) {
         const int exitCode = kExitFileError;
@@ -193,7 +201,7 @@ int runVerifyCommand(CliContext& context, const OutputOptions& output, const std
 int runIdCommand(CliContext& context, const OutputOptions& output) {
     DeviceSession session(context, output);
     if (const int opened = session.open(); opened != kExitOk)
-        return opened;
+        return notStarted(session, output.json, "id", opened);
     const DeviceIdView view = showDeviceId(session.workspace(), session.ui());
     int exitCode = kExitOk;
     std::string check = "match";

@@ -152,6 +152,11 @@ TEST_F(DeviceCommandsTest, BadPortOrUnmodelledChipIsAUsageError) {
     const CliRun result = run("blank", "PIC16F84A", "--simulate=NOSUCHCHIP");
     EXPECT_EQ(result.exitCode, 64);
     EXPECT_TRUE(contains(result.err, "NOSUCHCHIP")) << result.err;
+    // A script that asked for JSON still gets one object when the command cannot start.
+    const CliRun json = run("id --json", "PIC16F84A", "--simulate=NOSUCHCHIP");
+    EXPECT_EQ(json.exitCode, 64);
+    EXPECT_TRUE(contains(json.out, "\"result\":\"usage\"")) << json.out;
+    EXPECT_TRUE(contains(json.out, "\"exitCode\":64")) << json.out;
 }
 
 TEST(InterruptCancel, CtrlCCancelsTheRunningCheckAndLeavesTheTargetOff) {
