@@ -6,6 +6,7 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+#include <string>
 #include <utility>
 
 namespace velkaro::sim {
@@ -189,8 +190,12 @@ void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
     // With VDD first such a chip is already running its program (which may drive the
     // programming pins) when VPP arrives; it stays out of programming mode and ignores
     // the lines until the supplies go.
-    if (!vppFirst && needsVppFirst())
+    if (!vppFirst && needsVppFirst()) {
+        note(
+            "VDD rose before VPP on a chip set for the internal oscillator with MCLR off: "
+            "its program runs, no programming mode");
         return;
+    }
     mPowered = true;
     mPc = is12Bit() ? mDevice.adrMask : 0;
     mPending = Pending::None;
@@ -207,6 +212,9 @@ void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
 void MidrangeChip::powerDown(uint64_t nowUs) {
     if (!mPowered)
         return;
+    if (mCycle)
+        note("power removed " + std::to_string(nowUs - mCycle->startUs) +
+             " us into a programming cycle");
     settle(nowUs);  // a cycle still running when the supply goes is cut short
     mPowered = false;
     mPending = Pending::None;
@@ -298,8 +306,10 @@ void MidrangeChip::command(unsigned code, uint64_t nowUs) {
     mArmedErase.reset();
     const int setupStep = mSetupStep;
     mSetupStep = 0;
-    if (!hasCommand(code))
+    if (!hasCommand(code)) {
+        note("command " + hexText(code, 2) + " does not exist on this device");
         return;  // a real chip ignores codes it does not implement
+    }
     const MidrangeProtocol& p = *mDevice.protocol;
 
     if (code == 8 && armed) {
@@ -384,7 +394,11 @@ void MidrangeChip::settle(uint64_t nowUs) {
         return;
     const Cycle cycle = *mCycle;
     mCycle.reset();
-    finishCycle(cycle, nowUs >= cycle.startUs + cycle.durationUs);
+    const bool complete = nowUs >= cycle.startUs + cycle.durationUs;
+    if (!complete)
+        note("cycle cut short after " + std::to_string(nowUs - cycle.startUs) + " us (needs " +
+             std::to_string(cycle.durationUs) + " us)");
+    finishCycle(cycle, complete);
 }
 
 void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
@@ -394,7 +408,9 @@ void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
             if (inProgramMemory(cycle.pc)) {
                 const uint32_t index = cycle.pc % mDevice.progWords;
                 const uint32_t first = index - index % latchCount;
-                if (!mCodeProtected)
+                if (mCodeProtected)
+                    note("programming cycle into code-protected program memory ignored");
+                else
                     for (uint32_t i = 0; i < latchCount; ++i)
                         programWord(first + i, mLatch[i], cycle.kind, complete);
             } else if (configAreaWritable(cycle.pc)) {
@@ -405,6 +421,8 @@ void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
             break;
         }
         case CycleTarget::Data:
+            if (mDataProtected)
+                note("programming cycle into protected data memory ignored");
             if (!mData.empty() && !mDataProtected) {
                 // An EEPROM write cut short leaves the high nibble erased.
                 mData[cycle.pc % mData.size()] =

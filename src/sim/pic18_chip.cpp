@@ -296,12 +296,6 @@ void Pic18Chip::setPgd(int level, uint64_t /*nowUs*/) {
     mPgd = level ? 1 : 0;
 }
 
-void Pic18Chip::note(std::string text) {
-    // Bounded: a runaway stream of garbage must not eat memory.
-    if (mNotes.size() < 1000)
-        mNotes.push_back(std::move(text));
-}
-
 void Pic18Chip::settle(uint64_t nowUs) {
     if (mEepromCycle.active && nowUs >= mEepromCycle.startUs + mEepromCycle.needUs) {
         mEepromCycle.active = false;

@@ -83,7 +83,6 @@ public:
 
     // What the chip saw and could not make sense of, for tests and the simulator's log.
     const std::vector<uint16_t>& unknownInstructions() const { return mUnknownInstructions; }
-    const std::vector<std::string>& notes() const { return mNotes; }
     bool inProgrammingMode() const { return mPowered; }
 
     const Pic18Model& model() const { return mModel; }
@@ -136,7 +135,6 @@ private:
     void shiftIn(bool bit, uint64_t nowUs);
     void settle(uint64_t nowUs);
     bool eraseBusy(uint64_t nowUs) const;
-    void note(std::string text);
     uint8_t erasedValue(uint32_t address) const;
     bool multiPanel() const;
 
@@ -206,7 +204,6 @@ private:
     Cycle mEepromCycle;
 
     std::vector<uint16_t> mUnknownInstructions;
-    std::vector<std::string> mNotes;
 };
 
 }  // namespace velkaro::sim

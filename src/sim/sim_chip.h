@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velkaro::sim {
@@ -53,6 +54,23 @@ public:
     virtual void saveState(std::ostream& out) const = 0;
     // False, with the chip unchanged, when the text does not describe this chip.
     virtual bool loadState(std::istream& in) = 0;
+
+    // Every protocol rule the chip enforces leaves a note here when it is broken (a wait
+    // too short, a wrong trigger, a missing End Programming, a write into protected
+    // space), so that a test can tell a sloppy programmer from a correct one even where
+    // the chip's contents happen to come out right. Bounded to 1000 entries.
+    const std::vector<std::string>& notes() const { return mNotes; }
+    // Returns the notes so far and forgets them.
+    std::vector<std::string> takeNotes() { return std::exchange(mNotes, {}); }
+
+protected:
+    void note(std::string text) {
+        if (mNotes.size() < 1000)
+            mNotes.push_back(std::move(text));
+    }
+
+private:
+    std::vector<std::string> mNotes;
 };
 
 // Builds the model of a real device by name ("PIC16F84A", case-insensitive), or nullptr

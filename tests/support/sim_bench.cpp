@@ -15,6 +15,17 @@ SimBench::SimBench() : mProgrammer(mClock), mWorkspace(binDir()) {
 
 SimBench::~SimBench() {
     EXPECT_EQ(mProgrammer.checkLeftSafe(), "") << "left on after the test's last operation";
+    if (sim::SimChip* c = mProgrammer.chip()) {
+        std::string unexpected;
+        for (const std::string& n : c->notes())
+            unexpected += "\n  " + n;
+        EXPECT_EQ(unexpected, "") << "the chip noted protocol violations on " << c->name();
+    }
+}
+
+std::vector<std::string> SimBench::takeNotes() {
+    sim::SimChip* c = mProgrammer.chip();
+    return c ? c->takeNotes() : std::vector<std::string>{};
 }
 
 std::vector<std::string> SimBench::modelledDevices() {

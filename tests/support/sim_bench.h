@@ -19,7 +19,8 @@ namespace velkaro::test {
 class SimBench {
 public:
     SimBench();
-    // Fails the running test when the target was left powered or the port open: no
+    // Fails the running test when the target was left powered or the port open, or when
+    // the chip noted a protocol violation that the test did not take with takeNotes(): no
     // operation may end that way, whatever its result.
     ~SimBench();
     SimBench(const SimBench&) = delete;
@@ -37,6 +38,8 @@ public:
     sim::SimulatedProgrammer& programmer() { return mProgrammer; }
     sim::SimChip& chip() { return *mProgrammer.chip(); }
     RecordingUi& ui() { return mUi; }
+    // The chip's protocol notes so far, which the test thereby expects; the bench forgets them.
+    std::vector<std::string> takeNotes();
 
     uint16_t programWord(int32_t index);
     void setProgramWord(int32_t index, uint16_t word);
