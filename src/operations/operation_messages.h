@@ -60,4 +60,13 @@ inline constexpr std::string_view kDevIdMismatchWriteQuestion =
     "デバイスIDが一致しませんでした。デバイスが間違っている可能性があります。\r"
     "デバイスIDを無視して書き込みますか？";
 
+// ---- Erase window ----
+inline constexpr std::string_view kEraseCaption = "デバイスの消去";
+inline constexpr std::string_view kEraseProgEn = "プログラム領域を消去";
+inline constexpr std::string_view kEraseDataEn = "データ領域を消去";
+inline constexpr std::string_view kEraseBuffClear = "バッファをクリアする";
+inline constexpr std::string_view kEraseOscCalEn = "OSCCALとBGデータを残す";
+inline constexpr std::string_view kErasingData = "データメモリ消去中...";
+inline constexpr std::string_view kEraseFailed = "デバイスの消去に失敗しました。";
+
 }  // namespace velkaro::msg

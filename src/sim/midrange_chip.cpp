@@ -212,7 +212,10 @@ void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
 void MidrangeChip::powerDown(uint64_t nowUs) {
     if (!mPowered)
         return;
-    if (mCycle)
+    // An internally timed cycle whose time has passed is over, whether or not a command
+    // followed; one that programs until End Programming is still running.
+    if (mCycle && (mCycle->kind == CycleKind::ProgramOnlyExternal ||
+                   nowUs < mCycle->startUs + mCycle->durationUs))
         note("power removed " + std::to_string(nowUs - mCycle->startUs) +
              " us into a programming cycle");
     settle(nowUs);  // a cycle still running when the supply goes is cut short

@@ -1,0 +1,120 @@
+#include "operations/device_erase_cmd.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "image/listing.h"
+
+namespace velkaro {
+namespace {
+
+bool isBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlankOrControl(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlankOrControl(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isHexDigit(char c) {
+    return isDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Leading blanks, an optional sign and decimal digits, as atoi reads them; 0 without digits.
+// Saturates instead of overflowing.
+int64_t decimalValue(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && isBlankOrControl(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    int64_t value = 0;
+    for (; i < text.size() && isDigit(text[i]); ++i)
+        value = std::min<int64_t>(value * 10 + (text[i] - '0'), INT32_MAX);
+    return negative ? -value : value;
+}
+
+// Whether a "%x" scan finds a number in `text`: an optional sign and "0x", then a digit.
+bool holdsHexNumber(std::string_view text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    if (i < text.size() && isHexDigit(text[i]))
+        return true;
+    return i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'X' || text[i + 1] == 'x') &&
+           isHexDigit(text[i + 2]);
+}
+
+void runToken(ProgrammerLink& link, char letter, std::string_view argument) {
+    argument = trimmed(argument);
+    if (letter == 'W') {
+        const int64_t ms = std::clamp<int64_t>(decimalValue(argument) + 10, 0, UINT32_MAX);
+        link.clock().sleepMilliseconds(static_cast<uint32_t>(ms));
+        return;
+    }
+    if ((letter != 'C' && letter != 'D') || !holdsHexNumber(argument))
+        return;  // a misspelt number sends nothing rather than some other command
+    const auto value = static_cast<uint16_t>(ParseHex(argument) & 0xFFFF);
+    if (letter == 'C')
+        link.SendCommand(value);
+    else
+        link.SendData(value);
+}
+
+}  // namespace
+
+bool runDeviceEraseCmd(ProgrammerLink& link, std::string_view command, int level) {
+    if (level > kDeviceEraseCmdMaxLevel)
+        return false;
+    std::string text(trimmed(command));
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    });
+
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const char letter = rest.front();
+        rest.remove_prefix(1);
+        if (letter == 'L') {
+            const size_t open = rest.find('(');
+            if (open == std::string_view::npos)
+                return false;
+            const int64_t count = decimalValue(rest.substr(0, open));
+            rest.remove_prefix(open + 1);
+            int depth = 1;
+            size_t close = 0;
+            for (; close < rest.size(); ++close) {
+                if (rest[close] == '(')
+                    ++depth;
+                else if (rest[close] == ')' && --depth == 0)
+                    break;
+            }
+            if (close == rest.size())
+                return false;
+            const std::string body(rest.substr(0, close));
+            rest.remove_prefix(close + 1);
+            if (!rest.empty() && rest.front() == ',')
+                rest.remove_prefix(1);
+            for (int64_t i = 0; i < count; ++i)
+                runDeviceEraseCmd(link, body, level + 1);
+            continue;
+        }
+        const size_t comma = rest.find(',');
+        const std::string_view argument = rest.substr(0, comma);
+        rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+        runToken(link, letter, argument);
+    }
+    return true;
+}
+
+}  // namespace velkaro

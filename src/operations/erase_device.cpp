@@ -1,0 +1,256 @@
+#include "operations/erase_device.h"
+
+#include <algorithm>
+
+#include "operations/device_erase_cmd.h"
+#include "operations/operation_messages.h"
+#include "operations/operation_support.h"
+#include "operations/write_word.h"
+
+namespace velkaro {
+namespace {
+
+using namespace ops;
+
+constexpr int kCmdBulkEraseSetup1 = 1;
+constexpr int kCmdLoadData = 2;
+constexpr int kCmdLoadDataMemory = 3;
+constexpr int kCmdBulkEraseSetup2 = 7;
+constexpr int kCmdEraseProgram = 8;
+constexpr int kCmdBulkEraseProgram = 9;
+constexpr int kCmdBulkEraseData = 0x0B;
+constexpr int kCmdChipErase = 0x1F;
+
+constexpr uint16_t kCmdSetSetup1 = 0x0400;
+constexpr uint16_t kCmdSetSetup2 = 0x0800;
+constexpr uint16_t kExtSetupEraseProgram = 0x0001;
+constexpr uint16_t kExtSetupEraseData = 0x0002;
+
+uint32_t ms(int32_t value) {
+    return static_cast<uint32_t>(std::max(value, 0));
+}
+
+// 01, 07, 08, wait, 01, 07: the set-up erase, whose target the counter and the last load
+// choose.
+void setupErase(ProgrammerLink& link, int32_t waitMs) {
+    link.SendCommand(kCmdBulkEraseSetup1);
+    link.SendCommand(kCmdBulkEraseSetup2);
+    link.SendCommand(kCmdEraseProgram);
+    link.DelayMilliseconds(ms(waitMs));
+    link.SendCommand(kCmdBulkEraseSetup1);
+    link.SendCommand(kCmdBulkEraseSetup2);
+}
+
+bool hasSetupCommands(const DeviceDefinition& d) {
+    return (d.CmdSet & kCmdSetSetup1) != 0 && (d.CmdSet & kCmdSetSetup2) != 0;
+}
+
+bool chipEraseRuns(const DeviceDefinition& d) {
+    return d.hasChipErase() || d.ChipEraseCmd != 0;
+}
+
+bool commandStringErase(Workspace& ws) {
+    ProgrammerLink& link = *ws.link;
+    if (!link.OpenLink(false, false))
+        return false;
+    runDeviceEraseCmd(link, ws.device.DeviceEraseCmd, 0);
+    link.CloseLink();
+    return true;
+}
+
+bool chipErase(Workspace& ws, bool withData) {
+    ProgrammerLink& link = *ws.link;
+    const DeviceDefinition& d = ws.device;
+    if (!link.OpenLink(false, false))
+        return false;
+    if (withData && d.hasLoadConfig()) {
+        link.SendCommand(kCmdLoadConfig);
+        link.SendData(0);
+    }
+    link.SendCommand(d.ChipEraseCmd != 0 ? d.ChipEraseCmd : kCmdChipErase);
+    link.DelayMilliseconds(ms(d.ChipEraseCycle));
+    if (d.hasLoadConfig()) {
+        // The chip erase takes the ID words too; they are programmed blank once more.
+        link.SendCommand(kCmdLoadConfig);
+        link.SendData(0);
+        for (int k = 0; k < 4; ++k) {
+            WriteWordVerified(ws, d.BlankWord, false, true);
+            link.SendCommand(kCmdIncrementAddress);
+        }
+    }
+    link.CloseLink();
+    return true;
+}
+
+bool bulkErase(Workspace& ws, OperationUi& ui, bool withData) {
+    ProgrammerLink& link = *ws.link;
+    const DeviceDefinition& d = ws.device;
+    if (!link.OpenLink(false, false))
+        return false;
+    if (d.hasLoadConfig()) {
+        link.SendCommand(kCmdLoadConfig);
+        link.SendData(0);
+    }
+    link.SendCommand(kCmdLoadData);
+    link.SendData(d.BlankWord);
+    if (d.hasBulkEraseProgram())
+        link.SendCommand(kCmdBulkEraseProgram);
+    if (d.ExtFlag1 & kExtSetupEraseProgram)
+        setupErase(link, d.BulkEraseCycle);
+    else
+        link.DelayMilliseconds(ms(d.BulkEraseCycle));
+    link.CloseLink();
+    return withData ? bulkEraseData(ws, ui) : true;
+}
+
+}  // namespace
+
+bool eraseDevice(Workspace& ws, OperationUi& ui, EraseScope scope) {
+    const DeviceDefinition& d = ws.device;
+    if (!d.FlashType)
+        return true;
+    if (d.Algorithm != 0)
+        return false;  // the 16-bit core family's panel erase is not available yet
+    LinkUiScope uiScope(*ws.link, ui);
+    switch (scope) {
+        case EraseScope::All:
+            return bulkEraseProgram(ws, ui, true);
+        case EraseScope::ProgramOnly:
+            return bulkEraseProgram(ws, ui, false);
+        case EraseScope::DataOnly:
+            return bulkEraseData(ws, ui);
+    }
+    return false;
+}
+
+bool clearCodeProtection(Workspace& ws, OperationUi& ui) {
+    const DeviceDefinition& d = ws.device;
+    if (!d.FlashType || d.Algorithm != 0)
+        return true;
+    // Without Load Configuration and the set-up commands the sequence cannot reach the
+    // configuration word (baseline parts), or the chip does not know 01 and 07 at all; these
+    // devices lose their protection with the bulk or chip erase that follows.
+    if (!d.hasLoadConfig() || !hasSetupCommands(d))
+        return true;
+    ProgrammerLink& link = *ws.link;
+    LinkUiScope uiScope(link, ui);
+    if (!link.OpenLink(false, false))
+        return false;
+    const int32_t end = std::max(d.IdAdr + 3, d.ConfigBaseAdr + d.ConfigCount - 1);
+    link.SendCommand(kCmdLoadConfig);
+    link.SendData(d.BlankWord);
+    bool ran = false;
+    for (int32_t a = d.IdAdr; a <= end; ++a) {
+        if (a == d.ConfigBaseAdr) {
+            setupErase(link, d.EraseProgCycle);
+            ran = true;
+        }
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    link.CloseLink();
+    return ran;
+}
+
+bool bulkEraseProgram(Workspace& ws, OperationUi& ui, bool withData) {
+    const DeviceDefinition& d = ws.device;
+    if (!d.FlashType)
+        return true;
+    if (!d.hasBulkEraseProgram() && !(d.ExtFlag1 & kExtSetupEraseProgram) && !chipEraseRuns(d))
+        return false;
+    if (!clearCodeProtection(ws, ui))
+        return false;
+    LinkUiScope uiScope(*ws.link, ui);
+    if (!d.DeviceEraseCmd.empty())
+        return commandStringErase(ws);
+    if (chipEraseRuns(d))
+        return chipErase(ws, withData);
+    return bulkErase(ws, ui, withData);
+}
+
+bool bulkEraseData(Workspace& ws, OperationUi& ui) {
+    const DeviceDefinition& d = ws.device;
+    if (d.EpromSize == 0)
+        return true;
+    ProgrammerLink& link = *ws.link;
+    LinkUiScope uiScope(link, ui);
+    if (!link.OpenLink(false, false))
+        return false;
+    link.SendCommand(kCmdLoadDataMemory);
+    link.SendData(d.BlankWord);
+    if (d.ExtFlag1 & kExtSetupEraseData) {
+        setupErase(link, d.BulkEraseCycle);
+    } else {
+        link.SendCommand(kCmdBulkEraseData);
+        // Where 0B starts the erase at once, the 08 that starts it on other parts must not
+        // cut it short.
+        link.DelayMilliseconds(ms(d.BulkEraseCycle));
+        link.SendCommand(kCmdEraseProgram);
+        link.DelayMilliseconds(ms(d.BulkEraseCycle));
+    }
+    link.CloseLink();
+    return true;
+}
+
+bool writeOscCalWord(Workspace& ws, OperationUi& ui, uint16_t value) {
+    const DeviceDefinition& d = ws.device;
+    if (d.OscCal == 0)
+        return false;
+    ProgrammerLink& link = *ws.link;
+    LinkUiScope uiScope(link, ui);
+    if (!link.OpenLink(false, false))
+        return false;
+    for (int32_t a = d.ResetVector; a != 0; a = nextAddress(d, a))
+        link.SendCommand(kCmdIncrementAddress);
+    for (int32_t a = 0; a < d.ProgSize; ++a) {
+        if (a == d.OscCal) {
+            link.SendCommand(kCmdLoadData);
+            link.SendData(value);
+            link.StartProgrammingCycle(false, true, false);
+            break;
+        }
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    link.CloseLink();
+    return true;
+}
+
+namespace {
+
+// One word-by-word pass: `load` (Load Data or Load Data Memory) of the blank word, an
+// erase-and-program cycle, the next address.
+ResultCode eraseWordByWord(Workspace& ws, OperationUi& ui, int loadCommand, int32_t count) {
+    ProgrammerLink& link = *ws.link;
+    const DeviceDefinition& d = ws.device;
+    LinkUiScope uiScope(link, ui);
+    if (!link.OpenLink(true, false))
+        return kResultCancelled;
+    for (int32_t i = 0; i < count; ++i) {
+        if (cancelSeen(ui)) {
+            closeLinkIfOpen(link);
+            return kResultCancelled;
+        }
+        ui.setProgress(percentOf(i, count));
+        link.SendCommand(loadCommand);
+        link.SendData(d.BlankWord);
+        link.SendCommand(kCmdEraseProgram);
+        link.DelayMilliseconds(ms(d.EraseProgCycle));
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    ui.setStatusText("");
+    ui.setProgress(100);
+    link.CloseLink();
+    return kResultOk;
+}
+
+}  // namespace
+
+ResultCode eraseProgramWordByWord(Workspace& ws, OperationUi& ui) {
+    return eraseWordByWord(ws, ui, kCmdLoadData, ws.device.ProgSize);
+}
+
+ResultCode eraseDataWordByWord(Workspace& ws, OperationUi& ui) {
+    ui.setStatusText(msg::kErasingData);
+    return eraseWordByWord(ws, ui, kCmdLoadDataMemory, ws.device.EpromSize);
+}
+
+}  // namespace velkaro

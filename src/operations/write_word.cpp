@@ -1,0 +1,40 @@
+#include "operations/write_word.h"
+
+#include "operations/operation_support.h"
+
+namespace velkaro {
+namespace {
+
+constexpr int kCmdLoadData = 2;
+
+void loadAndProgram(ProgrammerLink& link, uint16_t word, bool erased, bool isConfig) {
+    link.SendCommand(kCmdLoadData);
+    link.SendData(word);
+    link.StartProgrammingCycle(erased, true, isConfig);
+}
+
+}  // namespace
+
+bool WriteWordVerified(Workspace& ws, uint16_t word, bool erased, bool isConfig) {
+    ProgrammerLink& link = *ws.link;
+    const DeviceDefinition& d = ws.device;
+    int triesLeft = d.RetryCnt;
+    bool ok = false;
+    do {
+        loadAndProgram(link, word, erased, isConfig);
+        if (d.ProgramRead) {
+            link.SendCommand(ops::kCmdReadData);
+            ok = (link.ReceiveData() & d.BlankWord) == word;
+        } else {
+            ok = true;
+        }
+        --triesLeft;
+    } while (!ok && triesLeft >= 0);
+    if (!ok)
+        return false;
+    for (int pass = 1; pass < d.ProgCnt; ++pass)
+        loadAndProgram(link, word, erased, isConfig);
+    return true;
+}
+
+}  // namespace velkaro
