@@ -25,4 +25,13 @@ struct VerifyOptions {
     bool DataEn = true;
 };
 
+// The write window: "WriteSetting"; all ticked when the window is new. OscCal (keep the
+// chip's own OSCCAL and BG values) is also what every other caller of the write consults.
+struct WriteOptions {
+    bool ProgEn = true;
+    bool DataEn = true;
+    bool OscCal = true;
+    bool DevIdChk = true;
+};
+
 }  // namespace velkaro

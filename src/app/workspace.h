@@ -49,6 +49,7 @@ struct Workspace {
     ReadOptions readOptions;
     BlankOptions blankOptions;
     VerifyOptions verifyOptions;
+    WriteOptions writeOptions;
 };
 
 }  // namespace velkaro

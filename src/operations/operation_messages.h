@@ -38,6 +38,18 @@ inline constexpr std::string_view kVerifyingConfig16 = "コンフィグレーシ
 inline constexpr std::string_view kVerifyingData = "データメモリ比較中...";
 inline constexpr std::string_view kVerifyNoErrors = "ベリファイでエラーは見つかりませんでした。";
 
+// ---- Write window ----
+inline constexpr std::string_view kWriteCaption = "デバイスへの書き込み";
+inline constexpr std::string_view kWriteProgEn = "プログラムメモリを書き込む";
+inline constexpr std::string_view kWriteDataEn = "データメモリを書き込む";
+inline constexpr std::string_view kWriteOscCal = "OSCCALとBGはデバイスの値を使用";
+inline constexpr std::string_view kWritingProgram = "プログラムメモリ書き込み中...";
+inline constexpr std::string_view kWritingData = "データメモリ書き込み中...";
+inline constexpr std::string_view kWriteImpossible = "デバイスの書き込みができません。";
+// 16-bit core devices cannot be written yet.
+inline constexpr std::string_view kWriteExtendedNotAvailable =
+    "このデバイスへの書き込みにはまだ対応していません。";
+
 // ---- Device-ID window and the ID question of the erase, write and automatic windows ----
 inline constexpr std::string_view kDevIdCaption = "デバイスIDの確認";
 inline constexpr std::string_view kDevIdLabel = "デバイスID";
