@@ -1,4 +1,4 @@
-// velkaro-cli commands that work on the chip in the socket: read, blank, verify, id.
+// velkaro-cli commands that work on the chip in the socket: read, blank, verify, id, write.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -19,6 +19,7 @@
 #include "operations/device_id.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
+#include "operations/write_device.h"
 
 namespace velkaro::cli {
 namespace {
@@ -26,6 +27,7 @@ namespace {
 struct OutputOptions {
     bool quiet = false;
     bool json = false;
+    bool yes = false;  // answer OK to the device-ID question
 };
 
 void addOutputOptions(CLI::App& command, OutputOptions& output) {
@@ -57,6 +59,8 @@ std::string resultName(ResultCode code, int exitCode) {
         return "file";
     if (exitCode == kExitUsage)
         return "usage";
+    if (exitCode == kExitIdMismatch)
+        return "idMismatch";
     switch (code) {
         case kResultOk:
             return "ok";
@@ -78,7 +82,9 @@ std::string resultName(ResultCode code, int exitCode) {
 class DeviceSession {
 public:
     DeviceSession(CliContext& context, const OutputOptions& output)
-        : mContext(context), mWorkspace(context.dataDir), mUi({output.quiet, output.json}) {}
+        : mContext(context),
+          mWorkspace(context.dataDir),
+          mUi({output.quiet, output.json, output.yes}) {}
 
     // kExitOk when the device is selected and the programmer attached; otherwise the exit
     // code (the reason is already on stderr).
@@ -198,6 +204,36 @@ int runVerifyCommand(CliContext& context, const OutputOptions& output, const std
     return finish(session, output.json, object, exitCode);
 }
 
+int runWriteCommand(CliContext& context, const OutputOptions& output, const std::string& file,
+                    WriteOptions options) {
+    DeviceSession session(context, output);
+    if (const int opened = session.open(); opened != kExitOk)
+        return notStarted(session, output.json, "write", opened);
+    Workspace& workspace = session.workspace();
+    auto stop = [&](ResultCode code, int exitCode) {
+        JsonObject object = session.json("write", code, exitCode);
+        object.add("file", file);
+        return finish(session, output.json, object, exitCode);
+    };
+    if (workspace.device.isExtendedFamily()) {
+        std::cerr << "velkaro-cli: writing 16-bit core devices (" << workspace.device.DeviceName
+                  << ") is not available yet\n";
+        return stop(kResultOk, kExitUsage);
+    }
+    if (!options.ProgEn && workspace.device.EpromSize == 0) {
+        std::cerr << "velkaro-cli: nothing left to do: --no-program, and "
+                  << workspace.device.DeviceName << " has no data memory\n";
+        return stop(kResultOk, kExitUsage);
+    }
+    if (!OpenImageFile(workspace, file, session.ui()).loaded())
+        return stop(kResultOk, kExitFileError);
+    const FlowOutcome outcome = runWrite(workspace, session.ui(), options);
+    int exitCode = exitCodeOf(outcome.result);
+    if (outcome.close == WindowClose::Cancel && outcome.result == kResultOk)
+        exitCode = kExitIdMismatch;  // the device-ID question was declined
+    return stop(outcome.result, session.saveChip(exitCode));
+}
+
 int runIdCommand(CliContext& context, const OutputOptions& output) {
     DeviceSession session(context, output);
     if (const int opened = session.open(); opened != kExitOk)
@@ -239,6 +275,8 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
         std::string file;
         bool noProgram = false;
         bool noData = false;
+        bool keepOscCal = true;
+        bool checkId = false;
     };
     auto choices = std::make_shared<Choices>();
     // Both regions skipped would read, check or compare nothing and still look like a
@@ -274,6 +312,20 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     verify->callback([&context, choices] {
         context.exitCode = runVerifyCommand(context, choices->output, choices->file,
                                             {!choices->noProgram, !choices->noData});
+    });
+
+    CLI::App* write = app.add_subcommand("write", "Erase the chip and write a HEX file into it");
+    write->add_option("IN", choices->file, "Intel HEX file to write")->required();
+    addRegionFlags(*write);
+    write->add_flag("--keep-osccal,!--no-keep-osccal", choices->keepOscCal,
+                    "Keep the chip's own OSCCAL and BG values (default) or write the file's");
+    write->add_flag("--check-id", choices->checkId, "Check the device ID first");
+    write->add_flag("--yes", choices->output.yes, "Write even when the device ID differs");
+    addOutputOptions(*write, choices->output);
+    write->callback([&context, choices] {
+        context.exitCode = runWriteCommand(
+            context, choices->output, choices->file,
+            {!choices->noProgram, !choices->noData, choices->keepOscCal, choices->checkId});
     });
 
     CLI::App* id = app.add_subcommand("id", "Read the chip's device ID");

@@ -63,6 +63,10 @@ bool TerminalUi::cancelRequested() const {
 }
 
 bool TerminalUi::askOkCancel(std::string_view text) {
+    if (mOptions.yes) {
+        showMessage(std::string(text) + " (--yes: OK)");
+        return true;
+    }
     return askOnTerminal(text, "[OK=y / Cancel=n]");
 }
 

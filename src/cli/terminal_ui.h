@@ -18,6 +18,7 @@ public:
     struct Options {
         bool quiet = false;
         bool json = false;
+        bool yes = false;  // questions with OK and Cancel are answered OK without asking
     };
     // Progress and messages go to `out` (stderr by default).
     explicit TerminalUi(Options options, std::FILE* out = stderr);
