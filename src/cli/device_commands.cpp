@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/open_image_file.h"
@@ -92,6 +93,8 @@ public:
         const int prepared = prepareWorkspace(mContext, mWorkspace);
         if (prepared != kExitOk)
             return prepared;
+        if (mRegions && !leavesSomethingToDo(mRegions->first, mRegions->second))
+            return kExitUsage;  // before the programmer is touched
         std::string error;
         int exitCode = kExitOk;
         mBackend = LinkBackend::create(mContext, mWorkspace.device, error, exitCode);
@@ -104,8 +107,12 @@ public:
         link.setHardwareType(mBackend->hardwareType());
         link.measureCallsPerMillisecond();
         link.setUi(mUi);
+        mStartUs = mBackend->clock().nowMicroseconds();
         return kExitOk;
     }
+
+    // The regions the command works on, checked by open() once the device is known.
+    void setRegions(bool program, bool data) { mRegions.emplace(program, data); }
 
     // Keeps the simulated chip for the next run; a failure to save turns a success into a
     // file error.
@@ -131,16 +138,41 @@ public:
             .add("result", resultName(code, exitCode))
             .add("resultCode", code)
             .add("exitCode", exitCode)
+            .add("seconds", seconds())
             .add("messages", mUi.messages());
         return object;
     }
 
 private:
+    // Skipping program memory on a device without data memory would do nothing and still
+    // look like a success: a usage error, like skipping both regions.
+    bool leavesSomethingToDo(bool program, bool data) {
+        if (program || (data && mWorkspace.device.EpromSize > 0))
+            return true;
+        std::cerr << "velkaro-cli: nothing left to do: ";
+        if (data)
+            std::cerr << mWorkspace.device.DeviceName
+                      << " has no data memory and --no-program skips the rest\n";
+        else
+            std::cerr << "--no-program and --no-data skip both regions\n";
+        return false;
+    }
+
+    // How long the command has worked with the programmer, on the link's clock: virtual
+    // time on the simulator, real time on hardware.
+    double seconds() {
+        if (!mBackend)
+            return 0.0;
+        return static_cast<double>(mBackend->clock().nowMicroseconds() - mStartUs) / 1e6;
+    }
+
     CliContext& mContext;
     std::unique_ptr<LinkBackend> mBackend;  // outlives the workspace's link, which refers to it
     Workspace mWorkspace;
     TerminalUi mUi;
     InterruptCancel mInterrupt;
+    uint64_t mStartUs = 0;
+    std::optional<std::pair<bool, bool>> mRegions;  // program, data
 };
 
 int finish(DeviceSession& session, bool json, JsonObject object, int exitCode) {
@@ -156,16 +188,37 @@ int notStarted(DeviceSession& session, bool json, std::string_view command, int 
     return finish(session, json, session.json(command, kResultHardwareError, exitCode), exitCode);
 }
 
+// "-" as the output file: the HEX text goes to standard output.
+bool writeHexToStdout(const Workspace& workspace, TerminalUi& ui) {
+    std::string text;
+    const HexWriteResult encoded = EncodeIntelHex(workspace.device, workspace.image, text);
+    if (!encoded.ok()) {
+        ui.showMessage(saveFailureMessage("-", encoded));
+        return false;
+    }
+    ui.endProgressLine();
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+           std::fflush(stdout) == 0;
+}
+
 int runReadCommand(CliContext& context, const OutputOptions& output, const std::string& file,
                    ReadOptions options) {
     DeviceSession session(context, output);
+    if (file == "-" && output.json) {
+        std::cerr << "velkaro-cli: standard output cannot carry both the HEX file and --json\n";
+        return notStarted(session, output.json, "read", kExitUsage);
+    }
+    session.setRegions(options.ProgEn, options.DataEn);
     if (const int opened = session.open(); opened != kExitOk)
         return notStarted(session, output.json, "read", opened);
     Workspace& workspace = session.workspace();
     const FlowOutcome outcome = runRead(workspace, session.ui(), options);
     int exitCode = exitCodeOf(outcome.result);
     if (outcome.result == kResultOk) {
-        if (!SaveImageFile(file, workspace.device, workspace.image, session.ui()).ok())
+        const bool saved =
+            file == "-" ? writeHexToStdout(workspace, session.ui())
+                        : SaveImageFile(file, workspace.device, workspace.image, session.ui()).ok();
+        if (!saved)
             exitCode = kExitFileError;
     }
     exitCode = session.saveChip(exitCode);
@@ -176,6 +229,7 @@ int runReadCommand(CliContext& context, const OutputOptions& output, const std::
 
 int runBlankCommand(CliContext& context, const OutputOptions& output, BlankOptions options) {
     DeviceSession session(context, output);
+    session.setRegions(options.ProgEn, options.DataEn);
     if (const int opened = session.open(); opened != kExitOk)
         return notStarted(session, output.json, "blank", opened);
     const FlowOutcome outcome = runBlankCheck(session.workspace(), session.ui(), options);
@@ -188,6 +242,7 @@ int runBlankCommand(CliContext& context, const OutputOptions& output, BlankOptio
 int runVerifyCommand(CliContext& context, const OutputOptions& output, const std::string& file,
                      VerifyOptions options) {
     DeviceSession session(context, output);
+    session.setRegions(options.ProgEn, options.DataEn);
     if (const int opened = session.open(); opened != kExitOk)
         return notStarted(session, output.json, "verify", opened);
     Workspace& workspace = session.workspace();
@@ -285,11 +340,12 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
         CLI::Option* noProgram = command.add_flag(
             "--no-program", choices->noProgram, "Skip program memory, ID and configuration words");
         CLI::Option* noData = command.add_flag("--no-data", choices->noData, "Skip data memory");
-        noProgram->excludes(noData);
+        noProgram->excludes(noData);  // DeviceSession also refuses --no-program without data memory
     };
 
     CLI::App* read = app.add_subcommand("read", "Read the chip into a HEX file");
-    read->add_option("OUT", choices->file, "Intel HEX file to write")->required();
+    read->add_option("OUT", choices->file, "Intel HEX file to write (- for standard output)")
+        ->required();
     addRegionFlags(*read);
     addOutputOptions(*read, choices->output);
     read->callback([&context, choices] {

@@ -112,6 +112,38 @@ TEST_F(DeviceCommandsTest, SkippingBothRegionsIsAUsageErrorAndTouchesNothing) {
         EXPECT_EQ(result.out, "");
     }
     EXPECT_EQ(readFile(hex), "") << "no file was written";
+
+    // Without data memory, --no-program alone leaves nothing either.
+    for (const std::string& command :
+         {"read '" + hex + "'", std::string("blank"), "verify '" + hex + "'"}) {
+        SCOPED_TRACE(command);
+        const CliRun result = run(command + " --no-program", "PIC12F508");
+        EXPECT_EQ(result.exitCode, 64) << result.err;
+        EXPECT_TRUE(contains(result.err, "nothing left to do")) << result.err;
+    }
+    EXPECT_EQ(readFile(hex), "");
+}
+
+TEST_F(DeviceCommandsTest, ReadToStandardOutputAndTheDurationInJson) {
+    CliRun result = run("read -");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string hex = dir.file("piped.hex");
+    std::ofstream(hex, std::ios::binary) << result.out;
+    Workspace workspace(test::binDir());
+    SilentMessageSink messages;
+    workspace.SelectDevice("PIC16F84A", messages);
+    ASSERT_TRUE(OpenImageFile(workspace, hex, messages).loaded());
+    EXPECT_EQ(workspace.image.ProgMemory[0], 0x2805);
+    EXPECT_EQ(workspace.image.DataMemory[63], 0x24);
+
+    EXPECT_EQ(run("read - --json").exitCode, 64);
+
+    // Seconds on the link's clock: the blank check stops in program memory after one
+    // power-up (three 200 ms steps) and the 100 ms pause after closing.
+    result = run("blank --json");
+    const size_t at = result.out.find("\"seconds\":");
+    ASSERT_NE(at, std::string::npos) << result.out;
+    EXPECT_GE(std::stod(result.out.substr(at + 10)), 0.7) << result.out;
 }
 
 // One Intel HEX data record.
