@@ -1,9 +1,11 @@
-// velkaro-cli commands that work on the chip in the socket: read, blank, verify, id, erase.
+// velkaro-cli commands that work on the chip in the socket: read, blank, verify, id, write,
+// erase.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/open_image_file.h"
@@ -21,6 +23,7 @@
 #include "operations/erase_window.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
+#include "operations/write_device.h"
 
 namespace velkaro::cli {
 namespace {
@@ -60,6 +63,8 @@ std::string resultName(ResultCode code, int exitCode) {
         return "file";
     if (exitCode == kExitUsage)
         return "usage";
+    if (exitCode == kExitIdMismatch)
+        return "idMismatch";
     switch (code) {
         case kResultOk:
             return "ok";
@@ -91,6 +96,8 @@ public:
         const int prepared = prepareWorkspace(mContext, mWorkspace);
         if (prepared != kExitOk)
             return prepared;
+        if (mRegions && !leavesSomethingToDo(mRegions->first, mRegions->second))
+            return kExitUsage;  // before the programmer is touched
         std::string error;
         int exitCode = kExitOk;
         mBackend = LinkBackend::create(mContext, mWorkspace.device, error, exitCode);
@@ -103,8 +110,12 @@ public:
         link.setHardwareType(mBackend->hardwareType());
         link.measureCallsPerMillisecond();
         link.setUi(mUi);
+        mStartUs = mBackend->clock().nowMicroseconds();
         return kExitOk;
     }
+
+    // The regions the command works on, checked by open() once the device is known.
+    void setRegions(bool program, bool data) { mRegions.emplace(program, data); }
 
     // Keeps the simulated chip for the next run; a failure to save turns a success into a
     // file error.
@@ -130,16 +141,41 @@ public:
             .add("result", resultName(code, exitCode))
             .add("resultCode", code)
             .add("exitCode", exitCode)
+            .add("seconds", seconds())
             .add("messages", mUi.messages());
         return object;
     }
 
 private:
+    // Skipping program memory on a device without data memory would do nothing and still
+    // look like a success: a usage error, like skipping both regions.
+    bool leavesSomethingToDo(bool program, bool data) {
+        if (program || (data && mWorkspace.device.EpromSize > 0))
+            return true;
+        std::cerr << "velkaro-cli: nothing left to do: ";
+        if (data)
+            std::cerr << mWorkspace.device.DeviceName
+                      << " has no data memory and --no-program skips the rest\n";
+        else
+            std::cerr << "--no-program and --no-data skip both regions\n";
+        return false;
+    }
+
+    // How long the command has worked with the programmer, on the link's clock: virtual
+    // time on the simulator, real time on hardware.
+    double seconds() {
+        if (!mBackend)
+            return 0.0;
+        return static_cast<double>(mBackend->clock().nowMicroseconds() - mStartUs) / 1e6;
+    }
+
     CliContext& mContext;
     std::unique_ptr<LinkBackend> mBackend;  // outlives the workspace's link, which refers to it
     Workspace mWorkspace;
     TerminalUi mUi;
     InterruptCancel mInterrupt;
+    uint64_t mStartUs = 0;
+    std::optional<std::pair<bool, bool>> mRegions;  // program, data
 };
 
 int finish(DeviceSession& session, bool json, JsonObject object, int exitCode) {
@@ -155,16 +191,37 @@ int notStarted(DeviceSession& session, bool json, std::string_view command, int 
     return finish(session, json, session.json(command, kResultHardwareError, exitCode), exitCode);
 }
 
+// "-" as the output file: the HEX text goes to standard output.
+bool writeHexToStdout(const Workspace& workspace, TerminalUi& ui) {
+    std::string text;
+    const HexWriteResult encoded = EncodeIntelHex(workspace.device, workspace.image, text);
+    if (!encoded.ok()) {
+        ui.showMessage(saveFailureMessage("-", encoded));
+        return false;
+    }
+    ui.endProgressLine();
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+           std::fflush(stdout) == 0;
+}
+
 int runReadCommand(CliContext& context, const OutputOptions& output, const std::string& file,
                    ReadOptions options) {
     DeviceSession session(context, output);
+    if (file == "-" && output.json) {
+        std::cerr << "velkaro-cli: standard output cannot carry both the HEX file and --json\n";
+        return notStarted(session, output.json, "read", kExitUsage);
+    }
+    session.setRegions(options.ProgEn, options.DataEn);
     if (const int opened = session.open(); opened != kExitOk)
         return notStarted(session, output.json, "read", opened);
     Workspace& workspace = session.workspace();
     const FlowOutcome outcome = runRead(workspace, session.ui(), options);
     int exitCode = exitCodeOf(outcome.result);
     if (outcome.result == kResultOk) {
-        if (!SaveImageFile(file, workspace.device, workspace.image, session.ui()).ok())
+        const bool saved =
+            file == "-" ? writeHexToStdout(workspace, session.ui())
+                        : SaveImageFile(file, workspace.device, workspace.image, session.ui()).ok();
+        if (!saved)
             exitCode = kExitFileError;
     }
     exitCode = session.saveChip(exitCode);
@@ -175,6 +232,7 @@ int runReadCommand(CliContext& context, const OutputOptions& output, const std::
 
 int runBlankCommand(CliContext& context, const OutputOptions& output, BlankOptions options) {
     DeviceSession session(context, output);
+    session.setRegions(options.ProgEn, options.DataEn);
     if (const int opened = session.open(); opened != kExitOk)
         return notStarted(session, output.json, "blank", opened);
     const FlowOutcome outcome = runBlankCheck(session.workspace(), session.ui(), options);
@@ -187,6 +245,7 @@ int runBlankCommand(CliContext& context, const OutputOptions& output, BlankOptio
 int runVerifyCommand(CliContext& context, const OutputOptions& output, const std::string& file,
                      VerifyOptions options) {
     DeviceSession session(context, output);
+    session.setRegions(options.ProgEn, options.DataEn);
     if (const int opened = session.open(); opened != kExitOk)
         return notStarted(session, output.json, "verify", opened);
     Workspace& workspace = session.workspace();
@@ -201,6 +260,36 @@ int runVerifyCommand(CliContext& context, const OutputOptions& output, const std
     JsonObject object = session.json("verify", outcome.result, exitCode);
     object.add("file", file);
     return finish(session, output.json, object, exitCode);
+}
+
+int runWriteCommand(CliContext& context, const OutputOptions& output, const std::string& file,
+                    WriteOptions options) {
+    DeviceSession session(context, output);
+    if (const int opened = session.open(); opened != kExitOk)
+        return notStarted(session, output.json, "write", opened);
+    Workspace& workspace = session.workspace();
+    auto stop = [&](ResultCode code, int exitCode) {
+        JsonObject object = session.json("write", code, exitCode);
+        object.add("file", file);
+        return finish(session, output.json, object, exitCode);
+    };
+    if (workspace.device.isExtendedFamily()) {
+        std::cerr << "velkaro-cli: writing 16-bit core devices (" << workspace.device.DeviceName
+                  << ") is not available yet\n";
+        return stop(kResultOk, kExitUsage);
+    }
+    if (!options.ProgEn && workspace.device.EpromSize == 0) {
+        std::cerr << "velkaro-cli: nothing left to do: --no-program, and "
+                  << workspace.device.DeviceName << " has no data memory\n";
+        return stop(kResultOk, kExitUsage);
+    }
+    if (!OpenImageFile(workspace, file, session.ui()).loaded())
+        return stop(kResultOk, kExitFileError);
+    const FlowOutcome outcome = runWrite(workspace, session.ui(), options);
+    int exitCode = exitCodeOf(outcome.result);
+    if (outcome.close == WindowClose::Cancel && outcome.result == kResultOk)
+        exitCode = kExitIdMismatch;  // the device-ID question was declined
+    return stop(outcome.result, session.saveChip(exitCode));
 }
 
 int runIdCommand(CliContext& context, const OutputOptions& output) {
@@ -246,15 +335,11 @@ struct EraseChoices {
 int runEraseCommand(CliContext& context, const OutputOptions& output, bool program, bool data,
                     const EraseChoices& choices) {
     DeviceSession session(context, output);
+    session.setRegions(program, data);
     if (const int opened = session.open(); opened != kExitOk)
         return notStarted(session, output.json, "erase", opened);
     Workspace& workspace = session.workspace();
     const DeviceDefinition& d = workspace.device;
-    if (!program && d.EpromSize == 0) {
-        std::cerr << "velkaro-cli: nothing left to do: " << d.DeviceName << " has no data memory\n";
-        return finish(session, output.json, session.json("erase", kResultOk, kExitUsage),
-                      kExitUsage);
-    }
     if (d.Algorithm != 0) {
         std::cerr << "velkaro-cli: erasing 16-bit-core devices is not available yet\n";
         return finish(session, output.json, session.json("erase", kResultHardwareError, kExitUsage),
@@ -268,7 +353,8 @@ int runEraseCommand(CliContext& context, const OutputOptions& output, bool progr
         exitCode = kExitIdMismatch;  // the device-ID question was declined
     exitCode = session.saveChip(exitCode);
     JsonObject object = session.json("erase", outcome.result, exitCode);
-    const bool kept = choices.keepOscCal && d.OscCal != 0 && outcome.result == kResultOk;
+    const bool kept = choices.keepOscCal && d.OscCal != 0 && outcome.close == WindowClose::Ok &&
+                      outcome.result == kResultOk;
     object.add("program", program)
         .add("data", data && d.EpromSize != 0)
         .add("osccal", kept ? wordText(workspace.image.OscCalValue) : std::string())
@@ -284,6 +370,8 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
         std::string file;
         bool noProgram = false;
         bool noData = false;
+        bool keepOscCal = true;
+        bool checkId = false;
     };
     auto choices = std::make_shared<Choices>();
     // Both regions skipped would read, check or compare nothing and still look like a
@@ -292,11 +380,12 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
         CLI::Option* noProgram = command.add_flag(
             "--no-program", choices->noProgram, "Skip program memory, ID and configuration words");
         CLI::Option* noData = command.add_flag("--no-data", choices->noData, "Skip data memory");
-        noProgram->excludes(noData);
+        noProgram->excludes(noData);  // DeviceSession also refuses --no-program without data memory
     };
 
     CLI::App* read = app.add_subcommand("read", "Read the chip into a HEX file");
-    read->add_option("OUT", choices->file, "Intel HEX file to write")->required();
+    read->add_option("OUT", choices->file, "Intel HEX file to write (- for standard output)")
+        ->required();
     addRegionFlags(*read);
     addOutputOptions(*read, choices->output);
     read->callback([&context, choices] {
@@ -319,6 +408,20 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     verify->callback([&context, choices] {
         context.exitCode = runVerifyCommand(context, choices->output, choices->file,
                                             {!choices->noProgram, !choices->noData});
+    });
+
+    CLI::App* write = app.add_subcommand("write", "Erase the chip and write a HEX file into it");
+    write->add_option("IN", choices->file, "Intel HEX file to write")->required();
+    addRegionFlags(*write);
+    write->add_flag("--keep-osccal,!--no-keep-osccal", choices->keepOscCal,
+                    "Keep the chip's own OSCCAL and BG values (default) or write the file's");
+    write->add_flag("--check-id", choices->checkId, "Check the device ID first");
+    write->add_flag("--yes", choices->output.yes, "Write even when the device ID differs");
+    addOutputOptions(*write, choices->output);
+    write->callback([&context, choices] {
+        context.exitCode = runWriteCommand(
+            context, choices->output, choices->file,
+            {!choices->noProgram, !choices->noData, choices->keepOscCal, choices->checkId});
     });
 
     CLI::App* id = app.add_subcommand("id", "Read the chip's device ID");

@@ -1,5 +1,6 @@
 #include "cli/json_writer.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace velkaro::cli {
@@ -95,6 +96,20 @@ JsonObject& JsonObject::add(std::string_view key, std::string_view value) {
 
 JsonObject& JsonObject::add(std::string_view key, long long value) {
     addRaw(key, std::to_string(value));
+    return *this;
+}
+
+JsonObject& JsonObject::add(std::string_view key, double value) {
+    // Fixed notation with microsecond resolution, whatever the locale: JSON has no NaN or
+    // infinity and wants "." as the decimal point.
+    if (!std::isfinite(value))
+        value = 0.0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    for (char* c = text; *c; ++c)
+        if (*c == ',')
+            *c = '.';
+    addRaw(key, text);
     return *this;
 }
 

@@ -6,8 +6,8 @@
 
 namespace velkaro::cli {
 
-// Builds one flat JSON object for --json results: string, integer and string-list members,
-// in the order added.
+// Builds one flat JSON object for --json results: string, integer, number, boolean and
+// string-list members, in the order added.
 class JsonObject {
 public:
     JsonObject& add(std::string_view key, std::string_view value);
@@ -19,6 +19,8 @@ public:
         return add(key, static_cast<long long>(value));
     }
     JsonObject& add(std::string_view key, bool value);
+    // A number with six decimals (seconds with microsecond resolution).
+    JsonObject& add(std::string_view key, double value);
     JsonObject& add(std::string_view key, const std::vector<std::string>& values);
     std::string text() const;
 

@@ -48,10 +48,41 @@ std::string systemError(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
+// Writes into an existing target that is not a regular file (a FIFO, a terminal, a device
+// node): a rename would put a regular file in its place.
+bool writeInPlace(const std::string& path, std::string_view contents, std::string& error) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        error = systemError(path);
+        return false;
+    }
+    bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size() &&
+                   std::fflush(file) == 0;
+    if (!written)
+        error = systemError(path);
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        error = systemError(path);
+    }
+    return written;
+}
+
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, std::string_view contents, std::string& error) {
     namespace fs = std::filesystem;
+    // Judged by what the path finally names (/dev/stdout is a link to a pipe, a terminal
+    // or a file).
+    std::error_code statusError;
+    const auto existing = fs::status(path, statusError);
+    if (!statusError && fs::exists(existing) && !fs::is_regular_file(existing)) {
+        if (fs::is_directory(existing)) {
+            errno = EISDIR;
+            error = systemError(path);
+            return false;
+        }
+        return writeInPlace(path, contents, error);
+    }
     const std::string target = resolveLinks(path);
     std::string tempPath;
     FILE* file = createTemporary(target, tempPath);

@@ -238,17 +238,23 @@ HexRegion findReadBackDifference(const std::string& text, const DeviceDefinition
     return HexRegion::None;
 }
 
-HexWriteResult WriteIntelHex(const std::string& path, const DeviceDefinition& device,
-                             const MemoryImage& image) {
+HexWriteResult EncodeIntelHex(const DeviceDefinition& device, const MemoryImage& image,
+                              std::string& text) {
     HexWriteResult result;
-    std::string text;
     result.region = FormatIntelHex(device, image, text);
     if (result.region == HexRegion::None)
         result.region = findReadBackDifference(text, device, image);
-    if (result.region != HexRegion::None) {
+    if (result.region != HexRegion::None)
         result.status = HexWriteStatus::NotEncodable;
+    return result;
+}
+
+HexWriteResult WriteIntelHex(const std::string& path, const DeviceDefinition& device,
+                             const MemoryImage& image) {
+    std::string text;
+    HexWriteResult result = EncodeIntelHex(device, image, text);
+    if (!result.ok())
         return result;
-    }
     if (!writeFileAtomically(path, text, result.error))
         result.status = HexWriteStatus::CannotWrite;
     return result;

@@ -44,4 +44,9 @@ HexRegion findReadBackDifference(const std::string& text, const DeviceDefinition
 HexWriteResult WriteIntelHex(const std::string& path, const DeviceDefinition& device,
                              const MemoryImage& image);
 
+// The text WriteIntelHex would write, for a caller that sends it elsewhere (standard
+// output): NotEncodable, with `text` unusable, when the image would not read back as it is.
+HexWriteResult EncodeIntelHex(const DeviceDefinition& device, const MemoryImage& image,
+                              std::string& text);
+
 }  // namespace velkaro

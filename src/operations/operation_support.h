@@ -82,6 +82,11 @@ inline int32_t configPassEnd(const DeviceDefinition& device, bool configSeenOnWa
 inline bool inIdRange(const DeviceDefinition& device, int32_t a) {
     return a >= device.IdAdr && a < device.IdAdr + 4;
 }
+// The ID words a 12/14-bit device really has (at most four): the image slots beyond
+// IdCount are not on the chip and are never compared.
+inline int idWordCount6(const DeviceDefinition& device) {
+    return std::clamp(device.IdCount, 0, 4);
+}
 inline bool inConfigRange(const DeviceDefinition& device, int32_t a) {
     return a >= device.ConfigBaseAdr && a < device.ConfigBaseAdr + device.ConfigCount;
 }

@@ -87,7 +87,7 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
         }
         for (; a <= end; ++a) {
             bool same = true;
-            if (inIdRange(device, a)) {
+            if (inIdRange(device, a) && a - device.IdAdr < idWordCount6(device)) {
                 link.SendCommand(kCmdReadData);
                 same = idMatches(link.ReceiveData(), image.IdWords[a - device.IdAdr]);
             } else if (inConfigRange(device, a)) {

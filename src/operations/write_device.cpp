@@ -1,5 +1,7 @@
 #include "operations/write_device.h"
 
+#include "operations/device_id.h"
+#include "operations/erase_device.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
 #include "operations/write_word.h"
@@ -183,6 +185,48 @@ ResultCode WriteDevice(Workspace& ws, OperationUi& ui, bool writeProgram, bool w
         return kResultHardwareError;
     }
     return WriteSequence(ws, ui, writeProgram, writeData, writeConfig, true);
+}
+
+ResultCode writeChip(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData) {
+    const LinkUiScope uiScope(*ws.link, ui);
+    writeData = writeData && ws.device.EpromSize != 0;
+    bool erased = true;
+    if (writeProgram) {
+        if (!clearCodeProtection(ws, ui)) {
+            ui.showMessage(msg::kWriteImpossible);
+            return kResultProgramError;
+        }
+        erased = bulkEraseProgram(ws, ui, writeData);
+    } else if (writeData) {
+        erased = bulkEraseData(ws, ui);
+    }
+    const ResultCode code = WriteSequence(ws, ui, writeProgram, writeData, true, erased);
+    ws.link->ReportResult(code);
+    return code;
+}
+
+WriteWindowState activateWriteWindow(const Workspace& workspace) {
+    return {workspace.writeOptions, workspace.device.EpromSize != 0, workspace.device.OscCal != 0};
+}
+
+FlowOutcome runWrite(Workspace& workspace, OperationUi& ui, WriteOptions ticked) {
+    const LinkUiScope uiScope(*workspace.link, ui);
+    const DeviceDefinition& d = workspace.device;
+    if (ticked.DevIdChk && !confirmDeviceId(workspace, ui, msg::kDevIdMismatchWriteQuestion))
+        return {WindowClose::Cancel, kResultOk};
+    if (d.isExtendedFamily()) {
+        ui.showMessage(msg::kWriteExtendedNotAvailable);
+        return {WindowClose::Ok, kResultHardwareError};
+    }
+    // The box is what every write consults for the OSCCAL word, from now on.
+    workspace.writeOptions.OscCal = ticked.OscCal;
+    if (d.OscCal != 0 && ticked.OscCal && d.FlashType)
+        workspace.link->ReadCalibrationWords();
+    const ResultCode code = writeChip(workspace, ui, ticked.ProgEn, ticked.DataEn);
+    if (code == kResultCancelled)
+        return {WindowClose::Cancel, code};  // closed by its Cancel button: nothing remembered
+    workspace.writeOptions = ticked;
+    return {WindowClose::Ok, code};
 }
 
 }  // namespace velkaro

@@ -3,6 +3,7 @@
 #include "app/workspace.h"
 #include "link/operation_ui.h"
 #include "link/result_code.h"
+#include "operations/window_flow.h"
 
 namespace velkaro {
 
@@ -30,5 +31,30 @@ ResultCode WriteSequence(Workspace& ws, OperationUi& ui, bool writeProgram, bool
 // not touched, ui is told so, and the result is kResultHardwareError.
 ResultCode WriteDevice(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData,
                        bool writeConfig);
+
+// The write driver of the 12/14-bit cores: with `writeProgram` clears code protection (when
+// that fails it shows "デバイスの書き込みができません。", writes nothing and returns
+// kResultProgramError) and erases program memory (and data memory with `writeData`); with
+// only `writeData` erases data memory. Then WriteSequence with the configuration words,
+// told whether the erase succeeded, and its result is reported through the link.
+ResultCode writeChip(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData);
+
+// What the write window shows when it opens: its four check boxes from
+// workspace.writeOptions, the data box enabled only for a device with data memory, the
+// OSCCAL box shown only for a device with an OSCCAL word.
+struct WriteWindowState {
+    WriteOptions checked;
+    bool dataEnabled = false;
+    bool oscCalVisible = false;
+};
+WriteWindowState activateWriteWindow(const Workspace& workspace);
+
+// The write window's OK. With DevIdChk ticked a device-ID mismatch asks whether to write
+// anyway; declined, nothing is written and the window closes with Cancel and kResultOk.
+// 16-bit core devices: told that their write is not available, kResultHardwareError. 12/14-
+// bit cores: with OscCal ticked on a flash part the chip's OSCCAL and BG values are read
+// into the image first (they survive the erase), then writeChip; the choices are
+// remembered and the window closes with OK and the write's result.
+FlowOutcome runWrite(Workspace& workspace, OperationUi& ui, WriteOptions ticked);
 
 }  // namespace velkaro

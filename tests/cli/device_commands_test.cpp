@@ -103,8 +103,8 @@ TEST_F(DeviceCommandsTest, FileFailuresAreFileErrorsAlsoInTheJsonResult) {
 
 TEST_F(DeviceCommandsTest, SkippingBothRegionsIsAUsageErrorAndTouchesNothing) {
     const std::string hex = dir.file("nothing.hex");
-    for (const std::string& command :
-         {"read '" + hex + "'", std::string("blank"), "verify '" + hex + "'"}) {
+    for (const std::string& command : {"read '" + hex + "'", std::string("blank"),
+                                       "verify '" + hex + "'", "write '" + hex + "'"}) {
         SCOPED_TRACE(command);
         const CliRun result = run(command + " --no-program --no-data --json");
         EXPECT_EQ(result.exitCode, 64) << result.err;
@@ -112,6 +112,106 @@ TEST_F(DeviceCommandsTest, SkippingBothRegionsIsAUsageErrorAndTouchesNothing) {
         EXPECT_EQ(result.out, "");
     }
     EXPECT_EQ(readFile(hex), "") << "no file was written";
+
+    // Without data memory, --no-program alone leaves nothing either.
+    for (const std::string& command :
+         {"read '" + hex + "'", std::string("blank"), "verify '" + hex + "'"}) {
+        SCOPED_TRACE(command);
+        const CliRun result = run(command + " --no-program", "PIC12F508");
+        EXPECT_EQ(result.exitCode, 64) << result.err;
+        EXPECT_TRUE(contains(result.err, "nothing left to do")) << result.err;
+    }
+    EXPECT_EQ(readFile(hex), "");
+}
+
+TEST_F(DeviceCommandsTest, ReadToStandardOutputAndTheDurationInJson) {
+    CliRun result = run("read -");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string hex = dir.file("piped.hex");
+    std::ofstream(hex, std::ios::binary) << result.out;
+    Workspace workspace(test::binDir());
+    SilentMessageSink messages;
+    workspace.SelectDevice("PIC16F84A", messages);
+    ASSERT_TRUE(OpenImageFile(workspace, hex, messages).loaded());
+    EXPECT_EQ(workspace.image.ProgMemory[0], 0x2805);
+    EXPECT_EQ(workspace.image.DataMemory[63], 0x24);
+
+    EXPECT_EQ(run("read - --json").exitCode, 64);
+
+    // Seconds on the link's clock: the blank check stops in program memory after one
+    // power-up (three 200 ms steps) and the 100 ms pause after closing.
+    result = run("blank --json");
+    const size_t at = result.out.find("\"seconds\":");
+    ASSERT_NE(at, std::string::npos) << result.out;
+    EXPECT_GE(std::stod(result.out.substr(at + 10)), 0.7) << result.out;
+}
+
+// One Intel HEX data record.
+std::string hexRecord(unsigned address, std::initializer_list<unsigned> bytes) {
+    unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
+    char text[16];
+    std::snprintf(text, sizeof text, ":%02X%04X00", static_cast<unsigned>(bytes.size()), address);
+    std::string record = text;
+    for (const unsigned b : bytes) {
+        std::snprintf(text, sizeof text, "%02X", b);
+        record += text;
+        sum += b;
+    }
+    std::snprintf(text, sizeof text, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    return record + text;
+}
+
+TEST_F(DeviceCommandsTest, WriteErasesAndWritesTheFileThenVerifyFindsIt) {
+    const std::string hex = dir.file("in.hex");
+    std::ofstream(hex) << hexRecord(0x0000, {0x05, 0x28}) << hexRecord(0x0020, {0x55, 0x0A})
+                       << hexRecord(0x4002, {0x07, 0x00}) << hexRecord(0x400E, {0xF2, 0x3F})
+                       << hexRecord(0x4200, {0x99}) << ":00000001FF\n";
+    CliRun result = run("write '" + hex + "' --check-id --json");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.out, "\"command\":\"write\"")) << result.out;
+    EXPECT_TRUE(contains(result.out, "\"result\":\"ok\"")) << result.out;
+    result = run("verify '" + hex + "'");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    // The chip's earlier contents are gone.
+    ASSERT_EQ(run("read '" + dir.file("back.hex") + "'").exitCode, 0);
+    Workspace workspace(test::binDir());
+    SilentMessageSink messages;
+    workspace.SelectDevice("PIC16F84A", messages);
+    ASSERT_TRUE(OpenImageFile(workspace, dir.file("back.hex"), messages).loaded());
+    EXPECT_EQ(workspace.image.ProgMemory[0x10], 0x0A55);
+    EXPECT_EQ(workspace.image.ProgMemory[0x3FF], 0x3FFF);
+    EXPECT_EQ(workspace.image.DataMemory[0], 0x99);
+    EXPECT_EQ(workspace.image.DataMemory[63], 0xFF);
+    EXPECT_EQ(workspace.image.ConfigWords[0], 0x3FF2);
+}
+
+TEST_F(DeviceCommandsTest, WriteAsksAboutAnotherDevicesIdAndGoesOnOnlyWithYes) {
+    const std::string hex = dir.file("in.hex");
+    std::ofstream(hex) << hexRecord(0x0000, {0x05, 0x28}) << ":00000001FF\n";
+    const std::string base = "--device PIC16F627A --simulate=PIC16F628A write '" + hex + "' ";
+    CliRun result = test::runVelkaroCli(base + "--check-id --json </dev/null", dir);
+    EXPECT_EQ(result.exitCode, 8) << result.err;
+    EXPECT_TRUE(contains(result.out, "\"result\":\"idMismatch\"")) << result.out;
+    EXPECT_TRUE(contains(result.err, "デバイスIDを無視して書き込みますか？")) << result.err;
+
+    result = test::runVelkaroCli(base + "--check-id --yes </dev/null", dir);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    result = test::runVelkaroCli(base + "</dev/null", dir);
+    EXPECT_EQ(result.exitCode, 0) << "no question without --check-id: " << result.err;
+}
+
+TEST_F(DeviceCommandsTest, WriteWithNothingToDoOrOnASixteenBitCoreIsAUsageError) {
+    const std::string hex = dir.file("in.hex");
+    std::ofstream(hex) << ":00000001FF\n";
+    CliRun result = test::runVelkaroCli(
+        "--device PIC16F716 --simulate write '" + hex + "' --no-program --json", dir);
+    EXPECT_EQ(result.exitCode, 64) << result.err;
+    EXPECT_TRUE(contains(result.err, "nothing left to do")) << result.err;
+    EXPECT_TRUE(contains(result.out, "\"result\":\"usage\"")) << result.out;
+
+    result = test::runVelkaroCli("--device PIC18F452 --simulate write '" + hex + "'", dir);
+    EXPECT_EQ(result.exitCode, 64) << result.err;
+    EXPECT_TRUE(contains(result.err, "not available yet")) << result.err;
 }
 
 TEST_F(DeviceCommandsTest, BlankNamesTheRegionAndPrintsStatusLinesUnlessQuiet) {

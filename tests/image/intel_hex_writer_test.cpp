@@ -1,11 +1,13 @@
 #include "image/intel_hex_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "image/intel_hex_reader.h"
 #include "support/hex_devices.h"
@@ -227,6 +229,23 @@ TEST(IntelHexWriter, SavingThroughALinkReplacesTheFileItNames) {
     ASSERT_TRUE(WriteIntelHex(link, device, image).ok());
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(fileContents(target).substr(0, 13), ":100000000528");
+}
+
+TEST(IntelHexWriter, SavingIntoAFifoWritesThroughItAndLeavesItAFifo) {
+    const auto device = midrangeDevice();
+    auto image = blankImage(device);
+    image.ProgMemory[0] = 0x2805;
+    test::TempDir dir;
+    const std::string fifo = dir.file("pipe.hex");
+    if (::mkfifo(fifo.c_str(), 0600) != 0)
+        GTEST_SKIP() << "no FIFOs here";
+    std::string received;
+    std::thread reader([&] { received = fileContents(fifo); });
+    const auto result = WriteIntelHex(fifo, device, image);
+    reader.join();
+    EXPECT_TRUE(result.ok()) << result.error;
+    EXPECT_EQ(received.substr(0, 13), ":100000000528");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 }  // namespace

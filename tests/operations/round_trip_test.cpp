@@ -120,6 +120,18 @@ TEST(ChipRoundTrip, ReadBackVerifyAndSingleBitChangesOnEveryModelledDevice) {
         EXPECT_EQ(verifyDevice(workspace, bench.ui(), true, true, false), kResultOk)
             << "IDs are compared only with the configuration flag";
         bench.setIdWord(0, id);
+        if (!d.isExtendedFamily()) {
+            // With IdCount 2 the chip's third and fourth ID words are not the device's.
+            const int idCount = workspace.device.IdCount;
+            workspace.device.IdCount = 2;
+            bench.setIdWord(3, bench.idWord(3) ^ 0x0001);
+            EXPECT_EQ(verifyDevice(workspace, bench.ui(), true, true, true), kResultOk);
+            bench.setIdWord(1, bench.idWord(1) ^ 0x0001);
+            EXPECT_EQ(verifyDevice(workspace, bench.ui(), true, true, true), kResultConfigError);
+            bench.setIdWord(1, bench.idWord(1) ^ 0x0001);
+            bench.setIdWord(3, bench.idWord(3) ^ 0x0001);
+            workspace.device.IdCount = idCount;
+        }
 
         if (d.ConfigCount > 0) {
             const uint16_t config = bench.configWord(0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,204 @@ TEST(WriteDevice, EveryModelledMidrangeDeviceWritesAFreshChipCompletely) {
         expectChipHolds(bench, expected);
         expectReadBackMatches(bench, expected);
     }
+}
+
+// The write window's OK on every modelled device, from a chip full of other data (keeping
+// the factory OSCCAL and BG values) and from a code-protected chip (taking the image's).
+TEST(WriteWindow, EveryModelledMidrangeDeviceIsWrittenOverOldDataAndOverProtection) {
+    for (const std::string& name : modelledMidrangeDevices()) {
+        for (const bool protectedChip : {false, true}) {
+            SCOPED_TRACE(name + (protectedChip ? " protected" : " full of data"));
+            SimBench bench;
+            bench.load(name);
+            bench.programmer().setCallLogEnabled(false);
+            const DeviceDefinition& d = bench.device();
+            fillImage(bench);
+            MemoryImage expected = bench.image();
+            bench.writePattern();
+            if (protectedChip)
+                bench.setConfigWord(0, 0);  // every protection bit on
+
+            // The image's own OSCCAL and BG differ from the chip's factory values.
+            MemoryImage& image = bench.image();
+            if (d.OscCal != 0) {
+                image.OscCalValue = static_cast<uint16_t>(expected.OscCalValue ^ 0x0004);
+                image.ProgMemory[d.OscCal] = d.BlankWord;
+            }
+            image.BGValue = expected.BGValue ^ d.BGMask;
+            if (protectedChip) {
+                expected.OscCalValue = image.OscCalValue;
+                if (d.OscCal != 0)
+                    expected.ProgMemory[d.OscCal] = image.OscCalValue;
+                expected.BGValue = image.BGValue;
+            }
+            const FlowOutcome outcome =
+                runWrite(bench.workspace(), bench.ui(), {true, true, !protectedChip, true});
+            EXPECT_EQ(outcome.close, WindowClose::Ok);
+            EXPECT_EQ(outcome.result, kResultOk);
+            EXPECT_TRUE(bench.ui().messages().empty());
+            EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+            expectChipHolds(bench, expected);
+            expectReadBackMatches(bench, expected);
+        }
+    }
+}
+
+// The 6-bit traffic of the call log as tokens: "C6" a command, "D3FFF" a data word, "R" a
+// read; up to the first Load Configuration (the end of program memory) when asked.
+std::vector<std::string> traffic(SimBench& bench, bool programMemoryOnly) {
+    std::vector<std::string> tokens;
+    char text[16];
+    for (const sim::LibraryCall& call : bench.programmer().callLog()) {
+        if (call.name == "SWriteBit" && call.args.at(1) == 6) {
+            if (programMemoryOnly && call.args[0] == 0)
+                break;
+            tokens.push_back("C" + std::to_string(call.args[0]));
+        } else if (call.name == "SWriteWord") {
+            std::snprintf(text, sizeof text, "D%X", static_cast<unsigned>(call.args.at(0)));
+            tokens.push_back(text);
+        } else if (call.name == "SReadWord") {
+            tokens.push_back("R");
+        }
+    }
+    return tokens;
+}
+
+int countOf(const std::vector<std::string>& tokens, const std::string& token) {
+    return static_cast<int>(std::count(tokens.begin(), tokens.end(), token));
+}
+
+TEST(WriteSequence, LatchGroupIsLoadedThenProgrammedFromItsLastAddress) {
+    SimBench bench;
+    bench.load("PIC12F683");
+    ASSERT_EQ(bench.device().LoadCnt, 4);
+    const uint16_t blank = bench.device().BlankWord;
+    bench.image().ProgMemory[1] = 0x1234;
+    ASSERT_EQ(WriteSequence(bench.workspace(), bench.ui(), true, false, false, true), kResultOk);
+
+    const std::vector<std::string> tokens = traffic(bench, true);
+    // 0 skipped, 1 loaded, 2 skipped, 3 (blank) written to start the group's cycle.
+    const std::vector<std::string> group{"C6", "C2", "D1234", "C6", "C6", "C2", "D3FFF"};
+    ASSERT_GE(tokens.size(), group.size());
+    EXPECT_EQ(std::vector<std::string>(tokens.begin(), tokens.begin() + 7), group);
+    EXPECT_EQ(countOf(tokens, "C2"), 2) << "groups with nothing loaded send no cycle";
+    EXPECT_EQ(countOf(tokens, "R"), 1);
+    EXPECT_EQ(bench.programWord(1), 0x1234);
+    for (const int32_t a : {0, 2, 3, 4})
+        EXPECT_EQ(bench.programWord(a), blank) << a;
+}
+
+TEST(WriteSequence, ShortLastGroupIsProgrammedAtTheEndOfMemory) {
+    SimBench bench;
+    bench.load("PIC12F683");
+    bench.workspace().device.ProgSize = 2046;  // the last group has two words
+    bench.image().ProgMemory[2044] = 0x0A55;
+    ASSERT_EQ(WriteSequence(bench.workspace(), bench.ui(), true, false, false, true), kResultOk);
+    EXPECT_EQ(bench.programWord(2044), 0x0A55);
+    EXPECT_EQ(bench.programWord(2045), bench.device().BlankWord);
+}
+
+// Retries, extra passes and read-back, counted in Load Data commands and reads of program
+// memory; word 5 is the only one not blank.
+TEST(WriteSequence, RetriesExtraPassesAndReadBackFollowTheDevice) {
+    struct Case {
+        int retryCnt;
+        int progCnt;
+        bool programRead;
+        bool stuck;
+        ResultCode code;
+        int loads;
+        int reads;
+    };
+    const Case cases[] = {
+        {0, 1, true, false, kResultOk, 1, 1},
+        {2, 1, true, true, kResultProgramError, 3, 3},
+        {0, 1, true, true, kResultProgramError, 1, 1},
+        {0, 3, true, false, kResultOk, 3, 1},
+        {2, 1, false, true, kResultOk, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "RetryCnt " << c.retryCnt << " ProgCnt " << c.progCnt << " ProgramRead "
+                     << c.programRead << " stuck " << c.stuck);
+        SimBench bench;
+        bench.load("PIC16F84A");
+        DeviceDefinition& d = bench.workspace().device;
+        d.RetryCnt = c.retryCnt;
+        d.ProgCnt = c.progCnt;
+        d.ProgramRead = c.programRead;
+        bench.image().ProgMemory[5] = 0x2805;
+        if (c.stuck)
+            bench.chip().setStuckBits(5, 0x0001, 0x0000);
+        EXPECT_EQ(WriteSequence(bench.workspace(), bench.ui(), true, false, false, true), c.code);
+        const std::vector<std::string> tokens = traffic(bench, true);
+        EXPECT_EQ(countOf(tokens, "C2"), c.loads);
+        EXPECT_EQ(countOf(tokens, "R"), c.reads);
+        EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+    }
+}
+
+// The OSCCAL word of a part that is not flash: kept, it comes from the program buffer (and a
+// blank one is not written); not kept, from the image's OSCCAL value.
+TEST(WriteSequence, OscCalWordOfAOneTimePartFollowsTheWindowsChoice) {
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "kept" : "not kept");
+        SimBench bench;
+        bench.load("PIC12F629");
+        DeviceDefinition& d = bench.workspace().device;
+        d.FlashType = false;
+        const uint16_t factory = bench.programWord(d.OscCal);
+        bench.workspace().writeOptions.OscCal = keep;
+        bench.image().OscCalValue = factory & 0x3F00;  // only clears bits: programmable
+        ASSERT_EQ(WriteSequence(bench.workspace(), bench.ui(), true, false, false, true),
+                  kResultOk);
+        EXPECT_EQ(bench.programWord(d.OscCal), keep ? factory : (factory & 0x3F00));
+        EXPECT_EQ(countOf(traffic(bench, true), "C2"), keep ? 0 : 1);
+    }
+}
+
+// Cancel or a programmer that goes away in the middle of program memory: nothing after it
+// is written, the result says why, and the target ends unpowered.
+TEST(WriteWindow, InterruptedWriteGivesItsReasonAndSwitchesOff) {
+    for (const int interruption : {0, 1, 2, 3}) {
+        SCOPED_TRACE(interruption);
+        SimBench bench;
+        bench.load("PIC16F628A");
+        bench.programmer().setCallLogEnabled(false);
+        fillImage(bench);
+        DeviceDefinition& d = bench.workspace().device;
+        if (interruption == 0) {
+            bench.ui().cancelAfterPumps(300);
+        } else {
+            sim::FaultPlan faults;
+            faults.connectionLostAfterCalls = 3000;
+            faults.lostReadsAllOnes = interruption == 2;
+            d.ProgramRead = interruption != 3;  // nothing read back: only the supply tells
+            bench.programmer().setFaults(faults);
+        }
+        const FlowOutcome outcome =
+            runWrite(bench.workspace(), bench.ui(), {true, true, true, false});
+        EXPECT_EQ(outcome.result, interruption == 0 ? kResultCancelled : kResultHardwareError);
+        EXPECT_EQ(outcome.close, interruption == 0 ? WindowClose::Cancel : WindowClose::Ok);
+        EXPECT_FALSE(bench.programmer().targetPowered());
+        EXPECT_EQ(bench.dataByte(0), 0xFF) << "data memory is not written";
+        EXPECT_EQ(bench.programWord(d.ProgSize - 1), d.BlankWord);
+    }
+}
+
+TEST(WriteWindow, DeclinedIdMismatchWritesNothingAndForgetsNothing) {
+    SimBench bench;
+    bench.load("PIC16F628A");
+    bench.workspace().device.DeviceID = 0x1000;  // another device's ID
+    bench.workspace().writeOptions = {false, false, false, false};
+    bench.ui().scriptOkCancel({false});
+    fillImage(bench);
+    const FlowOutcome outcome = runWrite(bench.workspace(), bench.ui(), {true, true, true, true});
+    EXPECT_EQ(outcome.close, WindowClose::Cancel);
+    EXPECT_EQ(outcome.result, kResultOk);
+    EXPECT_EQ(bench.ui().okCancelQuestions().size(), 1u);
+    EXPECT_EQ(bench.programWord(0), bench.device().BlankWord);
+    EXPECT_FALSE(bench.workspace().writeOptions.ProgEn);
 }
 
 TEST(WriteDevice, SixteenBitCoreDevicesAreRefusedWithoutTouchingTheChip) {
