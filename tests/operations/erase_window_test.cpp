@@ -174,6 +174,24 @@ TEST(EraseWindow, WordByWordFallbackAndItsCancel) {
     EXPECT_EQ(bench.image().ProgMemory[0], 0x0ABC) << "a cancelled erase keeps the buffer";
 }
 
+// The erase string alone serves the window; the erase entry first asks for an erase method.
+TEST(EraseWindow, EraseStringWithoutAnEraseMethodServesOnlyTheWindow) {
+    SimBench bench;
+    bench.load("PIC16F84A");
+    DeviceDefinition& d = bench.workspace().device;
+    d.CmdSet &= ~0x00A0;
+    d.ExtFlag1 = 0;
+    d.DeviceEraseCmd = "c2,d3fff,c1,c7,c8,w0,c1,c7";
+    bench.writePattern();
+    EXPECT_FALSE(eraseDevice(bench.workspace(), bench.ui(), EraseScope::ProgramOnly));
+    EXPECT_NE(bench.programWord(0), d.BlankWord);
+    EXPECT_EQ(runErase(bench.workspace(), bench.ui(), {true, true, false, false, false}).result,
+              kResultOk);
+    for (int32_t i = 0; i < d.ProgSize; ++i)
+        ASSERT_EQ(bench.programWord(i), d.BlankWord) << i;
+    EXPECT_NE(bench.dataByte(0), 0xFF) << "the string path leaves data memory to the string";
+}
+
 TEST(EraseWindow, LinkThatWillNotOpenShowsItsMessageAndClosesWithCancel) {
     for (const char* name : {"PIC12F508", "PIC16F84A"}) {  // string path and step path
         SCOPED_TRACE(name);
