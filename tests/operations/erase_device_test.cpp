@@ -85,23 +85,6 @@ TEST(EraseDevice, EveryScopeLeavesItsRegionsBlankOnEveryDeviceProtectedOrNot) {
     }
 }
 
-TEST(EraseDevice, OscCalWordIsWrittenBackIntoTheErasedChip) {
-    for (const std::string& name : sixBitDevices()) {
-        SimBench bench;
-        bench.load(name);
-        const DeviceDefinition& d = bench.device();
-        if (d.OscCal == 0)
-            continue;
-        SCOPED_TRACE(name);
-        const uint16_t factory = bench.programWord(d.OscCal);
-        ASSERT_TRUE(eraseDevice(bench.workspace(), bench.ui(), EraseScope::All));
-        EXPECT_EQ(bench.programWord(d.OscCal), d.BlankWord) << "the erase takes OSCCAL";
-        EXPECT_TRUE(writeOscCalWord(bench.workspace(), bench.ui(), factory));
-        EXPECT_EQ(bench.programWord(d.OscCal), factory);
-        EXPECT_EQ(bench.programWord(d.OscCal - 1), d.BlankWord);
-    }
-}
-
 TEST(EraseDevice, NothingIsSentForDevicesThatNeedOrHaveNoErase) {
     SimBench bench;
     bench.load("PIC16F84A");
