@@ -19,6 +19,18 @@ struct BlankOptions {
     bool DataEn = false;
 };
 
+// The erase window: "EraseSetting" holds the first four; program, data and buffer clear
+// off and the ID check on until the settings file is read, where a missing key reads as
+// ticked. OscCalEn (keep the chip's OSCCAL and BG values) is never saved: ticked when the
+// program starts, then whatever the user last chose.
+struct EraseOptions {
+    bool ProgEn = false;
+    bool DataEn = false;
+    bool BuffClear = false;
+    bool DevIdChk = true;
+    bool OscCalEn = true;
+};
+
 // The verify window: kept only while the program runs, never saved.
 struct VerifyOptions {
     bool ProgEn = true;

@@ -47,6 +47,7 @@ struct Workspace {
     ProgrammerLink& attachProgrammer(ProgrammerLibrary& library, Clock& clock);
 
     ReadOptions readOptions;
+    EraseOptions eraseOptions;
     BlankOptions blankOptions;
     VerifyOptions verifyOptions;
     WriteOptions writeOptions;

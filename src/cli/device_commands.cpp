@@ -1,4 +1,5 @@
-// velkaro-cli commands that work on the chip in the socket: read, blank, verify, id, write.
+// velkaro-cli commands that work on the chip in the socket: read, blank, verify, id, write,
+// erase.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -16,8 +17,10 @@
 #include "cli/json_writer.h"
 #include "cli/link_backend.h"
 #include "cli/terminal_ui.h"
+#include "image/listing.h"
 #include "operations/blank_check.h"
 #include "operations/device_id.h"
+#include "operations/erase_window.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
 #include "operations/write_device.h"
@@ -318,6 +321,43 @@ int runIdCommand(CliContext& context, const OutputOptions& output) {
     return exitCode;
 }
 
+// What `erase` does beyond the region flags.
+struct EraseChoices {
+    bool keepOscCal = false;
+    bool clearBuffer = false;
+    bool checkId = false;
+};
+
+int runEraseCommand(CliContext& context, const OutputOptions& output, bool program, bool data,
+                    const EraseChoices& choices) {
+    DeviceSession session(context, output);
+    session.setRegions(program, data);
+    if (const int opened = session.open(); opened != kExitOk)
+        return notStarted(session, output.json, "erase", opened);
+    Workspace& workspace = session.workspace();
+    const DeviceDefinition& d = workspace.device;
+    if (d.Algorithm != 0) {
+        std::cerr << "velkaro-cli: erasing 16-bit-core devices is not available yet\n";
+        return finish(session, output.json, session.json("erase", kResultHardwareError, kExitUsage),
+                      kExitUsage);
+    }
+    const EraseOptions ticked{program, data, choices.clearBuffer, choices.checkId,
+                              choices.keepOscCal};
+    const FlowOutcome outcome = runErase(workspace, session.ui(), ticked);
+    int exitCode = exitCodeOf(outcome.result);
+    if (outcome.close == WindowClose::Cancel && outcome.result == kResultOk)
+        exitCode = kExitIdMismatch;  // the device-ID question was declined
+    exitCode = session.saveChip(exitCode);
+    JsonObject object = session.json("erase", outcome.result, exitCode);
+    const bool kept = choices.keepOscCal && d.OscCal != 0 && outcome.close == WindowClose::Ok &&
+                      outcome.result == kResultOk;
+    object.add("program", program)
+        .add("data", data && d.EpromSize != 0)
+        .add("osccal", kept ? wordText(workspace.image.OscCalValue) : std::string())
+        .add("bg", kept && d.BGMask != 0 ? wordText(workspace.image.BGValue) : std::string());
+    return finish(session, output.json, object, exitCode);
+}
+
 }  // namespace
 
 void registerDeviceCommands(CLI::App& app, CliContext& context) {
@@ -384,6 +424,23 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     addOutputOptions(*id, choices->output);
     id->callback(
         [&context, choices] { context.exitCode = runIdCommand(context, choices->output); });
+
+    auto erase = std::make_shared<EraseChoices>();
+    CLI::App* eraseCommand = app.add_subcommand("erase", "Erase the chip");
+    addRegionFlags(*eraseCommand);
+    eraseCommand->add_flag("--keep-osccal", erase->keepOscCal,
+                           "Write the chip's OSCCAL and BG values back after the erase");
+    eraseCommand->add_flag("--clear-buffer", erase->clearBuffer,
+                           "Clear the edit buffer too (velkaro-cli keeps none between runs)");
+    eraseCommand->add_flag("--check-id", erase->checkId,
+                           "Check the device ID first; a mismatch asks before erasing");
+    eraseCommand->add_flag("--yes", choices->output.yes,
+                           "Erase after a device-ID mismatch without asking");
+    addOutputOptions(*eraseCommand, choices->output);
+    eraseCommand->callback([&context, choices, erase] {
+        context.exitCode = runEraseCommand(context, choices->output, !choices->noProgram,
+                                           !choices->noData, *erase);
+    });
 }
 
 }  // namespace velkaro::cli

@@ -80,5 +80,8 @@ inline constexpr std::string_view kEraseBuffClear = "バッファをクリアす
 inline constexpr std::string_view kEraseOscCalEn = "OSCCALとBGデータを残す";
 inline constexpr std::string_view kErasingData = "データメモリ消去中...";
 inline constexpr std::string_view kEraseFailed = "デバイスの消去に失敗しました。";
+// 16-bit core devices cannot be erased yet.
+inline constexpr std::string_view kEraseExtendedNotAvailable =
+    "このデバイスの消去にはまだ対応していません。";
 
 }  // namespace velkaro::msg

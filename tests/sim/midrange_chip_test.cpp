@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
 
 #include "sim/chip_families.h"
 #include "sim_bench.h"
@@ -144,6 +145,27 @@ TEST(MidrangeChip, ACycleCutShortLeavesTheWordWrong) {
     p.command(8);
     p.powerDown();
     EXPECT_EQ(p.chip->peek(0), 0x3F80);
+}
+
+// An internally timed cycle is over once its time has passed; one that runs until End
+// Programming is not.
+TEST(MidrangeChip, PowerRemovalIsNotedOnlyWhileACycleStillRuns) {
+    for (const auto& [waitUs, noted] : {std::pair{6000, false}, std::pair{3000, true}}) {
+        Bench b("PIC12F675");
+        b.powerUp();
+        b.load(0, 0x3FFF);
+        b.command(9);
+        b.waitUs(waitUs);
+        b.powerDown();
+        EXPECT_EQ(b.chip->takeNotes().empty(), !noted) << waitUs;
+    }
+    Bench x("PIC16F877A");
+    x.powerUp();
+    x.load(2, 0x0000);
+    x.command(0x18);
+    x.waitUs(5000);
+    x.powerDown();
+    EXPECT_FALSE(x.chip->takeNotes().empty()) << "no End Programming";
 }
 
 TEST(MidrangeChip, BulkEraseDestroysOsccalAndBandGapUnlessCutShort) {

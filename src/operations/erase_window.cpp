@@ -1,0 +1,104 @@
+#include "operations/erase_window.h"
+
+#include "operations/device_erase_cmd.h"
+#include "operations/device_id.h"
+#include "operations/erase_device.h"
+#include "operations/operation_messages.h"
+#include "operations/operation_support.h"
+#include "operations/write_device.h"
+
+namespace velkaro {
+namespace {
+
+// The factory calibration values read before an erase, to be written back after it.
+struct KeptCalibration {
+    bool keep = false;
+    uint16_t oscCal = 0;
+    uint16_t bg = 0;
+};
+
+KeptCalibration readCalibration(Workspace& ws, bool wanted) {
+    KeptCalibration kept;
+    if (!wanted || !ws.link->ReadCalibrationWords())
+        return kept;
+    kept.keep = true;
+    kept.oscCal = ws.image.OscCalValue;
+    kept.bg = ws.image.BGValue;
+    return kept;
+}
+
+// The OSCCAL word goes back into the erased program memory; the BG bits go back with the
+// configuration words, which the write takes from the buffer.
+void restoreCalibration(Workspace& ws, OperationUi& ui, const KeptCalibration& kept) {
+    ws.image.OscCalValue = kept.oscCal;
+    ws.image.BGValue = kept.bg;
+    writeOscCalWord(ws, ui, kept.oscCal);
+    WriteDevice(ws, ui, false, false, true);
+}
+
+FlowOutcome cancelled() {
+    return {WindowClose::Cancel, kResultCancelled};
+}
+
+}  // namespace
+
+EraseWindowState activateEraseWindow(const Workspace& workspace) {
+    const DeviceDefinition& d = workspace.device;
+    return {workspace.eraseOptions, d.EpromSize != 0, d.DeviceID != 0, d.OscCal != 0};
+}
+
+FlowOutcome runErase(Workspace& workspace, OperationUi& ui, EraseOptions ticked) {
+    const EraseWindowState window = activateEraseWindow(workspace);
+    const DeviceDefinition& d = workspace.device;
+    ProgrammerLink& link = *workspace.link;
+    const ops::LinkUiScope uiScope(link, ui);
+
+    const bool keepWanted =
+        (d.OscCal != 0 || d.BGMask != 0) && window.oscCalVisible && ticked.OscCalEn;
+    if (window.devIdEnabled && ticked.DevIdChk &&
+        !confirmDeviceId(workspace, ui, msg::kDevIdMismatchEraseQuestion))
+        return {WindowClose::Cancel, kResultOk};  // nothing erased
+    EraseOptions& remembered = workspace.eraseOptions;
+    remembered.DevIdChk = ticked.DevIdChk;
+    remembered.ProgEn = ticked.ProgEn;
+    remembered.DataEn = ticked.DataEn;
+    remembered.BuffClear = ticked.BuffClear;
+    remembered.OscCalEn = ticked.OscCalEn;
+    const bool eraseData = ticked.DataEn && window.dataEnabled;
+    if (!ticked.ProgEn && !eraseData)
+        return {WindowClose::Ok, kResultOk};
+
+    if (d.Algorithm != 0) {
+        ui.showMessage(msg::kEraseExtendedNotAvailable);
+        return {WindowClose::Ok, kResultHardwareError};
+    }
+
+    const KeptCalibration kept = readCalibration(workspace, keepWanted);
+    bool dataDone = false;
+    if (ticked.ProgEn) {
+        if (!d.DeviceEraseCmd.empty()) {
+            if (!link.OpenLink(true, false))
+                return cancelled();
+            runDeviceEraseCmd(link, d.DeviceEraseCmd, 0);
+            link.CloseLink();
+            // Data memory is left to the string; the calibration values are not, as the
+            // string erases them like any other erase.
+            dataDone = true;
+        } else if (bulkEraseProgram(workspace, ui, eraseData)) {
+            dataDone = true;
+        } else if (eraseProgramWordByWord(workspace, ui) != kResultOk) {
+            return cancelled();
+        }
+    }
+    if (eraseData && !dataDone && !bulkEraseData(workspace, ui) &&
+        eraseDataWordByWord(workspace, ui) != kResultOk)
+        return cancelled();
+
+    if (ticked.BuffClear)
+        workspace.image.ClearImage(d, true, true);
+    if (kept.keep)
+        restoreCalibration(workspace, ui, kept);
+    return {WindowClose::Ok, kResultOk};
+}
+
+}  // namespace velkaro

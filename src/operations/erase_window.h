@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/workspace.h"
+#include "link/operation_ui.h"
+#include "operations/window_flow.h"
+
+namespace velkaro {
+
+// What the erase window shows when it opens: its check boxes from the remembered options,
+// the data box enabled only for a device with data memory, the ID box enabled only for a
+// device with a device ID, and the OSCCAL/BG box only for a device with an OSCCAL word.
+// The window also hides its gauge at 0, clears its cancel flag and focuses its OK button.
+struct EraseWindowState {
+    EraseOptions checked;
+    bool dataEnabled = false;
+    bool devIdEnabled = false;
+    bool oscCalVisible = false;
+};
+EraseWindowState activateEraseWindow(const Workspace& workspace);
+
+// The erase window's OK with the boxes as `ticked` (boxes the window shows disabled or
+// hidden count as clear whatever they hold):
+// - the ID check first, when ticked: a mismatch asks whether to go on, and anything but OK
+//   closes the window with Cancel before anything is erased or remembered;
+// - the choices are remembered; with neither region ticked nothing else happens;
+// - the 16-bit core family is not erased yet: ui is told so and the result is
+//   kResultHardwareError;
+// - otherwise program memory by the device's erase string or its erase steps (falling
+//   back to erasing word by word), then data memory the same way, the buffer cleared when
+//   asked, and with OscCalEn the chip's OSCCAL and BG values, read before the erase,
+//   written back into the chip and the buffer.
+// Closes with OK (kResultOk); with Cancel and kResultOk when the ID question was declined;
+// with Cancel and kResultCancelled after a cancel or a link that would not open (its
+// message shown). A cancelled erase leaves the buffer and the calibration values as they
+// were. The caller refreshes the views.
+FlowOutcome runErase(Workspace& workspace, OperationUi& ui, EraseOptions ticked);
+
+}  // namespace velkaro
