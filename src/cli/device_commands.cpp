@@ -265,6 +265,7 @@ int runVerifyCommand(CliContext& context, const OutputOptions& output, const std
 int runWriteCommand(CliContext& context, const OutputOptions& output, const std::string& file,
                     WriteOptions options) {
     DeviceSession session(context, output);
+    session.setRegions(options.ProgEn, options.DataEn);
     if (const int opened = session.open(); opened != kExitOk)
         return notStarted(session, output.json, "write", opened);
     Workspace& workspace = session.workspace();
@@ -276,11 +277,6 @@ int runWriteCommand(CliContext& context, const OutputOptions& output, const std:
     if (workspace.device.isExtendedFamily()) {
         std::cerr << "velkaro-cli: writing 16-bit core devices (" << workspace.device.DeviceName
                   << ") is not available yet\n";
-        return stop(kResultOk, kExitUsage);
-    }
-    if (!options.ProgEn && workspace.device.EpromSize == 0) {
-        std::cerr << "velkaro-cli: nothing left to do: --no-program, and "
-                  << workspace.device.DeviceName << " has no data memory\n";
         return stop(kResultOk, kExitUsage);
     }
     if (!OpenImageFile(workspace, file, session.ui()).loaded())

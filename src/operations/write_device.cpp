@@ -47,8 +47,9 @@ ResultCode programSection(Workspace& ws, OperationUi& ui, bool erased) {
     for (int32_t a = d.ResetVector; a != 0; a = nextAddress(d, a))
         link.SendCommand(kCmdIncrementAddress);
 
-    // The factory OSCCAL word is written back on flash parts (a bulk erase destroyed it);
-    // on one-time parts only when the user chose the buffer's value over the chip's.
+    // The OSCCAL value is written back on flash parts (the erase destroyed the chip's own);
+    // other parts take it only when the user chose the image's value over the chip's, and
+    // otherwise get the program buffer's word like any other.
     const bool oscCalFromImage = d.FlashType || !ws.writeOptions.OscCal;
     for (int32_t a = 0; a < d.ProgSize; ++a) {
         if (cancelSeen(ui))
