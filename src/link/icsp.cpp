@@ -13,6 +13,7 @@ constexpr int kCmdLoadConfig = 0;
 constexpr int kCmdReadData = 4;
 constexpr int kCmdIncrementAddress = 6;
 constexpr int kCmdBeginEraseProgram = 8;
+constexpr uint32_t kEndProgrammingDelayUs = 100;  // TDIS
 
 // 4-bit commands.
 constexpr int kCmdCoreInstruction = 0;
@@ -99,8 +100,12 @@ bool ProgrammerLink::StartProgrammingCycle(bool allowProgramOnly, bool programMe
         DelayMilliseconds(
             cycleMs(programMemory ? mDevice.EraseProgCycle : mDevice.DataEraseProgCycle));
     }
-    if (mDevice.EndProgCmd != 0)
+    if (mDevice.EndProgCmd != 0) {
         SendCommand(mDevice.EndProgCmd);
+        // TDIS: the chip ignores a command that follows End Programming sooner (100 µs on
+        // the parts whose cycles End Programming ends).
+        DelayMicroseconds(kEndProgrammingDelayUs);
+    }
     return true;
 }
 
