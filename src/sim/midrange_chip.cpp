@@ -223,10 +223,16 @@ void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
 void MidrangeChip::powerDown(uint64_t nowUs) {
     if (!mPowered)
         return;
-    if (mCycle)
-        note("power removed " + std::to_string(nowUs - mCycle->startUs) +
-             " us into a programming cycle");
-    settle(nowUs);  // a cycle still running when the supply goes is cut short
+    if (mCycle && mCycle->kind != CycleKind::ProgramOnlyExternal &&
+        nowUs < mCycle->startUs + mCycle->durationUs) {
+        // A cycle still running when the supply goes is cut short.
+        const Cycle cycle = *mCycle;
+        mCycle.reset();
+        note("power removed " + std::to_string(nowUs - cycle.startUs) +
+             " us into a programming cycle (needs " + std::to_string(cycle.durationUs) + " us)");
+        finishCycle(cycle, false);
+    }
+    settle(nowUs);
     mPowered = false;
     mPending = Pending::None;
 }
@@ -552,7 +558,7 @@ void MidrangeChip::programWord(uint32_t address, uint16_t value, CycleKind kind,
             result &= implementedConfigMask(i);
     if (address == configWordAddr(0)) {
         // Protection bits go back to 1 only through the erase that lifts protection.
-        const uint16_t lifted = static_cast<uint16_t>(result & ~*word & protectionBits());
+        const uint16_t lifted = static_cast<uint16_t>(effective & ~*word & protectionBits());
         if (lifted != 0) {
             note("configuration write cannot lift code protection (bits " + hexText(lifted, 4) +
                  " stay 0)");
