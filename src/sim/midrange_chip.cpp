@@ -246,9 +246,15 @@ void MidrangeChip::writeBits(uint32_t value, int count, uint64_t nowUs) {
         return;
     }
     const unsigned code = value & 0x3F;
-    const unsigned endCode = mDevice.protocol->endCode;
-    settle(nowUs, endCode != 0 && code == endCode);
+    const MidrangeProtocol& p = *mDevice.protocol;
+    const bool byEnd = p.endCode != 0 && code == p.endCode;
+    const bool endsExternal = byEnd && mCycle && mCycle->kind == CycleKind::ProgramOnlyExternal;
+    settle(nowUs, byEnd);
     command(code, nowUs);
+    // The programming voltage discharges after an externally timed cycle: TDIS before the
+    // next command.
+    if (endsExternal && p.dischargeUs != 0)
+        mDischargeUntilUs = nowUs + p.dischargeUs;
 }
 
 void MidrangeChip::writeWord(uint16_t word, uint64_t nowUs) {
@@ -355,12 +361,8 @@ void MidrangeChip::command(unsigned code, uint64_t nowUs) {
         beginProgramming(p.progOnlyCycle, p.progOnlyTimeUs, nowUs);
         return;
     }
-    if (p.endCode != 0 && code == p.endCode) {
-        // The externally timed cycle has already been ended by settle().
-        if (p.dischargeUs != 0)
-            mDischargeUntilUs = nowUs + p.dischargeUs;
-        return;
-    }
+    if (p.endCode != 0 && code == p.endCode)
+        return;  // the externally timed cycle has already been ended by settle()
 
     switch (code) {
         case 0:

@@ -270,6 +270,16 @@ TEST(MidrangeProtocol, NextCommandWaitsForTheDischargeTime) {
         EXPECT_NE(b.chip->counter(), start);
         EXPECT_EQ(b.chip->takeNotes(), std::vector<std::string>{});
     }
+    // End Programming after an internally timed cycle ends nothing and starts no wait.
+    Bench i("PIC12F683");
+    i.powerUp();
+    i.load(2, 0x0000);
+    i.command(8);
+    i.waitUs(i.chip->device().protocol->beginTimeUs);
+    i.command(0x0A);
+    i.increment();
+    EXPECT_EQ(i.chip->counter(), 1u);
+    EXPECT_EQ(i.chip->takeNotes(), std::vector<std::string>{});
 }
 
 struct TimeCase {
