@@ -275,6 +275,7 @@ void MidrangeChip::writeWord(uint16_t word, uint64_t nowUs) {
             mLastLoad = LastLoad::Data;
             break;
         default:
+            note("data word " + hexText(word, 4) + " without a load command: ignored");
             break;
     }
     mPending = Pending::None;
@@ -289,6 +290,8 @@ uint16_t MidrangeChip::readWord(uint64_t nowUs) {
         result = readAtCounter();
     else if (mPending == Pending::ReadData && !mData.empty() && !mDataProtected)
         result = mData[mPc % mData.size()];
+    else if (mPending != Pending::ReadData)
+        note("word read without a read command");
     mPending = Pending::None;
     return result;
 }

@@ -411,5 +411,23 @@ TEST(MidrangeProtocol, EntryNeedsPgcAndPgdLow) {
     }
 }
 
+// A data word goes only after a load command and a word is read only after a read command.
+TEST(MidrangeProtocol, WordsNeedTheirCommand) {
+    Bench b("PIC16F628A");
+    b.chip->poke(0, 0x1234);
+    b.powerUp();
+    b.programmer.SWriteWord(0x0000);  // no Load Data before it
+    b.programCycle();
+    EXPECT_EQ(b.chip->peek(0), 0x1234);
+    EXPECT_TRUE(noted(b, "without a load command"));
+    EXPECT_EQ(b.programmer.SReadWord(), 0);  // no Read Data before it
+    EXPECT_TRUE(noted(b, "without a read command"));
+
+    b.load(2, 0x0000);
+    b.programCycle();
+    EXPECT_EQ(b.read(), 0x0000);
+    EXPECT_EQ(b.chip->takeNotes(), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace velkaro::sim
