@@ -186,7 +186,17 @@ bool MidrangeChip::needsVppFirst() const {
     return internalOscillator && (config & kMclrEnable) == 0;
 }
 
+void MidrangeChip::linesAtEntry(int pgc, int pgd) {
+    mEntryLinesHigh = pgc != 0 || pgd != 0;
+}
+
 void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
+    // Program/verify mode is entered with PGC and PGD held low while VPP rises; with either
+    // line high the chip is not in that mode and ignores the lines until the supplies go.
+    if (mEntryLinesHigh) {
+        note("PGC or PGD high while VPP rose: no programming mode");
+        return;
+    }
     // With VDD first such a chip is already running its program (which may drive the
     // programming pins) when VPP arrives; it stays out of programming mode and ignores
     // the lines until the supplies go.
@@ -205,6 +215,7 @@ void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
     mSetupStep = 0;
     mArmedErase.reset();
     mCycle.reset();
+    mDischargeUntilUs = 0;
     // Protection is latched from the configuration word when programming mode is entered.
     latchProtection();
 }
@@ -212,13 +223,16 @@ void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
 void MidrangeChip::powerDown(uint64_t nowUs) {
     if (!mPowered)
         return;
-    // An internally timed cycle whose time has passed is over, whether or not a command
-    // followed; one that programs until End Programming is still running.
-    if (mCycle && (mCycle->kind == CycleKind::ProgramOnlyExternal ||
-                   nowUs < mCycle->startUs + mCycle->durationUs))
-        note("power removed " + std::to_string(nowUs - mCycle->startUs) +
-             " us into a programming cycle");
-    settle(nowUs);  // a cycle still running when the supply goes is cut short
+    if (mCycle && mCycle->kind != CycleKind::ProgramOnlyExternal &&
+        nowUs < mCycle->startUs + mCycle->durationUs) {
+        // A cycle still running when the supply goes is cut short.
+        const Cycle cycle = *mCycle;
+        mCycle.reset();
+        note("power removed " + std::to_string(nowUs - cycle.startUs) +
+             " us into a programming cycle (needs " + std::to_string(cycle.durationUs) + " us)");
+        finishCycle(cycle, false);
+    }
+    settle(nowUs);
     mPowered = false;
     mPending = Pending::None;
 }
@@ -226,11 +240,21 @@ void MidrangeChip::powerDown(uint64_t nowUs) {
 void MidrangeChip::writeBits(uint32_t value, int count, uint64_t nowUs) {
     if (!mPowered)
         return;
-    settle(nowUs);
-    if (count == 6)
-        command(value & 0x3F, nowUs);
-    else
+    if (count != 6) {
+        settle(nowUs);
         mPending = Pending::None;  // not a frame this core understands
+        return;
+    }
+    const unsigned code = value & 0x3F;
+    const MidrangeProtocol& p = *mDevice.protocol;
+    const bool byEnd = p.endCode != 0 && code == p.endCode;
+    const bool endsExternal = byEnd && mCycle && mCycle->kind == CycleKind::ProgramOnlyExternal;
+    settle(nowUs, byEnd);
+    command(code, nowUs);
+    // The programming voltage discharges after an externally timed cycle: TDIS before the
+    // next command.
+    if (endsExternal && p.dischargeUs != 0)
+        mDischargeUntilUs = nowUs + p.dischargeUs;
 }
 
 void MidrangeChip::writeWord(uint16_t word, uint64_t nowUs) {
@@ -251,6 +275,7 @@ void MidrangeChip::writeWord(uint16_t word, uint64_t nowUs) {
             mLastLoad = LastLoad::Data;
             break;
         default:
+            note("data word " + hexText(word, 4) + " without a load command: ignored");
             break;
     }
     mPending = Pending::None;
@@ -265,6 +290,8 @@ uint16_t MidrangeChip::readWord(uint64_t nowUs) {
         result = readAtCounter();
     else if (mPending == Pending::ReadData && !mData.empty() && !mDataProtected)
         result = mData[mPc % mData.size()];
+    else if (mPending != Pending::ReadData)
+        note("word read without a read command");
     mPending = Pending::None;
     return result;
 }
@@ -282,7 +309,7 @@ void MidrangeChip::setPgd(int, uint64_t) {}
 uint16_t MidrangeChip::readAtCounter() const {
     if (inProgramMemory(mPc)) {
         const uint32_t index = mPc % mDevice.progWords;
-        if (mCodeProtected)
+        if (mCodeProtected && !readableUnderProtection(index))
             return 0;  // protected program memory reads as zeros
         uint16_t word = mProgram[index];
         for (const auto& s : mStuck)
@@ -305,6 +332,16 @@ void MidrangeChip::increment() {
 
 void MidrangeChip::command(unsigned code, uint64_t nowUs) {
     mPending = Pending::None;
+    if (nowUs < mDischargeUntilUs) {
+        // Still discharging after End Programming: the chip does not take the command.
+        note("command " + hexText(code, 2) + " " +
+             std::to_string(nowUs + mDevice.protocol->dischargeUs - mDischargeUntilUs) +
+             " us after End Programming (needs " + std::to_string(mDevice.protocol->dischargeUs) +
+             " us): ignored");
+        mDischargeUntilUs = 0;
+        return;
+    }
+    mDischargeUntilUs = 0;
     const auto armed = mArmedErase;
     mArmedErase.reset();
     const int setupStep = mSetupStep;
@@ -315,7 +352,7 @@ void MidrangeChip::command(unsigned code, uint64_t nowUs) {
     }
     const MidrangeProtocol& p = *mDevice.protocol;
 
-    if (code == 8 && armed) {
+    if (armed && (code == 8 || (p.progOnlyStartsErase && code == p.progOnlyCode))) {
         startCycle(*armed, CycleKind::EraseProgram, p.bulkEraseTimeUs, nowUs);
         return;
     }
@@ -392,16 +429,44 @@ void MidrangeChip::startCycle(CycleTarget target, CycleKind kind, uint32_t durat
 }
 
 // Ends the running cycle at `nowUs`: complete when its time has passed, cut short otherwise.
-void MidrangeChip::settle(uint64_t nowUs) {
+// An externally timed cycle ends properly only with the device's End Programming command;
+// any other traffic, or the supply going, leaves its words half programmed.
+void MidrangeChip::settle(uint64_t nowUs, bool byEndCommand) {
     if (!mCycle)
         return;
     const Cycle cycle = *mCycle;
     mCycle.reset();
-    const bool complete = nowUs >= cycle.startUs + cycle.durationUs;
-    if (!complete)
+    bool complete = nowUs >= cycle.startUs + cycle.durationUs;
+    if (cycle.kind == CycleKind::ProgramOnlyExternal && !byEndCommand) {
+        note("externally timed cycle not ended by End Programming (" +
+             hexText(mDevice.protocol->endCode, 2) + ") after " +
+             std::to_string(nowUs - cycle.startUs) + " us: words left half programmed");
+        complete = false;
+    } else if (!complete) {
         note("cycle cut short after " + std::to_string(nowUs - cycle.startUs) + " us (needs " +
              std::to_string(cycle.durationUs) + " us)");
+    }
     finishCycle(cycle, complete);
+}
+
+// A bulk erase other than the one that lifts code protection does nothing on a protected
+// chip; on families cleared by 09 from the configuration area every bulk erase runs.
+bool MidrangeChip::bulkEraseAllowed(CycleTarget target, uint32_t pc) {
+    if (!mCodeProtected && !mDataProtected)
+        return true;
+    const ProtectionClear clear = mDevice.protocol->protectionClear;
+    if (clear == ProtectionClear::BulkFromConfig)
+        return true;
+    if (clear == ProtectionClear::SetupAtConfig && target == CycleTarget::SetupErase &&
+        pc == configWordAddr(0))
+        return true;
+    if (clear == ProtectionClear::ChipErase && target == CycleTarget::Chip)
+        return true;
+    note(std::string("erase refused on a code-protected chip: only ") +
+         (clear == ProtectionClear::SetupAtConfig ? "01, 07, 08 at the configuration word"
+                                                  : "the chip erase (1F)") +
+         " lifts the protection");
+    return false;
 }
 
 void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
@@ -433,7 +498,7 @@ void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
             }
             break;
         case CycleTarget::BulkProgram:
-            if (!complete)
+            if (!complete || !bulkEraseAllowed(cycle.target, cycle.pc))
                 break;
             eraseProgram();
             // 14-bit: from the configuration area it also takes IDs and configuration.
@@ -446,13 +511,12 @@ void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
             latchProtection();
             break;
         case CycleTarget::BulkData:
-            if (!complete)
+            if (!complete || !bulkEraseAllowed(cycle.target, cycle.pc))
                 break;
             eraseData();
-            latchProtection();
             break;
         case CycleTarget::Chip:
-            if (!complete)
+            if (!complete || !bulkEraseAllowed(cycle.target, cycle.pc))
                 break;
             eraseProgram();
             eraseConfigArea(true);
@@ -460,15 +524,17 @@ void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
             latchProtection();
             break;
         case CycleTarget::SetupErase:
-            if (!complete)
+            if (!complete || !bulkEraseAllowed(cycle.target, cycle.pc))
                 break;
             if (!inProgramMemory(cycle.pc)) {
                 // At the configuration word the sequence clears code protection and erases
-                // everything; elsewhere in the configuration area it reaches program memory,
-                // IDs and configuration but not the EEPROM.
+                // program memory, IDs and configuration, and the EEPROM only when protection
+                // was on; elsewhere in the configuration area it reaches program memory, IDs
+                // and configuration but not the EEPROM.
+                const bool wasProtected = mCodeProtected || mDataProtected;
                 eraseProgram();
                 eraseConfigArea(true);
-                if (cycle.pc == configWordAddr(0))
+                if (cycle.pc == configWordAddr(0) && wasProtected)
                     eraseData();
             } else if (mLastLoad == LastLoad::Data) {
                 eraseData();
@@ -495,7 +561,21 @@ void MidrangeChip::programWord(uint32_t address, uint16_t value, CycleKind kind,
     for (int i = 0; i < 2; ++i)
         if (address == configWordAddr(i) && (i == 0 || mDevice.configMask[1] != 0))
             result &= implementedConfigMask(i);
+    if (address == configWordAddr(0)) {
+        // Protection bits go back to 1 only through the erase that lifts protection.
+        const uint16_t lifted = static_cast<uint16_t>(effective & ~*word & protectionBits());
+        if (lifted != 0) {
+            note("configuration write cannot lift code protection (bits " + hexText(lifted, 4) +
+                 " stay 0)");
+            result = static_cast<uint16_t>(result & ~lifted);
+        }
+    }
     *word = result;
+}
+
+// Baseline parts leave the first 64 words and the OSCCAL word readable under protection.
+bool MidrangeChip::readableUnderProtection(uint32_t index) const {
+    return is12Bit() && (index < 64 || (mDevice.osccalAddr != 0 && index == mDevice.osccalAddr));
 }
 
 bool MidrangeChip::programIsPresent() const {

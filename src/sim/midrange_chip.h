@@ -21,6 +21,15 @@ enum class CycleKind {
 // Where a bulk erase starts: at once, or armed by 09/0B and started by the next 08.
 enum class EraseStart { Immediate, OnBeginCommand };
 
+// The one erase that lifts code protection on a family. Programming the configuration word
+// can only clear its protection bits; every other erase leaves them, and a bulk erase that
+// is not the named one is refused while the chip is protected.
+enum class ProtectionClear {
+    SetupAtConfig,   // 01, 07, 08 with the counter at the configuration word
+    BulkFromConfig,  // 09 after Load Configuration (12-bit parts: any 09)
+    ChipErase        // 1F
+};
+
 // Commands, cycle semantics and minimum times of one 12/14-bit family. Times in µs.
 struct MidrangeProtocol {
     uint64_t commands = 0;                   // bit n set: 6-bit command code n exists
@@ -35,6 +44,12 @@ struct MidrangeProtocol {
     uint32_t bulkEraseTimeUs = 0;   // 09 and 0B
     uint32_t chipEraseTimeUs = 0;   // 1F
     uint32_t setupEraseTimeUs = 0;  // the 01, 07, 08 sequence
+    ProtectionClear protectionClear = ProtectionClear::BulkFromConfig;
+    // The program-only command (18) also starts an armed bulk erase: the documents ask for
+    // "Begin Programming" after 09/0B without saying which of the two.
+    bool progOnlyStartsErase = false;
+    // Discharge time after End Programming before the next command (TDIS); 0 = not checked.
+    uint32_t dischargeUs = 0;
     // Families that must see VPP before VDD once the configuration selects the internal
     // oscillator with MCLR disabled: with VDD first their program starts at once and the
     // chip never enters programming mode. The oscillator-select bits and their internal
@@ -77,6 +92,7 @@ public:
     bool extendedFamily() const override { return false; }
 
     void powerUp(bool vppFirst, uint64_t nowUs) override;
+    void linesAtEntry(int pgc, int pgd) override;
     void powerDown(uint64_t nowUs) override;
 
     void writeBits(uint32_t value, int count, uint64_t nowUs) override;
@@ -144,11 +160,14 @@ private:
     void increment();
     void startCycle(CycleTarget target, CycleKind kind, uint32_t durationUs, uint64_t nowUs);
     void beginProgramming(CycleKind kind, uint32_t durationUs, uint64_t nowUs);
-    void settle(uint64_t nowUs);
+    void settle(uint64_t nowUs, bool byEndCommand = false);
     void finishCycle(const Cycle& cycle, bool complete);
+    bool bulkEraseAllowed(CycleTarget target, uint32_t pc);
     void programWord(uint32_t address, uint16_t value, CycleKind kind, bool complete);
     uint16_t readAtCounter() const;
     bool programIsPresent() const;
+    bool readableUnderProtection(uint32_t index) const;
+    uint16_t protectionBits() const { return mDevice.cpMask | mDevice.cpdMask; }
 
     MidrangeDevice mDevice;
     std::vector<uint16_t> mProgram;
@@ -168,6 +187,8 @@ private:
     std::optional<Cycle> mCycle;
     bool mCodeProtected = false;
     bool mDataProtected = false;
+    bool mEntryLinesHigh = false;    // PGC or PGD high when the supplies came up
+    uint64_t mDischargeUntilUs = 0;  // after End Programming: no command before this time
 
     struct Stuck {
         uint32_t address;

@@ -20,6 +20,7 @@ constexpr uint64_t commandSet(std::initializer_list<unsigned> codes) {
 
 using K = CycleKind;
 using S = EraseStart;
+using P = ProtectionClear;
 
 // clang-format off
 // Baseline 12-bit parts: 08 programs until End Programming (0E); 09 erases; no data memory,
@@ -29,36 +30,37 @@ constexpr MidrangeProtocol kBaseline{
     .beginCycle = K::ProgramOnlyExternal, .beginTimeUs = 2000,
     .progOnlyCode = 0, .progOnlyCycle = K::None, .progOnlyTimeUs = 0,
     .endCode = 0x0E, .dataWriteTimeUs = 0,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 10000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 10000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0, .dischargeUs = 100};
 // PIC16F84A: 08 erases and programs, 18 programs only, both internally timed; 09/0B are
-// started by a following 08; the 01-07-08 sequence erases.
+// started by a following 08 or 18; the 01-07-08 sequence erases, and at the configuration
+// word it is the only way out of code protection.
 constexpr MidrangeProtocol kF84A{
     .commands = commandSet({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x0B, 0x18}),
     .beginCycle = K::EraseProgram, .beginTimeUs = 8000,
-    .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnly, .progOnlyTimeUs = 4000,
+    .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnly, .progOnlyTimeUs = 8000,
     .endCode = 0, .dataWriteTimeUs = 8000,
-    .bulkEraseStart = S::OnBeginCommand, .bulkEraseTimeUs = 8000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 8000};
+    .bulkEraseStart = S::OnBeginCommand, .bulkEraseTimeUs = 8000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 8000, .protectionClear = P::SetupAtConfig, .progOnlyStartsErase = true};
 // PIC16F83/84: as the 84A without bulk-erase commands; slower cells.
 constexpr MidrangeProtocol kF84{
     .commands = commandSet({0, 1, 2, 3, 4, 5, 6, 7, 8, 0x18}),
     .beginCycle = K::EraseProgram, .beginTimeUs = 10000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnly, .progOnlyTimeUs = 10000,
     .endCode = 0, .dataWriteTimeUs = 20000,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 0, .chipEraseTimeUs = 0, .setupEraseTimeUs = 10000};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 0, .chipEraseTimeUs = 0, .setupEraseTimeUs = 10000, .protectionClear = P::SetupAtConfig};
 // PIC16C84: no program-only cycle; 09/0B started by 08.
 constexpr MidrangeProtocol kC84{
     .commands = commandSet({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x0B}),
     .beginCycle = K::EraseProgram, .beginTimeUs = 10000,
     .progOnlyCode = 0, .progOnlyCycle = K::None, .progOnlyTimeUs = 0,
     .endCode = 0, .dataWriteTimeUs = 10000,
-    .bulkEraseStart = S::OnBeginCommand, .bulkEraseTimeUs = 10000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 10000};
+    .bulkEraseStart = S::OnBeginCommand, .bulkEraseTimeUs = 10000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 10000, .protectionClear = P::SetupAtConfig};
 // PIC16F627/628.
 constexpr MidrangeProtocol kF627{
     .commands = commandSet({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x0B, 0x18}),
     .beginCycle = K::EraseProgram, .beginTimeUs = 13000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnly, .progOnlyTimeUs = 8000,
     .endCode = 0, .dataWriteTimeUs = 8000,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 5000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 10000,
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 5000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 10000, .protectionClear = P::SetupAtConfig,
     .intOscFieldMask = 0x0013, .intOscValue = 0x0010};
 // PIC16F87X: erase only through the 01-07-08 sequences.
 constexpr MidrangeProtocol kF87X{
@@ -66,7 +68,7 @@ constexpr MidrangeProtocol kF87X{
     .beginCycle = K::EraseProgram, .beginTimeUs = 8000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnly, .progOnlyTimeUs = 4000,
     .endCode = 0, .dataWriteTimeUs = 8000,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 0, .chipEraseTimeUs = 0, .setupEraseTimeUs = 8000};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 0, .chipEraseTimeUs = 0, .setupEraseTimeUs = 8000, .protectionClear = P::SetupAtConfig};
 // PIC16F627A/628A/648A: 08 programs program memory without erasing it.
 constexpr MidrangeProtocol kF62XA{
     .commands = commandSet({0, 2, 3, 4, 5, 6, 8, 9, 0x0B}),
@@ -90,7 +92,7 @@ constexpr MidrangeProtocol kF683{
     .beginCycle = K::ProgramOnly, .beginTimeUs = 3000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 3000,
     .endCode = 0x0A, .dataWriteTimeUs = 6000,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0,
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0, .dischargeUs = 100,
     .intOscFieldMask = 0x0007, .intOscValue = 0x0004};
 // PIC16F882..887 (8-word latches).
 constexpr MidrangeProtocol kF88X{
@@ -100,21 +102,21 @@ constexpr MidrangeProtocol kF88X{
     .endCode = 0x0A, .dataWriteTimeUs = 6000,
     .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0,
     .intOscFieldMask = 0x0007, .intOscValue = 0x0004};
-// PIC16F87XA: 08 erase and program (internal), 18 program only ended by 17, 1F chip erase;
-// 09/0B started by 08.
+// PIC16F87XA: 08 erase and program (internal), 18 program only ended by 17, 1F chip erase
+// (the only erase that lifts code protection); 09/0B started by 08.
 constexpr MidrangeProtocol kF87XA{
     .commands = commandSet({0, 2, 3, 4, 5, 6, 8, 9, 0x0B, 0x17, 0x18, 0x1F}),
-    .beginCycle = K::EraseProgram, .beginTimeUs = 4000,
+    .beginCycle = K::EraseProgram, .beginTimeUs = 10000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 1000,
     .endCode = 0x17, .dataWriteTimeUs = 8000,
-    .bulkEraseStart = S::OnBeginCommand, .bulkEraseTimeUs = 8000, .chipEraseTimeUs = 8000, .setupEraseTimeUs = 0};
+    .bulkEraseStart = S::OnBeginCommand, .bulkEraseTimeUs = 10000, .chipEraseTimeUs = 10000, .setupEraseTimeUs = 0, .protectionClear = P::ChipErase};
 // PIC16F87/88/818/819.
 constexpr MidrangeProtocol kF88{
     .commands = commandSet({0, 2, 3, 4, 5, 6, 8, 9, 0x0B, 0x17, 0x18, 0x1F}),
     .beginCycle = K::EraseProgram, .beginTimeUs = 2000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 1000,
     .endCode = 0x17, .dataWriteTimeUs = 1500,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 10000, .chipEraseTimeUs = 8000, .setupEraseTimeUs = 0};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 10000, .chipEraseTimeUs = 10000, .setupEraseTimeUs = 0, .protectionClear = P::ChipErase};
 // PIC16F7X and 7X7: 08 programs until 0E; 09 after Load Configuration; no EEPROM.
 constexpr MidrangeProtocol kF7X{
     .commands = commandSet({0, 2, 4, 6, 8, 9, 0x0E}),
@@ -128,7 +130,7 @@ constexpr MidrangeProtocol kF716{
     .beginCycle = K::None, .beginTimeUs = 0,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 2000,
     .endCode = 0x0E, .dataWriteTimeUs = 0,
-    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0};
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0, .dischargeUs = 100};
 
 // name, protocol, word bits, program words, EEPROM bytes, {configuration masks},
 // CP bits, CPD bits, device ID, OSCCAL address, BG mask, counter mask, latches,

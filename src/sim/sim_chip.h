@@ -25,6 +25,9 @@ public:
     // first. powerDown() leaves programming mode: latches and counters are lost.
     virtual void powerUp(bool vppFirst, uint64_t nowUs) = 0;
     virtual void powerDown(uint64_t nowUs) = 0;
+    // The levels the programmer holds PGC and PGD at as the supplies come up; told just
+    // before powerUp(). A model that does not check the entry levels ignores them.
+    virtual void linesAtEntry(int /*pgc*/, int /*pgd*/) {}
 
     // Line-level traffic while powered.
     virtual void writeBits(uint32_t value, int count, uint64_t nowUs) = 0;

@@ -35,10 +35,8 @@ std::unique_ptr<SimChip> SimulatedProgrammer::insertChip(std::unique_ptr<SimChip
         mChip->powerDown(nowUs);
     auto previous = std::move(mChip);
     mChip = std::move(chip);
-    if (chipInProgrammingMode()) {
-        mChip->powerUp(false, nowUs);
-        ++mSessions;
-    }
+    if (chipInProgrammingMode())
+        enterProgramming(false, nowUs);
     return previous;
 }
 
@@ -115,10 +113,19 @@ void SimulatedProgrammer::powerOff(uint64_t nowUs) {
 // Called after one supply was switched on: the chip enters programming mode when the
 // second supply arrives.
 void SimulatedProgrammer::supplyChanged(bool wasProgramming, bool vppFirst, uint64_t nowUs) {
-    if (!wasProgramming && chipInProgrammingMode()) {
-        mChip->powerUp(vppFirst, nowUs);
-        ++mSessions;
-    }
+    if (!wasProgramming && chipInProgrammingMode())
+        enterProgramming(vppFirst, nowUs);
+}
+
+// After command 119 the programmer's firmware owns the lines for its block tests and holds
+// them low as the supplies come up; otherwise the chip sees the levels the host set.
+void SimulatedProgrammer::enterProgramming(bool vppFirst, uint64_t nowUs) {
+    if (mFastCheckReady)
+        mChip->linesAtEntry(0, 0);
+    else
+        mChip->linesAtEntry(mPgc, mPgd);
+    mChip->powerUp(vppFirst, nowUs);
+    ++mSessions;
 }
 
 int32_t SimulatedProgrammer::SOpen(int32_t port) {
@@ -141,6 +148,8 @@ int32_t SimulatedProgrammer::SClose() {
     mOpenPort = 0;
     mAnswer.clear();
     mFastCheckReady = false;
+    mPgc = 0;  // a closed port drives nothing
+    mPgd = 0;
     return record("SClose", {}, 1, now);
 }
 

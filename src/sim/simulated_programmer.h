@@ -104,6 +104,7 @@ private:
     int32_t record(const char* name, std::vector<int32_t> args, int32_t result, uint64_t nowUs);
     bool chipInProgrammingMode() const;
     void answer(const std::string& text);
+    void enterProgramming(bool vppFirst, uint64_t nowUs);
     void supplyChanged(bool wasProgramming, bool vppFirst, uint64_t nowUs);
     void powerOff(uint64_t nowUs);
     std::string blockTest(int code, uint64_t nowUs);

@@ -105,10 +105,10 @@ TEST(MidrangeChip, ProgramOnlyCyclesCanOnlyClearBits) {
     a.powerUp();
     a.load(2, 0x1234);
     a.command(0x18);
-    a.waitUs(4000);
+    a.waitUs(8000);
     a.load(2, 0x2B00);
     a.command(0x18);
-    a.waitUs(4000);
+    a.waitUs(8000);
     EXPECT_EQ(a.read(), 0x1234 & 0x2B00);
     a.load(2, 0x2B00);
     a.command(8);
@@ -383,7 +383,7 @@ TEST(MidrangeChip, ChipEraseAndStuckBits) {
     b.powerUp();
     b.load(0, 0x3FFF);
     b.command(0x1F);
-    b.waitUs(8000);
+    b.waitUs(10000);
     b.increment();
     EXPECT_EQ(b.chip->peek(5), 0x3FFF);
     EXPECT_EQ(b.chip->peekData(5), 0xFF);

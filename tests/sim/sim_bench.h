@@ -60,8 +60,10 @@ public:
         const bool begin = p.beginCycle != CycleKind::None;
         command(begin ? 8 : p.progOnlyCode);
         waitUs(dataMemory ? p.dataWriteTimeUs : begin ? p.beginTimeUs : p.progOnlyTimeUs);
-        if (p.endCode)
+        if (p.endCode) {
             command(p.endCode);
+            waitUs(p.dischargeUs);
+        }
     }
 
     VirtualClock clock;
