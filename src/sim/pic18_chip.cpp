@@ -358,8 +358,12 @@ void Pic18Chip::setPgc(int level, uint64_t nowUs) {
     mPgc = next;
 }
 
-void Pic18Chip::setPgd(int level, uint64_t /*nowUs*/) {
+void Pic18Chip::setPgd(int level, uint64_t nowUs) {
     mPgd = level ? 1 : 0;
+    if (mPgd && mPowered && !mEraseClocksNoted && eraseBusy(nowUs)) {
+        note("PGD high during an erase");
+        mEraseClocksNoted = true;
+    }
 }
 
 void Pic18Chip::settle(uint64_t nowUs) {

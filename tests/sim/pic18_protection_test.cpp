@@ -261,6 +261,18 @@ TEST(Pic18Trigger, BulkEraseFollowsTheDocumentedShape) {
         EXPECT_EQ(wordAt(*chip, kBlock1 + 0x10), 0x4321) << part.name;
         EXPECT_TRUE(chip->notes().empty()) << part.name << ": " << chip->notes().front();
 
+        // PGD must stay low while the erase runs, clocked or not.
+        auto driven = makePic18(part.name);
+        Pic18Driver d(*driven);
+        d.powerUp();
+        d.requestErase(part.eraseBlock1);
+        d.core(0x0000);
+        driven->writeBits(0, 4, d.now());
+        driven->setPgd(1, d.now());
+        d.wait(part.eraseUs + 100);
+        d.powerDown();
+        EXPECT_EQ(driven->notes(), std::vector<std::string>{"PGD high during an erase"});
+
         struct Broken {
             const char* what;
             void (*run)(Pic18Driver&, const Part&);
