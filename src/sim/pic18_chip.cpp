@@ -779,7 +779,7 @@ void Pic18Chip::startEepromWrite(uint64_t nowUs) {
         return;
     }
     if (dataWriteProtected()) {
-        note("data EEPROM write refused: CPD or WRTD set");
+        note("data EEPROM write refused: CPD or WRTD cleared");
         return;
     }
     const uint32_t address = kEepromBase + mEeadr % mEeprom.size();
@@ -838,7 +838,7 @@ void Pic18Chip::endProgrammingPulse(uint64_t nowUs) {
         if (!selectsConfig()) {
             note("programming pulse with CFGS clear: " + hex6(address) + " not written");
         } else if (configWriteProtected()) {
-            note("configuration write to " + hex6(address) + " refused: WRTC set");
+            note("configuration write to " + hex6(address) + " refused: WRTC cleared");
         } else {
             if (index >= Pic18ProtectionBits::kCpLow) {
                 if ((value & configMask(index) & ~old) != 0)
