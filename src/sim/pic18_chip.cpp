@@ -154,6 +154,68 @@ bool Pic18Chip::multiPanel() const {
     return mModel.family == Pic18Family::Fxx2 && (mEraseControl[2] & 0x40) != 0;
 }
 
+// ---- Protection ------------------------------------------------------------------------
+
+bool Pic18Chip::protectionBit(uint32_t index, uint8_t bit) const {
+    return (configMask(index) & bit) != 0 && (mConfig[index] & bit) == 0;
+}
+
+int Pic18Chip::blockOf(uint32_t address) const {
+    if (address < std::min(bootBlockBytes(), programBytes()))
+        return -1;
+    return static_cast<int>(address / blockBytes());
+}
+
+uint8_t Pic18Chip::blockBit(int block) const {
+    return block < 0 ? Pic18ProtectionBits::kBootBit : static_cast<uint8_t>(1u << block);
+}
+
+bool Pic18Chip::readProtected(uint32_t address) const {
+    // Over the programming interface every table read comes from outside the block, so a
+    // cleared EBTR bit hides the block as a cleared CP bit does.
+    if (address >= programBytes())
+        return false;
+    using P = Pic18ProtectionBits;
+    const int block = blockOf(address);
+    const uint8_t bit = blockBit(block);
+    return block < 0 ? protectionBit(P::kCpHigh, bit) || protectionBit(P::kEbtrHigh, bit)
+                     : protectionBit(P::kCpLow, bit) || protectionBit(P::kEbtrLow, bit);
+}
+
+bool Pic18Chip::writeProtected(uint32_t address) const {
+    if (address >= programBytes())
+        return false;
+    using P = Pic18ProtectionBits;
+    const int block = blockOf(address);
+    const uint8_t bit = blockBit(block);
+    return block < 0 ? protectionBit(P::kCpHigh, bit) || protectionBit(P::kWrtHigh, bit)
+                     : protectionBit(P::kCpLow, bit) || protectionBit(P::kWrtLow, bit);
+}
+
+bool Pic18Chip::dataReadProtected() const {
+    return protectionBit(Pic18ProtectionBits::kCpHigh, Pic18ProtectionBits::kDataBit);
+}
+
+bool Pic18Chip::dataWriteProtected() const {
+    using P = Pic18ProtectionBits;
+    return protectionBit(P::kCpHigh, P::kDataBit) || protectionBit(P::kWrtHigh, P::kDataBit);
+}
+
+bool Pic18Chip::configWriteProtected() const {
+    using P = Pic18ProtectionBits;
+    return protectionBit(P::kWrtHigh, P::kConfigBit);
+}
+
+void Pic18Chip::releaseProtection(uint32_t index, uint8_t bits, Cycle& cycle) {
+    const uint32_t address = kConfigAddress + index;
+    const uint8_t old = readByte(address);
+    const auto released = static_cast<uint8_t>(old | bits);
+    if (released == old)
+        return;
+    cycle.oldBytes.emplace_back(address, old);
+    storeByte(address, released);
+}
+
 // ---- Direct access ---------------------------------------------------------------------
 
 uint16_t Pic18Chip::peek(uint32_t address) const {
@@ -206,7 +268,11 @@ void Pic18Chip::powerUp(bool /*vppFirst*/, uint64_t /*nowUs*/) {
     mPc = 0;
     mEraseControl = {};
     mEraseArmed = false;
-    mEraseNops = 0;
+    mEraseNopSeen = false;
+    mEraseQuietUntilUs = 0;
+    mDataWriteEnded = false;
+    mPollAfterWrite = false;
+    mDataDischargeFromUs.reset();
     mConfigLatch.reset();
     const uint32_t panels = mModel.family == Pic18Family::Fxx2 && blockBytes() != 0
                                 ? std::max<uint32_t>(1, programBytes() / blockBytes())
@@ -270,7 +336,7 @@ uint32_t Pic18Chip::readBits(int count, uint64_t nowUs) {
     for (int i = 0; i < count; ++i) {
         clockRise(nowUs);
         bool bit = false;
-        if (mPowered && mPhase == Phase::ReadOut && !eraseBusy(nowUs))
+        if (mPowered && mPhase == Phase::ReadOut && !eraseQuiet(nowUs))
             bit = (mOut >> mBitCount) & 1;
         else if (mPowered && !noted) {
             note("data read while the chip was not shifting out");
@@ -292,14 +358,19 @@ void Pic18Chip::setPgc(int level, uint64_t nowUs) {
     mPgc = next;
 }
 
-void Pic18Chip::setPgd(int level, uint64_t /*nowUs*/) {
+void Pic18Chip::setPgd(int level, uint64_t nowUs) {
     mPgd = level ? 1 : 0;
+    if (mPgd && mPowered && !mEraseClocksNoted && eraseBusy(nowUs)) {
+        note("PGD high during an erase");
+        mEraseClocksNoted = true;
+    }
 }
 
 void Pic18Chip::settle(uint64_t nowUs) {
     if (mEepromCycle.active && nowUs >= mEepromCycle.startUs + mEepromCycle.needUs) {
         mEepromCycle.active = false;
         mEecon1 &= static_cast<uint8_t>(~kWr);
+        mDataWriteEnded = true;
     }
     if (mEraseCycle.active && nowUs >= mEraseCycle.startUs + mEraseCycle.needUs)
         mEraseCycle.active = false;
@@ -309,19 +380,41 @@ bool Pic18Chip::eraseBusy(uint64_t nowUs) const {
     return mEraseCycle.active && nowUs < mEraseCycle.startUs + mEraseCycle.needUs;
 }
 
+// From the start of an erase until P11 and then P10 have passed, the chip takes no clocks.
+bool Pic18Chip::eraseQuiet(uint64_t nowUs) const {
+    return nowUs < mEraseQuietUntilUs;
+}
+
+void Pic18Chip::checkDataDischarge(uint64_t nowUs) {
+    if (!mDataDischargeFromUs)
+        return;
+    const uint64_t lowUs = nowUs - *mDataDischargeFromUs;
+    mDataDischargeFromUs.reset();
+    if (lowUs < mTiming.dischargeUs)
+        note("PGC low only " + std::to_string(lowUs) + " us after a data EEPROM write");
+}
+
 void Pic18Chip::clockRise(uint64_t nowUs) {
     if (!mPowered)
         return;
     settle(nowUs);
-    if (eraseBusy(nowUs))
+    if (eraseQuiet(nowUs))
         return;
     if (mPulse == Pulse::Discharging)
         checkDischarge(nowUs);
-    // Programming starts on the rising edge of the 4th clock of the command after
-    // command 15 and lasts as long as PGC stays high.
+    checkDataDischarge(nowUs);
+    // Programming starts on the rising edge of the 4th clock of the NOP that follows
+    // command 15 and lasts as long as PGC stays high. Any other command there starts
+    // nothing; the write buffer keeps what was loaded.
     if (mPulse == Pulse::Armed && mPhase == Phase::Command && mBitCount == 3) {
-        mPulse = Pulse::Programming;
-        mPulseStartUs = nowUs;
+        if (mShift == 0 && mPgd == 0) {
+            mPulse = Pulse::Programming;
+            mPulseStartUs = nowUs;
+        } else {
+            mPulse = Pulse::Idle;
+            note("command " + std::to_string(mShift | (mPgd ? 8u : 0u)) +
+                 " after table write and start programming: no programming cycle");
+        }
     }
 }
 
@@ -329,11 +422,20 @@ void Pic18Chip::clockFall(bool bit, uint64_t nowUs) {
     if (!mPowered)
         return;
     settle(nowUs);
-    if (eraseBusy(nowUs)) {
-        // Serial execution stops during an erase: the clocks are lost.
-        if (!mEraseClocksNoted)
-            note("clocks ignored during an erase");
-        mEraseClocksNoted = true;
+    if (eraseQuiet(nowUs)) {
+        // Serial execution stops during an erase: the clocks are lost. PGC may toggle
+        // meanwhile as long as PGD stays low; after the erase PGC must stay low for P10.
+        if (!mEraseClocksNoted) {
+            if (eraseBusy(nowUs) && bit) {
+                note("PGD high during an erase");
+                mEraseClocksNoted = true;
+            } else if (!eraseBusy(nowUs)) {
+                note("PGC clocked " +
+                     std::to_string(nowUs - mEraseCycle.startUs - mEraseCycle.needUs) +
+                     " us after an erase");
+                mEraseClocksNoted = true;
+            }
+        }
         return;
     }
     if (mPulse == Pulse::Programming)
@@ -350,6 +452,10 @@ void Pic18Chip::shiftIn(bool bit, uint64_t nowUs) {
                 mShift = 0;
                 mBitCount = 0;
                 beginCommand(nowUs);
+                // The bulk erase starts on the 4th clock of the second NOP after the write
+                // to 0x3C0004; the NOP's operand follows once the erase is over.
+                if (mEraseArmed && mEraseNopSeen && mCommand == 0)
+                    startErase(nowUs);
             }
             break;
         case Phase::Operand:
@@ -371,6 +477,10 @@ void Pic18Chip::shiftIn(bool bit, uint64_t nowUs) {
             if (++mBitCount == 8) {
                 mBitCount = 0;
                 mPhase = Phase::Command;
+                if (mPollAfterWrite) {
+                    mPollAfterWrite = false;
+                    mDataDischargeFromUs = nowUs;
+                }
             }
             break;
     }
@@ -379,6 +489,10 @@ void Pic18Chip::shiftIn(bool bit, uint64_t nowUs) {
 // ---- Commands --------------------------------------------------------------------------
 
 void Pic18Chip::beginCommand(uint64_t /*nowUs*/) {
+    if (mEraseArmed && mCommand != 0 && (mEraseNopSeen || mCommand < 0xC)) {
+        note("command " + std::to_string(mCommand) + " after the erase request: no erase");
+        mEraseArmed = false;
+    }
     switch (mCommand) {
         case 0x0:
             // The 2XXX core completes a write to TABLAT only when the next instruction is
@@ -392,6 +506,11 @@ void Pic18Chip::beginCommand(uint64_t /*nowUs*/) {
         case 0x2:
             mOut = mTablat;
             mPhase = Phase::ReadDummy;
+            // The first poll of WR after a data write ends: PGC stays low for P10 after it.
+            if (mDataWriteEnded) {
+                mDataWriteEnded = false;
+                mPollAfterWrite = true;
+            }
             break;
         case 0x8:
         case 0x9:
@@ -424,7 +543,7 @@ void Pic18Chip::finishOperand(uint64_t nowUs) {
 uint8_t Pic18Chip::tableRead(int command) {
     if (command == 0xB)
         mTblptr = (mTblptr + 1) & kTblptrMask;
-    const uint8_t value = readByte(mTblptr);
+    const uint8_t value = readProtected(mTblptr) ? 0 : readByte(mTblptr);
     if (command == 0x9)
         mTblptr = (mTblptr + 1) & kTblptrMask;
     else if (command == 0xA)
@@ -442,16 +561,27 @@ void Pic18Chip::tableWrite(int command, uint16_t operand) {
     const bool idRow =
         address >= kIdAddress && address < kIdAddress + std::max(kIdBytes, mModel.writeBufferBytes);
     if (address < programBytes() || idRow) {
-        bufferWrite(address & ~1u, low);
-        bufferWrite(address | 1u, high);
+        // EECON1 decides where a table write goes: program memory and the user IDs need
+        // EEPGD set and CFGS clear.
+        if (selectsCode()) {
+            bufferWrite(address & ~1u, low);
+            bufferWrite(address | 1u, high);
+        } else {
+            note("table write to " + hex6(address) + " ignored: EECON1 does not select " +
+                 "program memory");
+        }
     } else if (address >= kConfigAddress && address < kConfigAddress + kConfigBytes) {
-        mConfigLatch = address;
-        mConfigLatchValue = own;
+        if (selectsConfig()) {
+            mConfigLatch = address;
+            mConfigLatchValue = own;
+        } else {
+            note("table write to " + hex6(address) + " ignored: CFGS clear");
+        }
     } else if (address >= kEraseControlLow && address <= kPanelMode) {
         mEraseControl[address - kEraseControlLow] = own;
         if (address == kEraseControlLow) {
             mEraseArmed = true;
-            mEraseNops = 0;
+            mEraseNopSeen = false;
         }
         if (address == kPanelMode && (own & 0x40) && mModel.family != Pic18Family::Fxx2)
             note("multi-panel mode requested on a part that writes one panel at a time");
@@ -469,13 +599,11 @@ void Pic18Chip::tableWrite(int command, uint16_t operand) {
 void Pic18Chip::executeCore(uint16_t instruction, uint64_t nowUs) {
     if (mEraseArmed) {
         if (instruction == 0x0000) {
-            if (++mEraseNops == 2) {
-                startErase(nowUs);
-                return;
-            }
-        } else {
-            mEraseNops = 0;
+            mEraseNopSeen = true;
+            return;
         }
+        note("erase request followed by an instruction other than NOP: no erase");
+        mEraseArmed = false;
     }
     if (mGotoSecondWord) {
         mGotoSecondWord = false;
@@ -524,6 +652,14 @@ void Pic18Chip::executeCore(uint16_t instruction, uint64_t nowUs) {
         }
     }
     mUnknownInstructions.push_back(instruction);
+}
+
+bool Pic18Chip::selectsCode() const {
+    return (mEecon1 & kEepgd) && !(mEecon1 & kCfgs);
+}
+
+bool Pic18Chip::selectsConfig() const {
+    return (mEecon1 & kCfgs) != 0;
 }
 
 uint8_t Pic18Chip::readSfr(uint8_t address) const {
@@ -608,7 +744,7 @@ void Pic18Chip::setEecon1Bit(int bit, bool set, uint64_t nowUs) {
         else if (mEeprom.empty())
             note("RD on a part without data EEPROM");
         else
-            mEedata = mEeprom[mEeadr % mEeprom.size()];
+            mEedata = dataReadProtected() ? 0 : mEeprom[mEeadr % mEeprom.size()];
         return;
     }
     if (set)
@@ -642,6 +778,10 @@ void Pic18Chip::startEepromWrite(uint64_t nowUs) {
         note("WR without the EECON2 55/AA unlock ignored");
         return;
     }
+    if (dataWriteProtected()) {
+        note("data EEPROM write refused: CPD or WRTD cleared");
+        return;
+    }
     const uint32_t address = kEepromBase + mEeadr % mEeprom.size();
     mEepromCycle = Cycle{true, nowUs, mTiming.eepromWriteUs, {{address, readByte(address)}}};
     storeByte(address, mEedata);
@@ -664,25 +804,51 @@ void Pic18Chip::bufferWrite(uint32_t address, uint8_t value) {
 void Pic18Chip::endProgrammingPulse(uint64_t nowUs) {
     const uint64_t heldUs = nowUs - mPulseStartUs;
     mProgramCycle = Cycle{true, mPulseStartUs, mTiming.programHoldUs, {}};
-    // Flash cells can only go from 1 to 0: the buffer is ANDed into the row.
+    // Flash cells can only go from 1 to 0: the buffer is ANDed into the row. The holding
+    // registers read 0xFF again after every write operation, whether it wrote or not.
     for (WriteBuffer& buffer : mBuffers) {
         if (!buffer.dirty)
             continue;
-        for (uint32_t i = 0; i < buffer.bytes.size(); ++i) {
-            const uint32_t address = buffer.row + i;
-            if (!cell(address))
-                continue;
-            const uint8_t old = readByte(address);
-            mProgramCycle.oldBytes.emplace_back(address, old);
-            storeByte(address, old & buffer.bytes[i]);
+        if (!selectsCode()) {
+            note("programming pulse with EECON1 not selecting program memory: row " +
+                 hex6(buffer.row) + " not written");
+        } else if (writeProtected(buffer.row)) {
+            note("row " + hex6(buffer.row) + " is code- or write-protected: not written");
+        } else {
+            for (uint32_t i = 0; i < buffer.bytes.size(); ++i) {
+                const uint32_t address = buffer.row + i;
+                if (!cell(address))
+                    continue;
+                const uint8_t old = readByte(address);
+                mProgramCycle.oldBytes.emplace_back(address, old);
+                storeByte(address, old & buffer.bytes[i]);
+            }
         }
         std::fill(buffer.bytes.begin(), buffer.bytes.end(), 0xFF);
         buffer.dirty = false;
     }
-    // Configuration bytes are rewritten whole, one byte per pulse.
+    // Configuration bytes are written one per pulse. The protection bytes (CONFIG5L and up)
+    // only take 1 -> 0; the others are replaced whole. WRTC cleared refuses them all, and
+    // takes effect as soon as its own byte is written.
     if (mConfigLatch) {
-        mProgramCycle.oldBytes.emplace_back(*mConfigLatch, readByte(*mConfigLatch));
-        storeByte(*mConfigLatch, mConfigLatchValue);
+        const uint32_t address = *mConfigLatch;
+        const uint32_t index = address - kConfigAddress;
+        const uint8_t old = readByte(address);
+        uint8_t value = mConfigLatchValue;
+        if (!selectsConfig()) {
+            note("programming pulse with CFGS clear: " + hex6(address) + " not written");
+        } else if (configWriteProtected()) {
+            note("configuration write to " + hex6(address) + " refused: WRTC cleared");
+        } else {
+            if (index >= Pic18ProtectionBits::kCpLow) {
+                if ((value & configMask(index) & ~old) != 0)
+                    note("protection bits of " + hex6(address) +
+                         " cannot be set again without an erase");
+                value &= old;
+            }
+            mProgramCycle.oldBytes.emplace_back(address, old);
+            storeByte(address, value);
+        }
         mConfigLatch.reset();
     }
     if (heldUs < mTiming.programHoldUs) {
@@ -764,9 +930,34 @@ std::vector<std::pair<uint32_t, uint32_t>> Pic18Chip::eraseRanges(uint16_t code)
     return ranges;
 }
 
+void Pic18Chip::releaseErasedProtection(uint16_t code, Cycle& cycle) {
+    using P = Pic18ProtectionBits;
+    uint8_t blocks = 0;
+    bool boot = false, data = false, config = false;
+    if (mModel.family == Pic18Family::Fxx2) {
+        config = code == 0x80;
+        boot = code == 0x83;
+        data = code == 0x81;
+        if (code >= 0x88 && code <= 0x8B)
+            blocks = static_cast<uint8_t>(1u << (code - 0x88));
+    } else {
+        config = (code & 0x02) != 0;
+        boot = (code & 0x01) != 0;
+        data = (code & 0x04) != 0;
+        blocks = static_cast<uint8_t>(code >> 8);
+    }
+    if (config)
+        return;  // the configuration bytes were erased whole
+    const uint8_t high = static_cast<uint8_t>((boot ? P::kBootBit : 0) | (data ? P::kDataBit : 0));
+    for (uint32_t index : {P::kCpLow, P::kWrtLow, P::kEbtrLow})
+        releaseProtection(index, blocks, cycle);
+    for (uint32_t index : {P::kCpHigh, P::kWrtHigh, P::kEbtrHigh})
+        releaseProtection(index, high, cycle);
+}
+
 void Pic18Chip::startErase(uint64_t nowUs) {
     mEraseArmed = false;
-    mEraseNops = 0;
+    mEraseNopSeen = false;
     const uint16_t code = mModel.family == Pic18Family::Fxx2
                               ? mEraseControl[0]
                               : static_cast<uint16_t>(mEraseControl[1] << 8 | mEraseControl[0]);
@@ -778,6 +969,7 @@ void Pic18Chip::startErase(uint64_t nowUs) {
         return;
     }
     mEraseCycle = Cycle{true, nowUs, mTiming.eraseUs, {}};
+    mEraseQuietUntilUs = nowUs + mTiming.eraseUs + mTiming.dischargeUs;
     mEraseClocksNoted = false;
     for (const auto& [begin, end] : ranges) {
         for (uint32_t address = begin; address < end; ++address) {
@@ -785,6 +977,7 @@ void Pic18Chip::startErase(uint64_t nowUs) {
             storeByte(address, erasedValue(address));
         }
     }
+    releaseErasedProtection(code, mEraseCycle);
 }
 
 }  // namespace velkaro::sim

@@ -40,6 +40,21 @@ struct Pic18Timing {
     uint64_t eepromWriteUs;  // self-timed data EEPROM write (WR stays set meanwhile)
 };
 
+// Where the code-protection, write-protection and table-read-protection bits live: byte
+// offsets from 0x300000 and the bit of the boot block, the data EEPROM and the
+// configuration bytes (block k of program memory uses bit k of the low bytes).
+struct Pic18ProtectionBits {
+    static constexpr uint32_t kCpLow = 8;      // CONFIG5L: CP0..CP3
+    static constexpr uint32_t kCpHigh = 9;     // CONFIG5H: CPB bit 6, CPD bit 7
+    static constexpr uint32_t kWrtLow = 10;    // CONFIG6L: WRT0..WRT3
+    static constexpr uint32_t kWrtHigh = 11;   // CONFIG6H: WRTC bit 5, WRTB bit 6, WRTD bit 7
+    static constexpr uint32_t kEbtrLow = 12;   // CONFIG7L: EBTR0..EBTR3
+    static constexpr uint32_t kEbtrHigh = 13;  // CONFIG7H: EBTRB bit 6
+    static constexpr uint8_t kConfigBit = 0x20;
+    static constexpr uint8_t kBootBit = 0x40;
+    static constexpr uint8_t kDataBit = 0x80;
+};
+
 // A PIC18 in programming mode: the 4-bit command interface, the core instructions the program
 // sends, table reads and writes through the write buffer, the programming pulse, the erase
 // control registers at 0x3C0004..0x3C0006 and the data EEPROM behind EEADR/EEDATA/EECON1.
@@ -129,12 +144,27 @@ private:
     uint32_t blockBytes() const { return mModel.blockWords * 2; }
     uint32_t bootBlockBytes() const;
 
+    // Protection, read from the configuration bytes as they are now: a bit protects when
+    // it is implemented and programmed (0). `block` is -1 for the boot block.
+    bool protectionBit(uint32_t index, uint8_t bit) const;
+    int blockOf(uint32_t address) const;
+    uint8_t blockBit(int block) const;
+    bool readProtected(uint32_t address) const;
+    bool writeProtected(uint32_t address) const;
+    bool dataReadProtected() const;
+    bool dataWriteProtected() const;
+    bool configWriteProtected() const;
+    // A bulk or block erase sets the protection bits of what it erased back to 1.
+    void releaseProtection(uint32_t index, uint8_t bits, Cycle& cycle);
+
     // Line level.
     void clockRise(uint64_t nowUs);
     void clockFall(bool bit, uint64_t nowUs);
     void shiftIn(bool bit, uint64_t nowUs);
     void settle(uint64_t nowUs);
     bool eraseBusy(uint64_t nowUs) const;
+    bool eraseQuiet(uint64_t nowUs) const;
+    void checkDataDischarge(uint64_t nowUs);
     uint8_t erasedValue(uint32_t address) const;
     bool multiPanel() const;
 
@@ -144,6 +174,8 @@ private:
     uint8_t tableRead(int command);
     void tableWrite(int command, uint16_t operand);
     void executeCore(uint16_t instruction, uint64_t nowUs);
+    bool selectsCode() const;
+    bool selectsConfig() const;
     uint8_t readSfr(uint8_t address) const;
     void writeSfr(uint8_t address, uint8_t value, uint64_t nowUs);
     void setEecon1Bit(int bit, bool set, uint64_t nowUs);
@@ -155,6 +187,7 @@ private:
     void checkDischarge(uint64_t nowUs);
     void startErase(uint64_t nowUs);
     std::vector<std::pair<uint32_t, uint32_t>> eraseRanges(uint16_t code) const;
+    void releaseErasedProtection(uint16_t code, Cycle& cycle);
     void cutShort(Cycle& cycle, uint64_t doneUs);
 
     Pic18Model mModel;
@@ -190,8 +223,9 @@ private:
     uint8_t mGotoLow = 0;
     uint32_t mPc = 0;
     std::array<uint8_t, 3> mEraseControl{};  // 0x3C0004, 0x3C0005, 0x3C0006
-    bool mEraseArmed = false;
-    int mEraseNops = 0;
+    bool mEraseArmed = false;                // a table write to 0x3C0004 was seen
+    bool mEraseNopSeen = false;  // ... and the NOP after it; the next NOP's 4th clock starts it
+    uint64_t mEraseQuietUntilUs = 0;       // end of P11 + P10 after the erase started
     std::optional<uint32_t> mConfigLatch;  // address of a pending configuration byte
     uint8_t mConfigLatchValue = 0;
     std::vector<WriteBuffer> mBuffers;
@@ -202,6 +236,11 @@ private:
     Cycle mEraseCycle;
     bool mEraseClocksNoted = false;
     Cycle mEepromCycle;
+    // P10 after a data write: armed when the write ends, checked after the TABLAT shift-out
+    // that polls WR, against the next clock.
+    bool mDataWriteEnded = false;
+    bool mPollAfterWrite = false;
+    std::optional<uint64_t> mDataDischargeFromUs;
 
     std::vector<uint16_t> mUnknownInstructions;
 };

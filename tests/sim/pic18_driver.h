@@ -79,9 +79,16 @@ public:
         mChip.writeBits(0, 16, now());
     }
 
-    // One write block: command 13 for all words but the last, command 15 for the last.
+    // EECON1: EEPGD set and CFGS clear select program memory and the user IDs; CFGS set
+    // selects the configuration bytes.
+    void selectCode() { core({0x8EA6, 0x9CA6}); }
+    void selectConfig() { core({0x8EA6, 0x8CA6}); }
+
+    // One write block: program memory selected, command 13 for all words but the last,
+    // command 15 for the last.
     void writeBlock(uint32_t byteAddress, const std::vector<uint16_t>& words,
                     uint64_t holdUs = 1000, uint64_t lowUs = 100) {
+        selectCode();
         setTablePointer(byteAddress);
         for (size_t i = 0; i + 1 < words.size(); ++i)
             command(13, words[i]);
@@ -99,16 +106,34 @@ public:
         core({0x8EA6, 0x9CA6});
     }
 
-    // An erase code as the program sends it, then `waitUs` with PGD low.
-    void erase(uint16_t code, uint64_t waitUs) {
+    // One configuration byte: configuration selected, command 15 with the byte in the half
+    // its address takes (low for even, high for odd), then the pulse.
+    void writeConfigByte(uint32_t address, uint8_t value, uint64_t lowUs = 100) {
+        selectConfig();
+        setTablePointer(address);
+        command(15, static_cast<uint16_t>(value * 0x0101));
+        programmingPulse(1000, lowUs);
+    }
+
+    // The erase code written to 0x3C0005:0x3C0004, then the bulk-erase shape: a NOP, the
+    // 4 clocks of a second NOP (the erase starts on the 4th), `waitUs` (P11) and `lowUs`
+    // (P10) with PGD and PGC low, then that NOP's operand.
+    void erase(uint16_t code, uint64_t waitUs, uint64_t lowUs = 100) {
+        requestErase(code);
+        core(0x0000);
+        mChip.setPgd(0, now());
+        mChip.writeBits(0, 4, now());
+        wait(waitUs);
+        wait(lowUs);
+        mChip.writeBits(0, 16, now());
+    }
+    void requestErase(uint16_t code) {
         if (code > 0xFF) {
             setTablePointer(0x3C0005);
             command(12, static_cast<uint16_t>((code >> 8) * 0x0101));
         }
         setTablePointer(0x3C0004);
         command(12, static_cast<uint16_t>((code & 0xFF) * 0x0101));
-        core({0x0000, 0x0000});
-        wait(waitUs);
     }
 
     uint8_t readEeprom(uint32_t address, bool nop) {
@@ -120,8 +145,9 @@ public:
         return shiftOutTablat();
     }
 
-    // The data write of the program: true when WR cleared within 100 polls 1 ms apart.
-    bool writeEeprom(uint32_t address, uint8_t value, bool unlock, bool nop) {
+    // The data write of the program: true when WR cleared within 100 polls 1 ms apart. PGC
+    // then stays low for `lowUs` (P10) before WREN is cleared.
+    bool writeEeprom(uint32_t address, uint8_t value, bool unlock, bool nop, uint64_t lowUs = 100) {
         core({0x9EA6, 0x9CA6, static_cast<uint16_t>(0x0E00 | (address & 0xFF)), 0x6EA9,
               static_cast<uint16_t>(0x0E00 | ((address >> 8) & 0xFF)), 0x6EAA,
               static_cast<uint16_t>(0x0E00 | value), 0x6EA8, 0x84A6});
@@ -137,6 +163,7 @@ public:
                 core(0x0000);
             done = (shiftOutTablat() & 0x02) == 0;
         }
+        wait(lowUs);
         core(0x94A6);
         return done;
     }

@@ -138,7 +138,7 @@ TEST(Pic18Erase, CommandsDuringTheEraseAreLost) {
     driver.powerDown();
     EXPECT_EQ(chip->peek(0x1000), 0xFF);
     EXPECT_EQ(chip->peek(0x1001), 0xFF);
-    EXPECT_EQ(chip->notes(), std::vector<std::string>{"clocks ignored during an erase"});
+    EXPECT_EQ(chip->notes(), std::vector<std::string>{"PGD high during an erase"});
 }
 
 }  // namespace

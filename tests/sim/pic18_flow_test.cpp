@@ -24,8 +24,10 @@ Image makeImage(const sim::Pic18Chip& chip) {
     for (uint32_t w = chip.model().programWords - 8; w < chip.model().programWords; ++w)
         image.program[w] = static_cast<uint16_t>(w);
     image.ids = {1, 2, 3, 4, 5, 6, 7, 8};
+    // Configuration words with some bits programmed; the protection words (CONFIG5 and up)
+    // stay unprogrammed so that the whole image reads back.
     for (uint32_t k = 0; k < 7; ++k)
-        image.config.push_back(chip.model().configMasks[k] & 0xFEFE);
+        image.config.push_back(chip.model().configMasks[k] & (k < 4 ? 0xFEFE : 0xFFFF));
     for (uint32_t i = 0; i < chip.model().eepromBytes; ++i)
         image.data.push_back(static_cast<uint8_t>(i * 13));
     return image;
