@@ -264,8 +264,9 @@ ResultCode WriteDataExtended(Workspace& ws, OperationUi& ui) {
         }
         core(link, {kClearWren});
         if (!written) {
-            link.CloseLink();
-            return kResultDataError;
+            // A programmer gone mid-write can look like a byte that never finished.
+            const ResultCode code = closeSection(link);
+            return code == kResultOk ? kResultDataError : code;
         }
     }
     const ResultCode code = closeSection(link);

@@ -258,6 +258,26 @@ TEST(WriteExtended, LastBlockNeverReachesPastTheBuffer) {
     EXPECT_EQ(bench.programWord(d.ProgSize), 0xFFFF);
 }
 
+// Nothing is read back while writing, so only the supply check can tell that the
+// programmer went away: during program memory, or during data polls that then read ones.
+TEST(WriteExtended, LostConnectionIsAHardwareErrorNotASuccessOrADataError) {
+    for (const bool inDataPolls : {false, true}) {
+        SCOPED_TRACE(inDataPolls ? "data" : "program");
+        SimBench bench;
+        bench.load("PIC18F4520");
+        fillImage(bench);
+        sim::FaultPlan faults;
+        faults.connectionLostAfterCalls = inDataPolls ? 600 : 3000;
+        faults.lostReadsAllOnes = true;
+        bench.programmer().setFaults(faults);
+        EXPECT_EQ(WriteDevice(bench.workspace(), bench.ui(), !inDataPolls, true, true),
+                  kResultHardwareError);
+        EXPECT_FALSE(bench.programmer().targetPowered());
+        EXPECT_EQ(bench.dataByte(bench.device().EpromSize - 1), 0xFF);
+        bench.takeNotes();  // the chip saw its power go mid-command
+    }
+}
+
 TEST(WriteExtended, CancelledProgramWriteWritesNothingElseAndShowsNothing) {
     SimBench bench;
     bench.load("PIC18F4520");
