@@ -1,6 +1,7 @@
 #include "operations/write_extended.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"

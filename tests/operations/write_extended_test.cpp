@@ -202,6 +202,22 @@ TEST(PanelErase, CodesPerFamilyAndScopeEraseWhatTheyName) {
     }
 }
 
+// On the wire: a code above 0xFF goes to 0x3C0005 first, each byte in both halves of the
+// table write's operand (the register takes the half its address selects).
+TEST(PanelErase, TwoByteCodesAreWrittenHighRegisterFirst) {
+    SimBench bench;
+    bench.load("PIC18F4520");
+    ASSERT_TRUE(panelErase(bench.workspace(), bench.ui(), EraseScope::ProgramOnly));
+    std::vector<int32_t> tableWrites;
+    const auto& log = bench.programmer().callLog();
+    for (size_t i = 0; i + 1 < log.size(); ++i) {
+        if (log[i].name == "SWriteBit" && log[i].args == std::vector<int32_t>{12, 4})
+            tableWrites.push_back(log[i + 1].args.at(0));
+    }
+    EXPECT_EQ(tableWrites, (std::vector<int32_t>{0x8181, 0x0101, 0x8080, 0x0202, 0x8080, 0x0404,
+                                                 0x8080, 0x0808, 0x8080}));
+}
+
 TEST(PanelErase, EraseWindowReportsALinkThatWillNotOpenAndStillClearsTheBuffer) {
     SimBench bench;
     bench.load("PIC18F4520");
