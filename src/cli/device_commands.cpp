@@ -519,9 +519,11 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     CLI::App* osccal = app.add_subcommand(
         "osccal", "Measure the chip's oscillator with its calibration program; recommend OSCCAL");
     CLI::Option* oscWrite =
-        osccal->add_option("--write", *oscValue,
-                           "Erase the chip, write the calibration program with this OSCCAL "
-                           "value (hexadecimal, low byte) and measure again");
+        osccal
+            ->add_option("--write", *oscValue,
+                         "Erase the chip, write the calibration program with this OSCCAL "
+                         "value (hexadecimal, low byte) and measure again")
+            ->type_name("HEX");
     osccal->add_flag("--yes", choices->output.yes,
                      "Load the calibration program without asking (it replaces the chip's)");
     addOutputOptions(*osccal, choices->output);
