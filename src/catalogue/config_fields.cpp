@@ -116,13 +116,23 @@ std::vector<std::string> splitOptionList(std::string_view text) {
 
 bool ConfigFieldTable::BuildConfigFields(const std::string& configIniPath,
                                          const std::string& name) {
+    IniFile config;
+    return BuildConfigFields(
+        [&]() -> const IniFile& {
+            config.load(configIniPath);
+            return config;
+        },
+        name);
+}
+
+bool ConfigFieldTable::BuildConfigFields(const ConfigSource& configSource,
+                                         const std::string& name) {
     if (name == mBuiltName)
         return false;
     mBuiltName = name;
     mCount = 0;
     if (!name.empty()) {
-        const IniFile config(configIniPath);
-        const std::vector<std::string> entries = config.sectionEntries(name);
+        const std::vector<std::string> entries = configSource().sectionEntries(name);
         mCount = static_cast<int>(std::min<size_t>(entries.size(), kMaxRows));
         for (int i = 0; i < mCount; ++i) {
             mRows[i] = parseConfigEntry(entries[i]);

@@ -2,11 +2,16 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velkaro {
+
+class IniFile;
+// Supplies a parsed Config.ini on demand.
+using ConfigSource = std::function<const IniFile&()>;
 
 // One named configuration field of Config.ini.
 struct ConfigField {
@@ -26,6 +31,9 @@ public:
     // Rebuilds from section `name` of the Config.ini at `configIniPath`, unless `name`
     // equals the name last built from (exact comparison). Returns whether it rebuilt.
     bool BuildConfigFields(const std::string& configIniPath, const std::string& name);
+    // The same, with Config.ini supplied by `config`, which is called only when the table
+    // is rebuilt with a non-empty name.
+    bool BuildConfigFields(const ConfigSource& config, const std::string& name);
 
     int count() const { return mCount; }
     const ConfigField& row(int index) const { return mRows[index]; }

@@ -1,6 +1,7 @@
 #include "catalogue/device_catalogue.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 
 #include "catalogue/ini_file.h"
@@ -130,8 +131,8 @@ uint16_t contiguousMask(uint16_t mask) {
 
 class SectionLoader {
 public:
-    SectionLoader(LoadContext& context, ConfigFieldTable& fields, const std::string& configPath)
-        : mContext(context), mFields(fields), mConfigPath(configPath) {}
+    SectionLoader(LoadContext& context, ConfigFieldTable& fields, const ConfigSource& config)
+        : mContext(context), mFields(fields), mConfig(config) {}
 
     void load(const std::string& name, int depth, DeviceDefinition& device) {
         const std::string section = mContext.resolveAlias(name);
@@ -211,7 +212,7 @@ private:
         read.word("DeviceID", device.DeviceID);
         read.text("ConfigSetting", device.ConfigSetting);
         device.ConfigSetting = StripIniComment(device.ConfigSetting);
-        mFields.BuildConfigFields(mConfigPath, device.ConfigSetting);
+        mFields.BuildConfigFields(mConfig, device.ConfigSetting);
 
         device.BlankWord = blankWordFor(device.BitWidth);
         read.integer("ResetVector", device.ResetVector);
@@ -235,12 +236,53 @@ private:
 
     LoadContext& mContext;
     ConfigFieldTable& mFields;
-    const std::string& mConfigPath;
+    const ConfigSource& mConfig;
 };
 
 }  // namespace
 
 DeviceCatalogue::DeviceCatalogue(std::string dataDir) : mDataDir(std::move(dataDir)) {}
+
+// A parsed file with the size and modification time it had when it was read.
+struct DeviceCatalogue::CachedFile {
+    IniFile ini;
+    bool exists = false;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified{};
+};
+
+namespace {
+
+// `cached` when it still matches the file at `path`, otherwise a fresh parse of it.
+std::shared_ptr<DeviceCatalogue::CachedFile> refreshed(
+    std::shared_ptr<DeviceCatalogue::CachedFile> cached, const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    const bool exists = !error;
+    const auto modified =
+        exists ? std::filesystem::last_write_time(path, error) : std::filesystem::file_time_type{};
+    if (cached && cached->exists == exists &&
+        (!exists || (cached->size == size && cached->modified == modified)))
+        return cached;
+    auto fresh = std::make_shared<DeviceCatalogue::CachedFile>();
+    fresh->exists = exists;
+    fresh->size = exists ? size : 0;
+    fresh->modified = modified;
+    fresh->ini.load(path);
+    return fresh;
+}
+
+}  // namespace
+
+const IniFile& DeviceCatalogue::deviceIni() const {
+    mDeviceIni = refreshed(mDeviceIni, deviceIniPath());
+    return mDeviceIni->ini;
+}
+
+const IniFile& DeviceCatalogue::configIni() const {
+    mConfigIni = refreshed(mConfigIni, configIniPath());
+    return mConfigIni->ini;
+}
 
 std::string DeviceCatalogue::deviceIniPath() const {
     return joinDataPath(mDataDir, "device.ini");
@@ -251,23 +293,22 @@ std::string DeviceCatalogue::configIniPath() const {
 }
 
 std::vector<std::string> DeviceCatalogue::FillDeviceList() const {
-    std::vector<std::string> names = IniFile(deviceIniPath()).sectionNames();
+    std::vector<std::string> names = deviceIni().sectionNames();
     std::stable_sort(names.begin(), names.end(), lessNoCase);
     return names;
 }
 
 void DeviceCatalogue::LoadSection(std::string_view name, DeviceDefinition& device,
                                   ConfigFieldTable& fields, MessageSink& messages) const {
-    const IniFile ini(deviceIniPath());
-    LoadContext context{ini, messages};
-    const std::string configPath = configIniPath();
+    LoadContext context{deviceIni(), messages};
+    const ConfigSource config = [this]() -> const IniFile& { return configIni(); };
     device.DeviceName = std::string(name);
-    SectionLoader(context, fields, configPath).load(std::string(name), 0, device);
+    SectionLoader(context, fields, config).load(std::string(name), 0, device);
 }
 
 int32_t DeviceCatalogue::ReadDeviceKey(std::string_view name, std::string_view key,
                                        MessageSink& messages) const {
-    const IniFile ini(deviceIniPath());
+    const IniFile& ini = deviceIni();
     LoadContext context{ini, messages};
     std::string current(name);
     for (int depth = 0;; ++depth) {
@@ -287,7 +328,7 @@ int32_t DeviceCatalogue::ReadDeviceKey(std::string_view name, std::string_view k
 
 std::string DeviceCatalogue::LookupDeviceById(uint16_t id,
                                               const std::vector<std::string>& deviceList) const {
-    const IniFile ini(deviceIniPath());
+    const IniFile& ini = deviceIni();
     for (const auto& name : deviceList) {
         const auto mask =
             static_cast<uint16_t>(ParseIniNumber(ini.readString(name, "DeviceIDMask", ""), 0x3FF0));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,8 +12,13 @@
 
 namespace velkaro {
 
-// device.ini in one folder. Nothing is cached: every call opens and reads the file anew,
-// so edits take effect at the next selection. A missing file reads as empty.
+class IniFile;
+
+// device.ini in one folder, parsed on the first look-up and answered from memory after that
+// (Config.ini likewise, and only once a configuration table is built). Each look-up checks
+// the file's size and modification time, so an edited file is parsed anew and edits take
+// effect at the next selection. Copies share the parsed files. A missing file reads as
+// empty.
 class DeviceCatalogue {
 public:
     // `dataDir` holds device.ini and Config.ini.
@@ -40,8 +46,15 @@ public:
     // empty when none does.
     std::string LookupDeviceById(uint16_t id, const std::vector<std::string>& deviceList) const;
 
+    struct CachedFile;  // a parsed file and what it was parsed from
+
 private:
+    const IniFile& deviceIni() const;
+    const IniFile& configIni() const;
+
     std::string mDataDir;
+    mutable std::shared_ptr<CachedFile> mDeviceIni;
+    mutable std::shared_ptr<CachedFile> mConfigIni;
 };
 
 }  // namespace velkaro
