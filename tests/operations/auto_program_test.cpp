@@ -287,5 +287,20 @@ TEST(AutoProgram, CancelDuringTheWriteEndsSilently) {
     EXPECT_TRUE(bench.workspace().progOptions.VerifyEn);
 }
 
+// Half a second on the link's clock between the steps, beyond the link's own 100 ms after
+// closing: after the ID check, the OSCCAL read, the erase, the blank check, the first write
+// and the verify, and none after the configuration write.
+TEST(AutoProgram, PausesBetweenStepsOnTheLinksClock) {
+    SimBench bench;
+    bench.load("PIC12F675");
+    fillImage(bench);
+    runAutoProgram(bench.workspace(), bench.ui(), {true, true, true, true, true, true}, kCaption);
+    const std::vector<sim::LibraryCall>& log = bench.programmer().callLog();
+    int pauses = 0;
+    for (size_t i = 1; i < log.size(); ++i)
+        pauses += log[i].timeUs - log[i - 1].timeUs >= 600000 ? 1 : 0;
+    EXPECT_EQ(pauses, 6);
+}
+
 }  // namespace
 }  // namespace velkaro
