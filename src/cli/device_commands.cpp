@@ -275,11 +275,6 @@ int runWriteCommand(CliContext& context, const OutputOptions& output, const std:
         object.add("file", file);
         return finish(session, output.json, object, exitCode);
     };
-    if (workspace.device.isExtendedFamily()) {
-        std::cerr << "velkaro-cli: writing 16-bit core devices (" << workspace.device.DeviceName
-                  << ") is not available yet\n";
-        return stop(kResultOk, kExitUsage);
-    }
     if (!OpenImageFile(workspace, file, session.ui()).loaded())
         return stop(kResultOk, kExitFileError);
     const FlowOutcome outcome = runWrite(workspace, session.ui(), options);
@@ -337,11 +332,6 @@ int runEraseCommand(CliContext& context, const OutputOptions& output, bool progr
         return notStarted(session, output.json, "erase", opened);
     Workspace& workspace = session.workspace();
     const DeviceDefinition& d = workspace.device;
-    if (d.Algorithm != 0) {
-        std::cerr << "velkaro-cli: erasing 16-bit-core devices is not available yet\n";
-        return finish(session, output.json, session.json("erase", kResultHardwareError, kExitUsage),
-                      kExitUsage);
-    }
     const EraseOptions ticked{program, data, choices.clearBuffer, choices.checkId,
                               choices.keepOscCal};
     const FlowOutcome outcome = runErase(workspace, session.ui(), ticked);

@@ -27,9 +27,6 @@ constexpr uint16_t kMovwfTblptrH = 0x6EF7;
 constexpr uint16_t kMovwfTblptrL = 0x6EF6;
 
 constexpr uint32_t kCalibrationSpanMs = 100;
-// After the programming pulse PGC stays low this long before the next command: the
-// high-voltage discharge time of the newer parts (the older ones need only 5 us).
-constexpr uint32_t kDischargeUs = 100;
 constexpr uint32_t kAfterPulseUs = 10;
 
 // Cycle times are never negative once a device is loaded; should one slip through, it
@@ -202,6 +199,18 @@ void ProgrammerLink::ProgrammingPulse() {
     DelayMicroseconds(kDischargeUs);
     mLibrary.SWriteBit(0, 16);  // the NOP's operand
     DelayMicroseconds(kAfterPulseUs);
+}
+
+void ProgrammerLink::NopAndHold(uint32_t holdMs) {
+    SendCoreInstruction(kCmdCoreInstruction, 0x0000);
+    // The chip stops taking bits while it erases; whatever the link sends then is lost, so
+    // the second NOP's operand has to wait until the erase and the discharge are over.
+    mLibrary.SWriteBit(kCmdCoreInstruction, 4);
+    mLibrary.SSetPGD(0);
+    mLibrary.SSetPGC(0);
+    DelayMilliseconds(holdMs);
+    DelayMicroseconds(kDischargeUs);
+    mLibrary.SWriteBit(0, 16);
 }
 
 }  // namespace velkaro

@@ -94,6 +94,14 @@ public:
     // The pulse after a "table write and start programming" command: the fourth clock
     // is held high for ProgOnlyCycle ms, then PGC stays low for at least 100 us.
     void ProgrammingPulse();
+    // A NOP, then the command bits of a second NOP, then PGC and PGD low for `holdMs` and
+    // the discharge time, then that NOP's operand: the time a bulk erase (which starts on
+    // the second NOP's fourth clock) or an unpolled data write runs in. The chip takes no
+    // bits meanwhile, so the operand must not come sooner.
+    void NopAndHold(uint32_t holdMs);
+    // How long PGC stays low after a programming pulse, an erase or a data write before the
+    // next clock (P10): the 2XXX/4XXX parts need 100 us, the older ones 5 us.
+    static constexpr uint32_t kDischargeUs = 100;
 
 private:
     ProgrammerLibrary& mLibrary;

@@ -21,6 +21,11 @@ constexpr int kCmdBulkEraseProgram = 9;
 constexpr int kCmdBulkEraseData = 0x0B;
 constexpr int kCmdChipErase = 0x1F;
 
+// 16-bit core family: table write, and the erase control registers it writes to.
+constexpr int kCmdTableWrite = 12;
+constexpr uint32_t kEraseControlLow = 0x3C0004;
+constexpr uint32_t kEraseControlHigh = 0x3C0005;
+
 constexpr uint16_t kCmdSetSetup1 = 0x0400;
 constexpr uint16_t kCmdSetSetup2 = 0x0800;
 constexpr uint16_t kExtSetupEraseProgram = 0x0001;
@@ -110,7 +115,7 @@ bool eraseDevice(Workspace& ws, OperationUi& ui, EraseScope scope) {
     if (!d.FlashType)
         return true;
     if (d.Algorithm != 0)
-        return false;  // the 16-bit core family's panel erase is not available yet
+        return panelErase(ws, ui, scope);
     LinkUiScope uiScope(*ws.link, ui);
     switch (scope) {
         case EraseScope::All:
@@ -121,6 +126,51 @@ bool eraseDevice(Workspace& ws, OperationUi& ui, EraseScope scope) {
             return bulkEraseData(ws, ui);
     }
     return false;
+}
+
+std::vector<uint16_t> panelEraseCodes(const DeviceDefinition& d, EraseScope scope) {
+    // The FXX2 parts take one code per erase in 0x3C0004. The 2XXX/4XXX parts take a bit
+    // mask in 0x3C0005:0x3C0004: bit 7 enables, bit 0 is the boot block, bit 2 the data
+    // memory, bit 8 + k code block k; 0x3F8F takes everything including the user IDs and
+    // the configuration (0x0F87 would leave the IDs and blocks 4 and 5).
+    const bool fxx2 = d.Algorithm == 1;
+    const uint16_t whole = fxx2 ? 0x80 : 0x3F8F;
+    const uint16_t boot = fxx2 ? 0x83 : 0x81;
+    const uint16_t data = fxx2 ? 0x81 : 0x84;
+    auto panel = [&](int p) {
+        return static_cast<uint16_t>(fxx2 ? 0x88 + p : 0x0080 | (0x0100 << p));
+    };
+    std::vector<uint16_t> codes;
+    if (scope == EraseScope::All || (scope == EraseScope::ProgramOnly && d.EpromSize == 0))
+        codes.push_back(whole);
+    if (scope == EraseScope::ProgramOnly && d.EpromSize != 0) {
+        codes.push_back(boot);
+        const int panels = d.PanelSize != 0 ? d.ProgSize / d.PanelSize : 1;
+        for (int p = 0; p < panels; ++p)
+            codes.push_back(panel(p));
+    }
+    if (scope == EraseScope::DataOnly)
+        codes.push_back(data);
+    return codes;
+}
+
+bool panelErase(Workspace& ws, OperationUi& ui, EraseScope scope) {
+    ProgrammerLink& link = *ws.link;
+    const DeviceDefinition& d = ws.device;
+    LinkUiScope uiScope(link, ui);
+    if (!link.OpenLink(true, false))
+        return false;
+    for (const uint16_t code : panelEraseCodes(d, scope)) {
+        if (code > 0xFF) {
+            link.SetTablePointer(kEraseControlHigh);
+            link.SendCoreInstruction(kCmdTableWrite, static_cast<uint16_t>((code >> 8) * 0x0101));
+        }
+        link.SetTablePointer(kEraseControlLow);
+        link.SendCoreInstruction(kCmdTableWrite, static_cast<uint16_t>((code & 0xFF) * 0x0101));
+        link.NopAndHold(ms(d.ChipEraseCycle));
+    }
+    link.CloseLink();
+    return true;
 }
 
 bool clearCodeProtection(Workspace& ws, OperationUi& ui) {

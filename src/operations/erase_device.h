@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/workspace.h"
 #include "link/operation_ui.h"
@@ -11,9 +12,9 @@ namespace velkaro {
 enum class EraseScope { All = 0, ProgramOnly = 1, DataOnly = 2 };
 
 // The erase entry of the write path, the automatic sequence and the calibration window.
-// A device whose FlashType is false needs no erase (true, nothing sent). For the 16-bit
-// core family (Algorithm not 0) nothing is erased yet and the result is false. Otherwise
-// All erases program and data memory, ProgramOnly program memory (with IDs and
+// A device whose FlashType is false needs no erase (true, nothing sent). The 16-bit core
+// family (Algorithm not 0) is erased with panelErase. Otherwise All erases program and data
+// memory, ProgramOnly program memory (with IDs and
 // configuration), DataOnly data memory. True when the erase was carried out; false when the
 // link would not open or the device has no erase method. Requires workspace.link.
 bool eraseDevice(Workspace& ws, OperationUi& ui, EraseScope scope);
@@ -37,6 +38,16 @@ bool bulkEraseProgram(Workspace& ws, OperationUi& ui, bool withData);
 // Erases data memory (6-bit family); true at once for a device without any. False only
 // when the link would not open.
 bool bulkEraseData(Workspace& ws, OperationUi& ui);
+
+// Erases a 16-bit core device through its erase control register: All (or ProgramOnly on a
+// device without data memory) the whole chip; ProgramOnly the boot block and every panel of
+// PanelSize words; DataOnly the data memory. The codes are the family's (Algorithm 1: the
+// FXX2 codes; otherwise the 2XXX/4XXX bit masks). Each erase waits ChipEraseCycle ms. The
+// link is opened with messages; false only when it would not open.
+bool panelErase(Workspace& ws, OperationUi& ui, EraseScope scope);
+
+// The erase codes panelErase sends, in order.
+std::vector<uint16_t> panelEraseCodes(const DeviceDefinition& device, EraseScope scope);
 
 // Programs `value` into the OSCCAL word (a blank location after an erase). False, with
 // nothing sent, for a device without an OSCCAL word, and when the link would not open.

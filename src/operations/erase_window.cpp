@@ -69,8 +69,16 @@ FlowOutcome runErase(Workspace& workspace, OperationUi& ui, EraseOptions ticked)
         return {WindowClose::Ok, kResultOk};
 
     if (d.Algorithm != 0) {
-        ui.showMessage(msg::kEraseExtendedNotAvailable);
-        return {WindowClose::Ok, kResultHardwareError};
+        // OSCCAL and BG are not kept here: these parts have neither.
+        const EraseScope scope = ticked.ProgEn && eraseData ? EraseScope::All
+                                 : ticked.ProgEn            ? EraseScope::ProgramOnly
+                                                            : EraseScope::DataOnly;
+        const bool erased = panelErase(workspace, ui, scope);
+        if (!erased)
+            ui.showMessage(msg::kEraseFailed);
+        if (ticked.BuffClear)
+            workspace.image.ClearImage(d, true, true);
+        return {WindowClose::Ok, erased ? kResultOk : kResultHardwareError};
     }
 
     const KeptCalibration kept = readCalibration(workspace, keepWanted);

@@ -23,8 +23,9 @@ EraseWindowState activateEraseWindow(const Workspace& workspace);
 // - the ID check first, when ticked: a mismatch asks whether to go on, and anything but OK
 //   closes the window with Cancel before anything is erased or remembered;
 // - the choices are remembered; with neither region ticked nothing else happens;
-// - the 16-bit core family is not erased yet: ui is told so and the result is
-//   kResultHardwareError;
+// - the 16-bit core family is erased with panelErase (all, program only or data only); a
+//   failure shows "デバイスの消去に失敗しました。" and gives kResultHardwareError; the buffer is
+//   cleared when asked either way;
 // - otherwise program memory by the device's erase string or its erase steps (falling
 //   back to erasing word by word), then data memory the same way, the buffer cleared when
 //   asked, and with OscCalEn the chip's OSCCAL and BG values, read before the erase,

@@ -46,9 +46,6 @@ inline constexpr std::string_view kWriteOscCal = "OSCCALとBGはデバイスの�
 inline constexpr std::string_view kWritingProgram = "プログラムメモリ書き込み中...";
 inline constexpr std::string_view kWritingData = "データメモリ書き込み中...";
 inline constexpr std::string_view kWriteImpossible = "デバイスの書き込みができません。";
-// 16-bit core devices cannot be written yet.
-inline constexpr std::string_view kWriteExtendedNotAvailable =
-    "このデバイスへの書き込みにはまだ対応していません。";
 
 // ---- Device-ID window and the ID question of the erase, write and automatic windows ----
 inline constexpr std::string_view kDevIdCaption = "デバイスIDの確認";
@@ -80,9 +77,12 @@ inline constexpr std::string_view kEraseBuffClear = "バッファをクリアす
 inline constexpr std::string_view kEraseOscCalEn = "OSCCALとBGデータを残す";
 inline constexpr std::string_view kErasingData = "データメモリ消去中...";
 inline constexpr std::string_view kEraseFailed = "デバイスの消去に失敗しました。";
-// 16-bit core devices cannot be erased yet.
-inline constexpr std::string_view kEraseExtendedNotAvailable =
-    "このデバイスの消去にはまだ対応していません。";
+
+// ---- Write of the 16-bit core family ----
+inline constexpr std::string_view kWritingConfig16 = "コンフィグメモリ書き込み中...";
+// The write window's erase before writing failed (the link's own message came first).
+inline constexpr std::string_view kWriteEraseFailed =
+    "デバイスの消去ができませんでした。デバイスとプログラマを確認してください。";
 
 // ---- Automatic program window ----
 inline constexpr std::string_view kProgCaption = "プログラム";

@@ -4,6 +4,7 @@
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
+#include "operations/write_extended.h"
 #include "operations/write_word.h"
 
 namespace velkaro {
@@ -181,10 +182,8 @@ ResultCode WriteSequence(Workspace& ws, OperationUi& ui, bool writeProgram, bool
 
 ResultCode WriteDevice(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData,
                        bool writeConfig) {
-    if (ws.device.isExtendedFamily()) {
-        ui.showMessage(msg::kWriteExtendedNotAvailable);
-        return kResultHardwareError;
-    }
+    if (ws.device.isExtendedFamily())
+        return WriteExtendedChain(ws, ui, writeProgram, writeData, writeConfig);
     return WriteSequence(ws, ui, writeProgram, writeData, writeConfig, true);
 }
 
@@ -216,8 +215,12 @@ FlowOutcome runWrite(Workspace& workspace, OperationUi& ui, WriteOptions ticked)
     if (ticked.DevIdChk && !confirmDeviceId(workspace, ui, msg::kDevIdMismatchWriteQuestion))
         return {WindowClose::Cancel, kResultOk};
     if (d.isExtendedFamily()) {
-        ui.showMessage(msg::kWriteExtendedNotAvailable);
-        return {WindowClose::Ok, kResultHardwareError};
+        const bool dataEn = ticked.DataEn && d.EpromSize != 0;
+        const ResultCode code = WriteExtendedFromWindow(workspace, ui, ticked.ProgEn, dataEn);
+        if (code == kResultCancelled)
+            return {WindowClose::Cancel, code};
+        workspace.writeOptions = ticked;
+        return {WindowClose::Ok, code};
     }
     // The box is what every write consults for the OSCCAL word, from now on.
     workspace.writeOptions.OscCal = ticked.OscCal;

@@ -26,9 +26,8 @@ namespace velkaro {
 ResultCode WriteSequence(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData,
                          bool writeConfig, bool erased);
 
-// The write used by the erase, automatic and calibration windows: WriteSequence on a chip
-// erased beforehand. Writing 16-bit core devices is not available yet: for them the chip is
-// not touched, ui is told so, and the result is kResultHardwareError.
+// The write used by the erase, automatic and calibration windows, on a chip erased
+// beforehand: WriteSequence, or WriteExtendedChain for the 16-bit core family.
 ResultCode WriteDevice(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData,
                        bool writeConfig);
 
@@ -51,9 +50,9 @@ WriteWindowState activateWriteWindow(const Workspace& workspace);
 
 // The write window's OK. With DevIdChk ticked a device-ID mismatch asks whether to write
 // anyway; declined, nothing is written and the window closes with Cancel and kResultOk.
-// 16-bit core devices: told that their write is not available, kResultHardwareError. 12/14-
-// bit cores: with OscCal ticked on a flash part the chip's OSCCAL and BG values are read
-// into the image first (they survive the erase), then writeChip; the choices are
+// 16-bit core devices: WriteExtendedFromWindow (erase, then write), the choices remembered
+// unless cancelled. 12/14-bit cores: with OscCal ticked on a flash part the chip's OSCCAL and BG
+// values are read into the image first (they survive the erase), then writeChip; the choices are
 // remembered and the window closes with OK and the write's result.
 FlowOutcome runWrite(Workspace& workspace, OperationUi& ui, WriteOptions ticked);
 

@@ -84,15 +84,26 @@ TEST_F(EraseCommandTest, IdMismatchRefusesWithoutYesWhenNotInteractive) {
     EXPECT_EQ(chipAfter("PIC16F676")->peek(0), 0x3FFF);
 }
 
-TEST_F(EraseCommandTest, NothingLeftToDoAndSixteenBitCoresAreUsageErrors) {
+TEST_F(EraseCommandTest, NothingLeftToDoIsAUsageError) {
     test::CliRun result = run("PIC16F73", "--no-program --json");
     EXPECT_EQ(result.exitCode, 64);
     EXPECT_TRUE(contains(result.err, "nothing left to do")) << result.err;
     EXPECT_TRUE(contains(result.out, R"("result":"usage")")) << result.out;
     EXPECT_EQ(run("PIC16F84A", "--no-program --no-data").exitCode, 64);
-    result = run("PIC18F452", "");
-    EXPECT_EQ(result.exitCode, 64);
-    EXPECT_TRUE(contains(result.err, "16-bit-core")) << result.err;
+}
+
+// Panel erase of a 16-bit core: program memory alone keeps the data memory.
+TEST_F(EraseCommandTest, SixteenBitCoresAreErasedByRegion) {
+    for (const char* name : {"PIC18F452", "PIC18F4520"}) {
+        SCOPED_TRACE(name);
+        insertChip(name);
+        ASSERT_EQ(run(name, "--no-data").exitCode, 0);
+        auto chip = chipAfter(name);
+        EXPECT_EQ(chip->peek(0), 0xFF);
+        EXPECT_EQ(chip->peekData(0), 0x42);
+        ASSERT_EQ(run(name, "--json").exitCode, 0);
+        EXPECT_EQ(chipAfter(name)->peekData(0), 0xFF);
+    }
 }
 
 }  // namespace

@@ -143,6 +143,22 @@ TEST_F(LinkTest, ProgrammingPulseHoldsTheFourthClockThenDischarges) {
     EXPECT_LT(calls[7].timeUs - calls[2].timeUs, 100u);   // the first clocks are not held
 }
 
+// The erase starts on the fourth clock of the second NOP; its operand may only follow once
+// the erase time and the discharge time have passed with both lines low.
+TEST_F(LinkTest, NopAndHoldSendsTheSecondOperandOnlyAfterTheHold) {
+    link.measureCallsPerMillisecond();
+    library.clearCalls();
+    link.NopAndHold(5);
+
+    const auto& calls = library.calls();
+    EXPECT_THAT(calls, ElementsAre(call("SWriteBit", {0, 4}), call("SWriteBit", {0, 16}),
+                                   call("SWriteBit", {0, 4}), call("SSetPGD", {0}),
+                                   call("SSetPGC", {0}), call("SWriteBit", {0, 16})));
+    ASSERT_EQ(calls.size(), 6u);
+    EXPECT_GE(calls[5].timeUs - calls[2].timeUs, 5000u + ProgrammerLink::kDischargeUs);
+    EXPECT_LT(calls[2].timeUs - calls[0].timeUs, 100u);
+}
+
 class CalibrationWordsTest : public LinkTest {
 protected:
     CalibrationWordsTest() {

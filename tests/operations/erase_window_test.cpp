@@ -205,18 +205,5 @@ TEST(EraseWindow, LinkThatWillNotOpenShowsItsMessageAndClosesWithCancel) {
     }
 }
 
-TEST(EraseWindow, SixteenBitCoreDevicesAreNotErasedYet) {
-    SimBench bench;
-    bench.load("PIC18F452");
-    bench.writePattern();
-    const FlowOutcome outcome =
-        runErase(bench.workspace(), bench.ui(), {true, true, false, false, false});
-    EXPECT_EQ(outcome.result, kResultHardwareError);
-    ASSERT_EQ(bench.ui().messages().size(), 1u);
-    EXPECT_EQ(bench.ui().messages()[0], msg::kEraseExtendedNotAvailable);
-    EXPECT_FALSE(eraseDevice(bench.workspace(), bench.ui(), EraseScope::All));
-    EXPECT_TRUE(bench.programmer().callLog().empty());
-}
-
 }  // namespace
 }  // namespace velkaro

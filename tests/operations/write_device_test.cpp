@@ -307,13 +307,5 @@ TEST(WriteWindow, DeclinedIdMismatchWritesNothingAndForgetsNothing) {
     EXPECT_FALSE(bench.workspace().writeOptions.ProgEn);
 }
 
-TEST(WriteDevice, SixteenBitCoreDevicesAreRefusedWithoutTouchingTheChip) {
-    SimBench bench;
-    bench.load("PIC18F452");
-    EXPECT_EQ(WriteDevice(bench.workspace(), bench.ui(), true, true, true), kResultHardwareError);
-    EXPECT_EQ(bench.ui().messages().size(), 1u);
-    EXPECT_TRUE(bench.programmer().callLog().empty());
-}
-
 }  // namespace
 }  // namespace velkaro

@@ -1,0 +1,275 @@
+// Writing and erasing 16-bit core chips end to end on the strict simulated PIC18s: every
+// modelled device written over old data and read back, the configuration write order under
+// protection, the panel erase codes, and the data write without polling.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "operations/erase_device.h"
+#include "operations/erase_window.h"
+#include "operations/operation_messages.h"
+#include "operations/read_device.h"
+#include "operations/verify_device.h"
+#include "operations/write_device.h"
+#include "operations/write_extended.h"
+#include "support/paths.h"
+#include "support/sim_bench.h"
+
+namespace velkaro {
+namespace {
+
+using test::SimBench;
+
+std::vector<std::string> modelledExtendedDevices() {
+    std::vector<std::string> names;
+    for (const std::string& name : SimBench::modelledDevices()) {
+        SimBench bench;
+        bench.load(name);
+        if (bench.device().isExtendedFamily())
+            names.push_back(name);
+    }
+    return names;
+}
+
+// Configuration words that read back as written: a few oscillator/option bits cleared in
+// CONFIG1-CONFIG4, the protection words left unprogrammed.
+void setPlainConfig(MemoryImage& image, const DeviceDefinition& d) {
+    for (int k = 0; k < d.ConfigCount; ++k) {
+        image.ConfigWords[k] = static_cast<uint16_t>(d.ConfigValue[k]);
+        if (k < 4)
+            image.ConfigWords[k] &= 0xFEFE;
+    }
+}
+
+// An image unlike the bench's pattern, with blank stretches so that blocks are skipped:
+// program words 0x100-0x17F and the second half of every panel but the last stay blank.
+void fillImage(SimBench& bench) {
+    const DeviceDefinition& d = bench.device();
+    MemoryImage& image = bench.image();
+    for (int32_t i = 0; i < d.ProgSize; ++i) {
+        const bool gap = (i >= 0x100 && i < 0x180) ||
+                         (i % d.PanelSize >= d.PanelSize / 2 && i < d.ProgSize - d.PanelSize);
+        image.ProgMemory[i] = gap ? 0xFFFF : static_cast<uint16_t>(i * 0x2345 + 0x6789);
+    }
+    for (int k = 0; k < 8; ++k)
+        image.IdWords[k] = static_cast<uint16_t>(0x11 * (k + 1));
+    for (int32_t i = 0; i < d.EpromSize; ++i)
+        image.DataMemory[i] = static_cast<uint8_t>(0x5A ^ (i * 7) ^ (i >> 8));
+    setPlainConfig(image, d);
+}
+
+// The program's own read finds `expected`, and its verify agrees.
+void expectReadBackMatches(SimBench& bench, const MemoryImage& expected) {
+    const DeviceDefinition& d = bench.device();
+    ASSERT_EQ(readDevice(bench.workspace(), bench.ui(), true, true).code, kResultOk);
+    const MemoryImage& read = bench.image();
+    int32_t firstBad = -1;
+    for (int32_t i = 0; i < d.ProgSize && firstBad < 0; ++i)
+        firstBad = read.ProgMemory[i] != expected.ProgMemory[i] ? i : -1;
+    EXPECT_EQ(firstBad, -1) << "first program word that differs";
+    EXPECT_TRUE(read.DataMemory == expected.DataMemory);
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(read.IdWords[k], expected.IdWords[k]) << "ID " << k;
+    for (int k = 0; k < d.ConfigCount; ++k)
+        EXPECT_EQ(read.ConfigWords[k] & d.ConfigMask[k], expected.ConfigWords[k] & d.ConfigMask[k])
+            << "configuration word " << k;
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, true, true), kResultOk);
+}
+
+// The write window on every modelled PIC18 over a chip full of other data: erase, write,
+// read back, verify. The FXX2 parts also in multi-panel mode (all panels in one pulse).
+TEST(WriteExtended, EveryModelledDeviceIsErasedWrittenAndReadBack) {
+    const std::vector<std::string> devices = modelledExtendedDevices();
+    ASSERT_GE(devices.size(), 40u);
+    for (const std::string& name : devices) {
+        for (const bool multiPanel : {false, true}) {
+            SimBench bench;
+            bench.load(name);
+            if (multiPanel && bench.device().Algorithm != 1)
+                continue;
+            SCOPED_TRACE(name + (multiPanel ? " multi-panel" : ""));
+            bench.workspace().device.MultiPanel = multiPanel;
+            bench.programmer().setCallLogEnabled(false);
+            bench.writePattern();
+            fillImage(bench);
+            const MemoryImage expected = bench.image();
+            const FlowOutcome outcome =
+                runWrite(bench.workspace(), bench.ui(), {true, true, true, false});
+            EXPECT_EQ(outcome.close, WindowClose::Ok);
+            EXPECT_EQ(outcome.result, kResultOk);
+            EXPECT_TRUE(bench.ui().messages().empty());
+            EXPECT_FALSE(bench.programmer().targetPowered());
+            expectReadBackMatches(bench, expected);
+        }
+    }
+}
+
+TEST(WriteExtended, ConfigurationWriteProtectionIsWrittenLast) {
+    struct Case {
+        int configCount;
+        std::vector<int> order;
+    };
+    const std::vector<Case> cases = {
+        {0, {}},
+        {1, {6}},
+        {3, {0, 1, 6}},
+        {7, {0, 1, 2, 3, 4, 6, 5}},
+        {8, {0, 1, 2, 3, 4, 7, 6, 5}},
+        {10, {0, 1, 2, 3, 4, 7, 8, 9, 6, 5}},
+    };
+    DeviceDefinition d;
+    for (const Case& c : cases) {
+        d.ConfigCount = c.configCount;
+        EXPECT_EQ(extendedConfigOrder(d), c.order) << "ConfigCount " << c.configCount;
+    }
+}
+
+// An image that code-protects block 0, write-protects the configuration (WRTC) and clears a
+// table-read protection bit in CONFIG7: every configuration byte reaches the chip. A verify
+// then finds program memory unreadable, while the configuration still verifies; a second
+// write over the protected chip erases the protection away.
+TEST(WriteExtended, ProtectedImageKeepsEveryConfigurationByteAndCanBeRewritten) {
+    for (const char* name : {"PIC18F452", "PIC18F4520"}) {
+        SCOPED_TRACE(name);
+        SimBench bench;
+        bench.load(name);
+        bench.programmer().setCallLogEnabled(false);
+        fillImage(bench);
+        const DeviceDefinition& d = bench.device();
+        MemoryImage& image = bench.image();
+        image.ConfigWords[4] &= static_cast<uint16_t>(~0x0001);  // CP0
+        image.ConfigWords[5] &= static_cast<uint16_t>(~0x2000);  // WRTC
+        image.ConfigWords[6] &= static_cast<uint16_t>(~0x0002);  // EBTR1
+        const MemoryImage protectedImage = image;
+        ASSERT_EQ(WriteDevice(bench.workspace(), bench.ui(), true, true, true), kResultOk);
+        for (int k = 0; k < d.ConfigCount; ++k)
+            EXPECT_EQ(bench.configWord(k) & d.ConfigMask[k],
+                      protectedImage.ConfigWords[k] & d.ConfigMask[k])
+                << "configuration word " << k;
+        EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, true, true),
+                  kResultProgramError);
+        EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), false, true, true), kResultOk);
+
+        fillImage(bench);
+        const MemoryImage plain = bench.image();
+        EXPECT_EQ(runWrite(bench.workspace(), bench.ui(), {true, true, true, false}).result,
+                  kResultOk);
+        expectReadBackMatches(bench, plain);
+    }
+}
+
+// The erase codes of each family and scope, and what the strict chips do with them (a code
+// that erases nothing, or a wrong erase shape, would leave a note).
+TEST(PanelErase, CodesPerFamilyAndScopeEraseWhatTheyName) {
+    struct Case {
+        const char* device;
+        EraseScope scope;
+        std::vector<uint16_t> codes;
+        bool programErased, dataErased, idsErased;
+    };
+    const std::vector<Case> cases = {
+        {"PIC18F452", EraseScope::All, {0x80}, true, true, true},
+        {"PIC18F452", EraseScope::ProgramOnly, {0x83, 0x88, 0x89, 0x8A, 0x8B}, true, false, false},
+        {"PIC18F452", EraseScope::DataOnly, {0x81}, false, true, false},
+        {"PIC18F4520", EraseScope::All, {0x3F8F}, true, true, true},
+        {"PIC18F4520",
+         EraseScope::ProgramOnly,
+         {0x81, 0x0180, 0x0280, 0x0480, 0x0880},
+         true,
+         false,
+         false},
+        {"PIC18F4520", EraseScope::DataOnly, {0x84}, false, true, false},
+        {"PIC18F2221", EraseScope::ProgramOnly, {0x81, 0x0180, 0x0280}, true, false, false},
+        {"PIC18F2410", EraseScope::ProgramOnly, {0x3F8F}, true, false, true},  // no EEPROM
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.device) + " scope " + std::to_string(static_cast<int>(c.scope)));
+        SimBench bench;
+        bench.load(c.device);
+        const DeviceDefinition& d = bench.device();
+        EXPECT_EQ(panelEraseCodes(d, c.scope), c.codes);
+        bench.writePattern();
+        ASSERT_TRUE(eraseDevice(bench.workspace(), bench.ui(), c.scope));
+        for (const int32_t i : {int32_t{0}, d.ProgSize / 2 + 1, d.ProgSize - 1}) {
+            EXPECT_EQ(bench.programWord(i) == 0xFFFF, c.programErased) << "program word " << i;
+        }
+        if (d.EpromSize != 0) {
+            EXPECT_EQ(bench.dataByte(d.EpromSize - 1) == 0xFF, c.dataErased);
+        }
+        EXPECT_EQ(bench.idWord(0) == 0xFF, c.idsErased);
+    }
+}
+
+TEST(PanelErase, EraseWindowReportsALinkThatWillNotOpenAndStillClearsTheBuffer) {
+    SimBench bench;
+    bench.load("PIC18F4520");
+    bench.image().ProgMemory[0] = 0x1234;
+    bench.programmer().setAvailablePorts({});
+    const FlowOutcome outcome =
+        runErase(bench.workspace(), bench.ui(), {true, true, true, false, false});
+    EXPECT_EQ(outcome.close, WindowClose::Ok);
+    ASSERT_EQ(bench.ui().messages().size(), 2u);  // the link's, then the erase's
+    EXPECT_EQ(bench.ui().messages()[1], msg::kEraseFailed);
+    EXPECT_EQ(bench.image().ProgMemory[0], 0xFFFF);
+
+    bench.ui().clear();
+    EXPECT_EQ(runWrite(bench.workspace(), bench.ui(), {true, true, true, false}).result,
+              kResultHardwareError);
+    ASSERT_EQ(bench.ui().messages().size(), 2u);
+    EXPECT_EQ(bench.ui().messages()[1], msg::kWriteEraseFailed);
+}
+
+// "DataShiftOut" = 0 in device.ini: each byte gets a fixed wait instead of polls, on both
+// families (FXX2 with the unlock sequence).
+TEST(WriteExtended, DataWriteWithoutPollingWaitsAndStaysInStep) {
+    for (const char* name : {"PIC18F452", "PIC18F4520"}) {
+        SCOPED_TRACE(name);
+        test::TempDir dir;
+        std::ofstream(dir.file("device.ini")) << "[" << name << "]\nDataShiftOut=0\n";
+        SimBench bench;
+        bench.load(name);
+        bench.workspace().catalogue = DeviceCatalogue(dir.path());
+        bench.programmer().setCallLogEnabled(false);
+        fillImage(bench);
+        const MemoryImage expected = bench.image();
+        ASSERT_EQ(WriteDevice(bench.workspace(), bench.ui(), false, true, true), kResultOk);
+        for (int32_t i = 0; i < bench.device().EpromSize; ++i)
+            ASSERT_EQ(bench.dataByte(i), expected.DataMemory[i]) << "byte " << i;
+        for (int k = 0; k < 4; ++k)  // the configuration after it arrived in step
+            EXPECT_EQ(bench.configWord(k) & bench.device().ConfigMask[k],
+                      expected.ConfigWords[k] & bench.device().ConfigMask[k]);
+    }
+}
+
+// A program size that is not a multiple of the write block: the last block is filled with
+// blank words from beyond the buffer, never read from past its end.
+TEST(WriteExtended, LastBlockNeverReachesPastTheBuffer) {
+    SimBench bench;
+    bench.load("PIC18F4520");
+    DeviceDefinition& d = bench.workspace().device;
+    d.ProgSize -= 8;
+    bench.image().ResizeImage(d);
+    for (int32_t i = 0; i < d.ProgSize; ++i)
+        bench.image().ProgMemory[i] = static_cast<uint16_t>(i);
+    ASSERT_EQ(WriteDevice(bench.workspace(), bench.ui(), true, false, false), kResultOk);
+    EXPECT_EQ(bench.programWord(d.ProgSize - 1), static_cast<uint16_t>(d.ProgSize - 1));
+    EXPECT_EQ(bench.programWord(d.ProgSize), 0xFFFF);
+}
+
+TEST(WriteExtended, CancelledProgramWriteWritesNothingElseAndShowsNothing) {
+    SimBench bench;
+    bench.load("PIC18F4520");
+    fillImage(bench);
+    bench.ui().cancelAfterPumps(3);
+    const FlowOutcome outcome = runWrite(bench.workspace(), bench.ui(), {true, true, true, false});
+    EXPECT_EQ(outcome.result, kResultCancelled);
+    EXPECT_TRUE(bench.ui().messages().empty());
+    EXPECT_EQ(bench.dataByte(0), 0xFF);
+    EXPECT_EQ(bench.idWord(0), 0xFF);
+    EXPECT_EQ(bench.programWord(0), bench.image().ProgMemory[0]) << "the first 256 words went";
+}
+
+}  // namespace
+}  // namespace velkaro
