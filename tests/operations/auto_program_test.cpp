@@ -19,8 +19,8 @@ using test::SimBench;
 constexpr std::string_view kCaption = msg::kProgCaption;
 
 // One device of each family: 12-bit with OSCCAL and no ID; 14-bit with OSCCAL, band gap,
-// data memory and an ID; 14-bit without OSCCAL.
-const char* const kDevices[] = {"PIC12F508", "PIC12F675", "PIC16F628A"};
+// data memory and an ID; 14-bit without OSCCAL; the two 16-bit core families.
+const char* const kDevices[] = {"PIC12F508", "PIC12F675", "PIC16F628A", "PIC18F452", "PIC18F2520"};
 
 // Every word of the image differs from the bench's pattern, but every 16th is left blank;
 // the first configuration word loses its lowest implemented bit.
@@ -122,10 +122,19 @@ TEST(AutoProgram, WritesEachFamilyWithEachCombinationOfOptions) {
                 continue;
             const uint16_t factoryOscCal = d.OscCal != 0 ? bench.programWord(d.OscCal) : 0;
             const uint16_t factoryBg = bench.configWord(0) & d.BGMask;
+            const uint16_t freshConfig = bench.configWord(0);
             bench.writePattern();
+            if (d.isExtendedFamily() && !o.DataEn) {
+                // The panel erases that spare data memory do not reach the IDs and the
+                // configuration of a 16-bit core, and a programmed ID byte cannot be written
+                // back to ones: this chip has an old program but unprogrammed IDs.
+                for (int k = 0; k < 8; ++k)
+                    bench.setIdWord(k, 0xFF);
+                bench.setConfigWord(0, freshConfig);
+            }
             fillImage(bench);
             // The configuration check compares the IDs too, which only a program write sets.
-            for (int k = 0; !o.ProgEn && k < 4; ++k)
+            for (int k = 0; !o.ProgEn && k < (d.isExtendedFamily() ? 8 : 4); ++k)
                 bench.setIdWord(k, bench.image().IdWords[k]);
             MemoryImage expected = bench.image();
             const bool keep = o.OscCalEn && d.OscCal != 0;
