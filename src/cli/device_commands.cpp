@@ -1,5 +1,5 @@
 // velkaro-cli commands that work on the chip in the socket: read, blank, verify, id, write,
-// erase, program.
+// erase, program, osccal.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -22,6 +22,8 @@
 #include "operations/blank_check.h"
 #include "operations/device_id.h"
 #include "operations/erase_window.h"
+#include "operations/operation_messages.h"
+#include "operations/osccal_window.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
 #include "operations/write_device.h"
@@ -376,6 +378,77 @@ int runProgramCommand(CliContext& context, const OutputOptions& output, const st
     return stop(outcome.result, session.saveChip(exitCode));
 }
 
+// The value given to `osccal --write`: one to four hexadecimal digits, "0x" allowed.
+bool isOscCalValue(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
+    return !text.empty() && text.size() <= 4 &&
+           text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
+int runOsccalCommand(CliContext& context, const OutputOptions& output,
+                     const std::optional<std::string>& writeValue) {
+    DeviceSession session(context, output);
+    if (const int opened = session.open(); opened != kExitOk)
+        return notStarted(session, output.json, "osccal", opened);
+    Workspace& workspace = session.workspace();
+    const DeviceDefinition& d = workspace.device;
+    OscCalView view;
+    auto stop = [&](ResultCode code, int exitCode) {
+        JsonObject object = session.json("osccal", code, exitCode);
+        object.add("osccal", view.curOsc == msg::kOscCalNoValue ? std::string() : view.curOsc)
+            .add("bg", d.BGMask != 0 && !view.mainBg.empty() ? view.mainBg : std::string())
+            .add("frequency", static_cast<long long>(view.frequency))
+            .add("frequencyText", view.frequency != 0 ? view.oscVal : std::string())
+            .add("error", view.frequency != 0 ? view.oscDiff : std::string())
+            .add("recommended", view.newOscCal)
+            .add("written", writeValue.has_value() && code == kResultOk)
+            .add("status", view.status);
+        return finish(session, output.json, object, exitCode);
+    };
+    if (writeValue && !isOscCalValue(*writeValue)) {
+        std::cerr << "velkaro-cli: --write takes an OSCCAL value of one to four hexadecimal "
+                     "digits, not \""
+                  << *writeValue << "\"\n";
+        return stop(kResultOk, kExitUsage);
+    }
+    if (!oscCalibrationAvailable(workspace.link->hardwareType(), d)) {
+        std::cerr << "velkaro-cli: OSCCAL calibration needs the VKR-20 PRO programmer and a "
+                     "device with a calibration program; "
+                  << d.DeviceName << " on this programmer has none\n";
+        return stop(kResultOk, kExitUsage);
+    }
+    switch (startOscCalibration(workspace, session.ui())) {
+        case OscCalStart::Declined:
+            return stop(kResultCancelled, kExitCancelled);
+        case OscCalStart::NotLoaded:
+            return stop(kResultOk, kExitFileError);
+        case OscCalStart::Ready:
+            break;
+    }
+    measureOscillator(workspace, session.ui(), view);
+    ResultCode code = kResultOk;
+    if (writeValue) {
+        view.newOscCal = oscCalFieldOnExit(*writeValue, d.OscBase);
+        code = updateOscCal(workspace, session.ui(), view);
+    }
+    // The chip that does not run after all is a hardware failure, whatever the write said.
+    if (code == kResultOk && view.frequency == 0)
+        code = kResultHardwareError;
+    const int exitCode = session.saveChip(exitCodeOf(code));
+    if (!output.json) {
+        session.ui().endProgressLine();
+        std::cout << msg::kOscCalCurrentLabel << ": " << view.curOsc << '\n'
+                  << msg::kOscCalFrequencyLabel << ": " << view.oscVal << '\n'
+                  << msg::kOscCalErrorLabel << ": " << view.oscDiff << '\n'
+                  << msg::kOscCalRecommendedLabel << ": " << view.newOscCal << '\n';
+        if (!view.status.empty())
+            std::cout << view.status << '\n';
+        std::cout << std::flush;
+    }
+    return stop(code, exitCode);
+}
+
 }  // namespace
 
 void registerDeviceCommands(CLI::App& app, CliContext& context) {
@@ -479,6 +552,24 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
         options.ProgEn = !choices->noProgram;
         options.DataEn = !choices->noData;
         context.exitCode = runProgramCommand(context, choices->output, choices->file, options);
+    });
+
+    auto oscValue = std::make_shared<std::string>();
+    CLI::App* osccal = app.add_subcommand(
+        "osccal", "Measure the chip's oscillator with its calibration program; recommend OSCCAL");
+    CLI::Option* oscWrite =
+        osccal
+            ->add_option("--write", *oscValue,
+                         "Erase the chip, write the calibration program with this OSCCAL "
+                         "value (hexadecimal, low byte) and measure again")
+            ->type_name("HEX");
+    osccal->add_flag("--yes", choices->output.yes,
+                     "Load the calibration program without asking (it replaces the chip's)");
+    addOutputOptions(*osccal, choices->output);
+    osccal->callback([&context, choices, oscValue, oscWrite] {
+        const std::optional<std::string> value =
+            oscWrite->count() > 0 ? std::optional<std::string>(*oscValue) : std::nullopt;
+        context.exitCode = runOsccalCommand(context, choices->output, value);
     });
 }
 

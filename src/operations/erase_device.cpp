@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "operations/device_erase_cmd.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
+#include "operations/osccal_backup.h"
 #include "operations/write_word.h"
 
 namespace velkaro {
@@ -55,12 +55,7 @@ bool chipEraseRuns(const DeviceDefinition& d) {
 }
 
 bool commandStringErase(Workspace& ws) {
-    ProgrammerLink& link = *ws.link;
-    if (!link.OpenLink(false, false))
-        return false;
-    runDeviceEraseCmd(link, ws.device.DeviceEraseCmd, 0);
-    link.CloseLink();
-    return true;
+    return runEraseCmdKeepingBackup(ws, false);
 }
 
 bool chipErase(Workspace& ws, bool withData) {

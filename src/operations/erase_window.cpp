@@ -1,10 +1,10 @@
 #include "operations/erase_window.h"
 
-#include "operations/device_erase_cmd.h"
 #include "operations/device_id.h"
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
+#include "operations/osccal_backup.h"
 #include "operations/write_device.h"
 
 namespace velkaro {
@@ -85,12 +85,11 @@ FlowOutcome runErase(Workspace& workspace, OperationUi& ui, EraseOptions ticked)
     bool dataDone = false;
     if (ticked.ProgEn) {
         if (!d.DeviceEraseCmd.empty()) {
-            if (!link.OpenLink(true, false))
+            if (!runEraseCmdKeepingBackup(workspace, true))
                 return cancelled();
-            runDeviceEraseCmd(link, d.DeviceEraseCmd, 0);
-            link.CloseLink();
-            // Data memory is left to the string; the calibration values are not, as the
-            // string erases them like any other erase.
+            // Data memory is left to the string; the OSCCAL word and BG bits are not, as
+            // the string erases them like any other erase (only a baseline part's backup
+            // copy of OSCCAL is kept).
             dataDone = true;
         } else if (bulkEraseProgram(workspace, ui, eraseData)) {
             dataDone = true;

@@ -101,3 +101,29 @@ inline constexpr std::string_view kProgEraseFailed = "データの消去でエ�
 inline constexpr std::string_view kProgDone = "プログラムは正常に終了しました。";
 
 }  // namespace velkaro::msg
+
+namespace velkaro::msg {
+
+// ---- OSCCAL calibration window ----
+inline constexpr std::string_view kOscCalCaption = "OSCCALの調整";
+// Asked before the calibration program replaces the buffer ("\r" separates the lines).
+inline constexpr std::string_view kOscCalLoadQuestion =
+    "OSCCALの調整には、調整プログラムをデバイスに書き込む必要があります。\r"
+    "プログラムをロードしてよろしいですか？";
+inline constexpr std::string_view kOscCalNoValue = "---";
+inline constexpr std::string_view kOscCalMeasuring = "※周波数測定中．．．";
+inline constexpr std::string_view kOscCalNeedsUpdate = "※OSCCALの更新を行ってください。";
+inline constexpr std::string_view kOscCalCannotMeasure =
+    "周波数の測定ができません。OSCCALの更新を行って、測定プログラムを書き込んでください。";
+inline constexpr std::string_view kOscCalNoRecommendation =
+    "推奨値が計算できません。手動で値を入力してください。";
+inline constexpr std::string_view kOscCalRight = "※OSCCALの設定は適正値です。";
+inline constexpr std::string_view kOscCalUpdate = "※OSCCALの設定を更新してください。";
+inline constexpr std::string_view kOscCalCurrentLabel = "現在のOSCCALの値";
+inline constexpr std::string_view kOscCalFrequencyLabel = "1MHzの測定値";
+inline constexpr std::string_view kOscCalErrorLabel = "1MHzに対する誤差(%)";
+inline constexpr std::string_view kOscCalRecommendedLabel = "OSCCALの推奨値";
+inline constexpr std::string_view kOscCalRemeasure = "再測定";
+inline constexpr std::string_view kOscCalWrite = "更新";
+
+}  // namespace velkaro::msg

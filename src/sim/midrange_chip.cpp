@@ -597,7 +597,7 @@ double MidrangeChip::oscillatorHz() const {
     const int unit = is12Bit() ? 2 : 4;
     const int cal = literal ? (word & 0xFF) : kOsccalResetValue;
     const int steps = cal / unit - (mFactoryOsccal & 0xFF) / unit;
-    return kNominalHz * std::pow(kStepFactor, steps);
+    return kNominalHz * mOscillatorRatio * std::pow(kStepFactor, steps);
 }
 
 uint16_t MidrangeChip::peek(uint32_t address) const {

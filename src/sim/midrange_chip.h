@@ -124,6 +124,9 @@ public:
     // Factory values this chip left the factory with.
     uint16_t factoryOsccalWord() const { return mFactoryOsccal; }
     uint16_t factoryBandGap() const { return mFactoryBandGap; }
+    // A chip whose oscillator is off: it runs `ratio` times the nominal frequency at its
+    // factory OSCCAL value (0.97 is 3 % slow). 1 by default; not part of the saved state.
+    void setOscillatorError(double ratio) { mOscillatorRatio = ratio; }
     const MidrangeDevice& device() const { return mDevice; }
 
 private:
@@ -175,6 +178,7 @@ private:
     std::vector<uint8_t> mData;
     uint16_t mFactoryOsccal = 0;
     uint16_t mFactoryBandGap = 0;
+    double mOscillatorRatio = 1.0;
 
     bool mPowered = false;
     uint32_t mPc = 0;
