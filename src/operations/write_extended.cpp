@@ -1,6 +1,7 @@
 #include "operations/write_extended.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"
@@ -264,8 +265,9 @@ ResultCode WriteDataExtended(Workspace& ws, OperationUi& ui) {
         }
         core(link, {kClearWren});
         if (!written) {
-            link.CloseLink();
-            return kResultDataError;
+            // A programmer gone mid-write can look like a byte that never finished.
+            const ResultCode code = closeSection(link);
+            return code == kResultOk ? kResultDataError : code;
         }
     }
     const ResultCode code = closeSection(link);

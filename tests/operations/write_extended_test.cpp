@@ -202,6 +202,22 @@ TEST(PanelErase, CodesPerFamilyAndScopeEraseWhatTheyName) {
     }
 }
 
+// On the wire: a code above 0xFF goes to 0x3C0005 first, each byte in both halves of the
+// table write's operand (the register takes the half its address selects).
+TEST(PanelErase, TwoByteCodesAreWrittenHighRegisterFirst) {
+    SimBench bench;
+    bench.load("PIC18F4520");
+    ASSERT_TRUE(panelErase(bench.workspace(), bench.ui(), EraseScope::ProgramOnly));
+    std::vector<int32_t> tableWrites;
+    const auto& log = bench.programmer().callLog();
+    for (size_t i = 0; i + 1 < log.size(); ++i) {
+        if (log[i].name == "SWriteBit" && log[i].args == std::vector<int32_t>{12, 4})
+            tableWrites.push_back(log[i + 1].args.at(0));
+    }
+    EXPECT_EQ(tableWrites, (std::vector<int32_t>{0x8181, 0x0101, 0x8080, 0x0202, 0x8080, 0x0404,
+                                                 0x8080, 0x0808, 0x8080}));
+}
+
 TEST(PanelErase, EraseWindowReportsALinkThatWillNotOpenAndStillClearsTheBuffer) {
     SimBench bench;
     bench.load("PIC18F4520");
@@ -256,6 +272,26 @@ TEST(WriteExtended, LastBlockNeverReachesPastTheBuffer) {
     ASSERT_EQ(WriteDevice(bench.workspace(), bench.ui(), true, false, false), kResultOk);
     EXPECT_EQ(bench.programWord(d.ProgSize - 1), static_cast<uint16_t>(d.ProgSize - 1));
     EXPECT_EQ(bench.programWord(d.ProgSize), 0xFFFF);
+}
+
+// Nothing is read back while writing, so only the supply check can tell that the
+// programmer went away: during program memory, or during data polls that then read ones.
+TEST(WriteExtended, LostConnectionIsAHardwareErrorNotASuccessOrADataError) {
+    for (const bool inDataPolls : {false, true}) {
+        SCOPED_TRACE(inDataPolls ? "data" : "program");
+        SimBench bench;
+        bench.load("PIC18F4520");
+        fillImage(bench);
+        sim::FaultPlan faults;
+        faults.connectionLostAfterCalls = inDataPolls ? 600 : 3000;
+        faults.lostReadsAllOnes = true;
+        bench.programmer().setFaults(faults);
+        EXPECT_EQ(WriteDevice(bench.workspace(), bench.ui(), !inDataPolls, true, true),
+                  kResultHardwareError);
+        EXPECT_FALSE(bench.programmer().targetPowered());
+        EXPECT_EQ(bench.dataByte(bench.device().EpromSize - 1), 0xFF);
+        bench.takeNotes();  // the chip saw its power go mid-command
+    }
 }
 
 TEST(WriteExtended, CancelledProgramWriteWritesNothingElseAndShowsNothing) {
