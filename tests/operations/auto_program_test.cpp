@@ -122,6 +122,9 @@ TEST(AutoProgram, WritesEachFamilyWithEachCombinationOfOptions) {
                 continue;
             const uint16_t factoryOscCal = d.OscCal != 0 ? bench.programWord(d.OscCal) : 0;
             const uint16_t factoryBg = bench.configWord(0) & d.BGMask;
+            // Baseline parts keep a backup copy of OSCCAL after their IDs.
+            const uint32_t backupAdr = static_cast<uint32_t>(d.IdAdr + 4);
+            const uint16_t backup = bench.chip().peek(backupAdr);
             const uint16_t freshConfig = bench.configWord(0);
             bench.writePattern();
             if (d.isExtendedFamily() && !o.DataEn) {
@@ -148,6 +151,9 @@ TEST(AutoProgram, WritesEachFamilyWithEachCombinationOfOptions) {
             EXPECT_EQ(outcome.result, kResultOk);
             EXPECT_EQ(bench.ui().messages(), std::vector<std::string>{std::string(msg::kProgDone)});
             EXPECT_EQ(firstDifference(bench, expected, o.ProgEn, data), "");
+            if (d.BitWidth == 12) {
+                EXPECT_EQ(bench.chip().peek(backupAdr), backup) << "backup OSCCAL";
+            }
             if (!o.ProgEn) {
                 EXPECT_EQ(bench.programWord(0), 0x0456) << "program memory left alone";
             }
