@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "link/icsp_commands.h"
 #include "link/programmer_link.h"
 
 namespace velkaro {
@@ -9,16 +10,9 @@ namespace velkaro {
 namespace {
 
 // 6-bit commands.
-constexpr int kCmdLoadConfig = 0;
-constexpr int kCmdReadData = 4;
-constexpr int kCmdIncrementAddress = 6;
-constexpr int kCmdBeginEraseProgram = 8;
 constexpr uint32_t kEndProgrammingDelayUs = 100;  // TDIS
 
 // 4-bit commands.
-constexpr int kCmdCoreInstruction = 0;
-constexpr int kCmdShiftOutTablat = 2;
-constexpr int kCmdTableReadPostIncrement = 9;
 
 // Core instructions.
 constexpr uint16_t kMovlw = 0x0E00;
@@ -28,12 +22,6 @@ constexpr uint16_t kMovwfTblptrL = 0x6EF6;
 
 constexpr uint32_t kCalibrationSpanMs = 100;
 constexpr uint32_t kAfterPulseUs = 10;
-
-// Cycle times are never negative once a device is loaded; should one slip through, it
-// must not turn into a wait of weeks.
-uint32_t cycleMs(int32_t ms) {
-    return ms < 0 ? 0 : static_cast<uint32_t>(ms);
-}
 
 }  // namespace
 
@@ -91,11 +79,11 @@ bool ProgrammerLink::StartProgrammingCycle(bool allowProgramOnly, bool programMe
     if (allowProgramOnly && mDevice.ProgOnlyCmd != 0 && !(preferErase && hasEraseProgram)) {
         SendCommand(mDevice.ProgOnlyCmd);
         DelayMilliseconds(
-            cycleMs(programMemory ? mDevice.ProgOnlyCycle : mDevice.DataProgOnlyCycle));
+            waitMs(programMemory ? mDevice.ProgOnlyCycle : mDevice.DataProgOnlyCycle));
     } else {
         SendCommand(kCmdBeginEraseProgram);
         DelayMilliseconds(
-            cycleMs(programMemory ? mDevice.EraseProgCycle : mDevice.DataEraseProgCycle));
+            waitMs(programMemory ? mDevice.EraseProgCycle : mDevice.DataEraseProgCycle));
     }
     if (mDevice.EndProgCmd != 0) {
         SendCommand(mDevice.EndProgCmd);
@@ -193,7 +181,7 @@ void ProgrammerLink::ProgrammingPulse() {
     for (int clock = 1; clock <= 4; ++clock) {
         mLibrary.SSetPGC(1);
         if (clock == 4)
-            DelayMilliseconds(cycleMs(mDevice.ProgOnlyCycle));
+            DelayMilliseconds(waitMs(mDevice.ProgOnlyCycle));
         mLibrary.SSetPGC(0);
     }
     DelayMicroseconds(kDischargeUs);

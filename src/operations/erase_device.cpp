@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/icsp_commands.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
 #include "operations/osccal_backup.h"
@@ -12,17 +13,7 @@ namespace {
 
 using namespace ops;
 
-constexpr int kCmdBulkEraseSetup1 = 1;
-constexpr int kCmdLoadData = 2;
-constexpr int kCmdLoadDataMemory = 3;
-constexpr int kCmdBulkEraseSetup2 = 7;
-constexpr int kCmdEraseProgram = 8;
-constexpr int kCmdBulkEraseProgram = 9;
-constexpr int kCmdBulkEraseData = 0x0B;
-constexpr int kCmdChipErase = 0x1F;
-
 // 16-bit core family: table write, and the erase control registers it writes to.
-constexpr int kCmdTableWrite = 12;
 constexpr uint32_t kEraseControlLow = 0x3C0004;
 constexpr uint32_t kEraseControlHigh = 0x3C0005;
 
@@ -31,17 +22,13 @@ constexpr uint16_t kCmdSetSetup2 = 0x0800;
 constexpr uint16_t kExtSetupEraseProgram = 0x0001;
 constexpr uint16_t kExtSetupEraseData = 0x0002;
 
-uint32_t ms(int32_t value) {
-    return static_cast<uint32_t>(std::max(value, 0));
-}
-
 // 01, 07, 08, wait, 01, 07: the set-up erase, whose target the counter and the last load
 // choose.
-void setupErase(ProgrammerLink& link, int32_t waitMs) {
+void setupErase(ProgrammerLink& link, int32_t cycleMs) {
     link.SendCommand(kCmdBulkEraseSetup1);
     link.SendCommand(kCmdBulkEraseSetup2);
-    link.SendCommand(kCmdEraseProgram);
-    link.DelayMilliseconds(ms(waitMs));
+    link.SendCommand(kCmdBeginEraseProgram);
+    link.DelayMilliseconds(waitMs(cycleMs));
     link.SendCommand(kCmdBulkEraseSetup1);
     link.SendCommand(kCmdBulkEraseSetup2);
 }
@@ -68,7 +55,7 @@ bool chipErase(Workspace& ws, bool withData) {
         link.SendData(0);
     }
     link.SendCommand(d.ChipEraseCmd != 0 ? d.ChipEraseCmd : kCmdChipErase);
-    link.DelayMilliseconds(ms(d.ChipEraseCycle));
+    link.DelayMilliseconds(waitMs(d.ChipEraseCycle));
     if (d.hasLoadConfig()) {
         // The chip erase takes the ID words too; they are programmed blank once more.
         link.SendCommand(kCmdLoadConfig);
@@ -98,7 +85,7 @@ bool bulkErase(Workspace& ws, OperationUi& ui, bool withData) {
     if (d.ExtFlag1 & kExtSetupEraseProgram)
         setupErase(link, d.BulkEraseCycle);
     else
-        link.DelayMilliseconds(ms(d.BulkEraseCycle));
+        link.DelayMilliseconds(waitMs(d.BulkEraseCycle));
     link.CloseLink();
     return withData ? bulkEraseData(ws, ui) : true;
 }
@@ -162,7 +149,7 @@ bool panelErase(Workspace& ws, OperationUi& ui, EraseScope scope) {
         }
         link.SetTablePointer(kEraseControlLow);
         link.SendCoreInstruction(kCmdTableWrite, static_cast<uint16_t>((code & 0xFF) * 0x0101));
-        link.NopAndHold(ms(d.ChipEraseCycle));
+        link.NopAndHold(waitMs(d.ChipEraseCycle));
     }
     link.CloseLink();
     return true;
@@ -228,9 +215,9 @@ bool bulkEraseData(Workspace& ws, OperationUi& ui) {
         link.SendCommand(kCmdBulkEraseData);
         // Where 0B starts the erase at once, the 08 that starts it on other parts must not
         // cut it short.
-        link.DelayMilliseconds(ms(d.BulkEraseCycle));
-        link.SendCommand(kCmdEraseProgram);
-        link.DelayMilliseconds(ms(d.BulkEraseCycle));
+        link.DelayMilliseconds(waitMs(d.BulkEraseCycle));
+        link.SendCommand(kCmdBeginEraseProgram);
+        link.DelayMilliseconds(waitMs(d.BulkEraseCycle));
     }
     link.CloseLink();
     return true;
@@ -277,8 +264,8 @@ ResultCode eraseWordByWord(Workspace& ws, OperationUi& ui, int loadCommand, int3
         ui.setProgress(percentOf(i, count));
         link.SendCommand(loadCommand);
         link.SendData(d.BlankWord);
-        link.SendCommand(kCmdEraseProgram);
-        link.DelayMilliseconds(ms(d.EraseProgCycle));
+        link.SendCommand(kCmdBeginEraseProgram);
+        link.DelayMilliseconds(waitMs(d.EraseProgCycle));
         link.SendCommand(kCmdIncrementAddress);
     }
     ui.setStatusText("");

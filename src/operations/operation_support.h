@@ -7,16 +7,11 @@
 #include <string>
 
 #include "catalogue/device_definition.h"
+#include "link/icsp_commands.h"
 #include "link/operation_ui.h"
 #include "link/programmer_link.h"
 
 namespace velkaro::ops {
-
-// 6-bit family command codes.
-inline constexpr int kCmdLoadConfig = 0;
-inline constexpr int kCmdReadData = 4;
-inline constexpr int kCmdReadDataMemory = 5;
-inline constexpr int kCmdIncrementAddress = 6;
 
 // Programmer commands of the fast block test ("VKR-20 PRO" only).
 inline constexpr int kBlockTest14Bit = 104;

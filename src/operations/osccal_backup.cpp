@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "link/icsp_commands.h"
 #include "operations/device_erase_cmd.h"
 #include "operations/operation_support.h"
 
@@ -10,7 +11,6 @@ namespace {
 
 using namespace ops;
 
-constexpr int kCmdLoadData = 2;
 constexpr int32_t kBackupOffset = 4;  // after the four ID words
 
 // From the power-up address round to 0, then on to the backup word.

@@ -1,5 +1,6 @@
 #include "operations/write_device.h"
 
+#include "link/icsp_commands.h"
 #include "operations/device_id.h"
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"
@@ -11,9 +12,6 @@ namespace velkaro {
 namespace {
 
 using namespace ops;
-
-constexpr int kCmdLoadData = 2;
-constexpr int kCmdLoadDataMemory = 3;
 
 // The primitives report nothing, so a programmer that went away mid-section would look like
 // a success (or, with read-back, like a bad word). The supply check tells the two apart.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "link/icsp_commands.h"
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
@@ -13,10 +14,6 @@ namespace {
 using namespace ops;
 
 // 4-bit commands.
-constexpr int kCore = 0;
-constexpr int kTableWrite = 12;
-constexpr int kTableWritePostInc = 13;
-constexpr int kTableWriteStart = 15;
 
 // Core instructions.
 constexpr uint16_t kNop = 0x0000;
@@ -49,11 +46,7 @@ constexpr int kConfigWriteProtectWord = 5;
 
 void core(ProgrammerLink& link, std::initializer_list<uint16_t> instructions) {
     for (const uint16_t instruction : instructions)
-        link.SendCoreInstruction(kCore, instruction);
-}
-
-uint32_t ms(int32_t value) {
-    return static_cast<uint32_t>(std::max(value, 0));
+        link.SendCoreInstruction(kCmdCoreInstruction, instruction);
 }
 
 // Program word i of the buffer; beyond the buffer the blank value, so that a last block
@@ -75,14 +68,14 @@ bool blockBlank(const Workspace& ws, int64_t first, int n) {
 void singlePanelSetup(ProgrammerLink& link) {
     core(link, {kSetEepgd, kSetCfgs});
     link.SetTablePointer(kPanelModeRegister);
-    link.SendCoreInstruction(kTableWrite, 0x0000);
+    link.SendCoreInstruction(kCmdTableWrite, 0x0000);
     core(link, {kSetEepgd, kClearCfgs});
 }
 
 void multiPanelSetup(ProgrammerLink& link) {
     core(link, {kSetEepgd, kSetCfgs, kSetFree});
     link.SetTablePointer(kPanelModeRegister);
-    link.SendCoreInstruction(kTableWrite, kMultiPanelMode);
+    link.SendCoreInstruction(kCmdTableWrite, kMultiPanelMode);
     core(link, {kSetEepgd, kClearCfgs});
 }
 
@@ -90,7 +83,7 @@ void multiPanelSetup(ProgrammerLink& link) {
 void loadBlock(ProgrammerLink& link, const Workspace& ws, int64_t first, int n, int lastCommand) {
     link.SetTablePointer(static_cast<uint32_t>(2 * first));
     for (int i = 0; i < n - 1; ++i)
-        link.SendCoreInstruction(kTableWritePostInc, programWord(ws, first + i));
+        link.SendCoreInstruction(kCmdTableWritePostIncrement, programWord(ws, first + i));
     link.SendCoreInstruction(lastCommand, programWord(ws, first + n - 1));
 }
 
@@ -140,7 +133,7 @@ ResultCode WriteProgramExtended(Workspace& ws, OperationUi& ui) {
     for (; w < kFirstPhaseWords; w += n) {
         if (blockBlank(ws, w, n))
             continue;
-        loadBlock(link, ws, w, n, kTableWriteStart);
+        loadBlock(link, ws, w, n, kCmdTableWriteStartProgramming);
         link.ProgrammingPulse();
     }
 
@@ -156,7 +149,7 @@ ResultCode WriteProgramExtended(Workspace& ws, OperationUi& ui) {
         ui.setProgress(percentOf(w, limit));
         if (panels == 0) {
             if (!blockBlank(ws, w, n)) {
-                loadBlock(link, ws, w, n, kTableWriteStart);
+                loadBlock(link, ws, w, n, kCmdTableWriteStartProgramming);
                 link.ProgrammingPulse();
             }
         } else {
@@ -168,7 +161,7 @@ ResultCode WriteProgramExtended(Workspace& ws, OperationUi& ui) {
             if (anyData) {
                 for (int32_t p = firstPanel; p < panels; ++p) {
                     loadBlock(link, ws, int64_t{p} * d.PanelSize + w, n,
-                              p == panels - 1 ? kTableWriteStart : kTableWrite);
+                              p == panels - 1 ? kCmdTableWriteStartProgramming : kCmdTableWrite);
                 }
                 link.ProgrammingPulse();
             }
@@ -213,10 +206,10 @@ ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui) {
     };
     singlePanelSetup(link);
     link.SetTablePointer(static_cast<uint32_t>(d.IdAdr));
-    link.SendCoreInstruction(kTableWritePostInc, idPair(0));
-    link.SendCoreInstruction(kTableWritePostInc, idPair(2));
-    link.SendCoreInstruction(kTableWritePostInc, idPair(4));
-    link.SendCoreInstruction(kTableWriteStart, idPair(6));
+    link.SendCoreInstruction(kCmdTableWritePostIncrement, idPair(0));
+    link.SendCoreInstruction(kCmdTableWritePostIncrement, idPair(2));
+    link.SendCoreInstruction(kCmdTableWritePostIncrement, idPair(4));
+    link.SendCoreInstruction(kCmdTableWriteStartProgramming, idPair(6));
     link.ProgrammingPulse();
 
     core(link, {kSetEepgd, kSetCfgs, kGotoLow, kGotoHigh});
@@ -224,10 +217,10 @@ ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui) {
         // One byte per pulse: the even address takes the low byte, the odd one the high.
         const uint16_t word = image.ConfigWords[k];
         link.SetTablePointer(static_cast<uint32_t>(d.ConfigBaseAdr + 2 * k));
-        link.SendCoreInstruction(kTableWriteStart, word);
+        link.SendCoreInstruction(kCmdTableWriteStartProgramming, word);
         link.ProgrammingPulse();
         core(link, {kIncfTblptrL});
-        link.SendCoreInstruction(kTableWriteStart, word);
+        link.SendCoreInstruction(kCmdTableWriteStartProgramming, word);
         link.ProgrammingPulse();
     }
     return closeSection(link);
@@ -261,7 +254,7 @@ ResultCode WriteDataExtended(Workspace& ws, OperationUi& ui) {
             link.DelayMicroseconds(ProgrammerLink::kDischargeUs);
         } else {
             // A NOP whose operand waits out the write.
-            link.NopAndHold(ms(d.BulkEraseCycle));
+            link.NopAndHold(waitMs(d.BulkEraseCycle));
         }
         core(link, {kClearWren});
         if (!written) {

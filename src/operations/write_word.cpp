@@ -1,11 +1,10 @@
 #include "operations/write_word.h"
 
+#include "link/icsp_commands.h"
 #include "operations/operation_support.h"
 
 namespace velkaro {
 namespace {
-
-constexpr int kCmdLoadData = 2;
 
 void loadAndProgram(ProgrammerLink& link, uint16_t word, bool erased, bool isConfig) {
     link.SendCommand(kCmdLoadData);
@@ -23,7 +22,7 @@ bool WriteWordVerified(Workspace& ws, uint16_t word, bool erased, bool isConfig)
     do {
         loadAndProgram(link, word, erased, isConfig);
         if (d.ProgramRead) {
-            link.SendCommand(ops::kCmdReadData);
+            link.SendCommand(kCmdReadData);
             ok = (link.ReceiveData() & d.BlankWord) == word;
         } else {
             ok = true;
