@@ -69,6 +69,7 @@ ProgWindowState activateProgWindow(const Workspace& workspace);
 // "プログラムは正常に終了しました。", and the boxes are remembered. Closes with OK and the
 // result (kResultHardwareError for a failed erase), or with Cancel and kResultCancelled
 // when a step saw Cancel. The caller refreshes the views (OSCCAL and BG included).
+// Requires workspace.link.
 FlowOutcome runAutoProgram(Workspace& workspace, OperationUi& ui, ProgOptions ticked,
                            std::string_view caption);
 
