@@ -211,6 +211,13 @@ ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui) {
     link.SendCoreInstruction(kCmdTableWritePostIncrement, idPair(4));
     link.SendCoreInstruction(kCmdTableWriteStartProgramming, idPair(6));
     link.ProgrammingPulse();
+    // A write of program memory alone erases only the boot block and the panels: ID cells
+    // still programmed from before can only lose bits, so the IDs are read back rather than
+    // reported written when they are not.
+    link.SetTablePointer(static_cast<uint32_t>(d.IdAdr));
+    bool idsWritten = true;
+    for (int k = 0; k < idWordCount16(d); ++k)
+        idsWritten = link.TableReadByte() == (image.IdWords[k] & 0xFF) && idsWritten;
 
     core(link, {kSetEepgd, kSetCfgs, kGotoLow, kGotoHigh});
     for (const int k : extendedConfigOrder(d)) {
@@ -223,7 +230,8 @@ ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui) {
         link.SendCoreInstruction(kCmdTableWriteStartProgramming, word);
         link.ProgrammingPulse();
     }
-    return closeSection(link);
+    const ResultCode code = closeSection(link);
+    return code == kResultOk && !idsWritten ? kResultConfigError : code;
 }
 
 ResultCode WriteDataExtended(Workspace& ws, OperationUi& ui) {
