@@ -13,8 +13,6 @@ namespace {
 
 using namespace ops;
 
-// 4-bit commands.
-
 // Core instructions.
 constexpr uint16_t kNop = 0x0000;
 constexpr uint16_t kSetEepgd = 0x8EA6;
