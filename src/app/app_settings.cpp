@@ -55,6 +55,11 @@ void AppSettings::applyTo(Workspace& workspace) const {
     workspace.progOptions = progOptions;
     workspace.LastFile = LastFile;
     workspace.FileHistory = FileHistory;
+    if (workspace.link) {
+        workspace.link->setHardwareType(HardwareType);
+        // A port beyond the list selects none: the link keeps its own.
+        workspace.link->setPortIndex(Port - 1);
+    }
 }
 
 void AppSettings::takeFrom(const Workspace& workspace) {
@@ -65,6 +70,10 @@ void AppSettings::takeFrom(const Workspace& workspace) {
     progOptions = workspace.progOptions;
     LastFile = workspace.LastFile;
     FileHistory = workspace.FileHistory;
+    if (workspace.link) {
+        HardwareType = workspace.link->hardwareType();
+        Port = workspace.link->portIndex() + 1;
+    }
 }
 
 AppSettings readSettings(const IniFile& ini) {

@@ -29,8 +29,9 @@ struct AppSettings {
 
     std::vector<std::string> FileHistory;  // most recent first; all entries of the file
 
-    // Copies the remembered options, LastFile and the history out of / into `workspace`.
-    // Device, port and programmer type belong to the window lists and the link.
+    // Copies the remembered options, LastFile, the history and (when the workspace has a
+    // link) the programmer type and port into / out of `workspace`. The device is selected
+    // by the caller through the device list.
     void applyTo(Workspace& workspace) const;
     void takeFrom(const Workspace& workspace);
 };

@@ -7,6 +7,9 @@
 #include <sstream>
 
 #include "app/file_history.h"
+#include "app/workspace.h"
+#include "link/virtual_clock.h"
+#include "support/fake_library.h"
 #include "support/paths.h"
 
 namespace velkaro {
@@ -178,6 +181,35 @@ TEST_F(AppSettingsTest, ReadOnlyProgramFolderFallsBackToSeededUserCopy) {
     EXPECT_EQ(settingsFilePath(programDir, false, configHome), userFile);
     EXPECT_EQ(LoadSettings(userFile).Device, "PIC12F629");
     EXPECT_EQ(LoadSettings(programDir + "/velkaro.ini").Device, "PIC16F84A");
+}
+
+TEST_F(AppSettingsTest, WorkspaceTakesTheSavedChoicesAndKeepsTheUnsavedOnes) {
+    Workspace workspace(test::binDir());
+    test::FakeLibrary library;
+    VirtualClock clock;
+    workspace.attachProgrammer(library, clock);
+    workspace.eraseOptions.OscCalEn = false;  // chosen this run, never saved
+
+    AppSettings s =
+        LoadSettings(write("[Setting]\nHardwareType=1\n[LastSetting]\nPort=3\n"
+                           "LastFile=/a.hex\n[EraseSetting]\nDataMem=0\n"
+                           "[FileHistory]\nFile1=/a.hex\n"));
+    s.applyTo(workspace);
+    EXPECT_EQ(workspace.link->hardwareType(), 1);
+    EXPECT_EQ(workspace.link->portIndex(), 2);
+    EXPECT_FALSE(workspace.eraseOptions.DataEn);
+    EXPECT_FALSE(workspace.eraseOptions.OscCalEn);
+    EXPECT_EQ(workspace.LastFile, "/a.hex");
+
+    workspace.link->setPortIndex(4);
+    workspace.progOptions.VerifyEn = false;
+    workspace.FileHistory.insert(workspace.FileHistory.begin(), "/b.hex");
+    AppSettings back;
+    back.takeFrom(workspace);
+    EXPECT_EQ(back.Port, 5);
+    EXPECT_EQ(back.HardwareType, 1);
+    EXPECT_FALSE(back.progOptions.VerifyEn);
+    EXPECT_EQ(back.FileHistory, (std::vector<std::string>{"/b.hex", "/a.hex"}));
 }
 
 }  // namespace
