@@ -46,4 +46,16 @@ struct WriteOptions {
     bool DevIdChk = true;
 };
 
+// The automatic program window: "ProgSetting", where a missing key reads as ticked. Until
+// the settings file is read the boxes start as the window shows them when new: program,
+// data and the chip's own OSCCAL/BG ticked, blank check, verify and the ID check clear.
+struct ProgOptions {
+    bool ProgEn = true;
+    bool DataEn = true;
+    bool OscCalEn = true;
+    bool BlankEn = false;
+    bool VerifyEn = false;
+    bool DevIdChk = false;
+};
+
 }  // namespace velkaro

@@ -51,6 +51,7 @@ struct Workspace {
     BlankOptions blankOptions;
     VerifyOptions verifyOptions;
     WriteOptions writeOptions;
+    ProgOptions progOptions;
 };
 
 }  // namespace velkaro

@@ -3,15 +3,11 @@
 #include <algorithm>
 #include <iostream>
 
-#include "app/paths.h"
-#include "catalogue/ini_file.h"
+#include "app/app_settings.h"
 
 namespace velkaro::cli {
 
 namespace {
-
-constexpr const char* kSettingsFileName = "velkaro-cli.ini";
-constexpr const char* kFallbackDevice = "PIC16F84A";
 
 bool equalNoCase(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
@@ -47,9 +43,8 @@ int prepareWorkspace(CliContext& context, Workspace& workspace) {
         }
         selected = list[index];
     } else {
-        const IniFile settings(joinPath(context.dataDir, kSettingsFileName));
-        const std::string remembered =
-            settings.readString("LastSetting", "Device", kFallbackDevice);
+        // The desktop program's settings file: the device it had selected last.
+        const std::string remembered = LoadSettings(settingsFilePath(context.dataDir)).Device;
         const int index = findDevice(list, remembered);
         if (index >= 0)
             selected = list[index];

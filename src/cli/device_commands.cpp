@@ -1,5 +1,5 @@
 // velkaro-cli commands that work on the chip in the socket: read, blank, verify, id, write,
-// erase, osccal.
+// erase, program, osccal.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -18,6 +18,7 @@
 #include "cli/link_backend.h"
 #include "cli/terminal_ui.h"
 #include "image/listing.h"
+#include "operations/auto_program.h"
 #include "operations/blank_check.h"
 #include "operations/device_id.h"
 #include "operations/erase_window.h"
@@ -350,6 +351,33 @@ int runEraseCommand(CliContext& context, const OutputOptions& output, bool progr
     return finish(session, output.json, object, exitCode);
 }
 
+int runProgramCommand(CliContext& context, const OutputOptions& output, const std::string& file,
+                      ProgOptions options) {
+    DeviceSession session(context, output);
+    session.setRegions(options.ProgEn, options.DataEn);
+    if (const int opened = session.open(); opened != kExitOk)
+        return notStarted(session, output.json, "program", opened);
+    Workspace& workspace = session.workspace();
+    const DeviceDefinition& d = workspace.device;
+    auto stop = [&](ResultCode code, int exitCode) {
+        JsonObject object = session.json("program", code, exitCode);
+        object.add("file", file)
+            .add("program", options.ProgEn)
+            .add("data", options.DataEn && d.EpromSize != 0)
+            .add("blankCheck", options.BlankEn)
+            .add("verify", options.VerifyEn);
+        return finish(session, output.json, object, exitCode);
+    };
+    if (!OpenImageFile(workspace, file, session.ui()).loaded())
+        return stop(kResultOk, kExitFileError);
+    // No window caption on the terminal: each step prints as its own indented line.
+    const FlowOutcome outcome = runAutoProgram(workspace, session.ui(), options, "");
+    int exitCode = exitCodeOf(outcome.result);
+    if (outcome.close == WindowClose::Cancel && outcome.result == kResultOk)
+        exitCode = kExitIdMismatch;  // the device-ID question was declined
+    return stop(outcome.result, session.saveChip(exitCode));
+}
+
 // The value given to `osccal --write`: one to four hexadecimal digits, "0x" allowed.
 bool isOscCalValue(std::string_view text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
@@ -503,6 +531,27 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     eraseCommand->callback([&context, choices, erase] {
         context.exitCode = runEraseCommand(context, choices->output, !choices->noProgram,
                                            !choices->noData, *erase);
+    });
+
+    auto prog = std::make_shared<ProgOptions>();
+    CLI::App* program = app.add_subcommand(
+        "program", "Erase, optionally blank-check, write and optionally verify the chip");
+    program->add_option("IN", choices->file, "Intel HEX file to write")->required();
+    addRegionFlags(*program);
+    program->add_flag("--blank-check", prog->BlankEn,
+                      "Check that the chip is blank after the erase");
+    program->add_flag("--verify", prog->VerifyEn,
+                      "Verify program and data memory, then write and check the configuration");
+    program->add_flag("--keep-osccal,!--no-keep-osccal", prog->OscCalEn,
+                      "Keep the chip's own OSCCAL and BG values (default) or write the file's");
+    program->add_flag("--check-id", prog->DevIdChk, "Check the device ID first");
+    program->add_flag("--yes", choices->output.yes, "Write even when the device ID differs");
+    addOutputOptions(*program, choices->output);
+    program->callback([&context, choices, prog] {
+        ProgOptions options = *prog;
+        options.ProgEn = !choices->noProgram;
+        options.DataEn = !choices->noData;
+        context.exitCode = runProgramCommand(context, choices->output, choices->file, options);
     });
 
     auto oscValue = std::make_shared<std::string>();

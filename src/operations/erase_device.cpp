@@ -13,7 +13,7 @@ namespace {
 
 using namespace ops;
 
-// 16-bit core family: table write, and the erase control registers it writes to.
+// 16-bit core family: the erase control registers.
 constexpr uint32_t kEraseControlLow = 0x3C0004;
 constexpr uint32_t kEraseControlHigh = 0x3C0005;
 

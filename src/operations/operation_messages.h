@@ -84,6 +84,22 @@ inline constexpr std::string_view kWritingConfig16 = "コンフィグメモリ�
 inline constexpr std::string_view kWriteEraseFailed =
     "デバイスの消去ができませんでした。デバイスとプログラマを確認してください。";
 
+// ---- Automatic program window ----
+inline constexpr std::string_view kProgCaption = "プログラム";
+inline constexpr std::string_view kProgBlankEn = "ブランクチェックを行う";
+inline constexpr std::string_view kProgVerifyEn = "ベリファイを行う";
+// Step texts, appended to the window caption after two blanks while the step runs.
+inline constexpr std::string_view kProgStepDeviceId = "-- デバイスIDの確認 --";
+inline constexpr std::string_view kProgStepOscCal = "-- OSCCALの読み込み --";
+inline constexpr std::string_view kProgStepErase = "-- データ消去 --";
+inline constexpr std::string_view kProgStepBlankCheck = "-- ブランクチェック --";
+inline constexpr std::string_view kProgStepWrite = "-- データの書き込み --";
+inline constexpr std::string_view kProgStepVerify = "-- データベリファイ --";
+inline constexpr std::string_view kProgStepConfigWrite = "-- コンフィグデータの書き込み --";
+inline constexpr std::string_view kProgStepConfigCheck = "-- コンフィグデータのチェック --";
+inline constexpr std::string_view kProgEraseFailed = "データの消去でエラーが発生しました。";
+inline constexpr std::string_view kProgDone = "プログラムは正常に終了しました。";
+
 }  // namespace velkaro::msg
 
 namespace velkaro::msg {

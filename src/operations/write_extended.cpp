@@ -13,8 +13,6 @@ namespace {
 
 using namespace ops;
 
-// 4-bit commands.
-
 // Core instructions.
 constexpr uint16_t kNop = 0x0000;
 constexpr uint16_t kSetEepgd = 0x8EA6;
@@ -211,6 +209,13 @@ ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui) {
     link.SendCoreInstruction(kCmdTableWritePostIncrement, idPair(4));
     link.SendCoreInstruction(kCmdTableWriteStartProgramming, idPair(6));
     link.ProgrammingPulse();
+    // A write of program memory alone erases only the boot block and the panels: ID cells
+    // still programmed from before can only lose bits, so the IDs are read back rather than
+    // reported written when they are not.
+    link.SetTablePointer(static_cast<uint32_t>(d.IdAdr));
+    bool idsWritten = true;
+    for (int k = 0; k < idWordCount16(d); ++k)
+        idsWritten = link.TableReadByte() == (image.IdWords[k] & 0xFF) && idsWritten;
 
     core(link, {kSetEepgd, kSetCfgs, kGotoLow, kGotoHigh});
     for (const int k : extendedConfigOrder(d)) {
@@ -223,7 +228,8 @@ ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui) {
         link.SendCoreInstruction(kCmdTableWriteStartProgramming, word);
         link.ProgrammingPulse();
     }
-    return closeSection(link);
+    const ResultCode code = closeSection(link);
+    return code == kResultOk && !idsWritten ? kResultConfigError : code;
 }
 
 ResultCode WriteDataExtended(Workspace& ws, OperationUi& ui) {

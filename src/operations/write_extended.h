@@ -24,7 +24,10 @@ ResultCode WriteProgramExtended(Workspace& ws, OperationUi& ui);
 // configuration word's two bytes with one pulse each. The order is the family's
 // (configuration words 0 to 5, 7 and up, then 6), except that word 5, which holds the
 // configuration write protection, always comes last: once it is written, the chip takes no
-// further configuration writes. Nothing is read back.
+// further configuration writes. The ID bytes the device has (IdCount) are read back after
+// their pulse: IDs left from an earlier write that the erase did not reach (a write of
+// program memory alone keeps them) give kResultConfigError once the configuration is
+// written; the configuration itself is not read back.
 ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui);
 
 // The configuration words in the order WriteIdConfigExtended writes them.

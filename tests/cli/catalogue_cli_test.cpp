@@ -63,9 +63,9 @@ TEST_F(CliCatalogueTest, UnknownDeviceIsAUsageError) {
 
 TEST_F(CliCatalogueTest, DefaultDeviceComesFromTheSettingsFileElseFirstItem) {
     EXPECT_NE(runCli(dataDir() + "info").out.find("DeviceName = PIC16F84A\n"), std::string::npos);
-    std::ofstream(mDir.file("velkaro-cli.ini")) << "[LastSetting]\nDevice=ZULU\n";
+    std::ofstream(mDir.file("velkaro.ini")) << "[LastSetting]\nDevice=ZULU\n";
     EXPECT_NE(runCli(dataDir() + "info").out.find("DeviceName = Zulu\n"), std::string::npos);
-    std::ofstream(mDir.file("velkaro-cli.ini")) << "[LastSetting]\nDevice=Gone\n";
+    std::ofstream(mDir.file("velkaro.ini")) << "[LastSetting]\nDevice=Gone\n";
     EXPECT_NE(runCli(dataDir() + "info").out.find("DeviceName = alpha\n"), std::string::npos);
 }
 

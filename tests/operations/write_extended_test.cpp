@@ -106,6 +106,29 @@ TEST(WriteExtended, EveryModelledDeviceIsErasedWrittenAndReadBack) {
     }
 }
 
+// Program memory without data memory: the panel erase leaves the user IDs, so IDs written
+// before can only lose bits. The write must not call that a success.
+TEST(WriteExtended, IdsTheEraseDidNotReachAreReportedNotClaimedWritten) {
+    for (const char* name : {"PIC18F452", "PIC18F4520"}) {
+        SCOPED_TRACE(name);
+        SimBench bench;
+        bench.load(name);
+        fillImage(bench);
+        for (int k = 0; k < 8; ++k)
+            bench.setIdWord(k, 0x00);
+        const FlowOutcome outcome =
+            runWrite(bench.workspace(), bench.ui(), {true, false, true, false});
+        EXPECT_EQ(outcome.result, kResultConfigError);
+        EXPECT_FALSE(bench.programmer().targetPowered());
+
+        for (int k = 0; k < 8; ++k)
+            bench.setIdWord(k, 0xFF);
+        EXPECT_EQ(runWrite(bench.workspace(), bench.ui(), {true, false, true, false}).result,
+                  kResultOk);
+        EXPECT_EQ(bench.idWord(7), 0x88);
+    }
+}
+
 TEST(WriteExtended, ConfigurationWriteProtectionIsWrittenLast) {
     struct Case {
         int configCount;

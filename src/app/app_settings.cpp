@@ -1,0 +1,159 @@
+#include "app/app_settings.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "app/file_history.h"
+#include "app/paths.h"
+#include "app/workspace.h"
+#include "catalogue/ini_file.h"
+
+namespace velkaro {
+
+namespace {
+
+// Every saved option flag with its section and key, in file order.
+template <typename Settings, typename Visit>
+void forEachFlag(Settings& s, Visit visit) {
+    visit("ReadSetting", "ProgMem", s.readOptions.ProgEn);
+    visit("ReadSetting", "DataMem", s.readOptions.DataEn);
+    visit("WriteSetting", "ProgMem", s.writeOptions.ProgEn);
+    visit("WriteSetting", "DataMem", s.writeOptions.DataEn);
+    visit("WriteSetting", "OscCal", s.writeOptions.OscCal);
+    visit("WriteSetting", "DevIdChk", s.writeOptions.DevIdChk);
+    visit("EraseSetting", "ProgMem", s.eraseOptions.ProgEn);
+    visit("EraseSetting", "DataMem", s.eraseOptions.DataEn);
+    visit("EraseSetting", "BuffClear", s.eraseOptions.BuffClear);
+    visit("EraseSetting", "DevIdChk", s.eraseOptions.DevIdChk);
+    visit("BlankSetting", "ProgMem", s.blankOptions.ProgEn);
+    visit("BlankSetting", "DataMem", s.blankOptions.DataEn);
+    visit("ProgSetting", "ProgMem", s.progOptions.ProgEn);
+    visit("ProgSetting", "DataMem", s.progOptions.DataEn);
+    visit("ProgSetting", "OscCal", s.progOptions.OscCalEn);
+    // The historical key names lack the "c" of "Check".
+    visit("ProgSetting", "BlankChek", s.progOptions.BlankEn);
+    visit("ProgSetting", "VerifyChek", s.progOptions.VerifyEn);
+    visit("ProgSetting", "DevIdChk", s.progOptions.DevIdChk);
+}
+
+constexpr const char* kHistorySection = "FileHistory";
+
+}  // namespace
+
+void AppSettings::applyTo(Workspace& workspace) const {
+    workspace.readOptions = readOptions;
+    workspace.writeOptions = writeOptions;
+    // The erase window's "keep OSCCAL" choice is not saved: keep what the run has.
+    const bool keepOscCal = workspace.eraseOptions.OscCalEn;
+    workspace.eraseOptions = eraseOptions;
+    workspace.eraseOptions.OscCalEn = keepOscCal;
+    workspace.blankOptions = blankOptions;
+    workspace.progOptions = progOptions;
+    workspace.LastFile = LastFile;
+    workspace.FileHistory = FileHistory;
+    if (workspace.link) {
+        workspace.link->setHardwareType(HardwareType);
+        // A port beyond the list selects none: the link keeps its own.
+        workspace.link->setPortIndex(Port - 1);
+    }
+}
+
+void AppSettings::takeFrom(const Workspace& workspace) {
+    readOptions = workspace.readOptions;
+    writeOptions = workspace.writeOptions;
+    eraseOptions = workspace.eraseOptions;
+    blankOptions = workspace.blankOptions;
+    progOptions = workspace.progOptions;
+    LastFile = workspace.LastFile;
+    FileHistory = workspace.FileHistory;
+    if (workspace.link) {
+        HardwareType = workspace.link->hardwareType();
+        Port = workspace.link->portIndex() + 1;
+    }
+}
+
+AppSettings readSettings(const IniFile& ini) {
+    AppSettings s;
+    s.ProgrammerTypes = ini.keyNames("ProgrammerType");
+    s.HardwareType = ini.readInteger("Setting", "HardwareType", 0);
+    s.Device = ini.readString("LastSetting", "Device", "PIC16F84A");
+    s.Port = std::max(1, ini.readInteger("LastSetting", "Port", 1));
+    s.LastFile = ini.readString("LastSetting", "LastFile", "");
+    forEachFlag(s, [&](const char* section, const char* key, bool& flag) {
+        flag = ini.readBool(section, key, true);
+    });
+    // Each entry is the text after the first "="; the key names are not interpreted.
+    for (const std::string& entry : ini.sectionEntries(kHistorySection)) {
+        const auto equals = entry.find('=');
+        s.FileHistory.push_back(equals == std::string::npos ? std::string()
+                                                            : entry.substr(equals + 1));
+    }
+    return s;
+}
+
+void writeSettings(const AppSettings& settings, IniFile& ini) {
+    ini.writeInteger("Setting", "HardwareType", settings.HardwareType);
+    ini.writeString("LastSetting", "Device", settings.Device);
+    ini.writeInteger("LastSetting", "Port", settings.Port);
+    ini.writeString("LastSetting", "LastFile", settings.LastFile);
+    forEachFlag(settings, [&](const char* section, const char* key, const bool& flag) {
+        ini.writeBool(section, key, flag);
+    });
+    ini.eraseSection(kHistorySection);
+    const size_t count = std::min(settings.FileHistory.size(), kShownHistoryEntries);
+    for (size_t k = 1; k <= count; ++k)
+        ini.writeString(kHistorySection, "File" + std::to_string(k), settings.FileHistory[k - 1]);
+}
+
+AppSettings LoadSettings(const std::string& path) {
+    return readSettings(IniFile(path));
+}
+
+bool SaveSettings(const std::string& path, const AppSettings& settings) {
+    // Start from the file as it is, so sections we do not own (the programmer list, port
+    // mappings) survive.
+    IniFile ini(path);
+    writeSettings(settings, ini);
+    return ini.save(path);
+}
+
+std::string userConfigHome() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/')
+        return xdg;
+    const char* home = std::getenv("HOME");
+    if (home && home[0] != '\0')
+        return joinPath(home, ".config");
+    return {};
+}
+
+std::string settingsFilePath(const std::string& programDir, bool programDirWritable,
+                             const std::string& configHome) {
+    namespace fs = std::filesystem;
+    const std::string shipped = joinPath(programDir, kSettingsFileName);
+    if (programDirWritable || configHome.empty())
+        return shipped;
+    const std::string folder = joinPath(configHome, "velkaro");
+    const std::string userFile = joinPath(folder, kSettingsFileName);
+    std::error_code error;
+    if (fs::exists(userFile, error))
+        return userFile;
+    fs::create_directories(folder, error);
+    if (error)
+        return shipped;
+    if (fs::exists(shipped, error))
+        fs::copy_file(shipped, userFile, error);
+    // Without a seed (or when the copy failed) the first save creates the file.
+    return userFile;
+}
+
+std::string settingsFilePath(const std::string& programDir) {
+    const bool writable = ::access(programDir.c_str(), W_OK) == 0;
+    return settingsFilePath(programDir, writable, userConfigHome());
+}
+
+}  // namespace velkaro

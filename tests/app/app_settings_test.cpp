@@ -1,0 +1,216 @@
+#include "app/app_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/file_history.h"
+#include "app/workspace.h"
+#include "link/virtual_clock.h"
+#include "support/fake_library.h"
+#include "support/paths.h"
+
+namespace velkaro {
+namespace {
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The eighteen saved flags with their keys, for checking each lands under its own key.
+struct FlagCase {
+    const char* section;
+    const char* key;
+    bool& (*flag)(AppSettings&);
+};
+
+const FlagCase kFlags[] = {
+    {"ReadSetting", "ProgMem", [](AppSettings& s) -> bool& { return s.readOptions.ProgEn; }},
+    {"ReadSetting", "DataMem", [](AppSettings& s) -> bool& { return s.readOptions.DataEn; }},
+    {"WriteSetting", "ProgMem", [](AppSettings& s) -> bool& { return s.writeOptions.ProgEn; }},
+    {"WriteSetting", "DataMem", [](AppSettings& s) -> bool& { return s.writeOptions.DataEn; }},
+    {"WriteSetting", "OscCal", [](AppSettings& s) -> bool& { return s.writeOptions.OscCal; }},
+    {"WriteSetting", "DevIdChk", [](AppSettings& s) -> bool& { return s.writeOptions.DevIdChk; }},
+    {"EraseSetting", "ProgMem", [](AppSettings& s) -> bool& { return s.eraseOptions.ProgEn; }},
+    {"EraseSetting", "DataMem", [](AppSettings& s) -> bool& { return s.eraseOptions.DataEn; }},
+    {"EraseSetting", "BuffClear", [](AppSettings& s) -> bool& { return s.eraseOptions.BuffClear; }},
+    {"EraseSetting", "DevIdChk", [](AppSettings& s) -> bool& { return s.eraseOptions.DevIdChk; }},
+    {"BlankSetting", "ProgMem", [](AppSettings& s) -> bool& { return s.blankOptions.ProgEn; }},
+    {"BlankSetting", "DataMem", [](AppSettings& s) -> bool& { return s.blankOptions.DataEn; }},
+    {"ProgSetting", "ProgMem", [](AppSettings& s) -> bool& { return s.progOptions.ProgEn; }},
+    {"ProgSetting", "DataMem", [](AppSettings& s) -> bool& { return s.progOptions.DataEn; }},
+    {"ProgSetting", "OscCal", [](AppSettings& s) -> bool& { return s.progOptions.OscCalEn; }},
+    {"ProgSetting", "BlankChek", [](AppSettings& s) -> bool& { return s.progOptions.BlankEn; }},
+    {"ProgSetting", "VerifyChek", [](AppSettings& s) -> bool& { return s.progOptions.VerifyEn; }},
+    {"ProgSetting", "DevIdChk", [](AppSettings& s) -> bool& { return s.progOptions.DevIdChk; }},
+};
+
+class AppSettingsTest : public ::testing::Test {
+protected:
+    std::string write(const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+    test::TempDir dir;
+    const std::string path = dir.file("velkaro.ini");
+};
+
+TEST_F(AppSettingsTest, MissingFileAndBadNumbersGiveTheDefaults) {
+    for (const std::string& text :
+         {std::string(), std::string("[Setting]\nHardwareType=x\n[LastSetting]\nPort=1a\n"
+                                     "[ReadSetting]\nProgMem=yes\n[ProgSetting]\nBlankChek=\n")}) {
+        SCOPED_TRACE(text);
+        AppSettings s = LoadSettings(text.empty() ? dir.file("absent.ini") : write(text));
+        EXPECT_TRUE(s.ProgrammerTypes.empty());
+        EXPECT_EQ(s.HardwareType, 0);
+        EXPECT_EQ(s.Device, "PIC16F84A");
+        EXPECT_EQ(s.Port, 1);
+        EXPECT_EQ(s.LastFile, "");
+        EXPECT_TRUE(s.FileHistory.empty());
+        for (const FlagCase& flag : kFlags)
+            EXPECT_TRUE(flag.flag(s)) << flag.section << "/" << flag.key;
+    }
+}
+
+TEST_F(AppSettingsTest, ValuesAsWritten) {
+    const AppSettings s = LoadSettings(
+        write("[ProgrammerType]\nB=\nA\n[Setting]\nHardwareType=1\n[LastSetting]\n"
+              "Device=PIC12F675\nPort=-2\nLastFile=/x/a.hex\n[EraseSetting]\nDataMem=0\n"
+              "BuffClear=7\n"));
+    EXPECT_EQ(s.ProgrammerTypes, (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(s.HardwareType, 1);
+    EXPECT_EQ(s.Device, "PIC12F675");
+    EXPECT_EQ(s.Port, 1);  // below 1 counts as COM1
+    EXPECT_EQ(s.LastFile, "/x/a.hex");
+    EXPECT_FALSE(s.eraseOptions.DataEn);
+    EXPECT_TRUE(s.eraseOptions.BuffClear);  // any non-zero number is ticked
+}
+
+TEST_F(AppSettingsTest, EachFlagRoundTripsUnderItsOwnKey) {
+    for (const FlagCase& flag : kFlags) {
+        SCOPED_TRACE(std::string(flag.section) + "/" + flag.key);
+        std::filesystem::remove(path);
+        AppSettings saved = LoadSettings(dir.file("absent.ini"));  // every flag ticked
+        flag.flag(saved) = false;
+        ASSERT_TRUE(SaveSettings(path, saved));
+        EXPECT_NE(readText(path).find(std::string("[") + flag.section + "]"), std::string::npos);
+        AppSettings loaded = LoadSettings(path);
+        for (const FlagCase& other : kFlags)
+            EXPECT_EQ(other.flag(loaded), &other != &flag) << other.section << "/" << other.key;
+    }
+}
+
+TEST_F(AppSettingsTest, SaveKeepsForeignSectionsAndWritesPortAndHistory) {
+    write("[ProgrammerType]\nVKR-20 PRO=\n[Ports]\nCOM3=/dev/ttyUSB0\n[FileHistory]\nFile9=old\n");
+    AppSettings s = LoadSettings(path);
+    s.Device = "PIC16F628A";
+    s.Port = 0;  // no port selected at close
+    s.LastFile = "/w/b.hex";
+    s.FileHistory = {"/w/b.hex", "/w/a.hex"};
+    ASSERT_TRUE(SaveSettings(path, s));
+    const std::string text = readText(path);
+    EXPECT_NE(text.find("[Ports]\nCOM3=/dev/ttyUSB0\n"), std::string::npos);
+    EXPECT_NE(text.find("[FileHistory]\nFile1=/w/b.hex\nFile2=/w/a.hex\n"), std::string::npos);
+    EXPECT_EQ(text.find("File9"), std::string::npos);
+    const AppSettings loaded = LoadSettings(path);
+    EXPECT_EQ(loaded.ProgrammerTypes, std::vector<std::string>{"VKR-20 PRO"});
+    EXPECT_EQ(loaded.Device, "PIC16F628A");
+    EXPECT_EQ(loaded.Port, 1);  // written as 0, read back as COM1
+    EXPECT_EQ(loaded.LastFile, "/w/b.hex");
+    EXPECT_EQ(loaded.FileHistory, s.FileHistory);
+}
+
+TEST_F(AppSettingsTest, HistoryMovesToFrontAndKeepsFiveAcrossARestart) {
+    AppSettings s;
+    for (const char* file : {"/f/1.hex", "/f/2.hex", "/f/3.hex", "/f/4.hex", "/f/5.hex"})
+        rememberOpenedFile(file, s.LastFile, s.FileHistory);
+    EXPECT_TRUE(rememberOpenedFile("/F/3.HEX", s.LastFile, s.FileHistory));   // third entry
+    EXPECT_FALSE(rememberOpenedFile("/f/3.hex", s.LastFile, s.FileHistory));  // already first
+    rememberOpenedFile("/f/6.hex", s.LastFile, s.FileHistory);
+    ASSERT_TRUE(SaveSettings(path, s));
+
+    const AppSettings loaded = LoadSettings(path);
+    EXPECT_EQ(loaded.FileHistory, (std::vector<std::string>{"/f/6.hex", "/f/3.hex", "/f/5.hex",
+                                                            "/f/4.hex", "/f/2.hex"}));
+    EXPECT_EQ(loaded.LastFile, "/f/6.hex");
+}
+
+TEST_F(AppSettingsTest, LongHistoryLoadsWholeAndSavesFive) {
+    write("[FileHistory]\nFile1=a\nX=b=c\nFile3=c\nFile4=d\nFile5=e\nFile6=f\nFile7=g\n");
+    const AppSettings s = LoadSettings(path);
+    // The key names are not interpreted; the entry is the text after the first "=".
+    EXPECT_EQ(s.FileHistory, (std::vector<std::string>{"a", "b=c", "c", "d", "e", "f", "g"}));
+    ASSERT_TRUE(SaveSettings(path, s));
+    EXPECT_EQ(LoadSettings(path).FileHistory,
+              (std::vector<std::string>{"a", "b=c", "c", "d", "e"}));
+}
+
+TEST_F(AppSettingsTest, FailedSaveLeavesNoFileAndReportsFalse) {
+    EXPECT_FALSE(SaveSettings(dir.file("missing/velkaro.ini"), AppSettings()));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
+}
+
+TEST_F(AppSettingsTest, ShippedFileListsBothProgrammerTypes) {
+    const AppSettings s = LoadSettings(test::sourceDir() + "/data/velkaro.ini");
+    EXPECT_EQ(s.ProgrammerTypes, (std::vector<std::string>{"VKR-20 PRO", "VKR-20 JDM"}));
+    EXPECT_EQ(s.HardwareType, 0);
+    EXPECT_EQ(s.Device, "PIC16F84A");
+}
+
+TEST_F(AppSettingsTest, ReadOnlyProgramFolderFallsBackToSeededUserCopy) {
+    const std::string programDir = dir.file("bin");
+    const std::string configHome = dir.file("config");
+    std::filesystem::create_directories(programDir);
+    std::ofstream(programDir + "/velkaro.ini") << "[ProgrammerType]\nVKR-20 PRO=\n";
+
+    EXPECT_EQ(settingsFilePath(programDir, true, configHome), programDir + "/velkaro.ini");
+
+    const std::string userFile = settingsFilePath(programDir, false, configHome);
+    EXPECT_EQ(userFile, configHome + "/velkaro/velkaro.ini");
+    EXPECT_EQ(LoadSettings(userFile).ProgrammerTypes, std::vector<std::string>{"VKR-20 PRO"});
+
+    // Once there, the user's copy is kept, not seeded again.
+    AppSettings s = LoadSettings(userFile);
+    s.Device = "PIC12F629";
+    ASSERT_TRUE(SaveSettings(userFile, s));
+    EXPECT_EQ(settingsFilePath(programDir, false, configHome), userFile);
+    EXPECT_EQ(LoadSettings(userFile).Device, "PIC12F629");
+    EXPECT_EQ(LoadSettings(programDir + "/velkaro.ini").Device, "PIC16F84A");
+}
+
+TEST_F(AppSettingsTest, WorkspaceTakesTheSavedChoicesAndKeepsTheUnsavedOnes) {
+    Workspace workspace(test::binDir());
+    test::FakeLibrary library;
+    VirtualClock clock;
+    workspace.attachProgrammer(library, clock);
+    workspace.eraseOptions.OscCalEn = false;  // chosen this run, never saved
+
+    AppSettings s =
+        LoadSettings(write("[Setting]\nHardwareType=1\n[LastSetting]\nPort=3\n"
+                           "LastFile=/a.hex\n[EraseSetting]\nDataMem=0\n"
+                           "[FileHistory]\nFile1=/a.hex\n"));
+    s.applyTo(workspace);
+    EXPECT_EQ(workspace.link->hardwareType(), 1);
+    EXPECT_EQ(workspace.link->portIndex(), 2);
+    EXPECT_FALSE(workspace.eraseOptions.DataEn);
+    EXPECT_FALSE(workspace.eraseOptions.OscCalEn);
+    EXPECT_EQ(workspace.LastFile, "/a.hex");
+
+    workspace.link->setPortIndex(4);
+    workspace.progOptions.VerifyEn = false;
+    workspace.FileHistory.insert(workspace.FileHistory.begin(), "/b.hex");
+    AppSettings back;
+    back.takeFrom(workspace);
+    EXPECT_EQ(back.Port, 5);
+    EXPECT_EQ(back.HardwareType, 1);
+    EXPECT_FALSE(back.progOptions.VerifyEn);
+    EXPECT_EQ(back.FileHistory, (std::vector<std::string>{"/b.hex", "/a.hex"}));
+}
+
+}  // namespace
+}  // namespace velkaro

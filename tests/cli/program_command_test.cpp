@@ -1,0 +1,96 @@
+// velkaro-cli program end to end against the simulator, the chip kept in a --sim-state file.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "sim/sim_chip.h"
+#include "support/cli_runner.h"
+
+namespace velkaro {
+namespace {
+
+class ProgramCommandTest : public ::testing::Test {
+protected:
+    // A PIC12F675 holding an old program and data, and a file for it: word 0 = 0x2805,
+    // ID 1 = 7, the configuration word 0x3FF2 with its BG bits, a first data byte 0x99.
+    void SetUp() override {
+        auto chip = sim::makeSimChip("PIC12F675");
+        ASSERT_TRUE(chip);
+        factoryOscCal = chip->peek(0x3FF);
+        chip->poke(0, 0x0123);
+        chip->poke(1, 0x0456);
+        chip->pokeData(1, 0x42);
+        std::ofstream out(state());
+        chip->saveState(out);
+        std::ofstream(hex()) << ":020000000528D1\n"
+                             << ":024002000700B5\n"
+                             << ":02400E00F2FFBF\n"
+                             << ":014200009924\n"
+                             << ":00000001FF\n";
+    }
+
+    std::unique_ptr<sim::SimChip> chipAfter() {
+        auto chip = sim::makeSimChip("PIC12F675");
+        std::ifstream in(state());
+        EXPECT_TRUE(chip->loadState(in));
+        return chip;
+    }
+
+    std::string state() const { return dir.file("chip.state"); }
+    std::string hex() const { return dir.file("in.hex"); }
+
+    test::CliRun run(const std::string& arguments, const std::string& device = "PIC12F675",
+                     const std::string& simulate = "--simulate") {
+        return test::runVelkaroCli("--device " + device + " " + simulate + " --sim-state " +
+                                       test::shellQuote(state()) + " program " +
+                                       test::shellQuote(hex()) + " " + arguments + " </dev/null",
+                                   dir);
+    }
+
+    test::TempDir dir;
+    uint16_t factoryOscCal = 0;
+};
+
+TEST_F(ProgramCommandTest, RunsEveryStepInOrderAndLeavesTheFileInTheChip) {
+    const test::CliRun result = run("--check-id --blank-check --verify");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    size_t at = 0;
+    for (const char* step :
+         {"  -- デバイスIDの確認 --\n", "  -- OSCCALの読み込み --\n", "  -- データ消去 --\n",
+          "  -- ブランクチェック --\n", "  -- データの書き込み --\n", "  -- データベリファイ --\n",
+          "  -- コンフィグデータの書き込み --\n", "  -- コンフィグデータのチェック --\n",
+          "プログラムは正常に終了しました。\n"}) {
+        const size_t found = result.err.find(step, at);
+        ASSERT_NE(found, std::string::npos) << step << " after " << at << ":\n" << result.err;
+        at = found;
+    }
+    auto chip = chipAfter();
+    EXPECT_EQ(chip->peek(0), 0x2805);
+    EXPECT_EQ(chip->peek(1), 0x3FFF) << "the old program is gone";
+    EXPECT_EQ(chip->peek(0x2001), 0x0007);
+    EXPECT_EQ(chip->peek(0x2007) & 0x01FF, 0x01F2);
+    EXPECT_EQ(chip->peek(0x3FF), factoryOscCal) << "OSCCAL kept";
+    EXPECT_EQ(chip->peekData(0), 0x99);
+    EXPECT_EQ(chip->peekData(1), 0xFF);
+}
+
+TEST_F(ProgramCommandTest, JsonResultAndTheIdQuestion) {
+    test::CliRun result = run("--check-id --json", "PIC12F629", "--simulate=PIC12F675");
+    EXPECT_EQ(result.exitCode, 8) << result.err;
+    EXPECT_NE(result.out.find(R"("result":"idMismatch")"), std::string::npos) << result.out;
+    EXPECT_EQ(chipAfter()->peek(0), 0x0123) << "nothing erased";
+
+    result = run("--no-data --verify --json");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    for (const char* member : {R"("command":"program")", R"("result":"ok")", R"("data":false)",
+                               R"("verify":true)", R"("seconds":)"})
+        EXPECT_NE(result.out.find(member), std::string::npos) << member << " in " << result.out;
+    EXPECT_EQ(chipAfter()->peekData(1), 0x42) << "--no-data leaves data memory";
+
+    EXPECT_EQ(run("--no-program --no-data").exitCode, 64);
+}
+
+}  // namespace
+}  // namespace velkaro
