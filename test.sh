@@ -4,7 +4,7 @@
 # VELKARO_SKIP_SANITIZERS=1 skips the second run (quick local checks; CI never sets it).
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/ensure-packages.sh
+scripts/ensure-packages.sh gputils  # gputils: the device database is checked against it
 jobs="$(nproc)"
 
 run_suite() {
