@@ -41,5 +41,6 @@ void registerCatalogueCommands(CLI::App& app, CliContext& context);
 void registerHexCommands(CLI::App& app, CliContext& context);
 void registerLinkCommands(CLI::App& app, CliContext& context);
 void registerDeviceCommands(CLI::App& app, CliContext& context);
+void registerLintCommands(CLI::App& app, CliContext& context);
 
 }  // namespace velkaro::cli

@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
     registerHexCommands(app, context);
     registerLinkCommands(app, context);
     registerDeviceCommands(app, context);
+    registerLintCommands(app, context);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,346 @@
+#include "catalogue/device_lint.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <set>
+#include <sstream>
+
+#include "catalogue/ini_number.h"
+
+namespace velkaro {
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::string hex(uint32_t v) {
+    std::ostringstream out;
+    out << "0x" << std::uppercase << std::hex << v;
+    return out.str();
+}
+
+// Every key the loader reads (and DataShiftOut, read on demand), in lower case.
+const std::set<std::string>& knownKeys() {
+    static const std::set<std::string> keys = [] {
+        std::set<std::string> k;
+        for (const char* name : {"Algorithm",
+                                 "PanelSize",
+                                 "MultiPanel",
+                                 "Package",
+                                 "VccType",
+                                 "VppType",
+                                 "VppVoltage",
+                                 "Position",
+                                 "BitWidth",
+                                 "ProgSize",
+                                 "EpromSize",
+                                 "IdAdr",
+                                 "IdCount",
+                                 "ConfigBaseAdr",
+                                 "ConfigCount",
+                                 "CmdSet",
+                                 "ProgramRead",
+                                 "FlashType",
+                                 "BulkEraseCycle",
+                                 "ChipEraseCycle",
+                                 "ProgOnlyCycle",
+                                 "EraseProgCycle",
+                                 "DataEraseProgCycle",
+                                 "DataProgOnlyCycle",
+                                 "RetryCnt",
+                                 "ProgCnt",
+                                 "ExtFlag1",
+                                 "ExtFlag2",
+                                 "OscCal",
+                                 "BGMask",
+                                 "OscCalFile",
+                                 "OscFactor",
+                                 "OscUnit",
+                                 "OscBase",
+                                 "ProgOnlyCmd",
+                                 "EndProgCmd",
+                                 "ChipEraseCmd",
+                                 "LoadCnt",
+                                 "PowerOnSequence",
+                                 "DeviceIDAdr",
+                                 "DeviceIDMask",
+                                 "DeviceID",
+                                 "ConfigSetting",
+                                 "ResetVector",
+                                 "AdrMask",
+                                 "DeviceEraseCmd",
+                                 "Comment",
+                                 "Alias",
+                                 "Default",
+                                 "DataShiftOut"})
+            k.insert(lower(name));
+        for (int n = 1; n <= DeviceDefinition::kMaxConfigWords; ++n) {
+            k.insert("configmask" + std::to_string(n));
+            k.insert("configvalue" + std::to_string(n));
+        }
+        return k;
+    }();
+    return keys;
+}
+
+struct Range {
+    const char* key;
+    int32_t low;
+    int32_t high;
+};
+// What the loader clamps, key by key.
+constexpr std::array kClamped{
+    Range{"BitWidth", 1, 16},
+    Range{"ProgSize", 0, 0x100000},
+    Range{"EpromSize", 0, 0x10000},
+    Range{"IdCount", 0, DeviceDefinition::kMaxIdWords},
+    Range{"ConfigCount", 0, DeviceDefinition::kMaxConfigWords},
+    Range{"VccType", 0, INT32_MAX},
+    Range{"VppType", 0, INT32_MAX},
+    Range{"BulkEraseCycle", 0, INT32_MAX},
+    Range{"ChipEraseCycle", 0, INT32_MAX},
+    Range{"ProgOnlyCycle", 0, INT32_MAX},
+    Range{"EraseProgCycle", 0, INT32_MAX},
+    Range{"DataEraseProgCycle", 0, INT32_MAX},
+    Range{"DataProgOnlyCycle", 0, INT32_MAX},
+};
+
+// The section a name resolves to through Alias steps, or nullptr (missing or a cycle).
+const DeviceFileMap::Section* resolveAlias(const DeviceFileMap& file, const std::string& name) {
+    const DeviceFileMap::Section* section = file.find(name);
+    std::set<const DeviceFileMap::Section*> seen;
+    while (section && seen.insert(section).second) {
+        const auto* alias = section->find("Alias");
+        if (!alias || alias->value.empty())
+            return section;
+        section = file.find(alias->value);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+DeviceFileMap::DeviceFileMap(const std::string& text) {
+    std::istringstream in(text);
+    std::string raw;
+    int number = 0;
+    while (std::getline(in, raw)) {
+        ++number;
+        const std::string line = trim(raw);
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line.front() == '[' && line.back() == ']') {
+            mSections.push_back({line.substr(1, line.size() - 2), number, {}});
+            continue;
+        }
+        if (mSections.empty())
+            continue;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            mSections.back().keys.push_back({line, "", number});
+        else
+            mSections.back().keys.push_back(
+                {trim(line.substr(0, eq)), trim(line.substr(eq + 1)), number});
+    }
+}
+
+const DeviceFileMap::Key* DeviceFileMap::Section::find(const std::string& key) const {
+    const std::string wanted = lower(key);
+    for (const auto& k : keys) {
+        if (lower(k.name) == wanted)
+            return &k;
+    }
+    return nullptr;
+}
+
+const DeviceFileMap::Section* DeviceFileMap::find(const std::string& name) const {
+    const std::string wanted = lower(name);
+    for (const auto& s : mSections) {
+        if (lower(s.name) == wanted)
+            return &s;
+    }
+    return nullptr;
+}
+
+int lineOfKey(const DeviceFileMap& file, const std::string& name, const std::string& key) {
+    const DeviceFileMap::Section* own = file.find(name);
+    const DeviceFileMap::Section* section = resolveAlias(file, name);
+    std::set<const DeviceFileMap::Section*> seen;
+    while (section && seen.insert(section).second) {
+        if (const auto* k = section->find(key); k && !k->value.empty())
+            return k->line;
+        const auto* parent = section->find("Default");
+        section = parent && !parent->value.empty() ? resolveAlias(file, parent->value) : nullptr;
+    }
+    return own ? own->line : 0;
+}
+
+std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const ResolveDevice& resolve) {
+    std::vector<LintFinding> findings;
+    auto report = [&](int line, std::string message) {
+        findings.push_back({line, std::move(message)});
+    };
+
+    // What the file says, section by section.
+    std::set<std::string> sectionNames;
+    for (const auto& section : file.sections()) {
+        if (!sectionNames.insert(lower(section.name)).second)
+            report(section.line, "section [" + section.name + "] repeated; the first one counts");
+        std::set<std::string> keyNames;
+        for (const auto& key : section.keys) {
+            const std::string name = lower(key.name);
+            if (!knownKeys().count(name)) {
+                report(key.line, "unknown key \"" + key.name + "\" is ignored");
+                continue;
+            }
+            if (!keyNames.insert(name).second)
+                report(key.line, "key " + key.name + " repeated; the first one counts");
+            if ((name == "default" || name == "alias") && !key.value.empty() &&
+                !file.find(key.value))
+                report(key.line, key.name + " names the missing section [" + key.value + "]");
+            for (const Range& r : kClamped) {
+                if (name != lower(r.key) || trim(key.value.substr(0, key.value.find(';'))).empty())
+                    continue;
+                const int32_t v = ParseIniNumber(key.value, 0);
+                if (v < r.low || v > r.high)
+                    report(key.line,
+                           std::string(r.key) + " " + std::to_string(v) + " is outside " +
+                               std::to_string(r.low) + ".." +
+                               (r.high == INT32_MAX ? std::string("") : std::to_string(r.high)) +
+                               " and is clamped when loaded");
+            }
+            if (name == "adrmask") {
+                const auto v = static_cast<uint16_t>(ParseIniNumber(key.value, 0));
+                uint16_t filled = v;
+                for (int shift = 1; shift < 16; shift <<= 1)
+                    filled = static_cast<uint16_t>(filled | (filled >> shift));
+                if (v != 0 && v != filled)
+                    report(key.line,
+                           "AdrMask " + hex(v) + " has a gap; it is loaded as " + hex(filled));
+            }
+        }
+    }
+
+    // Chains that come back to where they started.
+    for (const auto& section : file.sections()) {
+        std::vector<const DeviceFileMap::Section*> path{&section};
+        const DeviceFileMap::Section* at = &section;
+        while (at) {
+            const auto* link = at->find("Alias");
+            if (!link || link->value.empty())
+                link = at->find("Default");
+            if (!link || link->value.empty())
+                break;
+            at = file.find(link->value);
+            if (at == &section) {
+                report(link->line, "Alias/Default chain of [" + section.name + "] is a cycle");
+                break;
+            }
+            if (std::find(path.begin(), path.end(), at) != path.end())
+                break;  // a cycle further on, reported at its own sections
+            path.push_back(at);
+        }
+    }
+
+    // The devices as the loader resolves them.
+    struct Identified {
+        std::string name;
+        int line;
+        uint16_t id;
+        uint16_t mask;
+        bool extended;
+        std::string comment;  // after ";" on the DeviceID line
+    };
+    std::vector<Identified> identified;
+    std::set<std::string> done;
+    for (const auto& section : file.sections()) {
+        if (!done.insert(lower(section.name)).second)
+            continue;
+        const std::string& name = section.name;
+        const DeviceDefinition d = resolve(name);
+        if (d.LoadCnt > 0 && d.ProgSize % d.LoadCnt != 0)
+            report(lineOfKey(file, name, "LoadCnt"),
+                   "[" + name + "] ProgSize " + std::to_string(d.ProgSize) +
+                       " is no multiple of LoadCnt " + std::to_string(d.LoadCnt));
+        if (d.isExtendedFamily() && d.PanelSize > 0) {
+            if (d.ProgSize % d.PanelSize != 0)
+                report(lineOfKey(file, name, "PanelSize"),
+                       "[" + name + "] ProgSize " + std::to_string(d.ProgSize) +
+                           " is no multiple of PanelSize " + std::to_string(d.PanelSize));
+            const int32_t load = d.LoadCnt > 0 ? d.LoadCnt : 4;
+            if (d.PanelSize % load != 0)
+                report(lineOfKey(file, name, "PanelSize"),
+                       "[" + name + "] PanelSize " + std::to_string(d.PanelSize) +
+                           " is no multiple of LoadCnt " + std::to_string(load));
+        }
+        for (int n = 0; n < d.ConfigCount; ++n) {
+            const auto outside = static_cast<uint16_t>(d.ConfigValue[n] & ~d.ConfigMask[n]);
+            if (outside != 0)
+                report(lineOfKey(file, name, "ConfigValue" + std::to_string(n + 1)),
+                       "[" + name + "] ConfigValue" + std::to_string(n + 1) + " " +
+                           hex(static_cast<uint16_t>(d.ConfigValue[n])) + " sets bits " +
+                           hex(outside) + " outside ConfigMask" + std::to_string(n + 1) + " " +
+                           hex(d.ConfigMask[n]));
+        }
+        const int32_t osccal = [&] {
+            const int line = lineOfKey(file, name, "OscCal");
+            for (const auto& s : file.sections())
+                for (const auto& k : s.keys)
+                    if (k.line == line && lower(k.name) == "osccal")
+                        return ParseIniNumber(k.value, 0);
+            return 0;
+        }();
+        if (osccal != 0 && (osccal < 0 || osccal >= d.ProgSize))
+            report(lineOfKey(file, name, "OscCal"),
+                   "[" + name + "] OscCal " + hex(static_cast<uint32_t>(osccal)) +
+                       " lies outside program memory (" + std::to_string(d.ProgSize) +
+                       " words) and is dropped when loaded");
+
+        // The look-up by ID reads the section's own keys only.
+        const auto* own = resolveAlias(file, name);
+        if (own == &section) {
+            const auto* id = section.find("DeviceID");
+            const auto* mask = section.find("DeviceIDMask");
+            const auto idValue = static_cast<uint16_t>(id ? ParseIniNumber(id->value, 0) : 0);
+            const auto maskValue =
+                static_cast<uint16_t>(mask ? ParseIniNumber(mask->value, 0x3FF0) : 0x3FF0);
+            if (idValue != 0 && maskValue != 0) {
+                const auto semicolon = id->value.find(';');
+                identified.push_back(
+                    {name, id->line, idValue, maskValue, d.isExtendedFamily(),
+                     semicolon == std::string::npos ? "" : lower(id->value.substr(semicolon))});
+            }
+        }
+    }
+    for (size_t i = 0; i < identified.size(); ++i) {
+        for (size_t j = i + 1; j < identified.size(); ++j) {
+            const auto& a = identified[i];
+            const auto& b = identified[j];
+            // The two protocol families read their IDs differently, so only devices of one
+            // family can be confused. Chips that really share an ID (one die in two
+            // packages) say so in a comment on the later DeviceID naming the other.
+            const uint16_t common = a.mask & b.mask;
+            if (a.extended == b.extended && (a.id & common) == (b.id & common) &&
+                b.comment.find(lower(a.name)) == std::string::npos)
+                report(b.line, "[" + b.name + "] DeviceID " + hex(b.id) + " under mask " +
+                                   hex(b.mask) + " also matches [" + a.name + "] (line " +
+                                   std::to_string(a.line) + ")");
+        }
+    }
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const LintFinding& x, const LintFinding& y) { return x.line < y.line; });
+    return findings;
+}
+
+}  // namespace velkaro

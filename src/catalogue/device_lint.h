@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "catalogue/device_definition.h"
+
+namespace velkaro {
+
+// One problem found in a device file: where it is and what is wrong.
+struct LintFinding {
+    int line = 0;  // 1-based; the section header when no single key is to blame
+    std::string message;
+};
+
+// Where each section and key of a device file stands, for pointing at findings.
+class DeviceFileMap {
+public:
+    explicit DeviceFileMap(const std::string& text);
+
+    struct Key {
+        std::string name;   // as written
+        std::string value;  // raw, blanks trimmed
+        int line = 0;
+    };
+    struct Section {
+        std::string name;
+        int line = 0;
+        std::vector<Key> keys;
+        const Key* find(const std::string& key) const;  // first one, any letter case
+    };
+    const std::vector<Section>& sections() const { return mSections; }
+    const Section* find(const std::string& name) const;  // first one, any letter case
+
+private:
+    std::vector<Section> mSections;
+};
+
+// Checks a device file's text for what the loader forgives silently: Default and Alias
+// naming missing sections, cycles, unknown or repeated keys and sections, values it would
+// clamp, sizes that are no multiple of LoadCnt or PanelSize, configuration values outside
+// their masks, OscCal outside program memory, and devices of one protocol family whose
+// IDs a chip could match both (unless the later DeviceID's comment names the other device:
+// one die sold under two names). `resolve` gives each section's resolved definition.
+using ResolveDevice = std::function<DeviceDefinition(const std::string& name)>;
+std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const ResolveDevice& resolve);
+
+// The line to blame for `key` of device `name`: the first section of its Alias and
+// Default chain that writes the key, else the device's own header.
+int lineOfKey(const DeviceFileMap& file, const std::string& name, const std::string& key);
+
+}  // namespace velkaro

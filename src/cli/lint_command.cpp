@@ -1,0 +1,149 @@
+// lint-devices: checks a device file for what the loader forgives silently, and each
+// device's waits against the minimum times of its simulated chip.
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "catalogue/device_catalogue.h"
+#include "catalogue/device_lint.h"
+#include "cli/cli_context.h"
+#include "sim/chip_families.h"
+#include "sim/midrange_chip.h"
+#include "sim/pic18_chip.h"
+
+namespace velkaro::cli {
+
+namespace {
+
+uint64_t us(int32_t milliseconds) {
+    return static_cast<uint64_t>(milliseconds) * 1000u;
+}
+
+// Waits of `d` that are shorter than its chip needs; a cycle cut short leaves cells half
+// programmed or half erased. Devices without a chip model are not checked.
+// Each finding comes with the key to blame.
+std::vector<std::pair<std::string, std::string>> shortWaits(const std::string& name,
+                                                            const DeviceDefinition& d) {
+    std::vector<std::pair<std::string, std::string>> found;
+    auto need = [&](const char* key, int32_t ms, uint64_t minimumUs) {
+        if (us(ms) < minimumUs)
+            found.emplace_back(key, "[" + name + "] " + key + " " + std::to_string(ms) +
+                                        " ms is shorter than the chip's " +
+                                        std::to_string(minimumUs) + " us");
+    };
+    for (const sim::MidrangeDevice& chip : sim::midrangeDevices()) {
+        if (chip.name != name || d.isExtendedFamily())
+            continue;
+        const sim::MidrangeProtocol& p = *chip.protocol;
+        if (d.ProgOnlyCmd != 0)
+            need("ProgOnlyCycle", d.ProgOnlyCycle,
+                 d.ProgOnlyCmd == 0x08 ? p.beginTimeUs : p.progOnlyTimeUs);
+        if (p.beginCycle != sim::CycleKind::None && (d.ProgOnlyCmd == 0 || d.hasBeginProgram()))
+            need("EraseProgCycle", d.EraseProgCycle, p.beginTimeUs);
+        if (d.EpromSize > 0) {
+            need("DataEraseProgCycle", d.DataEraseProgCycle, p.dataWriteTimeUs);
+            if (d.ProgOnlyCmd != 0)
+                need("DataProgOnlyCycle", d.DataProgOnlyCycle, p.dataWriteTimeUs);
+        }
+        if (d.hasBulkEraseProgram() || (d.CmdSet & 0x0040))
+            need("BulkEraseCycle", d.BulkEraseCycle, p.bulkEraseTimeUs);
+        if (d.ExtFlag1 & 3)
+            need("BulkEraseCycle", d.BulkEraseCycle, p.setupEraseTimeUs);
+        if (d.hasChipErase())
+            need("ChipEraseCycle", d.ChipEraseCycle, p.chipEraseTimeUs);
+        return found;
+    }
+    if (d.isExtendedFamily()) {
+        if (const auto chip = sim::makePic18Chip(name)) {
+            const sim::Pic18Timing& t = static_cast<const sim::Pic18Chip&>(*chip).timing();
+            need("ProgOnlyCycle", d.ProgOnlyCycle, t.programHoldUs);
+            need("ChipEraseCycle", d.ChipEraseCycle, t.eraseUs);
+        }
+    }
+    return found;
+}
+
+struct LintOptions {
+    std::string file;
+};
+
+// Lints `path`; prints "FILE:LINE: message" lines and returns how many there were, or -1
+// when the file cannot be read.
+int lintFile(const std::string& path, std::ostream& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return -1;
+    std::stringstream text;
+    text << in.rdbuf();
+    const DeviceFileMap file(text.str());
+
+    // The loader reads device.ini from a folder: a file of another name is read from a
+    // private copy.
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(path).parent_path();
+    std::unique_ptr<fs::path, void (*)(fs::path*)> copy(nullptr, [](fs::path* p) {
+        std::error_code ignored;
+        fs::remove_all(*p, ignored);
+        delete p;
+    });
+    if (fs::path(path).filename() != "device.ini") {
+        copy.reset(new fs::path(fs::temp_directory_path() /
+                                ("velkaro-lint-" + std::to_string(::getpid()))));
+        fs::create_directories(*copy);
+        std::ofstream(*copy / "device.ini", std::ios::binary) << text.str();
+        folder = *copy;
+    }
+    DeviceCatalogue catalogue(folder.empty() ? "." : folder.string());
+    std::vector<LintFinding> findings = lintDeviceFile(file, [&](const std::string& name) {
+        SilentMessageSink sink;
+        ConfigFieldTable fields;
+        DeviceDefinition d;
+        catalogue.LoadSection(name, d, fields, sink);
+        return d;
+    });
+    for (const auto& section : file.sections()) {
+        SilentMessageSink sink;
+        ConfigFieldTable fields;
+        DeviceDefinition d;
+        catalogue.LoadSection(section.name, d, fields, sink);
+        for (auto& [key, message] : shortWaits(section.name, d))
+            findings.push_back({lineOfKey(file, section.name, key), std::move(message)});
+    }
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const LintFinding& a, const LintFinding& b) { return a.line < b.line; });
+    for (const auto& f : findings)
+        out << path << ':' << f.line << ": " << f.message << '\n';
+    return static_cast<int>(findings.size());
+}
+
+}  // namespace
+
+void registerLintCommands(CLI::App& app, CliContext& context) {
+    auto options = std::make_shared<LintOptions>();
+    auto* lint = app.add_subcommand("lint-devices",
+                                    "Check a device file (default: the data folder's device.ini)");
+    lint->add_option("file", options->file, "device.ini to check");
+    lint->callback([&context, options] {
+        const std::string path =
+            options->file.empty() ? context.dataDir + "/device.ini" : options->file;
+        const int count = lintFile(path, std::cout);
+        if (count < 0) {
+            std::cerr << "velkaro-cli: cannot read " << path << '\n';
+            context.exitCode = kExitFileError;
+        } else {
+            if (count > 0)
+                std::cerr << "velkaro-cli: " << count << " problem(s) in " << path << '\n';
+            context.exitCode = count == 0 ? kExitOk : kExitWarnings;
+        }
+    });
+}
+
+}  // namespace velkaro::cli

@@ -1,0 +1,72 @@
+// lint-devices: every kind of problem the loader would forgive silently is reported with
+// its line, and the shipped device.ini is clean.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "support/cli_runner.h"
+
+namespace velkaro {
+namespace {
+
+using test::CliRun;
+
+TEST(LintDevices, ReportsEachProblemAtItsLine) {
+    test::TempDir dir;
+    // A file of another name than device.ini is read from a private copy.
+    const std::string path = dir.file("broken.ini");
+    std::ofstream(path) << "[Loop1]\n"                                    // 1
+                           "Default=Loop2\n"                              // 2
+                           "ProgSize=1000\n"                              // 3
+                           "LoadCnt=16\n"                                 // 4
+                           "ProgSzie=2048\n"                              // 5
+                           "IdCount=9\n"                                  // 6
+                           "[Loop2]\n"                                    // 7
+                           "Default=Loop1\n"                              // 8
+                           "[Calibrated]\n"                               // 9
+                           "OscCal=0x500\n"                               // 10
+                           "ProgSize=1024\n"                              // 11
+                           "ConfigMask1=0x00FF\n"                         // 12
+                           "ConfigValue1=0x01FF\n"                        // 13
+                           "DeviceID=0x1234\n"                            // 14
+                           "[Twin]\n"                                     // 15
+                           "DeviceID=0x1238\n"                            // 16
+                           "[SameDie]\n"                                  // 17
+                           "DeviceID=0x1234 ; one die with Calibrated\n"  // 18
+                           "[Lost]\n"                                     // 19
+                           "Alias=Nowhere\n"                              // 20
+                           "[PIC16F84A]\n"                                // 21
+                           "EraseProgCycle=1\n"                           // 22
+                           "DeviceIDMask=0\n";                            // 23
+    test::TempDir scratch;
+    const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
+    EXPECT_EQ(run.exitCode, 7);
+    const std::string at = path + ":";
+    for (const std::string& expected : {
+             at + "2: Alias/Default chain of [Loop2] is a cycle",
+             at + "4: [Loop1] ProgSize 1000 is no multiple of LoadCnt 16",
+             at + "5: unknown key \"ProgSzie\" is ignored",
+             at + "6: IdCount 9 is outside 0..8 and is clamped when loaded",
+             at + "10: [Calibrated] OscCal 0x500 lies outside program memory",
+             at + "13: [Calibrated] ConfigValue1 0x1FF sets bits 0x100 outside ConfigMask1 0xFF",
+             at + "16: [Twin] DeviceID 0x1238 under mask 0x3FF0 also matches [Calibrated]",
+             at + "20: Alias names the missing section [Nowhere]",
+             at + "22: [PIC16F84A] EraseProgCycle 1 ms is shorter than the chip's",
+         })
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+    EXPECT_EQ(run.out.find("[SameDie] DeviceID 0x1234 under mask 0x3FF0 also matches [Calibrated]"),
+              std::string::npos)
+        << "a shared ID said so";
+}
+
+TEST(LintDevices, ShippedDeviceFileIsClean) {
+    test::TempDir scratch;
+    const CliRun run = test::runVelkaroCli(
+        "lint-devices " + test::shellQuote(test::sourceDir() + "/data/device.ini"), scratch);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "");
+}
+
+}  // namespace
+}  // namespace velkaro
