@@ -327,15 +327,23 @@ int32_t DeviceCatalogue::ReadDeviceKey(std::string_view name, std::string_view k
 }
 
 std::string DeviceCatalogue::LookupDeviceById(uint16_t id,
-                                              const std::vector<std::string>& deviceList) const {
+                                              const std::vector<std::string>& deviceList,
+                                              std::optional<bool> extendedFamily) const {
     const IniFile& ini = deviceIni();
     for (const auto& name : deviceList) {
         const auto mask =
             static_cast<uint16_t>(ParseIniNumber(ini.readString(name, "DeviceIDMask", ""), 0x3FF0));
         const auto expected =
             static_cast<uint16_t>(ParseIniNumber(ini.readString(name, "DeviceID", ""), 0));
-        if (expected != 0 && mask != 0 && expected == (id & mask))
-            return name;
+        if (expected == 0 || mask == 0 || expected != (id & mask))
+            continue;
+        if (extendedFamily) {
+            SilentMessageSink silent;
+            const int32_t algorithm = ReadDeviceKey(name, "Algorithm", silent);
+            if ((algorithm > 0 || algorithm < -1) != *extendedFamily)
+                continue;
+        }
+        return name;
     }
     return {};
 }

@@ -97,7 +97,8 @@ DeviceIdView showDeviceId(Workspace& workspace, OperationUi& ui) {
         } else {
             view.check = DeviceIdCheck::Mismatch;
             view.status = msg::kDevIdNotMatched;
-            view.DevName = workspace.catalogue.LookupDeviceById(view.raw, workspace.deviceList);
+            view.DevName = workspace.catalogue.LookupDeviceById(view.raw, workspace.deviceList,
+                                                                device.isExtendedFamily());
         }
     } else {
         view.status = msg::kDevIdUnavailable;

@@ -336,6 +336,19 @@ TEST(ShippedDeviceIni, EverySectionLoadsWithSaneValues) {
     }
 }
 
+// PIC18 device IDs fall under 14-bit masks: a PIC18F4520 (0x1080, revision 3) is the
+// PIC16F684's ID as well. Told the family the word was read with, the look-up names the
+// chip's own kind.
+TEST(ShippedDeviceIni, LookupByIdStaysInTheFamilyTheIdWasReadWith) {
+    DeviceCatalogue catalogue(test::sourceDir() + "/data");
+    const auto list = catalogue.FillDeviceList();
+    EXPECT_EQ(catalogue.LookupDeviceById(0x1083, list), "PIC16F684");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x1083, list, true), "PIC18F4520");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x1083, list, false), "PIC16F684");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x0FC0, list, true), "");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x0FC0, list, false), "PIC12F675");
+}
+
 TEST(ShippedDeviceIni, KnownDevicesHaveTheirDocumentedValues) {
     DeviceCatalogue catalogue(test::sourceDir() + "/data");
     SilentMessageSink sink;
