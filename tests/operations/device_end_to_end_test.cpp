@@ -122,8 +122,9 @@ TEST_P(DeviceEndToEnd, EraseBlankCheckWriteReadVerifyAndAutomaticSequence) {
     ws.image.ClearImage(d, true, true);
     ASSERT_EQ(runRead(ws, bench.ui(), {true, data}).result, kResultOk);
     for (int32_t i = 0; i < d.ProgSize; ++i) {
-        if (!(d.OscCal > 0 && i == d.OscCal))
+        if (!(d.OscCal > 0 && i == d.OscCal)) {
             ASSERT_EQ(ws.image.ProgMemory[i], first.ProgMemory[i]) << "read back, word " << i;
+        }
     }
     EXPECT_EQ(ws.image.DataMemory, first.DataMemory) << "read back, data";
     EXPECT_EQ(verifyDevice(ws, bench.ui(), true, data, true), kResultOk);
