@@ -360,9 +360,8 @@ void TMainForm::createStatusBar() {
         mPanels[i] = new QLabel(bar);
         mPanels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
         mPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // The widths are the least a panel takes; a larger font widens the captions.
         mPanels[i]->setMinimumWidth(kWidths[i]);
-        if (i < 9)
-            mPanels[i]->setFixedWidth(kWidths[i]);
         // The comment takes what is left of the bar.
         bar->addWidget(mPanels[i], i < 9 ? 0 : 1);
     }
@@ -412,7 +411,7 @@ void TMainForm::FormClose() {
         syncPort();
         mWorkspace.link->SwitchLedOff();
     }
-    if (mActivated)
+    if (mActivated && !mOptions.settingsPath.isEmpty())
         SaveSettings();
 }
 
