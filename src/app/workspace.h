@@ -34,6 +34,10 @@ struct Workspace {
     // the image as a device change requires. Messages go to `messages`.
     void SelectDevice(const std::string& name, MessageSink& messages);
 
+    // Whether the device-ID check is offered: the menu item and the "check the device ID"
+    // boxes of the write, erase and automatic program windows follow this.
+    bool DevIdChkEnabled() const { return device.DeviceID != 0; }
+
     // ---- Programmer link and the operation windows' remembered options ----
 
     // The link to the programmer; null until attachProgrammer(). It refers to `device`

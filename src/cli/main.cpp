@@ -11,7 +11,7 @@
 int main(int argc, char** argv) {
     using namespace velkaro::cli;
     CliContext context;
-    context.dataDir = velkaro::executableDirectory();
+    context.dataDir = velkaro::dataDirectory(velkaro::executableDirectory());
 
     CLI::App app{"Velkaro command-line programmer for PIC microcontrollers", "velkaro-cli"};
     app.fallthrough();

@@ -1,0 +1,47 @@
+// The desktop program: the simulated programmer (until hardware backends exist), the
+// workspace on the data folder, and the main window.
+#include <cstdio>
+
+#include <QApplication>
+
+#include "app/app_settings.h"
+#include "app/paths.h"
+#include "app/simulated_socket.h"
+#include "app/start_arguments.h"
+#include "app/workspace.h"
+#include "ui/dialogs.h"
+#include "ui/main_form.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velkaro"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velkaro"));
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    std::vector<std::string> args;
+    for (const QString& arg : arguments)
+        args.push_back(arg.toStdString());
+    // Only --simulate matters before the window exists; the device list is not read yet.
+    const velkaro::StartArguments start = velkaro::parseStartArguments(args, {});
+
+    std::string error;
+    auto socket = velkaro::SimulatedSocket::create(start.simulate.value_or(""), error);
+    if (!socket) {
+        std::fprintf(stderr, "velkaro: %s\n", error.c_str());
+        return 2;
+    }
+
+    const std::string dataDir = velkaro::dataDirectory(velkaro::executableDirectory());
+    velkaro::Workspace workspace(dataDir);
+    workspace.attachProgrammer(socket->library(), socket->clock());
+
+    velkaro::QtDialogs dialogs;
+    velkaro::TMainForm::Options options;
+    options.arguments = arguments;
+    options.settingsPath = QString::fromStdString(velkaro::settingsFilePath(dataDir));
+    options.socket = socket.get();
+    velkaro::TMainForm form(workspace, dialogs, options);
+    form.show();
+    return QApplication::exec();
+}

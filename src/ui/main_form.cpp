@@ -1,0 +1,715 @@
+#include "ui/main_form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/app_settings.h"
+#include "app/file_history.h"
+#include "app/open_image_file.h"
+#include "app/save_image_file.h"
+#include "app/simulated_socket.h"
+#include "app/start_arguments.h"
+#include "app/workspace.h"
+#include "image/data_edit.h"
+#include "image/listing.h"
+#include "ui/dialogs.h"
+#include "ui/toolbar_icons.h"
+
+namespace velkaro {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Velkaro");
+const QString kClearCaption = QStringLiteral("バッファのクリア");
+const QString kClearQuestion = QStringLiteral("バッファをクリアします。よろしいですか？");
+const QString kOverwriteCaption = QStringLiteral("上書きの確認");
+const QString kOpenFilter =
+    QStringLiteral("インテルHEXデータ(*.HEX,*.OBJ) (*.hex *.obj *.HEX *.OBJ)");
+const QString kSaveFilter = QStringLiteral("インテルHEXデータ(*.HEX) (*.hex *.HEX)");
+
+// Hex edits: four characters, upper case, "_" for an empty place.
+const QString kWordMask = QStringLiteral(">NNNN;_");
+
+QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The listings' font: the classic Japanese fixed-pitch face where it exists, else the
+// system's fixed font with a CJK face behind it for the Japanese glyphs.
+QFont listingFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFamilies({QStringLiteral("ＭＳ ゴシック"), font.family(),
+                      QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPixelSize(13);
+    return font;
+}
+
+QLabel* captionBar(const QString& text, QWidget* parent) {
+    auto* bar = new QLabel(text, parent);
+    bar->setAutoFillBackground(true);
+    bar->setContentsMargins(4, 2, 4, 2);
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::WindowText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    bar->setPalette(palette);
+    QFont font = bar->font();
+    font.setBold(true);
+    bar->setFont(font);
+    return bar;
+}
+
+QString joinedLines(const std::vector<std::string>& lines) {
+    std::string text;
+    size_t size = 0;
+    for (const auto& line : lines)
+        size += line.size() + 1;
+    text.reserve(size);
+    for (const auto& line : lines) {
+        if (!text.empty())
+            text += '\n';
+        text += line;
+    }
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+TMainForm::TMainForm(Workspace& workspace, Dialogs& dialogs, Options options, QWidget* parent)
+    : QMainWindow(parent), mWorkspace(workspace), mDialogs(dialogs), mOptions(std::move(options)) {
+    // The busy-wait calibration: tick reads per millisecond on the link's clock.
+    if (mWorkspace.link)
+        mWorkspace.link->measureCallsPerMillisecond();
+
+    setWindowTitle(kTitle);
+    resize(700, 575);
+    createActions();
+    createMenus();
+    createToolBar();
+    createCentralWidgets();
+    createStatusBar();
+    ComPort->setCurrentIndex(0);
+    setAcceptDrops(true);
+}
+
+TMainForm::~TMainForm() = default;
+
+// ---- Construction ---------------------------------------------------------------
+
+void TMainForm::createActions() {
+    auto make = [this](const char* name, const QString& caption, const char* shortcut) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QString::fromLatin1(name));
+        if (shortcut != nullptr)
+            action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+        return action;
+    };
+    auto separator = [this](const char* name) {
+        auto* action = new QAction(this);
+        action->setSeparator(true);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+
+    mnLoadProg = make("mnLoadProg", QStringLiteral("ファイルを開く(&O)"), "Ctrl+O");
+    mnSaveAs = make("mnSaveAs", QStringLiteral("名前を付けて保存(&S)"), "Ctrl+S");
+    mnLastFile = make("mnLastFile", QStringLiteral("最後に使用したファイルを開く(&L)"), "Ctrl+L");
+    mnLastFile->setEnabled(false);
+    mnSep1 = separator("mnSep1");
+    mnSep1->setVisible(false);
+    for (int k = 0; k < 5; ++k) {
+        mnHist[k] =
+            make(QStringLiteral("mnHist%1").arg(k + 1).toLatin1().constData(), QString(), nullptr);
+        mnHist[k]->setVisible(false);
+        connect(mnHist[k], &QAction::triggered, this, [this, k] { mnHist1Click(mnHist[k]); });
+    }
+    mnSep2 = separator("mnSep2");
+    mnExit = make("mnExit", QStringLiteral("アプリケーションの終了(&X)"), nullptr);
+
+    mnReadDev = make("mnReadDev", QStringLiteral("デバイスからの読み込み(&R)"), "Ctrl+R");
+    mnWrite = make("mnWrite", QStringLiteral("デバイスへの書き込み(&W)"), "Ctrl+W");
+    mnVerify = make("mnVerify", QStringLiteral("デバイスのベリファイ(&V)"), "Ctrl+V");
+    mnBlankChk = make("mnBlankChk", QStringLiteral("ブランクチェック(&B)"), "Ctrl+B");
+    N1 = separator("N1");
+    mnProgram = make("mnProgram", QStringLiteral("プログラム（自動書き込み)(&A)"), "Ctrl+P");
+    mnDevErase = make("mnDevErase", QStringLiteral("デバイスの消去(&E)"), "Ctrl+E");
+    mnClear = make("mnClear", QStringLiteral("バッファのクリア(&C)"), "Ctrl+F");
+    N2 = separator("N2");
+    mnDevIdChk = make("mnDevIdChk", QStringLiteral("デバイスIDの確認(&D)"), "Ctrl+D");
+    mnOscCalc = make("mnOscCalc", QStringLiteral("OSCCALの調整(&O)"), "Ctrl+C");
+    N3 = separator("N3");
+    mnDataEdit = make("mnDataEdit", QStringLiteral("データ編集を有効にする"), "Ctrl+T");
+    mnDataEdit->setCheckable(true);
+
+    mnHtmlHelp = make("mnHtmlHelp", QStringLiteral("Velkaroオンラインヘルプ(&H)"), "F1");
+    mnDeviceInfo = make("mnDeviceInfo", QStringLiteral("デバイス詳細情報の表示(&I)"), "Ctrl+I");
+    mnAbout = make("mnAbout", QStringLiteral("Velkaroの詳細情報(&A)"), "Ctrl+H");
+
+    connect(mnLoadProg, &QAction::triggered, this, &TMainForm::mnLoadProgClick);
+    connect(mnSaveAs, &QAction::triggered, this, &TMainForm::mnSaveAsClick);
+    connect(mnLastFile, &QAction::triggered, this, &TMainForm::mnLastFileClick);
+    connect(mnExit, &QAction::triggered, this, &QWidget::close);
+    connect(mnClear, &QAction::triggered, this, &TMainForm::mnClearClick);
+    connect(mnDataEdit, &QAction::triggered, this, &TMainForm::mnDataEditClick);
+    // The operation windows (read, write, verify, blank check, automatic program, erase,
+    // device ID, OSCCAL) are connected to their menu items where those windows are made.
+    // Details window, About and the manual are connected there too.
+}
+
+void TMainForm::createMenus() {
+    mnFile = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    mnFile->setObjectName(QStringLiteral("mnFile"));
+    mnFile->addActions({mnLoadProg, mnSaveAs, mnLastFile, mnSep1});
+    for (QAction* item : mnHist)
+        mnFile->addAction(item);
+    mnFile->addActions({mnSep2, mnExit});
+
+    mnTool = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
+    mnTool->setObjectName(QStringLiteral("mnTool"));
+    mnTool->addActions({mnReadDev, mnWrite, mnVerify, mnBlankChk, N1, mnProgram, mnDevErase,
+                        mnClear, N2, mnDevIdChk, mnOscCalc, N3, mnDataEdit});
+
+    mnHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    mnHelp->setObjectName(QStringLiteral("mnHelp"));
+    mnHelp->addActions({mnHtmlHelp, mnDeviceInfo, mnAbout});
+}
+
+QToolButton* TMainForm::addToolButton(QToolBar* bar, QAction* action, const QString& caption,
+                                      const QString& icon, int width) {
+    auto* button = new QToolButton(bar);
+    button->setText(caption);
+    button->setIcon(toolbarIcon(icon));
+    button->setIconSize(QSize(24, 24));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setFixedWidth(width);
+    button->setAutoRaise(true);
+    connect(button, &QToolButton::clicked, action, &QAction::trigger);
+    bar->addWidget(button);
+    return button;
+}
+
+void TMainForm::createToolBar() {
+    QToolBar* bar = addToolBar(QStringLiteral("ToolBar"));
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->setMovable(false);
+    LoadBtn = addToolButton(bar, mnLoadProg, QStringLiteral("開く"), QStringLiteral("open"), 64);
+    bar->addSeparator();
+    ReadBtn = addToolButton(bar, mnReadDev, QStringLiteral("読み込み"), QStringLiteral("read"), 64);
+    WriteBtn = addToolButton(bar, mnWrite, QStringLiteral("書き込み"), QStringLiteral("write"), 64);
+    VerifyBtn =
+        addToolButton(bar, mnVerify, QStringLiteral("ﾍﾞﾘﾌｧｲ"), QStringLiteral("verify"), 64);
+    bar->addSeparator();
+    BlankChkBtn =
+        addToolButton(bar, mnBlankChk, QStringLiteral("ﾌﾞﾗﾝｸﾁｪｯｸ"), QStringLiteral("blank"), 75);
+    ChipEraseBtn =
+        addToolButton(bar, mnDevErase, QStringLiteral("ﾃﾞﾊﾞｲｽ消去"), QStringLiteral("erase"), 75);
+    ClearBtn = addToolButton(bar, mnClear, QStringLiteral("ﾊﾞｯﾌｧｸﾘｱ"), QStringLiteral("clear"), 64);
+    bar->addSeparator();
+    ProgBtn =
+        addToolButton(bar, mnProgram, QStringLiteral("ﾌﾟﾛｸﾞﾗﾑ"), QStringLiteral("program"), 64);
+    const std::pair<QToolButton*, const char*> names[] = {
+        {LoadBtn, "LoadBtn"},     {ReadBtn, "ReadBtn"},         {WriteBtn, "WriteBtn"},
+        {VerifyBtn, "VerifyBtn"}, {BlankChkBtn, "BlankChkBtn"}, {ChipEraseBtn, "ChipEraseBtn"},
+        {ClearBtn, "ClearBtn"},   {ProgBtn, "ProgBtn"}};
+    for (const auto& [button, name] : names)
+        button->setObjectName(QString::fromLatin1(name));
+}
+
+void TMainForm::createCentralWidgets() {
+    const QFont font = listingFont();
+    auto* columns = new QSplitter(Qt::Horizontal, this);
+    columns->setChildrenCollapsible(false);
+
+    // Left: program memory above, data memory below a splitter.
+    auto* listings = new QSplitter(Qt::Vertical, columns);
+    listings->setChildrenCollapsible(false);
+    auto* progBox = new QWidget(listings);
+    auto* progLayout = new QVBoxLayout(progBox);
+    progLayout->setContentsMargins(0, 0, 0, 0);
+    progLayout->setSpacing(0);
+    progLayout->addWidget(captionBar(QStringLiteral("プログラムメモリ"), progBox));
+    ProgDisp = new QPlainTextEdit(progBox);
+    ProgDisp->setObjectName(QStringLiteral("ProgDisp"));
+    ProgDisp->setReadOnly(true);
+    ProgDisp->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ProgDisp->setFont(font);
+    ProgDisp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ProgDisp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    progLayout->addWidget(ProgDisp);
+
+    auto* dataBox = new QWidget(listings);
+    auto* dataLayout = new QVBoxLayout(dataBox);
+    dataLayout->setContentsMargins(0, 0, 0, 0);
+    dataLayout->setSpacing(0);
+    EpPanel = captionBar(QStringLiteral("EEPROM"), dataBox);
+    EpPanel->setObjectName(QStringLiteral("EpPanel"));
+    dataLayout->addWidget(EpPanel);
+    DataDisp = new QPlainTextEdit(dataBox);
+    DataDisp->setObjectName(QStringLiteral("DataDisp"));
+    DataDisp->setReadOnly(true);
+    // The in-place editor counts lines of the unwrapped listing.
+    DataDisp->setLineWrapMode(QPlainTextEdit::NoWrap);
+    DataDisp->setFont(font);
+    DataDisp->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    DataDisp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DataDisp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DataDisp->setAutoFillBackground(true);
+    DataDisp->installEventFilter(this);
+    dataLayout->addWidget(DataDisp);
+    listings->setStretchFactor(0, 3);
+    listings->setStretchFactor(1, 1);
+
+    // Right: programmer, port, device, the small hex edits, then the configuration editors.
+    auto* right = new QWidget(columns);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(2);
+    rightLayout->addWidget(captionBar(QStringLiteral("コンフィグレーション"), right));
+    auto* form = new QFormLayout();
+    form->setContentsMargins(6, 4, 6, 4);
+    form->setVerticalSpacing(3);
+    cbProgrammer = new QComboBox(right);
+    cbProgrammer->setObjectName(QStringLiteral("cbProgrammer"));
+    form->addRow(QStringLiteral("プログラマ"), cbProgrammer);
+    ComPort = new QComboBox(right);
+    ComPort->setObjectName(QStringLiteral("ComPort"));
+    for (int n = 1; n <= 9; ++n)
+        ComPort->addItem(QStringLiteral("COM%1").arg(n));
+    form->addRow(QStringLiteral("接続ポート"), ComPort);
+    DevListBox = new QComboBox(right);
+    DevListBox->setObjectName(QStringLiteral("DevListBox"));
+    DevListBox->setMaxVisibleItems(20);
+    form->addRow(QStringLiteral("デバイス"), DevListBox);
+
+    auto hexEdit = [&](const char* name) {
+        auto* edit = new QLineEdit(right);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setFont(font);
+        edit->setMaximumWidth(80);
+        edit->installEventFilter(this);
+        // The shared hex key filter is attached here once it exists.
+        return edit;
+    };
+    edID = hexEdit("edID");
+    form->addRow(QStringLiteral("ユーザID"), edID);
+    edOscCal = hexEdit("edOscCal");
+    edOscCal->setInputMask(kWordMask);
+    OscCalLbl = new QLabel(QStringLiteral("OSCCAL"), right);
+    OscCalLbl->setObjectName(QStringLiteral("OscCalLbl"));
+    form->addRow(OscCalLbl, edOscCal);
+    edBG = hexEdit("edBG");
+    edBG->setInputMask(kWordMask);
+    BGLbl = new QLabel(QStringLiteral("BG"), right);
+    BGLbl->setObjectName(QStringLiteral("BGLbl"));
+    form->addRow(BGLbl, edBG);
+    rightLayout->addLayout(form);
+
+    // The ten configuration-word rows and, under the "詳細設定" caption, the scroll box of
+    // configuration-bit rows are the configuration panel's; it is placed here.
+    configPanelPlace = new QVBoxLayout();
+    configPanelPlace->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addLayout(configPanelPlace, 1);
+    rightLayout->addStretch(0);
+    right->setMinimumWidth(230);
+
+    columns->addWidget(listings);
+    columns->addWidget(right);
+    columns->setStretchFactor(0, 1);
+    columns->setStretchFactor(1, 0);
+    setCentralWidget(columns);
+
+    connect(DevListBox, &QComboBox::currentIndexChanged, this, [this] { DevListBoxChange(); });
+    connect(cbProgrammer, &QComboBox::currentIndexChanged, this, [this] { cbProgrammerChange(); });
+
+    // Data editing starts switched off: the listing in the button-face colour.
+    mnDataEdit->setChecked(false);
+    QPalette palette = DataDisp->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    DataDisp->setPalette(palette);
+}
+
+void TMainForm::createStatusBar() {
+    static const int kWidths[10] = {40, 80, 25, 30, 40, 50, 55, 50, 30, 50};
+    QStatusBar* bar = statusBar();
+    bar->setSizeGripEnabled(true);
+    for (int i = 0; i < 10; ++i) {
+        mPanels[i] = new QLabel(bar);
+        mPanels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
+        mPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // The widths are the least a panel takes; a larger font widens the captions.
+        mPanels[i]->setMinimumWidth(kWidths[i]);
+        // The comment takes what is left of the bar.
+        bar->addWidget(mPanels[i], i < 9 ? 0 : 1);
+    }
+    mPanels[0]->setText(QStringLiteral("Device"));
+    mPanels[2]->setText(QStringLiteral("PIN"));
+    mPanels[4]->setText(QStringLiteral("PROM"));
+    mPanels[6]->setText(QStringLiteral("EEPROM"));
+}
+
+// ---- Life cycle -----------------------------------------------------------------
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!mActivated)
+        QTimer::singleShot(0, this, &TMainForm::FormActivate);
+}
+
+void TMainForm::FormActivate() {
+    if (mActivated)
+        return;
+    mActivated = true;
+    LoadSettings();
+
+    std::vector<std::string> args;
+    for (const QString& arg : mOptions.arguments)
+        args.push_back(arg.toStdString());
+    const StartArguments start = parseStartArguments(args, mWorkspace.deviceList);
+    if (start.deviceIndex >= 0) {
+        const QSignalBlocker blocker(DevListBox);
+        DevListBox->setCurrentIndex(start.deviceIndex);
+    }
+    DevListBoxChange();
+    if (!start.file.empty())
+        openImage(fromStd(start.file));
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void TMainForm::FormClose() {
+    if (mClosed)
+        return;
+    mClosed = true;
+    if (mWorkspace.link) {
+        syncPort();
+        mWorkspace.link->SwitchLedOff();
+    }
+    if (mActivated && !mOptions.settingsPath.isEmpty())
+        SaveSettings();
+}
+
+// ---- Settings and history -------------------------------------------------------
+
+void TMainForm::LoadSettings() {
+    const AppSettings settings = velkaro::LoadSettings(mOptions.settingsPath.toStdString());
+    {
+        const QSignalBlocker programmerBlocker(cbProgrammer);
+        const QSignalBlocker deviceBlocker(DevListBox);
+        cbProgrammer->clear();
+        for (const auto& name : settings.ProgrammerTypes)
+            cbProgrammer->addItem(fromStd(name));
+        mWorkspace.deviceList = mWorkspace.catalogue.FillDeviceList();
+        DevListBox->clear();
+        for (const auto& name : mWorkspace.deviceList)
+            DevListBox->addItem(fromStd(name));
+
+        cbProgrammer->setCurrentIndex(settings.HardwareType);
+        cbProgrammer->setEnabled(true);
+        setWindowTitle(kTitle);
+        settings.applyTo(mWorkspace);
+        mnLastFile->setEnabled(!mWorkspace.LastFile.empty());
+
+        int device = 0;
+        for (size_t i = 0; i < mWorkspace.deviceList.size(); ++i) {
+            if (samePathIgnoringCase(mWorkspace.deviceList[i], settings.Device)) {
+                device = static_cast<int>(i);
+                break;
+            }
+        }
+        DevListBox->setCurrentIndex(DevListBox->count() > 0 ? device : -1);
+        // A port beyond COM9 leaves none selected.
+        ComPort->setCurrentIndex(settings.Port <= ComPort->count() ? settings.Port - 1 : -1);
+    }
+    RebuildHistoryMenu();
+}
+
+void TMainForm::SaveSettings() {
+    AppSettings settings;
+    settings.takeFrom(mWorkspace);
+    settings.HardwareType = cbProgrammer->currentIndex() < 0 ? 0 : cbProgrammer->currentIndex();
+    settings.Device = DevListBox->currentText().toStdString();
+    settings.Port = ComPort->currentIndex() + 1;
+    // Failure stays silent: the old file is kept as it was.
+    velkaro::SaveSettings(mOptions.settingsPath.toStdString(), settings);
+}
+
+void TMainForm::RebuildHistoryMenu() {
+    const auto& history = mWorkspace.FileHistory;
+    mnSep1->setVisible(!history.empty());
+    for (size_t k = 0; k < 5; ++k) {
+        if (k < history.size()) {
+            mnHist[k]->setText(QStringLiteral("&%1 ").arg(k + 1) + fromStd(history[k]));
+            mnHist[k]->setVisible(true);
+        } else {
+            mnHist[k]->setVisible(false);
+        }
+    }
+}
+
+void TMainForm::mnHist1Click(QAction* item) {
+    // The caption is "&k " followed by the path.
+    openImage(item->text().mid(3));
+}
+
+void TMainForm::mnLastFileClick() {
+    if (!mWorkspace.LastFile.empty())
+        openImage(fromStd(mWorkspace.LastFile));
+}
+
+// ---- Device and programmer ------------------------------------------------------
+
+void TMainForm::DevListBoxChange() {
+    const std::string name = DevListBox->currentText().toStdString();
+    if (mOptions.socket != nullptr)
+        mOptions.socket->followDevice(name);
+    mWorkspace.SelectDevice(name, *this);
+    applyDeviceToWindow();
+    emit deviceApplied();
+}
+
+void TMainForm::applyDeviceToWindow() {
+    const DeviceDefinition& device = mWorkspace.device;
+    mnDevErase->setEnabled(device.FlashType);
+    ChipEraseBtn->setEnabled(device.FlashType);
+    mnOscCalc->setEnabled(oscCalibrationAvailable(cbProgrammer->currentIndex(), device));
+    mnDevIdChk->setEnabled(mWorkspace.DevIdChkEnabled());
+    edID->setInputMask(device.IdCount > 0
+                           ? QString(device.IdCount, QLatin1Char('N')) + QStringLiteral(";_")
+                           : QString());
+
+    mPanels[1]->setText(fromStd(device.DeviceName));
+    mPanels[3]->setText(QString::number(device.Package));
+    mPanels[5]->setText(QString::number(device.ProgSize));
+    mPanels[7]->setText(QString::number(device.EpromSize));
+    mPanels[8]->setText(device.Position == 0 ? QStringLiteral("*ISP") : QString());
+    mPanels[9]->setText(fromStd(device.Comment));
+    mPanels[9]->setToolTip(fromStd(device.Comment));
+
+    RefreshImageView();
+    if (mWorkspace.link) {
+        syncPort();
+        mWorkspace.link->ShowSocketLed();
+    }
+}
+
+void TMainForm::cbProgrammerChange() {
+    const int type = cbProgrammer->currentIndex();
+    if (mWorkspace.link)
+        mWorkspace.link->setHardwareType(type < 0 ? 0 : type);
+    mnOscCalc->setEnabled(oscCalibrationAvailable(type, mWorkspace.device));
+}
+
+void TMainForm::syncPort() {
+    // Every use of the link takes the port selected at that moment.
+    mWorkspace.link->setPortIndex(ComPort->currentIndex());
+}
+
+// ---- Files ----------------------------------------------------------------------
+
+void TMainForm::showMessage(std::string_view text) {
+    mDialogs.information(this, kTitle, QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+bool TMainForm::openImage(const QString& path) {
+    const OpenImageResult result = OpenImageFile(mWorkspace, path.toStdString(), *this);
+    if (!result.loaded())
+        return false;
+    RefreshImageView();
+    if (result.historyChanged)
+        RebuildHistoryMenu();
+    mnLastFile->setEnabled(!mWorkspace.LastFile.empty());
+    return true;
+}
+
+void TMainForm::mnLoadProgClick() {
+    const QString path =
+        mDialogs.openFileName(this, QStringLiteral("ファイルを開く"), QString(), {kOpenFilter});
+    if (!path.isEmpty())
+        openImage(path);
+}
+
+void TMainForm::mnSaveAsClick() {
+    QString path =
+        mDialogs.saveFileName(this, QStringLiteral("名前を付けて保存"), QString(), {kSaveFilter});
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".hex");
+    if (QFileInfo::exists(path) &&
+        !mDialogs.yesNo(
+            this, kOverwriteCaption,
+            QStringLiteral("ファイル ") + path + QStringLiteral("が存在します。上書きしますか？")))
+        return;
+    SaveImageFile(path.toStdString(), mWorkspace.device, mWorkspace.image, *this);
+}
+
+void TMainForm::mnClearClick() {
+    if (!mDialogs.yesNo(this, kClearCaption, kClearQuestion))
+        return;
+    mWorkspace.image.ClearImage(mWorkspace.device, true, true);
+    RefreshImageView();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls())
+        return;
+    event->acceptProposedAction();
+    openDroppedFiles(event->mimeData()->urls());
+}
+
+void TMainForm::openDroppedFiles(const QList<QUrl>& urls) {
+    if (!urls.isEmpty())
+        openImage(urls.first().toLocalFile());
+}
+
+// ---- Views and edits ------------------------------------------------------------
+
+void TMainForm::setEpPanelActive(bool active) {
+    mEpPanelActive = active;
+    QPalette palette = EpPanel->palette();
+    const QPalette base = QApplication::palette();
+    palette.setColor(QPalette::Window, active ? base.color(QPalette::Active, QPalette::Highlight)
+                                              : base.color(QPalette::Inactive, QPalette::Mid));
+    palette.setColor(QPalette::WindowText,
+                     active ? base.color(QPalette::Active, QPalette::HighlightedText)
+                            : base.color(QPalette::Disabled, QPalette::WindowText));
+    EpPanel->setPalette(palette);
+}
+
+void TMainForm::RefreshImageView() {
+    const DeviceDefinition& device = mWorkspace.device;
+    const MemoryImage& image = mWorkspace.image;
+    ProgDisp->setUpdatesEnabled(false);
+    DataDisp->setUpdatesEnabled(false);
+
+    ProgDisp->setPlainText(joinedLines(programListing(image.ProgMemory)));
+    const bool hasData = !image.DataMemory.empty();
+    setEpPanelActive(hasData);
+    DataDisp->setPlainText(hasData ? joinedLines(dataListing(image.DataMemory)) : QString());
+
+    edID->setText(fromStd(idText(device, image)));
+    // The configuration panel shows the configuration words and takes the bit editors'
+    // values from them here.
+
+    ProgDisp->setUpdatesEnabled(true);
+    DataDisp->setUpdatesEnabled(true);
+
+    const bool oscCal = device.OscCal != 0;
+    OscCalLbl->setVisible(oscCal);
+    edOscCal->setVisible(oscCal);
+    if (oscCal)
+        edOscCal->setText(fromStd(wordText(image.OscCalValue)));
+    const bool bg = device.BGMask != 0;
+    BGLbl->setVisible(bg);
+    edBG->setVisible(bg);
+    if (bg)
+        edBG->setText(fromStd(wordText(image.BGValue)));
+}
+
+bool TMainForm::dataEditing() const {
+    return mnDataEdit->isChecked();
+}
+
+void TMainForm::mnDataEditClick() {
+    // The action toggled its own check mark; the listing's background follows it.
+    QPalette palette = DataDisp->palette();
+    palette.setColor(QPalette::Base,
+                     dataEditing() ? QColor(Qt::white) : palette.color(QPalette::Button));
+    DataDisp->setPalette(palette);
+}
+
+bool TMainForm::dataDispKeyPress(const QString& text) {
+    if (!dataEditing())
+        return false;
+    // While editing, every typed character is taken here; none reaches the listing.
+    if (text.size() != 1 || text.at(0).unicode() > 0x7F)
+        return true;
+    QTextCursor cursor = DataDisp->textCursor();
+    const ListingCaret caret{static_cast<size_t>(cursor.blockNumber()),
+                             static_cast<size_t>(cursor.positionInBlock())};
+    const DataEditStep step =
+        dataEditKey(mWorkspace.image.DataMemory, caret, text.at(0).toLatin1());
+    QTextDocument* document = DataDisp->document();
+    if (step.changed) {
+        mWorkspace.image.DataMemory[step.byteIndex] = step.byteValue;
+        const QTextBlock block = document->findBlockByNumber(static_cast<int>(step.patchAt.row));
+        QTextCursor patch(document);
+        patch.setPosition(block.position() + static_cast<int>(step.patchAt.col));
+        patch.setPosition(patch.position() + 1, QTextCursor::KeepAnchor);
+        patch.insertText(QString(QLatin1Char(step.patchChar)));
+    }
+    if (step.moveCaret) {
+        const QTextBlock block = document->findBlockByNumber(static_cast<int>(step.caret.row));
+        QTextCursor moved(document);
+        moved.setPosition(block.position() + static_cast<int>(step.caret.col));
+        DataDisp->setTextCursor(moved);
+    }
+    return true;
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == DataDisp && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->text().isEmpty() && key->text().at(0).isPrint())
+            return dataDispKeyPress(key->text());
+    }
+    if (event->type() == QEvent::FocusOut) {
+        if (watched == edID)
+            edIDExit();
+        else if (watched == edOscCal)
+            edOscCalExit();
+        else if (watched == edBG)
+            edBGExit();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::edIDExit() {
+    idWordsFromText(edID->text().toStdString(), mWorkspace.device, mWorkspace.image);
+}
+
+void TMainForm::edOscCalExit() {
+    mWorkspace.image.OscCalValue = static_cast<uint16_t>(ParseHex(edOscCal->text().toStdString()));
+}
+
+void TMainForm::edBGExit() {
+    mWorkspace.image.BGValue = static_cast<uint16_t>(ParseHex(edBG->text().toStdString()));
+}
+
+QString TMainForm::statusPanelText(int panel) const {
+    return panel >= 0 && panel < 10 ? mPanels[panel]->text() : QString();
+}
+
+}  // namespace velkaro

@@ -1,0 +1,171 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include "catalogue/message_sink.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+class QUrl;
+class QVBoxLayout;
+
+namespace velkaro {
+
+class Dialogs;
+class SimulatedSocket;
+struct Workspace;
+
+// The program's hub: shows the edit buffer, carries the programmer, port and device
+// choices, and opens every other window from its menu and toolbar. Widgets and actions are
+// public under their established names so that the other windows and tests reach them.
+class TMainForm : public QMainWindow, private MessageSink {
+    Q_OBJECT
+
+public:
+    struct Options {
+        QStringList arguments;              // command line without the program name
+        QString settingsPath;               // the settings file read and written
+        SimulatedSocket* socket = nullptr;  // follows the device list when set
+    };
+
+    // `workspace` has its programmer attached; its delay calibration is measured here.
+    TMainForm(Workspace& workspace, Dialogs& dialogs, Options options, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    Workspace& workspace() { return mWorkspace; }
+
+    // Life cycle. The first activation loads the settings, reads the command line, selects
+    // the device and opens the named file; later calls do nothing.
+    void FormActivate();
+    void FormClose();
+
+    void LoadSettings();
+    void SaveSettings();
+    void RebuildHistoryMenu();
+
+    // Rebuilds every view of the image; call after changing the image from code.
+    void RefreshImageView();
+    // Loads the device selected in DevListBox and applies it to the window.
+    void DevListBoxChange();
+    void cbProgrammerChange();
+
+    // The one way the window loads a file (dialog, drop, history, last file, command line).
+    bool openImage(const QString& path);
+
+    // Files dropped on the window: only the first is opened.
+    void openDroppedFiles(const QList<QUrl>& urls);
+
+    void mnLoadProgClick();
+    void mnSaveAsClick();
+    void mnLastFileClick();
+    void mnHist1Click(QAction* item);
+    void mnClearClick();
+    void mnDataEditClick();
+
+    void edIDExit();
+    void edOscCalExit();
+    void edBGExit();
+
+    // Text of status-bar panel 0..9.
+    QString statusPanelText(int panel) const;
+    bool epPanelActive() const { return mEpPanelActive; }
+    bool dataEditing() const;
+
+    // Menu items.
+    QMenu* mnFile;
+    QAction* mnLoadProg;
+    QAction* mnSaveAs;
+    QAction* mnLastFile;
+    QAction* mnSep1;
+    QAction* mnHist[5];  // mnHist1..mnHist5
+    QAction* mnSep2;
+    QAction* mnExit;
+    QMenu* mnTool;
+    QAction* mnReadDev;
+    QAction* mnWrite;
+    QAction* mnVerify;
+    QAction* mnBlankChk;
+    QAction* N1;
+    QAction* mnProgram;
+    QAction* mnDevErase;
+    QAction* mnClear;
+    QAction* N2;
+    QAction* mnDevIdChk;
+    QAction* mnOscCalc;
+    QAction* N3;
+    QAction* mnDataEdit;
+    QMenu* mnHelp;
+    QAction* mnHtmlHelp;
+    QAction* mnDeviceInfo;
+    QAction* mnAbout;
+
+    // Tool buttons.
+    QToolButton* LoadBtn;
+    QToolButton* ReadBtn;
+    QToolButton* WriteBtn;
+    QToolButton* VerifyBtn;
+    QToolButton* BlankChkBtn;
+    QToolButton* ChipEraseBtn;
+    QToolButton* ClearBtn;
+    QToolButton* ProgBtn;
+
+    // Views and the right-hand column.
+    QPlainTextEdit* ProgDisp;
+    QLabel* EpPanel;
+    QPlainTextEdit* DataDisp;
+    QComboBox* cbProgrammer;
+    QComboBox* ComPort;
+    QComboBox* DevListBox;
+    QLineEdit* edID;
+    QLabel* OscCalLbl;
+    QLineEdit* edOscCal;
+    QLabel* BGLbl;
+    QLineEdit* edBG;
+    // Where the configuration-word rows and the configuration-bit editors go.
+    QVBoxLayout* configPanelPlace;
+
+signals:
+    // A device was selected and applied (the details window refreshes; the operation
+    // windows read Workspace::DevIdChkEnabled()).
+    void deviceApplied();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showMessage(std::string_view text) override;
+
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createCentralWidgets();
+    void createStatusBar();
+    QToolButton* addToolButton(QToolBar* bar, QAction* action, const QString& caption,
+                               const QString& icon, int width);
+    void applyDeviceToWindow();
+    void setEpPanelActive(bool active);
+    void syncPort();
+    bool dataDispKeyPress(const QString& text);
+
+    Workspace& mWorkspace;
+    Dialogs& mDialogs;
+    Options mOptions;
+    bool mActivated = false;
+    bool mClosed = false;
+    bool mEpPanelActive = false;
+    QLabel* mPanels[10] = {};
+};
+
+}  // namespace velkaro

@@ -1,0 +1,256 @@
+#include "ui/main_form.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QToolButton>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include "app/simulated_socket.h"
+#include "app/workspace.h"
+#include "scripted_dialogs.h"
+#include "support/paths.h"
+
+namespace velkaro {
+namespace {
+
+// One Intel HEX record with its checksum.
+std::string record(uint16_t address, const std::vector<uint8_t>& bytes) {
+    unsigned sum = bytes.size() + (address >> 8) + (address & 0xFF);
+    char text[16];
+    std::snprintf(text, sizeof text, ":%02X%04X00", unsigned(bytes.size()), address);
+    std::string line = text;
+    for (uint8_t b : bytes) {
+        std::snprintf(text, sizeof text, "%02X", b);
+        line += text;
+        sum += b;
+    }
+    std::snprintf(text, sizeof text, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    return line + text;
+}
+
+// A main window on a private copy of the data folder and settings file, with the
+// simulated programmer behind it and every box answered by script.
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"device.ini", "Config.ini", "velkaro.ini"})
+            std::filesystem::copy_file(test::binDir() + "/" + name, dir.file(name));
+    }
+
+    TMainForm& start(QStringList arguments = {}) {
+        form.reset();
+        workspace.reset();
+        std::string error;
+        socket = SimulatedSocket::create("", error);
+        workspace = std::make_unique<Workspace>(dir.path());
+        workspace->attachProgrammer(socket->library(), socket->clock());
+        TMainForm::Options options;
+        options.arguments = std::move(arguments);
+        options.settingsPath = QString::fromStdString(dir.file("velkaro.ini"));
+        options.socket = socket.get();
+        form = std::make_unique<TMainForm>(*workspace, dialogs, options);
+        form->FormActivate();
+        return *form;
+    }
+
+    QString hexFile(const std::string& name, const std::string& records = {}) {
+        std::ofstream(dir.file(name)) << records << ":00000001FF\n";
+        return QString::fromStdString(dir.file(name));
+    }
+
+    void selectDevice(const QString& name) {
+        form->DevListBox->setCurrentIndex(form->DevListBox->findText(name));
+    }
+
+    test::TempDir dir;
+    test::ScriptedDialogs dialogs;
+    std::unique_ptr<SimulatedSocket> socket;
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(MainWindow, DeviceSwitchOnTheCommandLineSelectsBeforeTheFileLoads) {
+    // EEPROM byte 100 exists on the PIC12F675 (128 bytes), not on the PIC16F84A (64).
+    const QString path = hexFile("eeprom.hex", record(0x4200 + 2 * 100, {0x5A, 0x00}));
+    TMainForm& window = start({QStringLiteral("/pPIC12F675"), path});
+    EXPECT_EQ(window.DevListBox->currentText(), QStringLiteral("PIC12F675"));
+    ASSERT_EQ(workspace->image.DataMemory.size(), 128u);
+    EXPECT_EQ(workspace->image.DataMemory[100], 0x5A);
+    EXPECT_EQ(workspace->LastFile, path.toStdString());
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(socket->programmer().chip()->name(), "PIC12F675");
+}
+
+TEST_F(MainWindow, CapitalSwitchIsIgnoredAndTheLastOfTwoFilesOpens) {
+    const QString first = hexFile("first.hex");
+    const QString second = hexFile("second.hex");
+    TMainForm& window = start({QStringLiteral("/PPIC12F675"), first, second});
+    EXPECT_EQ(window.DevListBox->currentText(), QStringLiteral("PIC16F84A"));
+    EXPECT_EQ(workspace->LastFile, second.toStdString());
+    EXPECT_EQ(workspace->FileHistory.size(), 1u);
+}
+
+TEST_F(MainWindow, DeviceSelectionSetsEnablingMasksAndStatusPanels) {
+    std::ofstream(dir.file("device.ini")) << "[FLASH-ISP]\nFlashType=1\nDeviceID=0x0560\n"
+                                             "Position=0\nPackage=8\nProgSize=64\nEpromSize=16\n"
+                                             "IdCount=2\nOscCalFile=osc.hex\nComment=test part\n"
+                                             "[PLAIN]\nProgSize=32\nEpromSize=0\nIdCount=0\n";
+    TMainForm& window = start();
+    struct Expected {
+        const char* device;
+        bool erase, devId, oscCal;
+        const char* idMask;
+        QStringList panels;  // 1, 3, 5, 7, 8, 9
+        bool eeprom;
+    };
+    const Expected table[] = {
+        {"FLASH-ISP",
+         true,
+         true,
+         true,
+         "NN;_",
+         {"FLASH-ISP", "8", "64", "16", "*ISP", "test part"},
+         true},
+        {"PLAIN", false, false, false, "", {"PLAIN", "18", "32", "0", "", ""}, false},
+    };
+    for (const Expected& e : table) {
+        SCOPED_TRACE(e.device);
+        selectDevice(QString::fromLatin1(e.device));
+        EXPECT_EQ(window.mnDevErase->isEnabled(), e.erase);
+        EXPECT_EQ(window.ChipEraseBtn->isEnabled(), e.erase);
+        EXPECT_EQ(window.mnDevIdChk->isEnabled(), e.devId);
+        EXPECT_EQ(workspace->DevIdChkEnabled(), e.devId);
+        EXPECT_EQ(window.mnOscCalc->isEnabled(), e.oscCal);
+        EXPECT_EQ(window.edID->inputMask(), QString::fromLatin1(e.idMask));
+        const int panels[] = {1, 3, 5, 7, 8, 9};
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(window.statusPanelText(panels[i]), e.panels[i]) << panels[i];
+        EXPECT_EQ(window.epPanelActive(), e.eeprom);
+        EXPECT_EQ(window.DataDisp->toPlainText().isEmpty(), !e.eeprom);
+    }
+    // The calibration item needs the first programmer type as well.
+    selectDevice(QStringLiteral("FLASH-ISP"));
+    window.cbProgrammer->setCurrentIndex(1);
+    EXPECT_FALSE(window.mnOscCalc->isEnabled());
+    window.cbProgrammer->setCurrentIndex(0);
+    EXPECT_TRUE(window.mnOscCalc->isEnabled());
+}
+
+TEST_F(MainWindow, TypingIntoTheDataListingEditsTheBufferOnlyWhileEnabled) {
+    TMainForm& window = start();
+    auto typeAt = [&](int row, int col, const QString& key) {
+        QTextCursor cursor(window.DataDisp->document()->findBlockByNumber(row));
+        cursor.setPosition(cursor.position() + col);
+        window.DataDisp->setTextCursor(cursor);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, key);
+        QApplication::sendEvent(window.DataDisp, &press);
+    };
+    typeAt(1, 12, QStringLiteral("a"));
+    EXPECT_EQ(workspace->image.DataMemory[0x12], 0xFF);
+
+    window.mnDataEdit->trigger();
+    ASSERT_TRUE(window.dataEditing());
+    typeAt(1, 12, QStringLiteral("a"));
+    EXPECT_EQ(workspace->image.DataMemory[0x12], 0xAF);
+    const QString line = window.DataDisp->document()->findBlockByNumber(1).text();
+    EXPECT_EQ(line, QStringLiteral("0010: FF FF AF FF FF FF FF FF FF FF FF FF FF FF FF FF"));
+    EXPECT_EQ(window.DataDisp->textCursor().positionInBlock(), 13);
+    typeAt(1, 12, QStringLiteral("g"));
+    EXPECT_EQ(workspace->image.DataMemory[0x12], 0xAF);
+}
+
+TEST_F(MainWindow, LeavingTheHexEditsStoresTheirValues) {
+    TMainForm& window = start({QStringLiteral("/pPIC12F675")});
+    ASSERT_TRUE(window.edOscCal->isVisibleTo(&window));
+    auto leave = [](QLineEdit* edit) {
+        QFocusEvent out(QEvent::FocusOut);
+        QApplication::sendEvent(edit, &out);
+    };
+    // An unchanged ID edit keeps only the low digit of each blank ID word.
+    EXPECT_EQ(window.edID->text(), QStringLiteral("FFFF"));
+    leave(window.edID);
+    EXPECT_EQ(workspace->image.IdWords[0], 0x000F);
+    EXPECT_EQ(workspace->image.IdWords[3], 0x000F);
+
+    window.edOscCal->setText(QStringLiteral("3ff"));
+    leave(window.edOscCal);
+    EXPECT_EQ(workspace->image.OscCalValue, 0x03FF);
+    window.edBG->setText(QStringLiteral("2"));
+    leave(window.edBG);
+    EXPECT_EQ(workspace->image.BGValue, 0x0002);
+}
+
+TEST_F(MainWindow, HistoryKeepsFiveEntriesAcrossARestartAndMovesReopenedFilesFirst) {
+    TMainForm* window = &start();
+    QStringList files;
+    for (int i = 1; i <= 6; ++i) {
+        files << hexFile("f" + std::to_string(i) + ".hex");
+        ASSERT_TRUE(window->openImage(files.back()));
+    }
+    EXPECT_EQ(window->mnHist[0]->text(), QStringLiteral("&1 ") + files[5]);
+    EXPECT_TRUE(window->mnLastFile->isEnabled());
+    EXPECT_EQ(socket->programmer().ledPosition(), 1);
+    window->FormClose();
+    EXPECT_EQ(socket->programmer().ledPosition(), 0);
+
+    window = &start();
+    EXPECT_TRUE(window->mnSep1->isVisible());
+    EXPECT_EQ(window->mnHist[4]->text(), QStringLiteral("&5 ") + files[1]);
+    EXPECT_EQ(workspace->FileHistory.size(), 5u);
+    window->mnHist[2]->trigger();  // f4
+    EXPECT_EQ(window->mnHist[0]->text(), QStringLiteral("&1 ") + files[3]);
+    EXPECT_EQ(window->mnHist[1]->text(), QStringLiteral("&2 ") + files[5]);
+    EXPECT_EQ(workspace->LastFile, files[3].toStdString());
+}
+
+TEST_F(MainWindow, ADropOfThreeFilesOpensTheFirst) {
+    TMainForm& window = start();
+    QList<QUrl> urls;
+    for (const char* name : {"a.hex", "b.hex", "c.hex"})
+        urls << QUrl::fromLocalFile(hexFile(name));
+    window.openDroppedFiles(urls);
+    EXPECT_EQ(workspace->LastFile, dir.file("a.hex"));
+    EXPECT_EQ(workspace->FileHistory.size(), 1u);
+}
+
+TEST_F(MainWindow, SavingAsksBeforeOverwritingAndClearingAsksFirst) {
+    TMainForm& window = start();
+    const QString target = hexFile("target.hex");
+    workspace->image.ProgMemory[0] = 0x2805;
+
+    dialogs.fileNames = {target};
+    dialogs.answers = {false};
+    window.mnSaveAs->trigger();
+    EXPECT_EQ(dialogs.shown.back().text, QStringLiteral("ファイル ") + target +
+                                             QStringLiteral("が存在します。上書きしますか？"));
+    EXPECT_EQ(std::filesystem::file_size(target.toStdString()), 12u);
+
+    // A name without extension gets ".hex".
+    dialogs.fileNames = {QString::fromStdString(dir.file("saved"))};
+    window.mnSaveAs->trigger();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("saved.hex")));
+
+    dialogs.answers = {false};
+    window.ClearBtn->click();
+    EXPECT_EQ(workspace->image.ProgMemory[0], 0x2805);
+    dialogs.answers = {true};
+    window.ClearBtn->click();
+    EXPECT_EQ(dialogs.shown.back().text,
+              QStringLiteral("バッファをクリアします。よろしいですか？"));
+    EXPECT_EQ(workspace->image.ProgMemory[0], 0x3FFF);
+    EXPECT_TRUE(window.ProgDisp->toPlainText().startsWith(QStringLiteral("0000: 3FFF")));
+}
+
+}  // namespace
+}  // namespace velkaro
