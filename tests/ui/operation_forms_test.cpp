@@ -11,6 +11,7 @@
 #include "app/app_settings.h"
 #include "catalogue/ini_file.h"
 #include "support/sim_bench.h"
+#include "ui/click_during_run.h"
 #include "ui/read_form.h"
 #include "ui/scripted_dialogs.h"
 #include "ui/write_form.h"
@@ -18,24 +19,9 @@
 namespace velkaro {
 namespace {
 
+using test::clickDuringRun;
 using test::ScriptedDialogs;
 using test::SimBench;
-
-// Clicks `button` once `pumps` pending-event passes have gone by (a user pressing it while
-// an operation runs).
-void clickDuringRun(QPushButton* button, int pumps) {
-    auto* timer = new QTimer(button);
-    timer->setInterval(0);
-    auto count = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, button, [=] {
-        if (++*count == pumps) {
-            timer->stop();
-            timer->deleteLater();
-            button->click();
-        }
-    });
-    timer->start();
-}
 
 TEST(OperationForms, WriteLandsInTheChipAndReadBringsItBack) {
     for (const char* name : {"PIC16F84A", "PIC12F675"}) {
