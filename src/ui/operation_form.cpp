@@ -21,6 +21,7 @@ OperationForm::OperationForm(Workspace& workspace, Dialogs& dialogs, QWidget* pa
     : QDialog(parent), mWorkspace(workspace), mDialogs(dialogs) {
     setWindowTitle(toQString(caption));
     setModal(true);
+    setMinimumWidth(320);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
