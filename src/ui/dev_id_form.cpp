@@ -34,6 +34,7 @@ TDevIDForm::TDevIDForm(Workspace& workspace, Dialogs& dialogs, QWidget* parent)
     grid->addWidget(new QLabel(toQString(msg::kDevIdDeviceLabel), this), 2, 0);
     grid->addWidget(DevName, 2, 1);
     mBody->addLayout(grid);
+    mDeferActivation = true;
 
     Progress->hide();
     CancelBtn->hide();

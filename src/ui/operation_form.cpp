@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace velkaro {
@@ -62,7 +63,11 @@ QCheckBox* OperationForm::addCheckBox(std::string_view text) {
 
 void OperationForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
+    if (event->spontaneous())
+        return;
+    if (mDeferActivation)
+        QTimer::singleShot(0, this, [this] { FormActivate(); });
+    else
         FormActivate();
 }
 

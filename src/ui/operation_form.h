@@ -76,6 +76,9 @@ protected:
     Dialogs& mDialogs;
     QVBoxLayout* mBody = nullptr;     // check boxes and other contents, top to bottom
     QHBoxLayout* mButtons = nullptr;  // OK and Cancel, right-aligned
+    // A window whose opening talks to the chip opens first and activates from the event
+    // loop: its links pump events, and a Cancel handled during show() could not end exec().
+    bool mDeferActivation = false;
     bool mCancel = false;
     bool mRunning = false;
     FlowOutcome mOutcome;

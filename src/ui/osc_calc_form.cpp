@@ -45,6 +45,7 @@ TOscCalcForm::TOscCalcForm(Workspace& workspace, Dialogs& dialogs, QWidget* pare
         ++row;
     }
     mBody->addLayout(grid);
+    mDeferActivation = true;
 
     btnCalc = new QPushButton(toQString(msg::kOscCalRemeasure), this);
     btnWriteOSCCAL = new QPushButton(toQString(msg::kOscCalWrite), this);
