@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -197,6 +199,16 @@ TEST(OperationWindows, CalibrationLoadsMeasuresAndUpdates) {
     EXPECT_EQ(bench.programWord(bench.device().OscCal), 0x3480);
     EXPECT_EQ(form.CurOsc->text(), "3480");
     EXPECT_TRUE(form.btnOk->isEnabled());
+
+    // Typing: upper case, nothing after "F"; leaving the field keeps only the low byte.
+    form.newOSCCAL->clear();
+    for (const char* key : {"a", "z", "7"}) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromLatin1(key));
+        QCoreApplication::sendEvent(form.newOSCCAL, &press);
+    }
+    EXPECT_EQ(form.newOSCCAL->text(), "A7");
+    emit form.newOSCCAL->editingFinished();
+    EXPECT_EQ(form.newOSCCAL->text(), "34A7");
 
     // Declined: nothing opens.
     dialogs.answers = {false};
