@@ -1,0 +1,57 @@
+#include "ui/chip_erase_form.h"
+
+#include <QCheckBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "operations/erase_window.h"
+#include "operations/operation_messages.h"
+
+namespace velkaro {
+
+TChipEraseForm::TChipEraseForm(Workspace& workspace, Dialogs& dialogs, QWidget* parent)
+    : OperationForm(workspace, dialogs, parent, msg::kEraseCaption) {
+    ProgEn = addCheckBox(msg::kEraseProgEn);
+    DataEn = addCheckBox(msg::kEraseDataEn);
+    BuffClear = addCheckBox(msg::kEraseBuffClear);
+    DevIdChk = addCheckBox(msg::kDevIdCheckOption);
+    OscCalEn = addCheckBox(msg::kEraseOscCalEn);
+    // Keep the dialog's height when the gauge is hidden.
+    QSizePolicy keep = Progress->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    Progress->setSizePolicy(keep);
+}
+
+void TChipEraseForm::FormActivate() {
+    const EraseWindowState state = activateEraseWindow(mWorkspace);
+    resetForRun();
+    Progress->hide();
+    ProgEn->setChecked(state.checked.ProgEn);
+    DataEn->setChecked(state.checked.DataEn);
+    BuffClear->setChecked(state.checked.BuffClear);
+    DevIdChk->setChecked(state.checked.DevIdChk);
+    OscCalEn->setChecked(state.checked.OscCalEn);
+    ProgEn->setEnabled(true);
+    DataEn->setEnabled(state.dataEnabled);
+    DevIdChk->setEnabled(state.devIdEnabled);
+    OscCalEn->setVisible(state.oscCalVisible);
+}
+
+void TChipEraseForm::OkBtnClick() {
+    runAction([this] {
+        return runErase(
+            mWorkspace, *this,
+            EraseOptions{ProgEn->isChecked(), DataEn->isChecked(), BuffClear->isChecked(),
+                         DevIdChk->isChecked(), OscCalEn->isChecked()});
+    });
+    // The buffer may have been cleared, the OSCCAL and BG values read back.
+    imageChanged();
+}
+
+void TChipEraseForm::setProgress(int percent) {
+    if (Progress->isHidden())
+        Progress->show();
+    OperationForm::setProgress(percent);
+}
+
+}  // namespace velkaro

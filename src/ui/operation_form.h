@@ -1,0 +1,87 @@
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include <QDialog>
+
+#include "app/workspace.h"
+#include "link/operation_ui.h"
+#include "operations/window_flow.h"
+#include "ui/dialogs.h"
+
+class QCheckBox;
+class QHBoxLayout;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QVBoxLayout;
+
+namespace velkaro {
+
+QString toQString(std::string_view text);
+
+// What every operation window shares: a gauge, a status bar, OK and Cancel, a cancel flag
+// that the running loop reads after each pump, and the boxes of the core's questions
+// shown through Dialogs. The window is created once and shown modally again and again;
+// each showing runs FormActivate().
+class OperationForm : public QDialog, public OperationUi {
+    Q_OBJECT
+public:
+    OperationForm(Workspace& workspace, Dialogs& dialogs, QWidget* parent,
+                  std::string_view caption);
+
+    QProgressBar* Progress = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QPushButton* OkBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+
+    // Called whenever the image may have changed (the main window refreshes its views).
+    std::function<void()> onImageChanged;
+
+    // The opening: states from the core, gauge reset, cancel flag cleared, OK focused.
+    virtual void FormActivate() = 0;
+    virtual void OkBtnClick() = 0;
+    virtual void CancelBtnClick();
+
+    // How the last action ended (also after Cancel); kResultOk until something ran.
+    const FlowOutcome& lastOutcome() const { return mOutcome; }
+    bool running() const { return mRunning; }
+
+    // OperationUi
+    void showMessage(std::string_view text) override;
+    void setProgress(int percent) override;
+    void setStatusText(std::string_view text) override;
+    void pumpEvents() override;
+    bool cancelRequested() const override { return mCancel; }
+    bool askOkCancel(std::string_view text) override;
+    bool askYesNo(std::string_view text, std::string_view caption) override;
+    void setCaption(std::string_view text) override;
+
+    // Escape and the title bar's close button act as Cancel.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    QCheckBox* addCheckBox(std::string_view text);
+    // Enables and focuses OK, sets the gauge to 0 and clears the cancel flag.
+    void resetForRun();
+    // Runs one window action with OK disabled, then closes the window as it says.
+    void runAction(const std::function<FlowOutcome()>& action);
+    void closeWith(WindowClose close);
+    void imageChanged();
+    QWidget* boxParent();
+
+    Workspace& mWorkspace;
+    Dialogs& mDialogs;
+    QVBoxLayout* mBody = nullptr;     // check boxes and other contents, top to bottom
+    QHBoxLayout* mButtons = nullptr;  // OK and Cancel, right-aligned
+    // A window whose opening talks to the chip opens first and activates from the event
+    // loop: its links pump events, and a Cancel handled during show() could not end exec().
+    bool mDeferActivation = false;
+    bool mCancel = false;
+    bool mRunning = false;
+    FlowOutcome mOutcome;
+};
+
+}  // namespace velkaro

@@ -1,0 +1,40 @@
+#include "ui/read_form.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+
+#include "operations/operation_messages.h"
+#include "operations/read_device.h"
+
+namespace velkaro {
+
+TReadForm::TReadForm(Workspace& workspace, Dialogs& dialogs, QWidget* parent)
+    : OperationForm(workspace, dialogs, parent, msg::kReadCaption) {
+    ProgEn = addCheckBox(msg::kReadProgEn);
+    DataEn = addCheckBox(msg::kReadDataEn);
+}
+
+void TReadForm::FormActivate() {
+    const CheckWindowState state = activateReadWindow(mWorkspace);
+    ProgEn->setChecked(state.progChecked);
+    DataEn->setChecked(state.dataChecked);
+    DataEn->setEnabled(state.dataEnabled);
+    resetForRun();
+}
+
+void TReadForm::OkBtnClick() {
+    runAction([this] {
+        return runRead(mWorkspace, *this, ReadOptions{ProgEn->isChecked(), DataEn->isChecked()});
+    });
+    imageChanged();
+}
+
+// The words read before Cancel stay in the image; show them.
+void TReadForm::CancelBtnClick() {
+    mCancel = true;
+    setStatusText("");
+    imageChanged();
+    OperationForm::CancelBtnClick();
+}
+
+}  // namespace velkaro

@@ -1,0 +1,32 @@
+#include "ui/verify_form.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+
+#include "operations/operation_messages.h"
+#include "operations/verify_device.h"
+
+namespace velkaro {
+
+TVerifyForm::TVerifyForm(Workspace& workspace, Dialogs& dialogs, QWidget* parent)
+    : OperationForm(workspace, dialogs, parent, msg::kVerifyCaption) {
+    ProgEn = addCheckBox(msg::kVerifyProgEn);
+    DataEn = addCheckBox(msg::kVerifyDataEn);
+}
+
+void TVerifyForm::FormActivate() {
+    const CheckWindowState state = activateVerifyWindow(mWorkspace);
+    ProgEn->setChecked(state.progChecked);
+    DataEn->setChecked(state.dataChecked);
+    DataEn->setEnabled(state.dataEnabled);
+    resetForRun();
+}
+
+void TVerifyForm::OkBtnClick() {
+    runAction([this] {
+        return runVerify(mWorkspace, *this,
+                         VerifyOptions{ProgEn->isChecked(), DataEn->isChecked()});
+    });
+}
+
+}  // namespace velkaro
