@@ -35,6 +35,7 @@
 #include "image/data_edit.h"
 #include "image/listing.h"
 #include "ui/dialogs.h"
+#include "ui/operation_windows.h"
 #include "ui/toolbar_icons.h"
 
 namespace velkaro {
@@ -114,6 +115,25 @@ TMainForm::TMainForm(Workspace& workspace, Dialogs& dialogs, Options options, QW
     createStatusBar();
     ComPort->setCurrentIndex(0);
     setAcceptDrops(true);
+    createOperationWindows();
+}
+
+void TMainForm::createOperationWindows() {
+    mOperations = std::make_unique<OperationWindows>(mWorkspace, mDialogs, this);
+    mOperations->onImageChanged = [this] { RefreshImageView(); };
+    mOperations->onFileOpened = [this] {
+        RebuildHistoryMenu();
+        mnLastFile->setEnabled(!mWorkspace.LastFile.empty());
+    };
+    OperationWindows& ops = *mOperations;
+    connect(mnReadDev, &QAction::triggered, this, [&ops] { ops.openRead(); });
+    connect(mnWrite, &QAction::triggered, this, [&ops] { ops.openWrite(); });
+    connect(mnVerify, &QAction::triggered, this, [&ops] { ops.openVerify(); });
+    connect(mnBlankChk, &QAction::triggered, this, [&ops] { ops.openBlankCheck(); });
+    connect(mnProgram, &QAction::triggered, this, [&ops] { ops.openProgram(); });
+    connect(mnDevErase, &QAction::triggered, this, [&ops] { ops.openErase(); });
+    connect(mnDevIdChk, &QAction::triggered, this, [&ops] { ops.openDevIdCheck(); });
+    connect(mnOscCalc, &QAction::triggered, this, [&ops] { ops.openOscCalc(); });
 }
 
 TMainForm::~TMainForm() = default;
@@ -175,9 +195,8 @@ void TMainForm::createActions() {
     connect(mnExit, &QAction::triggered, this, &QWidget::close);
     connect(mnClear, &QAction::triggered, this, &TMainForm::mnClearClick);
     connect(mnDataEdit, &QAction::triggered, this, &TMainForm::mnDataEditClick);
-    // The operation windows (read, write, verify, blank check, automatic program, erase,
-    // device ID, OSCCAL) are connected to their menu items where those windows are made.
-    // Details window, About and the manual are connected there too.
+    // The operation windows are connected in createOperationWindows(); the details
+    // window, About and the manual where those are made.
 }
 
 void TMainForm::createMenus() {

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <memory>
+
 #include "catalogue/message_sink.h"
 
 class QAction;
@@ -20,6 +22,7 @@ class QVBoxLayout;
 namespace velkaro {
 
 class Dialogs;
+class OperationWindows;
 class SimulatedSocket;
 struct Workspace;
 
@@ -41,6 +44,8 @@ public:
     ~TMainForm() override;
 
     Workspace& workspace() { return mWorkspace; }
+    // The eight operation windows behind the tool menu and the toolbar.
+    OperationWindows& operations() { return *mOperations; }
 
     // Life cycle. The first activation loads the settings, reads the command line, selects
     // the device and opens the named file; later calls do nothing.
@@ -152,6 +157,7 @@ private:
     void createToolBar();
     void createCentralWidgets();
     void createStatusBar();
+    void createOperationWindows();
     QToolButton* addToolButton(QToolBar* bar, QAction* action, const QString& caption,
                                const QString& icon, int width);
     void applyDeviceToWindow();
@@ -166,6 +172,8 @@ private:
     bool mClosed = false;
     bool mEpPanelActive = false;
     QLabel* mPanels[10] = {};
+    // Destroyed before the window's child widgets, as it must be.
+    std::unique_ptr<OperationWindows> mOperations;
 };
 
 }  // namespace velkaro

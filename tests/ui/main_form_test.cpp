@@ -10,7 +10,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -20,6 +22,7 @@
 #include "app/workspace.h"
 #include "scripted_dialogs.h"
 #include "support/paths.h"
+#include "ui/operation_windows.h"
 
 namespace velkaro {
 namespace {
@@ -250,6 +253,40 @@ TEST_F(MainWindow, SavingAsksBeforeOverwritingAndClearingAsksFirst) {
               QStringLiteral("バッファをクリアします。よろしいですか？"));
     EXPECT_EQ(workspace->image.ProgMemory[0], 0x3FFF);
     EXPECT_TRUE(window.ProgDisp->toPlainText().startsWith(QStringLiteral("0000: 3FFF")));
+}
+
+// Presses OK in the next modal window that opens, and records which window it was.
+void pressOkInNextModal(QWidget** opened) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, opened] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        *opened = modal;
+        if (auto* form = dynamic_cast<OperationForm*>(modal))
+            form->OkBtn->click();
+    });
+    timer->start(1);
+}
+
+TEST_F(MainWindow, ToolbarWritesTheBufferToTheChipAndReadsItBack) {
+    TMainForm& window = start({hexFile("prog.hex", record(0, {0x83, 0x16, 0x05, 0x28}))});
+    QWidget* opened = nullptr;
+    pressOkInNextModal(&opened);
+    window.WriteBtn->click();
+    EXPECT_EQ(opened, &window.operations().writeForm());
+
+    dialogs.answers = {true};
+    window.ClearBtn->click();
+    ASSERT_EQ(workspace->image.ProgMemory[0], 0x3FFF);
+
+    pressOkInNextModal(&opened);
+    window.ReadBtn->click();
+    EXPECT_EQ(opened, &window.operations().readForm());
+    EXPECT_TRUE(window.ProgDisp->toPlainText().startsWith(QStringLiteral("0000: 1683 2805 3FFF")));
+    EXPECT_FALSE(socket->programmer().targetPowered());
 }
 
 }  // namespace
