@@ -34,7 +34,10 @@
 #include "app/workspace.h"
 #include "image/data_edit.h"
 #include "image/listing.h"
+#include "ui/caption_bar.h"
+#include "ui/config_panel.h"
 #include "ui/dialogs.h"
+#include "ui/hex_key_filter.h"
 #include "ui/operation_windows.h"
 #include "ui/toolbar_icons.h"
 
@@ -67,21 +70,6 @@ QFont listingFont() {
     font.setFixedPitch(true);
     font.setPixelSize(13);
     return font;
-}
-
-QLabel* captionBar(const QString& text, QWidget* parent) {
-    auto* bar = new QLabel(text, parent);
-    bar->setAutoFillBackground(true);
-    bar->setContentsMargins(4, 2, 4, 2);
-    QPalette palette = bar->palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::Active, QPalette::Highlight));
-    palette.setColor(QPalette::WindowText,
-                     palette.color(QPalette::Active, QPalette::HighlightedText));
-    bar->setPalette(palette);
-    QFont font = bar->font();
-    font.setBold(true);
-    bar->setFont(font);
-    return bar;
 }
 
 QString joinedLines(const std::vector<std::string>& lines) {
@@ -324,13 +312,14 @@ void TMainForm::createCentralWidgets() {
     DevListBox->setMaxVisibleItems(20);
     form->addRow(QStringLiteral("デバイス"), DevListBox);
 
+    auto* hexKeys = new HexKeyFilter(this);
     auto hexEdit = [&](const char* name) {
         auto* edit = new QLineEdit(right);
         edit->setObjectName(QString::fromLatin1(name));
         edit->setFont(font);
         edit->setMaximumWidth(80);
         edit->installEventFilter(this);
-        // The shared hex key filter is attached here once it exists.
+        edit->installEventFilter(hexKeys);
         return edit;
     };
     edID = hexEdit("edID");
@@ -347,12 +336,9 @@ void TMainForm::createCentralWidgets() {
     form->addRow(BGLbl, edBG);
     rightLayout->addLayout(form);
 
-    // The ten configuration-word rows and, under the "詳細設定" caption, the scroll box of
-    // configuration-bit rows are the configuration panel's; it is placed here.
-    configPanelPlace = new QVBoxLayout();
-    configPanelPlace->setContentsMargins(0, 0, 0, 0);
-    rightLayout->addLayout(configPanelPlace, 1);
-    rightLayout->addStretch(0);
+    configPanel = new ConfigPanel(mWorkspace, right);
+    configPanel->setObjectName(QStringLiteral("configPanel"));
+    rightLayout->addWidget(configPanel, 1);
     right->setMinimumWidth(230);
 
     columns->addWidget(listings);
@@ -531,6 +517,7 @@ void TMainForm::applyDeviceToWindow() {
     mPanels[9]->setText(fromStd(device.Comment));
     mPanels[9]->setToolTip(fromStd(device.Comment));
 
+    configPanel->rebuildRows();
     RefreshImageView();
     if (mWorkspace.link) {
         syncPort();
@@ -639,8 +626,7 @@ void TMainForm::RefreshImageView() {
     DataDisp->setPlainText(hasData ? joinedLines(dataListing(image.DataMemory)) : QString());
 
     edID->setText(fromStd(idText(device, image)));
-    // The configuration panel shows the configuration words and takes the bit editors'
-    // values from them here.
+    configPanel->refresh();
 
     ProgDisp->setUpdatesEnabled(true);
     DataDisp->setUpdatesEnabled(true);

@@ -21,6 +21,7 @@ class QVBoxLayout;
 
 namespace velkaro {
 
+class ConfigPanel;
 class Dialogs;
 class OperationWindows;
 class SimulatedSocket;
@@ -134,8 +135,8 @@ public:
     QLineEdit* edOscCal;
     QLabel* BGLbl;
     QLineEdit* edBG;
-    // Where the configuration-word rows and the configuration-bit editors go.
-    QVBoxLayout* configPanelPlace;
+    // The configuration-word rows and the configuration-bit editors.
+    ConfigPanel* configPanel;
 
 signals:
     // A device was selected and applied (the details window refreshes; the operation
