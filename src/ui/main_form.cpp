@@ -34,6 +34,7 @@
 #include "app/workspace.h"
 #include "image/data_edit.h"
 #include "image/listing.h"
+#include "ui/about_form.h"
 #include "ui/caption_bar.h"
 #include "ui/config_panel.h"
 #include "ui/dialogs.h"
@@ -122,6 +123,12 @@ void TMainForm::createOperationWindows() {
     connect(mnDevErase, &QAction::triggered, this, [&ops] { ops.openErase(); });
     connect(mnDevIdChk, &QAction::triggered, this, [&ops] { ops.openDevIdCheck(); });
     connect(mnOscCalc, &QAction::triggered, this, [&ops] { ops.openOscCalc(); });
+
+    // DeviceList.txt goes beside the program's data files.
+    mAbout = new TAboutForm(mWorkspace, mDialogs, mWorkspace.catalogue.dataDir(), this);
+    connect(mnAbout, &QAction::triggered, this, [this] { mAbout->mnAboutClick(); });
+    connect(mnHtmlHelp, &QAction::triggered, this,
+            [this] { mnHtmlHelpClick(this, mDialogs, mWorkspace.catalogue.dataDir()); });
 }
 
 TMainForm::~TMainForm() = default;

@@ -22,6 +22,7 @@ class QVBoxLayout;
 namespace velkaro {
 
 class ConfigPanel;
+class TAboutForm;
 class Dialogs;
 class OperationWindows;
 class SimulatedSocket;
@@ -47,6 +48,7 @@ public:
     Workspace& workspace() { return mWorkspace; }
     // The eight operation windows behind the tool menu and the toolbar.
     OperationWindows& operations() { return *mOperations; }
+    TAboutForm& aboutForm() { return *mAbout; }
 
     // Life cycle. The first activation loads the settings, reads the command line, selects
     // the device and opens the named file; later calls do nothing.
@@ -175,6 +177,7 @@ private:
     QLabel* mPanels[10] = {};
     // Destroyed before the window's child widgets, as it must be.
     std::unique_ptr<OperationWindows> mOperations;
+    TAboutForm* mAbout = nullptr;
 };
 
 }  // namespace velkaro

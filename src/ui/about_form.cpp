@@ -1,0 +1,136 @@
+#include "ui/about_form.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <QDesktopServices>
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QUrl>
+
+#include "app/workspace.h"
+#include "ui/dialogs.h"
+
+namespace velkaro {
+
+const char* const kManualFileName = "Velkaroユーザマニュアル.html";
+
+namespace {
+
+const QString kCaption = QStringLiteral("Velkaroの詳細情報");
+const QString kVersion = QStringLiteral("1.00-06");
+
+}  // namespace
+
+TAboutForm::TAboutForm(Workspace& workspace, Dialogs& dialogs, std::string programDir,
+                       QWidget* parent)
+    : QDialog(parent),
+      mWorkspace(workspace),
+      mDialogs(dialogs),
+      mProgramDir(std::move(programDir)) {
+    setWindowTitle(kCaption);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/velkaro.png"))
+                          .scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    Image1->setFixedSize(32, 32);
+    Image1->setToolTip(QStringLiteral("ﾀﾞﾌﾞﾙｸﾘｯｸでﾃﾞﾊﾞｲｽﾘｽﾄを出力します"));
+    Image1->installEventFilter(this);
+    Label1 = new QLabel(QStringLiteral("Velkaro ﾊﾞｰｼﾞｮﾝ "), this);
+    VerText = new QLabel(this);
+    VerText->setObjectName(QStringLiteral("VerText"));
+    FrmVer = new QLabel(this);
+    FrmVer->setObjectName(QStringLiteral("FrmVer"));
+    Label2 = new QLabel(QStringLiteral("Velkaro開発チーム — PICマイコン用プログラマ"), this);
+    OkBtn = new QPushButton(QStringLiteral("OK"), this);
+    OkBtn->setObjectName(QStringLiteral("OkBtn"));
+    OkBtn->setDefault(true);
+    connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(10, 8, 10, 8);
+    grid->addWidget(Image1, 0, 0, 3, 1, Qt::AlignTop);
+    auto* versionRow = new QHBoxLayout;
+    versionRow->addWidget(Label1);
+    versionRow->addWidget(VerText);
+    versionRow->addStretch(1);
+    grid->addLayout(versionRow, 0, 1);
+    grid->addWidget(FrmVer, 1, 1);
+    grid->addWidget(Label2, 2, 1);
+    grid->addWidget(OkBtn, 0, 2, Qt::AlignTop);
+    grid->setColumnStretch(1, 1);
+    setFixedSize(sizeHint().expandedTo(QSize(358, 95)));
+}
+
+int TAboutForm::mnAboutClick() {
+    VerText->setText(kVersion);
+    return exec();
+}
+
+void TAboutForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormActivate();
+}
+
+void TAboutForm::FormActivate() {
+    FrmVer->clear();
+    ProgrammerLink* link = mWorkspace.link.get();
+    if (link == nullptr || link->hardwareType() != 0)
+        return;
+    // The exchange runs with the window up; it must not be closed halfway.
+    OkBtn->setEnabled(false);
+    std::string date, version;
+    const bool answered = link->QueryFirmware(date, version);
+    OkBtn->setEnabled(true);
+    if (answered)
+        FrmVer->setText(QString::fromStdString(firmwareVersionText(date, version)));
+}
+
+bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Image1 && event->type() == QEvent::MouseButtonDblClick) {
+        Image1DblClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TAboutForm::Image1DblClick() {
+    const std::filesystem::path path = std::filesystem::path(mProgramDir) / "DeviceList.txt";
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (const std::string& name : mWorkspace.deviceList)
+        out << name << "\r\n";
+    out.flush();
+    if (!out) {
+        mDialogs.error(this, kCaption,
+                       QStringLiteral("%1 に書き込めませんでした。")
+                           .arg(QString::fromStdString(path.string())));
+        return;
+    }
+    mDialogs.information(this, kCaption,
+                         QStringLiteral("カレントフォルダにDeviceList.txtを出力しました。"));
+}
+
+void mnHtmlHelpClick(QWidget* parent, Dialogs& dialogs, const std::string& dataDir,
+                     const std::function<bool(const QString& path)>& open) {
+    const QString path =
+        QString::fromStdString((std::filesystem::path(dataDir) / kManualFileName).string());
+    if (!std::filesystem::is_regular_file(path.toStdString())) {
+        dialogs.error(parent, QStringLiteral("Velkaro"),
+                      QStringLiteral("ヘルプファイルが開けませんでした。"));
+        return;
+    }
+    const bool opened = open ? open(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!opened) {
+        dialogs.error(parent, QStringLiteral("Velkaro"),
+                      QStringLiteral("ヘルプを起動することが出来ませんでした。HtmlHelpを使用する"
+                                     "には、インターネットエクスプローラの4.0以上が必要です。"));
+    }
+}
+
+}  // namespace velkaro
