@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QEvent>
 #include <QGridLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -13,6 +14,11 @@
 
 #include "app/workspace.h"
 #include "ui/dialogs.h"
+
+// The icon is compiled into this static library; its resources need registering by hand.
+static void registerIconResource() {
+    Q_INIT_RESOURCE(app_icon);
+}
 
 namespace velkaro {
 
@@ -25,6 +31,12 @@ const QString kVersion = QStringLiteral("1.00-06");
 
 }  // namespace
 
+QIcon applicationIcon() {
+    static const bool registered = (registerIconResource(), true);
+    (void)registered;
+    return QIcon(QStringLiteral(":/velkaro.png"));
+}
+
 TAboutForm::TAboutForm(Workspace& workspace, Dialogs& dialogs, std::string programDir,
                        QWidget* parent)
     : QDialog(parent),
@@ -32,13 +44,13 @@ TAboutForm::TAboutForm(Workspace& workspace, Dialogs& dialogs, std::string progr
       mDialogs(dialogs),
       mProgramDir(std::move(programDir)) {
     setWindowTitle(kCaption);
+    setWindowIcon(applicationIcon());
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/velkaro.png"))
-                          .scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    Image1->setPixmap(applicationIcon().pixmap(32, 32));
     Image1->setFixedSize(32, 32);
     Image1->setToolTip(QStringLiteral("ﾀﾞﾌﾞﾙｸﾘｯｸでﾃﾞﾊﾞｲｽﾘｽﾄを出力します"));
     Image1->installEventFilter(this);

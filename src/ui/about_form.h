@@ -4,6 +4,7 @@
 #include <string>
 
 #include <QDialog>
+#include <QIcon>
 
 class QLabel;
 class QPushButton;
@@ -51,6 +52,9 @@ private:
 // their messages.
 void mnHtmlHelpClick(QWidget* parent, Dialogs& dialogs, const std::string& dataDir,
                      const std::function<bool(const QString& path)>& open = {});
+
+// The program's icon (window icon and the About window's picture).
+QIcon applicationIcon();
 
 // File name of the manual.
 extern const char* const kManualFileName;

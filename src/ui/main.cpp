@@ -9,6 +9,7 @@
 #include "app/simulated_socket.h"
 #include "app/start_arguments.h"
 #include "app/workspace.h"
+#include "ui/about_form.h"
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velkaro"));
     QApplication::setApplicationDisplayName(QStringLiteral("Velkaro"));
+    QApplication::setWindowIcon(velkaro::applicationIcon());
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

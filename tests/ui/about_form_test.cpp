@@ -38,6 +38,7 @@ TEST_F(AboutWindow, OnlyTheIntelligentProgrammerIsAskedForItsFirmware) {
     EXPECT_TRUE(form.FrmVer->text().startsWith(QStringLiteral("ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ ")));
     EXPECT_FALSE(programmer.callsNamed("SOpen").empty());
     EXPECT_TRUE(form.OkBtn->isEnabled());
+    EXPECT_FALSE(form.Image1->pixmap().isNull());
 
     programmer.clearCallLog();
     workspace.link->setHardwareType(1);
