@@ -39,6 +39,7 @@
 #include "ui/config_panel.h"
 #include "ui/dialogs.h"
 #include "ui/hex_key_filter.h"
+#include "ui/info_form.h"
 #include "ui/operation_windows.h"
 #include "ui/toolbar_icons.h"
 
@@ -127,6 +128,15 @@ void TMainForm::createOperationWindows() {
     // DeviceList.txt goes beside the program's data files.
     mAbout = new TAboutForm(mWorkspace, mDialogs, mWorkspace.catalogue.dataDir(), this);
     connect(mnAbout, &QAction::triggered, this, [this] { mAbout->mnAboutClick(); });
+    // The details window stays beside the main window and follows the device list.
+    mInfo = new TInfoForm(mWorkspace, this);
+    connect(mnDeviceInfo, &QAction::triggered, this, [this] {
+        mInfo->ShowDeviceDetails();
+        mInfo->show();
+        mInfo->raise();
+        mInfo->activateWindow();
+    });
+    connect(this, &TMainForm::deviceApplied, mInfo, &TInfoForm::ShowDeviceDetails);
     connect(mnHtmlHelp, &QAction::triggered, this,
             [this] { mnHtmlHelpClick(this, mDialogs, mWorkspace.catalogue.dataDir()); });
 }

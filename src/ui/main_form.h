@@ -23,6 +23,7 @@ namespace velkaro {
 
 class ConfigPanel;
 class TAboutForm;
+class TInfoForm;
 class Dialogs;
 class OperationWindows;
 class SimulatedSocket;
@@ -49,6 +50,7 @@ public:
     // The eight operation windows behind the tool menu and the toolbar.
     OperationWindows& operations() { return *mOperations; }
     TAboutForm& aboutForm() { return *mAbout; }
+    TInfoForm& infoForm() { return *mInfo; }
 
     // Life cycle. The first activation loads the settings, reads the command line, selects
     // the device and opens the named file; later calls do nothing.
@@ -178,6 +180,7 @@ private:
     // Destroyed before the window's child widgets, as it must be.
     std::unique_ptr<OperationWindows> mOperations;
     TAboutForm* mAbout = nullptr;
+    TInfoForm* mInfo = nullptr;
 };
 
 }  // namespace velkaro
