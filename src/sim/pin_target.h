@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "sim/sim_chip.h"
+
+namespace velkaro::sim {
+
+// A chip in a socket seen only through its pins: VDD, VPP/MCLR, PGC and PGD. The
+// programmer side drives the supplies, the clock and its side of the data line; the front
+// end decodes the documented ICSP waveforms itself (6-bit commands with 16-clock data
+// frames on the 12/14-bit cores, 4-bit commands with 16-bit operands on the 16-bit core)
+// and hands whole commands and words to the chip model behind it. Times are the clock's
+// monotonic microseconds; waveform times the documents require (data set-up and hold
+// around the clock edges, the delay between a command and its data) are checked at that
+// resolution and broken ones leave a note in the chip's notes.
+//
+// PGD is shared: the programmer drives it through a series resistor, so while the chip
+// drives it (the data bits of a read) the chip's level is what the line shows.
+class PinTarget {
+public:
+    explicit PinTarget(std::unique_ptr<SimChip> chip = nullptr);
+    ~PinTarget();
+    PinTarget(const PinTarget&) = delete;
+    PinTarget& operator=(const PinTarget&) = delete;
+
+    // The socket; nullptr empties it. The previous chip is returned.
+    std::unique_ptr<SimChip> insertChip(std::unique_ptr<SimChip> chip);
+    SimChip* chip() { return mChip.get(); }
+    const SimChip* chip() const { return mChip.get(); }
+
+    // Programmer side. Programming mode is entered when both supplies are on, with the
+    // order they came in and the PGC/PGD levels at that moment; it ends when either goes.
+    void setVdd(bool on, uint64_t nowUs);
+    void setVpp(bool on, uint64_t nowUs);
+    void setPgc(bool high, uint64_t nowUs);
+    void setPgd(bool high, uint64_t nowUs);
+
+    // The PGD line as the programmer reads it.
+    bool pgd(uint64_t nowUs);
+
+    bool vdd() const { return mVdd; }
+    bool vpp() const { return mVpp; }
+    bool pgc() const { return mPgc; }
+    bool programmerPgd() const { return mPgdDriven; }
+
+private:
+    struct Decoder;
+
+    std::unique_ptr<SimChip> mChip;
+    std::unique_ptr<Decoder> mDecoder;
+    bool mVdd = false;
+    bool mVpp = false;
+    bool mPgc = false;
+    bool mPgdDriven = false;
+};
+
+}  // namespace velkaro::sim
