@@ -216,6 +216,7 @@ void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
     mArmedErase.reset();
     mCycle.reset();
     mDischargeUntilUs = 0;
+    mFrameStartUs.reset();
     // Protection is latched from the configuration word when programming mode is entered.
     latchProtection();
 }
@@ -249,8 +250,12 @@ void MidrangeChip::writeBits(uint32_t value, int count, uint64_t nowUs) {
     const MidrangeProtocol& p = *mDevice.protocol;
     const bool byEnd = p.endCode != 0 && code == p.endCode;
     const bool endsExternal = byEnd && mCycle && mCycle->kind == CycleKind::ProgramOnlyExternal;
-    settle(nowUs, byEnd);
-    command(code, nowUs);
+    // Clocked in at the pins, the command began with its first clock: the wait before it
+    // ends there, while End Programming ends an externally timed cycle once it is complete.
+    const uint64_t frameStartUs = mFrameStartUs.value_or(nowUs);
+    mFrameStartUs.reset();
+    settle(byEnd ? nowUs : frameStartUs, byEnd);
+    command(code, frameStartUs, nowUs);
     // The programming voltage discharges after an externally timed cycle: TDIS before the
     // next command.
     if (endsExternal && p.dischargeUs != 0)
@@ -303,6 +308,26 @@ uint32_t MidrangeChip::readBits(int, uint64_t nowUs) {
     return 0;  // this core answers only whole words after a read command
 }
 
+SimChip::DataFrame MidrangeChip::dataFrameAfter(unsigned code) const {
+    if (!hasCommand(code))
+        return DataFrame::None;
+    switch (code) {
+        case 0:  // Load Configuration
+        case 2:  // Load Data (program memory)
+        case 3:  // Load Data (data memory)
+            return DataFrame::Load;
+        case 4:  // Read Data (program memory)
+        case 5:  // Read Data (data memory)
+            return DataFrame::Read;
+        default:
+            return DataFrame::None;
+    }
+}
+
+void MidrangeChip::commandFrameStarts(uint64_t nowUs) {
+    mFrameStartUs = nowUs;
+}
+
 void MidrangeChip::setPgc(int, uint64_t) {}
 void MidrangeChip::setPgd(int, uint64_t) {}
 
@@ -330,12 +355,12 @@ void MidrangeChip::increment() {
         mPc = 0x2000 | ((mPc + 1) & 0x1FFF);  // the configuration area wraps onto itself
 }
 
-void MidrangeChip::command(unsigned code, uint64_t nowUs) {
+void MidrangeChip::command(unsigned code, uint64_t frameStartUs, uint64_t nowUs) {
     mPending = Pending::None;
-    if (nowUs < mDischargeUntilUs) {
+    if (frameStartUs < mDischargeUntilUs) {
         // Still discharging after End Programming: the chip does not take the command.
         note("command " + hexText(code, 2) + " " +
-             std::to_string(nowUs + mDevice.protocol->dischargeUs - mDischargeUntilUs) +
+             std::to_string(frameStartUs + mDevice.protocol->dischargeUs - mDischargeUntilUs) +
              " us after End Programming (needs " + std::to_string(mDevice.protocol->dischargeUs) +
              " us): ignored");
         mDischargeUntilUs = 0;

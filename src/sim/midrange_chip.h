@@ -102,6 +102,9 @@ public:
     void setPgc(int level, uint64_t nowUs) override;
     void setPgd(int level, uint64_t nowUs) override;
 
+    DataFrame dataFrameAfter(unsigned code) const override;
+    void commandFrameStarts(uint64_t nowUs) override;
+
     uint16_t peek(uint32_t address) const override;
     void poke(uint32_t address, uint16_t value) override;
     uint8_t peekData(uint32_t address) const override;
@@ -115,7 +118,7 @@ public:
 
     // The address counter as the chip holds it (for tests).
     uint32_t counter() const { return mPc; }
-    bool inProgrammingMode() const { return mPowered; }
+    bool inProgrammingMode() const override { return mPowered; }
     // True when the configuration makes the chip run its program as soon as VDD rises
     // (internal oscillator, MCLR disabled) on a family that then needs VPP first.
     bool needsVppFirst() const;
@@ -159,7 +162,7 @@ private:
     void eraseData();
     std::vector<uint16_t> erasedConfigArea() const;
     void latchProtection();
-    void command(unsigned code, uint64_t nowUs);
+    void command(unsigned code, uint64_t frameStartUs, uint64_t nowUs);
     void increment();
     void startCycle(CycleTarget target, CycleKind kind, uint32_t durationUs, uint64_t nowUs);
     void beginProgramming(CycleKind kind, uint32_t durationUs, uint64_t nowUs);
@@ -191,8 +194,9 @@ private:
     std::optional<Cycle> mCycle;
     bool mCodeProtected = false;
     bool mDataProtected = false;
-    bool mEntryLinesHigh = false;    // PGC or PGD high when the supplies came up
-    uint64_t mDischargeUntilUs = 0;  // after End Programming: no command before this time
+    bool mEntryLinesHigh = false;           // PGC or PGD high when the supplies came up
+    uint64_t mDischargeUntilUs = 0;         // after End Programming: no command before this time
+    std::optional<uint64_t> mFrameStartUs;  // first clock of the command being clocked in
 
     struct Stuck {
         uint32_t address;

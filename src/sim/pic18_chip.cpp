@@ -366,6 +366,27 @@ void Pic18Chip::setPgd(int level, uint64_t nowUs) {
     }
 }
 
+int Pic18Chip::pgdOutput() const {
+    if (!mPowered || mPhase != Phase::ReadOut)
+        return -1;
+    return (mOut >> mBitCount) & 1;
+}
+
+const char* Pic18Chip::delayBeforeNextClock() const {
+    if (!mPowered || mBitCount != 0)
+        return nullptr;
+    switch (mPhase) {
+        case Phase::Command:
+            return "P5A (operand to the next command)";
+        case Phase::Operand:
+        case Phase::ReadDummy:
+            return "P5 (command to operand)";
+        case Phase::ReadOut:
+            return "P6 (command byte to the data read)";
+    }
+    return nullptr;
+}
+
 void Pic18Chip::settle(uint64_t nowUs) {
     if (mEepromCycle.active && nowUs >= mEepromCycle.startUs + mEepromCycle.needUs) {
         mEepromCycle.active = false;

@@ -80,6 +80,9 @@ public:
     void setPgc(int level, uint64_t nowUs) override;
     void setPgd(int level, uint64_t nowUs) override;
 
+    int pgdOutput() const override;
+    const char* delayBeforeNextClock() const override;
+
     // Byte access; unimplemented addresses read 0 and ignore writes. Configuration bytes are
     // stored under their implemented-bit masks.
     uint16_t peek(uint32_t address) const override;
@@ -98,7 +101,7 @@ public:
 
     // What the chip saw and could not make sense of, for tests and the simulator's log.
     const std::vector<uint16_t>& unknownInstructions() const { return mUnknownInstructions; }
-    bool inProgrammingMode() const { return mPowered; }
+    bool inProgrammingMode() const override { return mPowered; }
 
     const Pic18Model& model() const { return mModel; }
     const Pic18Timing& timing() const { return mTiming; }

@@ -48,12 +48,26 @@ public:
 private:
     struct Decoder;
 
+    void supplyChanged(bool wasOn, bool vppFirst, uint64_t nowUs);
+    void enterProgramming(bool vppFirst, uint64_t nowUs);
+    void leaveProgramming(uint64_t nowUs);
+    bool active() const;
+    void risingEdge(uint64_t nowUs);
+    void fallingEdge(uint64_t nowUs);
+    void decodeFall(bool level, uint64_t nowUs);
+    void drive(int level, uint64_t nowUs);
+    int lineLevel() const;
+    void tellPgd(uint64_t nowUs);
+    void noteTiming(std::string text);
+    void advance(uint64_t nowUs);
+
     std::unique_ptr<SimChip> mChip;
     std::unique_ptr<Decoder> mDecoder;
     bool mVdd = false;
     bool mVpp = false;
     bool mPgc = false;
     bool mPgdDriven = false;
+    uint64_t mLastUs = 0;  // the latest time seen on any pin
 };
 
 }  // namespace velkaro::sim

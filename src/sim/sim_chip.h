@@ -37,6 +37,25 @@ public:
     virtual void setPgc(int level, uint64_t nowUs) = 0;
     virtual void setPgd(int level, uint64_t nowUs) = 0;
 
+    // What the pin front end (PinTarget) needs from a model. True while the chip is in
+    // programming mode: powered and the entry accepted.
+    virtual bool inProgrammingMode() const = 0;
+    // 6-bit cores: the 16-clock data frame that follows command `code` on this device.
+    enum class DataFrame { None, Load, Read };
+    virtual DataFrame dataFrameAfter(unsigned /*code*/) const { return DataFrame::None; }
+    // 6-bit cores: the first clock of a command frame rose at `nowUs`. The command itself
+    // arrives with writeBits() after its last clock; waits the chip demands before a
+    // command are measured to this first clock, cycles the command starts from its last.
+    virtual void commandFrameStarts(uint64_t /*nowUs*/) {}
+    // Cores that shift their frames clock by clock (16-bit): while the chip shifts data
+    // out, the bit it puts on PGD at the rising edge of the current output clock; -1 while
+    // PGD is its input.
+    virtual int pgdOutput() const { return -1; }
+    // Cores that shift clock by clock: the name of the delay the next rising edge of PGC
+    // must keep after the last falling one when it starts a new part of a frame (a
+    // command's operand, the data shifted out, the next command); nullptr within a part.
+    virtual const char* delayBeforeNextClock() const { return nullptr; }
+
     // Direct access for tests and saved state, bypassing protocol and protection.
     // 6-bit family: word addresses (program 0.., IDs/config/device ID at 0x2000.. or the
     // device's own configuration addresses); 16-bit family: byte addresses, value 0..255.
@@ -67,6 +86,8 @@ public:
     std::vector<std::string> takeNotes() { return std::exchange(mNotes, {}); }
 
 protected:
+    friend class PinTarget;  // notes the waveform times it checks
+
     void note(std::string text) {
         if (mNotes.size() < 1000)
             mNotes.push_back(std::move(text));

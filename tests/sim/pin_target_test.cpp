@@ -1,0 +1,246 @@
+// The chips driven through their pins alone: VDD, VPP, PGC and PGD on a virtual clock.
+#include "sim/pin_target.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/virtual_clock.h"
+#include "sim/midrange_chip.h"
+#include "sim/pic18_chip.h"
+
+namespace velkaro::sim {
+namespace {
+
+// A programmer bit-banging the lines: data set, 1 µs, PGC up, 1 µs, PGC down, 1 µs.
+class PinDriver {
+public:
+    explicit PinDriver(const std::string& device) : target(makeSimChip(device)) {}
+
+    uint64_t now() const { return clock.peekMicroseconds(); }
+    void wait(uint64_t us) { clock.advanceMicroseconds(us); }
+
+    void powerUp() {
+        target.setPgc(false, now());
+        target.setPgd(false, now());
+        target.setVdd(true, now());
+        wait(5);
+        target.setVpp(true, now());
+        wait(5);
+    }
+    void powerDown() {
+        target.setVpp(false, now());
+        target.setVdd(false, now());
+        wait(5);
+    }
+
+    void clockOut(bool bit) {
+        target.setPgd(bit, now());
+        wait(1);
+        target.setPgc(true, now());
+        wait(1);
+        target.setPgc(false, now());
+        wait(1);
+    }
+    void send(uint32_t value, int count) {
+        for (int i = 0; i < count; ++i)
+            clockOut((value >> i) & 1);
+    }
+    uint32_t receive(int count) {
+        uint32_t value = 0;
+        for (int i = 0; i < count; ++i) {
+            target.setPgc(true, now());
+            wait(1);
+            value |= static_cast<uint32_t>(target.pgd(now())) << i;
+            target.setPgc(false, now());
+            wait(1);
+        }
+        return value;
+    }
+
+    // 12/14-bit cores.
+    void command(unsigned code) { send(code, 6); }
+    void load(unsigned code, uint16_t word) {
+        command(code);
+        send(static_cast<uint32_t>(word & 0x3FFF) << 1, 16);
+    }
+    uint16_t read(unsigned code = 4) {
+        command(code);
+        return static_cast<uint16_t>((receive(16) >> 1) & 0x3FFF);
+    }
+
+    // 16-bit core.
+    void instruction(unsigned code, uint16_t operand) {
+        send(code, 4);
+        send(operand, 16);
+    }
+    void core(std::initializer_list<uint16_t> ops) {
+        for (uint16_t op : ops)
+            instruction(0, op);
+    }
+    void tablePointer(uint32_t a) {
+        core({static_cast<uint16_t>(0x0E00 | ((a >> 16) & 0xFF)), 0x6EF8,
+              static_cast<uint16_t>(0x0E00 | ((a >> 8) & 0xFF)), 0x6EF7,
+              static_cast<uint16_t>(0x0E00 | (a & 0xFF)), 0x6EF6});
+    }
+    uint8_t tableRead() {  // post-increment
+        send(9, 4);
+        send(0, 8);
+        return static_cast<uint8_t>(receive(8));
+    }
+    // The NOP after command 15: its 4th clock held high for P9, then low for P10.
+    void programmingPulse(const Pic18Timing& t) {
+        send(0, 3);
+        target.setPgd(false, now());
+        wait(1);
+        target.setPgc(true, now());
+        wait(t.programHoldUs);
+        target.setPgc(false, now());
+        wait(t.dischargeUs);
+        send(0, 16);
+    }
+    void erase(uint16_t code, const Pic18Timing& t) {
+        if (code > 0xFF) {
+            tablePointer(0x3C0005);
+            instruction(12, static_cast<uint16_t>((code >> 8) * 0x0101));
+        }
+        tablePointer(0x3C0004);
+        instruction(12, static_cast<uint16_t>((code & 0xFF) * 0x0101));
+        core({0x0000});
+        send(0, 4);  // the erase starts on the 4th clock of the second NOP
+        wait(t.eraseUs + t.dischargeUs);
+        send(0, 16);
+    }
+
+    VirtualClock clock;
+    PinTarget target;
+};
+
+void roundTripMidrange(PinDriver& pins, const MidrangeChip& chip) {
+    const MidrangeDevice& d = chip.device();
+    const MidrangeProtocol& p = *d.protocol;
+    const bool baseline = d.wordBits == 12;
+    const std::vector<uint16_t> words = baseline
+                                            ? std::vector<uint16_t>{0x0A5A, 0x0C01, 0x0025, 0x0FFE}
+                                            : std::vector<uint16_t>{0x2A5A, 0x3401, 0x0025, 0x1FFE};
+    const uint16_t config = baseline ? 0x001A : 0x3FF5;
+    const uint32_t configAddress = baseline ? d.adrMask : 0x2007;
+    const auto programCycle = [&] {
+        pins.command(8);
+        pins.wait(p.beginTimeUs);
+        if (p.endCode) {
+            pins.command(p.endCode);
+            pins.wait(p.dischargeUs);
+        }
+    };
+    const auto toConfigWord = [&] {  // 14-bit: Load Configuration, then up to 0x2007
+        pins.load(0, config);
+        for (int i = 0; i < 7; ++i)
+            pins.command(6);
+    };
+
+    for (uint32_t i = 0; i <= words.size(); ++i)
+        pins.target.chip()->poke(i, 0);  // left from an earlier program: the erase takes it
+
+    pins.powerUp();
+    if (!baseline)
+        pins.load(2, 0x3FFF);
+    pins.command(9);
+    if (p.bulkEraseStart == EraseStart::OnBeginCommand)
+        pins.command(8);
+    pins.wait(p.bulkEraseTimeUs);
+    if (baseline) {  // the counter starts at the configuration word
+        pins.load(2, config);
+        programCycle();
+        pins.command(6);
+    }
+    for (uint16_t word : words) {
+        pins.load(2, word);
+        programCycle();
+        pins.command(6);
+    }
+    if (!baseline) {
+        toConfigWord();
+        pins.load(2, config);
+        programCycle();
+    }
+    pins.powerDown();
+
+    pins.powerUp();
+    if (baseline) {
+        EXPECT_EQ(pins.read(), config);
+        pins.command(6);
+    }
+    for (uint32_t i = 0; i < words.size(); ++i) {
+        EXPECT_EQ(pins.read(), words[i]) << i;
+        EXPECT_EQ(chip.peek(i), words[i]) << i;
+        pins.command(6);
+    }
+    EXPECT_EQ(pins.read(), baseline ? 0x0FFF : 0x3FFF);
+    if (!baseline) {
+        toConfigWord();
+        EXPECT_EQ(pins.read(), config);
+    }
+    EXPECT_EQ(chip.peek(configAddress), config);
+    pins.powerDown();
+}
+
+void roundTripPic18(PinDriver& pins, const Pic18Chip& chip) {
+    const Pic18Timing& t = chip.timing();
+    const std::vector<uint16_t> words{0x0E5A, 0x6E81, 0xEF00, 0xF000};
+    constexpr uint32_t kConfig1H = Pic18Chip::kConfigAddress + 1;
+    constexpr uint8_t kConfigValue = 0x02;
+
+    for (uint32_t i = 0; i < 2 * words.size() + 2; ++i)
+        pins.target.chip()->poke(i, 0);
+
+    pins.powerUp();
+    pins.erase(chip.model().family == Pic18Family::Fxx2 ? 0x80 : 0x3F8F, t);
+    pins.core({0x8EA6, 0x9CA6});  // EECON1: program memory
+    pins.tablePointer(0);
+    for (size_t i = 0; i + 1 < words.size(); ++i)
+        pins.instruction(13, words[i]);
+    pins.instruction(15, words.back());
+    pins.programmingPulse(t);
+    pins.core({0x8EA6, 0x8CA6});  // EECON1: configuration
+    pins.tablePointer(kConfig1H);
+    pins.instruction(15, kConfigValue * 0x0101);
+    pins.programmingPulse(t);
+    pins.powerDown();
+
+    pins.powerUp();
+    pins.tablePointer(0);
+    for (uint32_t i = 0; i < words.size(); ++i) {
+        const uint8_t low = pins.tableRead();
+        const uint16_t word = static_cast<uint16_t>(low | pins.tableRead() << 8);
+        EXPECT_EQ(word, words[i]) << i;
+        EXPECT_EQ(chip.peek(2 * i) | chip.peek(2 * i + 1) << 8, words[i]) << i;
+    }
+    EXPECT_EQ(pins.tableRead(), 0xFF);
+    pins.tablePointer(kConfig1H);
+    EXPECT_EQ(pins.tableRead(), kConfigValue);
+    EXPECT_EQ(chip.peek(kConfig1H), kConfigValue);
+    pins.powerDown();
+}
+
+class PinRoundTrip : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(PinRoundTrip, ErasesProgramsAndReadsBackThroughThePinsAlone) {
+    PinDriver pins(GetParam());
+    const SimChip* chip = pins.target.chip();
+    ASSERT_NE(chip, nullptr);
+    if (const auto* pic18 = dynamic_cast<const Pic18Chip*>(chip))
+        roundTripPic18(pins, *pic18);
+    else
+        roundTripMidrange(pins, dynamic_cast<const MidrangeChip&>(*chip));
+    EXPECT_THAT(chip->notes(), ::testing::IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(OnePerFamily, PinRoundTrip,
+                         ::testing::Values("PIC12F508", "PIC16F84A", "PIC18F452", "PIC18F4520"));
+
+}  // namespace
+}  // namespace velkaro::sim
