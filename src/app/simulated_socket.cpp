@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "link/real_clock.h"
+#include "link/virtual_clock.h"
+
 namespace velkaro {
 
 namespace {
@@ -15,14 +18,22 @@ std::string upperCase(std::string text) {
 
 }  // namespace
 
-SimulatedSocket::SimulatedSocket() : mProgrammer(mClock) {
-    // Millions of calls per write; nobody reads the log here.
-    mProgrammer.setCallLogEnabled(false);
-}
-
 std::unique_ptr<SimulatedSocket> SimulatedSocket::create(const std::string& chipName,
-                                                         std::string& error) {
+                                                         std::string& error,
+                                                         HardwareSettings hardware,
+                                                         bool simulateOnly) {
     std::unique_ptr<SimulatedSocket> socket(new SimulatedSocket());
+    if (simulateOnly)
+        hardware.portPaths = {};
+    for (const std::string& path : hardware.portPaths)
+        socket->mHardware = socket->mHardware || !path.empty();
+    if (socket->mHardware)
+        socket->mClock = std::make_unique<RealClock>();
+    else
+        socket->mClock = std::make_unique<VirtualClock>();
+    socket->mHub = std::make_unique<ProgrammerHub>(*socket->mClock, std::move(hardware));
+    // Millions of calls per write; nobody reads the log here.
+    socket->mHub->simulator().setCallLogEnabled(false);
     if (chipName.empty())
         return socket;
     std::unique_ptr<sim::SimChip> chip = sim::makeSimChip(chipName);
@@ -32,7 +43,7 @@ std::unique_ptr<SimulatedSocket> SimulatedSocket::create(const std::string& chip
     }
     socket->mFixed = true;
     socket->mCurrentKey = upperCase(chipName);
-    socket->mProgrammer.insertChip(std::move(chip));
+    socket->mHub->insertChip(std::move(chip));
     return socket;
 }
 
@@ -40,7 +51,7 @@ void SimulatedSocket::followDevice(const std::string& deviceName) {
     const std::string key = upperCase(deviceName);
     if (mFixed || key == mCurrentKey)
         return;
-    std::unique_ptr<sim::SimChip> previous = mProgrammer.insertChip(nullptr);
+    std::unique_ptr<sim::SimChip> previous = mHub->insertChip(nullptr);
     if (previous)
         mShelf[mCurrentKey] = std::move(previous);
     mCurrentKey = key;
@@ -52,7 +63,7 @@ void SimulatedSocket::followDevice(const std::string& deviceName) {
         next = sim::makeSimChip(deviceName);
     }
     if (next)
-        mProgrammer.insertChip(std::move(next));
+        mHub->insertChip(std::move(next));
 }
 
 }  // namespace velkaro

@@ -124,6 +124,12 @@ public:
     // file error.
     int saveChip(int exitCode) {
         std::string error;
+        if (mBackend && exitCode == kExitHardwareError) {
+            if (const std::string why = mBackend->hub().lastError(); !why.empty()) {
+                mUi.endProgressLine();
+                std::cerr << "velkaro-cli: " << why << '\n';
+            }
+        }
         if (mBackend && !mBackend->saveSimState(error)) {
             mUi.endProgressLine();
             std::cerr << "velkaro-cli: " << error << '\n';

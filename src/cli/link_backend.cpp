@@ -5,7 +5,10 @@
 #include <fstream>
 #include <system_error>
 
+#include "app/app_settings.h"
+#include "app/hardware_settings.h"
 #include "cli/link_options.h"
+#include "link/real_clock.h"
 #include "link/virtual_clock.h"
 #include "sim/sim_chip.h"
 #include "sim/simulated_programmer.h"
@@ -16,7 +19,13 @@ LinkBackend::LinkBackend() = default;
 LinkBackend::~LinkBackend() = default;
 
 ProgrammerLibrary& LinkBackend::library() {
-    return *mSimulator;
+    return *mHub;
+}
+
+std::string LinkBackend::portText() const {
+    const std::string name = "COM" + std::to_string(mPortIndex + 1);
+    const std::string path = mHub->hardware().portPath(mPortIndex + 1);
+    return path.empty() ? name : name + " (" + path + ")";
 }
 
 Clock& LinkBackend::clock() {
@@ -27,9 +36,25 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
                                                  const DeviceDefinition& device, std::string& error,
                                                  int& exitCode) {
     exitCode = kExitUsage;
-    const std::optional<int> port = parsePortIndex(context.port);
+    HardwareSettings hardware = loadHardwareSettings(settingsFilePath(context.dataDir));
+    if (context.simulate)
+        hardware.portPaths = {};
+    // A device path names the port itself: the COM number mapped to it, else COM1.
+    std::optional<int> port;
+    if (!context.port.empty() && context.port.front() == '/') {
+        if (context.simulate) {
+            error =
+                "--simulate serves ports by the simulator; a device path cannot be used with it";
+            return nullptr;
+        }
+        const std::optional<int> mapped = hardware.portOf(context.port);
+        port = mapped ? *mapped - 1 : 0;
+        hardware.portPaths[static_cast<size_t>(*port)] = context.port;
+    } else {
+        port = parsePortIndex(context.port);
+    }
     if (!port) {
-        error = "unknown port \"" + context.port + "\" (COM1..COM9 or 1..9)";
+        error = "unknown port \"" + context.port + "\" (COM1..COM9, 1..9 or a device path)";
         return nullptr;
     }
     const std::optional<int> type = parseProgrammerType(context.programmer);
@@ -38,14 +63,30 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
                 "\" (0, 1, \"VKR-20 PRO\" or \"VKR-20 JDM\")";
         return nullptr;
     }
+    const bool onHardware = !hardware.portPath(*port + 1).empty();
+    if (onHardware && !hardware.problems.empty()) {
+        // Lines driven by a half-read setting could put VPP where the clock should be.
+        error = "the settings file " + settingsFilePath(context.dataDir) +
+                " cannot be used for real hardware: " + hardware.problems.front();
+        exitCode = kExitFileError;
+        return nullptr;
+    }
 
     std::unique_ptr<LinkBackend> backend(new LinkBackend());
     backend->mPortIndex = *port;
     backend->mHardwareType = *type;
-    backend->mClock = std::make_unique<VirtualClock>();
-    backend->mSimulator = std::make_unique<sim::SimulatedProgrammer>(*backend->mClock);
+    backend->mHardware = onHardware;
+    if (onHardware)
+        backend->mClock = std::make_unique<RealClock>();
+    else
+        backend->mClock = std::make_unique<VirtualClock>();
+    backend->mHub = std::make_unique<ProgrammerHub>(*backend->mClock, std::move(hardware));
     // A long write makes millions of calls; nobody reads the log here.
-    backend->mSimulator->setCallLogEnabled(false);
+    backend->mHub->simulator().setCallLogEnabled(false);
+    if (onHardware) {
+        exitCode = kExitOk;
+        return backend;
+    }
 
     const bool chipNamed = context.simulate.has_value() && !context.simulate->empty();
     const std::string chipName = chipNamed ? *context.simulate : device.DeviceName;
@@ -69,13 +110,13 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
         backend->mStateFile = context.simState;
     }
     if (chip)
-        backend->mSimulator->insertChip(std::move(chip));
+        backend->mHub->insertChip(std::move(chip));
     exitCode = kExitOk;
     return backend;
 }
 
 bool LinkBackend::saveSimState(std::string& error) const {
-    const sim::SimChip* chip = mSimulator->chip();
+    const sim::SimChip* chip = mHub->chip();
     if (mStateFile.empty() || chip == nullptr)
         return true;
     const std::string temporary = mStateFile + ".tmp";

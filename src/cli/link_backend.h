@@ -3,21 +3,20 @@
 #include <memory>
 #include <string>
 
+#include "app/programmer_hub.h"
 #include "catalogue/device_definition.h"
 #include "cli/cli_context.h"
 #include "link/clock.h"
 #include "link/programmer_library.h"
 
-namespace velkaro::sim {
-class SimulatedProgrammer;
-}
-
 namespace velkaro::cli {
 
 // The programmer library behind the command line's port, with the clock the link runs
-// on. No serial hardware is supported yet, so the simulator serves every port, on virtual
-// time: with --simulate=CHIP that chip sits in the socket, otherwise the selected
-// device's own model (the socket stays empty when the simulator has none).
+// on. A port mapped to a serial device in the settings file (or given as a device path)
+// is real hardware on the real clock; every other port, and every port with --simulate,
+// is the simulator on virtual time: with --simulate=CHIP that chip sits in the socket,
+// otherwise the selected device's own model (the socket stays empty when the simulator
+// has none).
 class LinkBackend {
 public:
     ~LinkBackend();
@@ -25,18 +24,24 @@ public:
     LinkBackend& operator=(const LinkBackend&) = delete;
 
     // Nullptr, with `error` and `exitCode` set, when --port or --programmer name nothing
-    // known (kExitUsage), --simulate names a chip the simulator lacks (kExitUsage), or the
-    // --sim-state file cannot be read or describes another chip (kExitFileError).
+    // known (kExitUsage), --simulate names a chip the simulator lacks (kExitUsage), the
+    // --sim-state file cannot be read or describes another chip (kExitFileError), or a
+    // hardware port's settings cannot be read (kExitFileError).
     static std::unique_ptr<LinkBackend> create(const CliContext& context,
                                                const DeviceDefinition& device, std::string& error,
                                                int& exitCode);
 
     ProgrammerLibrary& library();
     Clock& clock();
+    ProgrammerHub& hub() { return *mHub; }
     int portIndex() const { return mPortIndex; }
     int hardwareType() const { return mHardwareType; }
-    // The simulator behind every port.
-    sim::SimulatedProgrammer& simulator() { return *mSimulator; }
+    // True when the port is a real serial device.
+    bool usesHardware() const { return mHardware; }
+    // The simulated chip (nullptr on hardware or with an empty socket).
+    sim::SimChip* simulatedChip() { return mHardware ? nullptr : mHub->chip(); }
+    // The port as the user knows it: "COM1" or "COM1 (/dev/ttyUSB0)".
+    std::string portText() const;
 
     // Writes the chip's state to the --sim-state file (a temporary file renamed over it,
     // so a failed write keeps the old state). True when saved or nothing is to be saved.
@@ -46,10 +51,11 @@ private:
     LinkBackend();
 
     std::unique_ptr<Clock> mClock;
-    std::unique_ptr<sim::SimulatedProgrammer> mSimulator;
+    std::unique_ptr<ProgrammerHub> mHub;
     std::string mStateFile;
     int mPortIndex = 0;
     int mHardwareType = 0;
+    bool mHardware = false;
 };
 
 }  // namespace velkaro::cli

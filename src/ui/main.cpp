@@ -1,10 +1,11 @@
-// The desktop program: the simulated programmer (until hardware backends exist), the
-// workspace on the data folder, and the main window.
+// The desktop program: the programmers (real ports where the settings map them, the
+// simulator everywhere else), the workspace on the data folder, and the main window.
 #include <cstdio>
 
 #include <QApplication>
 
 #include "app/app_settings.h"
+#include "app/hardware_settings.h"
 #include "app/paths.h"
 #include "app/simulated_socket.h"
 #include "app/start_arguments.h"
@@ -27,21 +28,27 @@ int main(int argc, char** argv) {
     // Only --simulate matters before the window exists; the device list is not read yet.
     const velkaro::StartArguments start = velkaro::parseStartArguments(args, {});
 
+    const std::string dataDir = velkaro::dataDirectory(velkaro::executableDirectory());
+    const std::string settingsPath = velkaro::settingsFilePath(dataDir);
+    velkaro::HardwareSettings hardware = velkaro::loadHardwareSettings(settingsPath);
+    for (const std::string& problem : hardware.problems)
+        std::fprintf(stderr, "velkaro: %s: %s\n", settingsPath.c_str(), problem.c_str());
+
     std::string error;
-    auto socket = velkaro::SimulatedSocket::create(start.simulate.value_or(""), error);
+    auto socket = velkaro::SimulatedSocket::create(start.simulate.value_or(""), error,
+                                                   std::move(hardware), start.simulate.has_value());
     if (!socket) {
         std::fprintf(stderr, "velkaro: %s\n", error.c_str());
         return 2;
     }
 
-    const std::string dataDir = velkaro::dataDirectory(velkaro::executableDirectory());
     velkaro::Workspace workspace(dataDir);
     workspace.attachProgrammer(socket->library(), socket->clock());
 
     velkaro::QtDialogs dialogs;
     velkaro::TMainForm::Options options;
     options.arguments = arguments;
-    options.settingsPath = QString::fromStdString(velkaro::settingsFilePath(dataDir));
+    options.settingsPath = QString::fromStdString(settingsPath);
     options.socket = socket.get();
     velkaro::TMainForm form(workspace, dialogs, options);
     form.show();

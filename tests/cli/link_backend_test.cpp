@@ -41,8 +41,8 @@ TEST_F(LinkBackendTest, SimulatorServesThePortWithTheDevicesChip) {
     EXPECT_EQ(exitCode, kExitOk);
     EXPECT_EQ(backend->portIndex(), 4);
     EXPECT_EQ(backend->hardwareType(), 1);
-    ASSERT_NE(backend->simulator().chip(), nullptr);
-    EXPECT_EQ(backend->simulator().chip()->name(), "PIC16F84A");
+    ASSERT_NE(backend->hub().simulator().chip(), nullptr);
+    EXPECT_EQ(backend->hub().simulator().chip()->name(), "PIC16F84A");
     EXPECT_NE(backend->library().SOpen(5), 0);
 }
 
@@ -50,13 +50,13 @@ TEST_F(LinkBackendTest, SimulateNamesAnotherChipOrLeavesAnUnmodelledSocketEmpty)
     context.simulate = "pic12f675";
     auto backend = create();
     ASSERT_NE(backend, nullptr) << error;
-    EXPECT_EQ(backend->simulator().chip()->name(), "PIC12F675");
+    EXPECT_EQ(backend->hub().simulator().chip()->name(), "PIC12F675");
 
     context.simulate = "";
     device.DeviceName = "PIC99X99";
     backend = create();
     ASSERT_NE(backend, nullptr) << error;
-    EXPECT_EQ(backend->simulator().chip(), nullptr);
+    EXPECT_EQ(backend->hub().simulator().chip(), nullptr);
 
     context.simulate = "PIC99X99";
     EXPECT_EQ(create(), nullptr);
@@ -78,14 +78,14 @@ TEST_F(LinkBackendTest, SimStateRoundTripsAndAForeignFileIsRefusedUntouched) {
     context.simState = dir.file("chip.state");
     auto backend = create();
     ASSERT_NE(backend, nullptr) << error;
-    backend->simulator().chip()->poke(0x10, 0x1234);
-    backend->simulator().chip()->pokeData(3, 0x5A);
+    backend->hub().simulator().chip()->poke(0x10, 0x1234);
+    backend->hub().simulator().chip()->pokeData(3, 0x5A);
     ASSERT_TRUE(backend->saveSimState(error)) << error;
 
     backend = create();
     ASSERT_NE(backend, nullptr) << error;
-    EXPECT_EQ(backend->simulator().chip()->peek(0x10), 0x1234);
-    EXPECT_EQ(backend->simulator().chip()->peekData(3), 0x5A);
+    EXPECT_EQ(backend->hub().simulator().chip()->peek(0x10), 0x1234);
+    EXPECT_EQ(backend->hub().simulator().chip()->peekData(3), 0x5A);
 
     const std::string saved = readAll(context.simState);
     context.simulate = "PIC12F675";

@@ -1,0 +1,54 @@
+#include "app/hardware_settings.h"
+
+#include "catalogue/ini_file.h"
+
+namespace velkaro {
+
+std::string HardwareSettings::portPath(int port) const {
+    if (port < 1 || port > static_cast<int>(portPaths.size()))
+        return {};
+    return portPaths[static_cast<size_t>(port - 1)];
+}
+
+std::optional<int> HardwareSettings::portOf(const std::string& path) const {
+    for (size_t i = 0; i < portPaths.size(); ++i)
+        if (!path.empty() && portPaths[i] == path)
+            return static_cast<int>(i + 1);
+    return std::nullopt;
+}
+
+HardwareSettings readHardwareSettings(const IniFile& ini) {
+    HardwareSettings settings;
+    for (size_t i = 0; i < settings.portPaths.size(); ++i) {
+        const std::string key = "COM" + std::to_string(i + 1);
+        std::string path = ini.readString(kPortSection, key, "");
+        if (!path.empty() && path.front() != '/') {
+            settings.problems.push_back(std::string("[") + kPortSection + "] " + key + "=" + path +
+                                        ": not a device path (for example /dev/ttyUSB0)");
+            path.clear();
+        }
+        settings.portPaths[i] = path;
+    }
+    LineAssignment lines;
+    for (std::string_view key : LineAssignment::kKeys) {
+        if (!ini.hasKey(kJdmLinesSection, key))
+            continue;
+        std::string error;
+        if (!lines.set(key, ini.readString(kJdmLinesSection, key, ""), error))
+            settings.problems.push_back(std::string("[") + kJdmLinesSection + "] " + error);
+    }
+    if (const std::string problem = lines.problem(); !problem.empty()) {
+        settings.problems.push_back(std::string("[") + kJdmLinesSection + "] " + problem);
+        lines = {};
+    }
+    settings.jdmLines = lines;
+    return settings;
+}
+
+HardwareSettings loadHardwareSettings(const std::string& path) {
+    IniFile ini;
+    ini.load(path);
+    return readHardwareSettings(ini);
+}
+
+}  // namespace velkaro

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/line_assignment.h"
+
+namespace velkaro {
+
+class IniFile;
+
+// Where the programmers are: the serial device behind each of the ports COM1..COM9, and
+// the lines of the bit-banged programmer. Kept in the settings file:
+//
+//   [Port]
+//   COM1=/dev/ttyUSB0
+//
+//   [VKR-20 JDM]
+//   VPP=TXD
+//   VDD=none
+//   PGC=RTS
+//   PGDOut=DTR
+//   PGDIn=CTS
+//
+// A port with no device path is served by the simulator, so a machine with serial ports
+// but no programmer never has them driven until the user maps one.
+struct HardwareSettings {
+    std::array<std::string, 9> portPaths;  // index 0 = COM1
+    LineAssignment jdmLines;
+    // Problems found in the file, each naming the section and key; the defaults stand for
+    // what could not be read.
+    std::vector<std::string> problems;
+
+    // The device of port n (1..9); empty when not mapped.
+    std::string portPath(int port) const;
+    // The port (1..9) mapped to `path`, or nothing.
+    std::optional<int> portOf(const std::string& path) const;
+};
+
+inline constexpr const char* kPortSection = "Port";
+inline constexpr const char* kJdmLinesSection = "VKR-20 JDM";
+
+HardwareSettings readHardwareSettings(const IniFile& ini);
+// Reads the settings file at `path`; a missing file gives the defaults.
+HardwareSettings loadHardwareSettings(const std::string& path);
+
+}  // namespace velkaro

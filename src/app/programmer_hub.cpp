@@ -1,0 +1,126 @@
+#include "app/programmer_hub.h"
+
+namespace velkaro {
+
+ProgrammerHub::ProgrammerHub(Clock& clock, HardwareSettings hardware)
+    : mClock(clock),
+      mHardware(std::move(hardware)),
+      mSimulator(clock),
+      mSimLines(mPins, clock, mHardware.jdmLines),
+      mSimJdm(mSimLines, clock, mHardware.jdmLines,
+              [](int port) { return "COM" + std::to_string(port); }),
+      mHardJdm(mPortLines, clock, mHardware.jdmLines,
+               [this](int port) { return mHardware.portPath(port); }),
+      mActive(&mSimulator) {}
+
+ProgrammerHub::~ProgrammerHub() = default;
+
+std::unique_ptr<sim::SimChip> ProgrammerHub::insertChip(std::unique_ptr<sim::SimChip> chip) {
+    return jdmType() ? mPins.insertChip(std::move(chip)) : mSimulator.insertChip(std::move(chip));
+}
+
+sim::SimChip* ProgrammerHub::chip() {
+    return jdmType() ? mPins.chip() : mSimulator.chip();
+}
+
+std::string ProgrammerHub::lastError() const {
+    if (!mError.empty())
+        return mError;
+    if (mActive == &mHardJdm)
+        return mHardJdm.lastError();
+    if (mActive == &mSimJdm)
+        return mSimJdm.lastError();
+    return {};
+}
+
+std::string ProgrammerHub::checkLeftSafe() const {
+    std::string left = mSimulator.checkLeftSafe();
+    auto add = [&](const std::string& what) {
+        if (what.empty())
+            return;
+        if (!left.empty())
+            left += ", ";
+        left += what;
+    };
+    add(mSimLines.checkLeftSafe());
+    if (mPortLines.isOpen())
+        add("serial port open");
+    return left;
+}
+
+int32_t ProgrammerHub::SSetMode(int32_t mode) {
+    if ((mode == 1) != jdmType()) {
+        // The chip follows the type into the socket that type uses.
+        if (mode == 1)
+            mPins.insertChip(mSimulator.insertChip(nullptr));
+        else
+            mSimulator.insertChip(mPins.insertChip(nullptr));
+    }
+    mType = mode;
+    mSimulator.SSetMode(mode);
+    return 1;
+}
+
+int32_t ProgrammerHub::SOpen(int32_t port) {
+    mError.clear();
+    const bool hardware = isHardwarePort(port);
+    if (jdmType()) {
+        mActive = hardware ? static_cast<ProgrammerLibrary*>(&mHardJdm) : &mSimJdm;
+    } else if (hardware) {
+        mActive = &mSimulator;
+        mError = "COM" + std::to_string(port) + " (" + mHardware.portPath(port) +
+                 "): only the VKR-20 JDM can be driven on a serial port so far";
+        return 0;
+    } else {
+        mActive = &mSimulator;
+    }
+    return mActive->SOpen(port);
+}
+
+int32_t ProgrammerHub::SClose() {
+    return mActive->SClose();
+}
+int32_t ProgrammerHub::SVccOn(int32_t type) {
+    return mActive->SVccOn(type);
+}
+int32_t ProgrammerHub::SVppOn(int32_t type) {
+    return mActive->SVppOn(type);
+}
+int32_t ProgrammerHub::SPowerOff() {
+    return mActive->SPowerOff();
+}
+int32_t ProgrammerHub::SCheckPower() {
+    return mActive->SCheckPower();
+}
+int32_t ProgrammerHub::SCheckOSC() {
+    return mActive->SCheckOSC();
+}
+int32_t ProgrammerHub::SSendCmd(int32_t code) {
+    return mActive->SSendCmd(code);
+}
+int32_t ProgrammerHub::SGetc() {
+    return mActive->SGetc();
+}
+int32_t ProgrammerHub::SSetLED(int32_t position) {
+    return mActive->SSetLED(position);
+}
+int32_t ProgrammerHub::SSetPGC(int32_t level) {
+    return mActive->SSetPGC(level);
+}
+int32_t ProgrammerHub::SSetPGD(int32_t level) {
+    return mActive->SSetPGD(level);
+}
+int32_t ProgrammerHub::SWriteBit(int32_t value, int32_t count) {
+    return mActive->SWriteBit(value, count);
+}
+int32_t ProgrammerHub::SWriteWord(int32_t word) {
+    return mActive->SWriteWord(word);
+}
+int32_t ProgrammerHub::SReadWord() {
+    return mActive->SReadWord();
+}
+int32_t ProgrammerHub::SReadBit(int32_t count) {
+    return mActive->SReadBit(count);
+}
+
+}  // namespace velkaro

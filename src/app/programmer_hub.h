@@ -1,0 +1,83 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/hardware_settings.h"
+#include "link/clock.h"
+#include "link/jdm_programmer.h"
+#include "link/programmer_library.h"
+#include "link/serial_port_lines.h"
+#include "sim/pin_target.h"
+#include "sim/simulated_lines.h"
+#include "sim/simulated_programmer.h"
+
+namespace velkaro {
+
+// Every programmer the program can drive, behind the one library the link talks to.
+// SSetMode picks the programmer type and SOpen the port: a port mapped to a serial device
+// is real hardware, any other port is served by the simulator. Type 0 (PRO) is simulated
+// by SimulatedProgrammer; type 1 (JDM) is the bit-banged backend itself, over the real
+// port's lines or over simulated lines wired to a pin-level socket — so the simulated JDM
+// runs the very code that drives a real one. The simulated chip moves to whichever of the
+// two simulated sockets the selected type uses; it is one chip either way.
+class ProgrammerHub : public ProgrammerLibrary {
+public:
+    ProgrammerHub(Clock& clock, HardwareSettings hardware);
+    ~ProgrammerHub() override;
+
+    const HardwareSettings& hardware() const { return mHardware; }
+    // True when port n (1..9) is a real serial device.
+    bool isHardwarePort(int port) const { return !mHardware.portPath(port).empty(); }
+
+    sim::SimulatedProgrammer& simulator() { return mSimulator; }
+    sim::SimulatedLines& simulatedLines() { return mSimLines; }
+    sim::PinTarget& pinTarget() { return mPins; }
+    JdmProgrammer& simulatedJdm() { return mSimJdm; }
+    JdmProgrammer& hardwareJdm() { return mHardJdm; }
+
+    // The simulated chip, in whichever socket holds it. Returns the previous one.
+    std::unique_ptr<sim::SimChip> insertChip(std::unique_ptr<sim::SimChip> chip);
+    sim::SimChip* chip();
+
+    // Why the last SOpen failed or a session ended, as the backend tells it; empty when
+    // nothing is known beyond the failure itself.
+    std::string lastError() const;
+    // Empty when every target is unpowered and every port closed; otherwise what is left.
+    std::string checkLeftSafe() const;
+
+    int32_t SOpen(int32_t port) override;
+    int32_t SClose() override;
+    int32_t SSetMode(int32_t mode) override;
+    int32_t SVccOn(int32_t type) override;
+    int32_t SVppOn(int32_t type) override;
+    int32_t SPowerOff() override;
+    int32_t SCheckPower() override;
+    int32_t SCheckOSC() override;
+    int32_t SSendCmd(int32_t code) override;
+    int32_t SGetc() override;
+    int32_t SSetLED(int32_t position) override;
+    int32_t SSetPGC(int32_t level) override;
+    int32_t SSetPGD(int32_t level) override;
+    int32_t SWriteBit(int32_t value, int32_t count) override;
+    int32_t SWriteWord(int32_t word) override;
+    int32_t SReadWord() override;
+    int32_t SReadBit(int32_t count) override;
+
+private:
+    bool jdmType() const { return mType == 1; }
+
+    Clock& mClock;
+    HardwareSettings mHardware;
+    sim::SimulatedProgrammer mSimulator;
+    sim::PinTarget mPins;
+    sim::SimulatedLines mSimLines;
+    SerialPortLines mPortLines;
+    JdmProgrammer mSimJdm;
+    JdmProgrammer mHardJdm;
+    ProgrammerLibrary* mActive;
+    int32_t mType = 0;
+    std::string mError;
+};
+
+}  // namespace velkaro

@@ -1,0 +1,223 @@
+// The bit-banged programmer end to end: the JDM backend clocks every bit over simulated
+// serial lines into a pin-level chip, through the same flows the windows run. Also its
+// faults (a line of the wrong polarity, a stuck PGD input, VPP not reaching the chip), the
+// speed figures, and the real-port path as far as a machine without hardware allows.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+
+#include "app/programmer_hub.h"
+#include "app/workspace.h"
+#include "catalogue/message_sink.h"
+#include "link/serial_port_lines.h"
+#include "link/virtual_clock.h"
+#include "operations/auto_program.h"
+#include "operations/blank_check.h"
+#include "operations/device_id.h"
+#include "operations/erase_window.h"
+#include "operations/read_device.h"
+#include "operations/verify_device.h"
+#include "operations/write_device.h"
+#include "sim/sim_chip.h"
+#include "support/paths.h"
+#include "support/recording_ui.h"
+
+namespace velkaro {
+namespace {
+
+constexpr int kJdm = 1;
+
+// A workspace on the hub with the JDM type selected and `device`'s chip in the socket.
+struct JdmBench {
+    explicit JdmBench(const std::string& device) : hub(clock, {}), workspace(test::binDir()) {
+        SilentMessageSink messages;
+        workspace.SelectDevice(device, messages);
+        hub.insertChip(sim::makeSimChip(device));
+        ProgrammerLink& link = workspace.attachProgrammer(hub, clock);
+        link.setHardwareType(kJdm);
+        link.setUi(ui);
+        link.measureCallsPerMillisecond();
+        hub.SSetMode(kJdm);  // the chip moves to the pin-level socket
+    }
+    ~JdmBench() { EXPECT_EQ(hub.checkLeftSafe(), "") << "left switched on"; }
+    sim::SimChip& chip() { return *hub.chip(); }
+
+    VirtualClock clock;
+    ProgrammerHub hub;
+    Workspace workspace;
+    test::RecordingUi ui;
+};
+
+// Random program words and data bytes in the first part of memory; the configuration as
+// the device's defaults (the classic circuit supplies VDD from the port, so a chip set to
+// run its program with MCLR off could not be brought back into programming mode).
+MemoryImage sampleImage(const Workspace& ws, uint32_t seed) {
+    const DeviceDefinition& d = ws.device;
+    MemoryImage image = ws.image;
+    image.ClearImage(d, true, true);
+    std::mt19937 random(seed);
+    const uint16_t mask = d.isExtendedFamily() ? 0xFFFF : d.BlankWord;
+    for (int32_t i = 0; i < std::min<int32_t>(d.ProgSize, 512); ++i) {
+        if (!(d.OscCal > 0 && i == d.OscCal))
+            image.ProgMemory[i] = static_cast<uint16_t>(random() & mask);
+    }
+    for (int32_t i = 0; i < std::min<int32_t>(d.EpromSize, 64); ++i)
+        image.DataMemory[i] = static_cast<uint8_t>(random());
+    return image;
+}
+
+class JdmEndToEnd : public testing::TestWithParam<const char*> {};
+
+TEST_P(JdmEndToEnd, EraseWriteReadVerifyAndAutomaticSequenceThroughThePins) {
+    JdmBench bench(GetParam());
+    Workspace& ws = bench.workspace;
+    const bool data = ws.device.EpromSize > 0;
+
+    if (ws.DevIdChkEnabled()) {
+        ASSERT_EQ(checkDeviceId(ws), DeviceIdCheck::Match);
+    }
+    ASSERT_EQ(runErase(ws, bench.ui, {true, data, false, true, true}).result, kResultOk);
+    ASSERT_EQ(blankCheck(ws, bench.ui, true, data), kResultOk);
+
+    MemoryImage written = sampleImage(ws, 1);
+    ws.image = written;
+    ASSERT_EQ(runWrite(ws, bench.ui, {true, data, true, true}).result, kResultOk);
+    ws.image.ClearImage(ws.device, true, true);
+    ASSERT_EQ(runRead(ws, bench.ui, {true, data}).result, kResultOk);
+    if (ws.device.OscCal > 0)  // the chip keeps its factory calibration word
+        written.ProgMemory[ws.device.OscCal] = ws.image.ProgMemory[ws.device.OscCal];
+    EXPECT_EQ(ws.image.ProgMemory, written.ProgMemory);
+    EXPECT_EQ(ws.image.DataMemory, written.DataMemory);
+    EXPECT_EQ(verifyDevice(ws, bench.ui, true, data, true), kResultOk);
+
+    ws.image = sampleImage(ws, 2);
+    const FlowOutcome automatic =
+        runAutoProgram(ws, bench.ui, {true, data, true, true, true, true}, "Program");
+    EXPECT_EQ(automatic.result, kResultOk);
+    EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(OneDevicePerFamily, JdmEndToEnd,
+                         testing::Values("PIC12F508", "PIC16F877A", "PIC18F452", "PIC18F4520"));
+
+// Wiring faults: the circuit as built differs from what the settings say. Each ends with
+// the failure the user sees, an unpowered target and a closed port, and nothing written.
+TEST(JdmFaults, MiswiredLinesEndInTheRightFailure) {
+    struct Case {
+        const char* what;
+        LineAssignment wiring;
+        sim::LineFaults faults;
+        ResultCode readResult;  // the programmer's own check catches PGD faults
+        DeviceIdCheck idCheck;  // a chip out of programming mode answers with ones
+    };
+    LineAssignment pgdOutInverted, pgcInverted;
+    pgdOutInverted.pgdOut.inverted = true;
+    pgcInverted.pgc.inverted = true;
+    sim::LineFaults stuck, noVpp;
+    stuck.pgdInStuckAt = true;
+    noVpp.vppMissing = true;
+    const Case cases[] = {
+        {"PGD out inverted in the circuit",
+         pgdOutInverted,
+         {},
+         kResultHardwareError,
+         DeviceIdCheck::NoId},
+        {"PGD in stuck high", {}, stuck, kResultHardwareError, DeviceIdCheck::NoId},
+        {"VPP not reaching the chip", {}, noVpp, kResultOk, DeviceIdCheck::Mismatch},
+        {"PGC inverted in the circuit", pgcInverted, {}, kResultOk, DeviceIdCheck::Mismatch},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        JdmBench bench("PIC16F84A");
+        bench.hub.simulatedLines().setWiring(c.wiring);
+        bench.hub.simulatedLines().setFaults(c.faults);
+        EXPECT_EQ(runRead(bench.workspace, bench.ui, {true, true}).result, c.readResult);
+        EXPECT_EQ(checkDeviceId(bench.workspace), c.idCheck);
+        bench.workspace.image = sampleImage(bench.workspace, 3);
+        EXPECT_NE(runWrite(bench.workspace, bench.ui, {true, true, true, false}).result, kResultOk);
+        EXPECT_EQ(bench.chip().peek(0), 0x3FFF) << "nothing may land in the chip";
+        bench.chip().takeNotes();
+    }
+}
+
+// A lost adapter in the middle of a write: the session ends, nothing stays on, and the
+// user learns why.
+TEST(JdmFaults, AdapterLostMidWriteIsAHardwareFailure) {
+    JdmBench bench("PIC16F877A");
+    sim::LineFaults faults;
+    faults.connectionLostAfterCalls = 20000;
+    bench.hub.simulatedLines().setFaults(faults);
+    bench.workspace.image = sampleImage(bench.workspace, 4);
+    const FlowOutcome outcome = runWrite(bench.workspace, bench.ui, {true, true, true, false});
+    EXPECT_NE(outcome.result, kResultOk);
+    EXPECT_NE(bench.hub.lastError().find("stopped answering"), std::string::npos)
+        << bench.hub.lastError();
+    bench.chip().takeNotes();
+}
+
+// Line changes per programmed word on the 14-bit core, for the speed figures: never a
+// line set to the level it has, DTR and RTS changed together.
+TEST(JdmSpeed, LineChangesPerWordOfA16F877AWrite) {
+    JdmBench bench("PIC16F877A");
+    Workspace& ws = bench.workspace;
+    ws.image.ClearImage(ws.device, true, true);
+    std::mt19937 random(5);
+    for (auto& word : ws.image.ProgMemory)
+        word = static_cast<uint16_t>(random() & 0x3FFF);
+    ASSERT_EQ(runWrite(ws, bench.ui, {true, false, true, false}).result, kResultOk);
+    const JdmProgrammer& jdm = bench.hub.simulatedJdm();
+    const double callsPerWord =
+        static_cast<double>(jdm.portCalls()) / static_cast<double>(ws.device.ProgSize);
+    // Load (6 + 16 clocks), Begin Programming (6), Increment (6): two calls per clock,
+    // plus the verify read the write does after each word.
+    EXPECT_LT(callsPerWord, 130.0);
+    RecordProperty("port_calls_per_word", std::to_string(callsPerWord));
+    RecordProperty("line_changes", std::to_string(jdm.lineChanges()));
+    std::printf("16F877A write: %.1f port calls per word, %llu line changes, %llu port calls\n",
+                callsPerWord, static_cast<unsigned long long>(jdm.lineChanges()),
+                static_cast<unsigned long long>(jdm.portCalls()));
+    bench.chip().takeNotes();
+}
+
+// The real port: what a machine without a programmer can show.
+TEST(SerialPortLines, RefusesWhatCannotBeAProgrammer) {
+    SerialPortLines lines;
+    EXPECT_FALSE(lines.open("/dev/velkaro-no-such-port"));
+    EXPECT_FALSE(lines.error().empty());
+    EXPECT_FALSE(lines.isOpen());
+
+    // A pseudo-terminal opens as a serial port but has no modem lines.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string slave = ptsname(master);
+    EXPECT_FALSE(lines.open(slave));
+    EXPECT_NE(lines.error().find("modem lines"), std::string::npos) << lines.error();
+    EXPECT_FALSE(lines.isOpen());
+    close(master);
+}
+
+TEST(JdmHardwarePort, UnopenablePortFailsWithItsReasonAndLeavesNothingOn) {
+    VirtualClock clock;
+    HardwareSettings hardware;
+    hardware.portPaths[0] = "/dev/velkaro-no-such-port";
+    ProgrammerHub hub(clock, hardware);
+    hub.SSetMode(kJdm);
+    EXPECT_EQ(hub.SOpen(1), 0);
+    EXPECT_NE(hub.lastError().find("/dev/velkaro-no-such-port"), std::string::npos)
+        << hub.lastError();
+    EXPECT_EQ(hub.checkLeftSafe(), "");
+    // The PRO type has no serial backend yet: a mapped port is refused, never simulated.
+    hub.SSetMode(0);
+    EXPECT_EQ(hub.SOpen(1), 0);
+    EXPECT_FALSE(hub.lastError().empty());
+}
+
+}  // namespace
+}  // namespace velkaro
