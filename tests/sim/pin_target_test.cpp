@@ -242,5 +242,117 @@ TEST_P(PinRoundTrip, ErasesProgramsAndReadsBackThroughThePinsAlone) {
 INSTANTIATE_TEST_SUITE_P(OnePerFamily, PinRoundTrip,
                          ::testing::Values("PIC12F508", "PIC16F84A", "PIC18F452", "PIC18F4520"));
 
+// Each waveform time cut to nothing once, in an otherwise correct sequence.
+struct Violation {
+    const char* device;
+    const char* what;
+    std::function<void(PinDriver&)> act;
+    const char* note;
+};
+
+TEST(PinTarget, NotesEachBrokenWaveformTime) {
+    const auto up = [](PinDriver& p) { p.target.setPgc(true, p.now()); };
+    const auto down = [](PinDriver& p) { p.target.setPgc(false, p.now()); };
+    const std::vector<Violation> table{
+        {"PIC16F84A", "data set-up",
+         [&](PinDriver& p) {
+             up(p);
+             p.wait(1);
+             p.target.setPgd(true, p.now());
+             down(p);
+         },
+         "set-up time TSET1"},
+        {"PIC16F84A", "data hold",
+         [&](PinDriver& p) {
+             up(p);
+             p.wait(1);
+             down(p);
+             p.target.setPgd(true, p.now());
+         },
+         "hold time THLD1"},
+        {"PIC16F84A", "clock high",
+         [&](PinDriver& p) {
+             up(p);
+             down(p);
+         },
+         "clock high time"},
+        {"PIC16F84A", "clock low",
+         [&](PinDriver& p) {
+             up(p);
+             p.wait(1);
+             down(p);
+             up(p);
+         },
+         "clock low time"},
+        {"PIC16F84A", "command to data",
+         [&](PinDriver& p) {
+             p.send(2, 5);
+             up(p);
+             p.wait(1);
+             down(p);
+             up(p);  // the start bit of the data frame
+         },
+         "TDLY2 (command to its data)"},
+        {"PIC16F84A", "read data valid",
+         [&](PinDriver& p) {
+             p.command(4);
+             p.target.setPgd(true, p.now());
+             p.wait(1);
+             up(p);
+             EXPECT_TRUE(p.target.pgd(p.now()));  // not yet the start bit (0)
+             p.wait(1);
+             EXPECT_FALSE(p.target.pgd(p.now()));
+         },
+         "TDLY3/P14"},
+        {"PIC16F84A", "programming time, to the next command's first clock",
+         [&](PinDriver& p) {
+             p.load(2, 0x1234);
+             p.command(8);
+             p.wait(8000 - 10);  // TPROG 8 ms; the next command's frame takes longer than 10 us
+             p.command(6);
+         },
+         "cut short"},
+        {"PIC18F4520", "command to operand",
+         [&](PinDriver& p) {
+             p.send(0, 3);
+             up(p);
+             p.wait(1);
+             down(p);
+             up(p);
+         },
+         "P5 (command to operand)"},
+        {"PIC18F4520", "command byte to data read",
+         [&](PinDriver& p) {
+             p.send(9, 4);
+             p.send(0, 7);
+             up(p);
+             p.wait(1);
+             down(p);
+             up(p);
+         },
+         "P6 (command byte to the data read)"},
+        {"PIC18F452", "read data valid",
+         [&](PinDriver& p) {
+             p.core({0x0EA5, 0x6EF5});  // TABLAT = A5
+             p.send(2, 4);
+             p.send(0, 8);
+             p.target.setPgd(false, p.now());
+             up(p);
+             EXPECT_FALSE(p.target.pgd(p.now()));  // bit 0 of A5 is 1, not out yet
+             p.wait(1);
+             EXPECT_TRUE(p.target.pgd(p.now()));
+         },
+         "TDLY3/P14"},
+    };
+    for (const Violation& v : table) {
+        SCOPED_TRACE(std::string(v.device) + ": " + v.what);
+        PinDriver pins(v.device);
+        pins.powerUp();
+        v.act(pins);
+        EXPECT_THAT(pins.target.chip()->notes(),
+                    ::testing::ElementsAre(::testing::HasSubstr(v.note)));
+    }
+}
+
 }  // namespace
 }  // namespace velkaro::sim
