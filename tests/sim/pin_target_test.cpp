@@ -4,8 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/virtual_clock.h"
@@ -241,6 +241,78 @@ TEST_P(PinRoundTrip, ErasesProgramsAndReadsBackThroughThePinsAlone) {
 
 INSTANTIATE_TEST_SUITE_P(OnePerFamily, PinRoundTrip,
                          ::testing::Values("PIC12F508", "PIC16F84A", "PIC18F452", "PIC18F4520"));
+
+// Each waveform time cut to nothing once, after frames clocked in correctly. The waveform
+// reads left to right: u/d PGC up/down, H/L the programmer's PGD high/low, 1 a microsecond,
+// R/r PGD read back high/low.
+struct Violation {
+    const char* device;
+    const char* what;
+    std::vector<std::pair<uint32_t, int>> before;  // bits sent correctly first, LSB first
+    const char* wave;
+    const char* note;
+};
+
+TEST(PinTarget, NotesEachBrokenWaveformTime) {
+    const std::vector<Violation> table{
+        {"PIC16F84A", "data set-up", {}, "u1Hd", "set-up time TSET1"},
+        {"PIC16F84A", "data hold", {}, "u1dH", "hold time THLD1"},
+        {"PIC16F84A", "clock high", {}, "ud", "clock high time"},
+        {"PIC16F84A", "clock low", {}, "u1du", "clock low time"},
+        // Load Data's 6th clock, then the data frame's start bit at once.
+        {"PIC16F84A", "command to data", {{2, 5}}, "u1du", "TDLY2 (command to its data)"},
+        // Read Data: the line shows the programmer's high level until the start bit is valid.
+        {"PIC16F84A", "read data valid", {{4, 6}}, "H1uR1r", "TDLY3/P14"},
+        {"PIC18F4520", "command to operand", {{0, 3}}, "u1du", "P5 (command to operand)"},
+        // Table read: 4 command clocks and 8 dummy clocks, then the first data clock at once.
+        {"PIC18F4520", "command byte to data", {{9, 11}}, "u1du", "P6 (command byte"},
+        // MOVLW A5, MOVWF TABLAT, then shift TABLAT out: its bit 0 (1) is not valid at once.
+        {"PIC18F452",
+         "read data valid",
+         {{0x0EA50, 20}, {0x6EF50, 20}, {2, 12}},
+         "Lur1R",
+         "TDLY3/P14"},
+    };
+    for (const Violation& v : table) {
+        SCOPED_TRACE(std::string(v.device) + ": " + v.what);
+        PinDriver pins(v.device);
+        PinTarget& t = pins.target;
+        pins.powerUp();
+        for (const auto& [bits, count] : v.before)
+            pins.send(bits, count);
+        for (const char* c = v.wave; *c; ++c) {
+            switch (*c) {
+                case 'u':
+                case 'd':
+                    t.setPgc(*c == 'u', pins.now());
+                    break;
+                case 'H':
+                case 'L':
+                    t.setPgd(*c == 'H', pins.now());
+                    break;
+                case 'R':
+                case 'r':
+                    EXPECT_EQ(t.pgd(pins.now()), *c == 'R') << c - v.wave;
+                    break;
+                default:
+                    pins.wait(1);
+            }
+        }
+        EXPECT_THAT(t.chip()->notes(), ::testing::ElementsAre(::testing::HasSubstr(v.note)));
+    }
+}
+
+// A programming cycle's time runs to the first clock of the next command, not its last.
+TEST(PinTarget, MeasuresTheWaitAfterACycleToTheNextCommandsFirstClock) {
+    PinDriver pins("PIC16F84A");
+    pins.powerUp();
+    pins.load(2, 0x1234);
+    pins.command(8);
+    pins.wait(8000 - 10);  // TPROG is 8 ms; the next command's six clocks take 18 us
+    pins.command(6);
+    EXPECT_THAT(pins.target.chip()->notes(),
+                ::testing::ElementsAre(::testing::HasSubstr("cut short")));
+}
 
 }  // namespace
 }  // namespace velkaro::sim
