@@ -8,6 +8,7 @@
 
 #include "app/app_settings.h"
 #include "app/hardware_settings.h"
+#include "app/self_test.h"
 #include "app/workspace.h"
 #include "cli/cli_context.h"
 #include "cli/cli_support.h"
@@ -15,7 +16,6 @@
 #include "cli/link_options.h"
 #include "link/programmer_link.h"
 #include "link/serial_port_lines.h"
-#include "operations/device_id.h"
 #include "sim/simulated_programmer.h"
 
 namespace velkaro::cli {
@@ -72,9 +72,9 @@ int openSession(CliContext& context, LinkSession& session) {
 
 // Saves the simulated chip; a failure turns a success into a file error. A hardware
 // failure gets the port's own reason.
-int closeSession(LinkSession& session, int exitCode) {
+int closeSession(LinkSession& session, int exitCode, bool tellLinkError = true) {
     std::string error;
-    if (exitCode == kExitHardwareError) {
+    if (exitCode == kExitHardwareError && tellLinkError) {
         if (const std::string why = session.backend->hub().lastError(); !why.empty())
             std::cerr << "velkaro-cli: " << why << '\n';
     }
@@ -164,111 +164,38 @@ void runPorts(CliContext& context) {
     context.exitCode = kExitOk;
 }
 
-// What the user should check when a step of the self-test fails.
-void selfTestFailed(const std::string& step, const std::string& advice) {
-    std::cout << "FAILED  " << step << '\n' << "        " << advice << '\n';
-}
-
-// Checks the programmer step by step and names the first step that fails: the port, the
-// lines the circuit lets us see, then programming mode and the device ID.
+// Checks the programmer step by step and names the first step that fails.
 void runSelfTest(CliContext& context) {
     LinkSession session(context.dataDir);
     context.exitCode = openSession(context, session);
     if (context.exitCode != kExitOk)
         return;
-    ProgrammerLink& link = *session.link;
-    ProgrammerHub& hub = session.backend->hub();
+    Workspace& ws = session.workspace;
+    ProgrammerLink& link =
+        ws.attachProgrammer(session.backend->library(), session.backend->clock());
+    link.setPortIndex(session.link->portIndex());
+    link.setHardwareType(session.link->hardwareType());
+    link.setUi(session.ui);
+    link.measureCallsPerMillisecond();
     const std::string port = session.backend->portText();
     std::cout << "Self-test of the " << programmerName(link.hardwareType()) << " on " << port
               << '\n';
-
-    if (link.hardwareType() == ProgrammerLink::kProgrammerJdm) {
-        JdmProgrammer& jdm =
-            session.backend->usesHardware() ? hub.hardwareJdm() : hub.simulatedJdm();
-        const LineAssignment& lines = jdm.assignment();
-        auto lineName = [](const LinePin& pin) {
-            return std::string(pin.inverted ? "inverted " : "") +
-                   std::string(portLineName(pin.line));
-        };
-        hub.SSetMode(link.hardwareType());
-        if (hub.SOpen(link.portIndex() + 1) == 0) {
-            selfTestFailed("opening " + port, hub.lastError());
-            context.exitCode = closeSession(session, kExitHardwareError);
-            return;
-        }
-        std::cout << "ok      port opened; VPP, VDD, PGC and PGD off\n";
-        std::optional<bool> high, low;
-        hub.SSetPGD(1);
-        high = jdm.readPgd();
-        hub.SSetPGD(0);
-        low = jdm.readPgd();
-        hub.SClose();
-        const std::string loop = "PGD out (" + lineName(lines.pgdOut) + ") read back on PGD in (" +
-                                 lineName(lines.pgdIn) + ")";
-        if (!high || !low) {
-            selfTestFailed(loop, hub.lastError());
-            context.exitCode = closeSession(session, kExitHardwareError);
-            return;
-        }
-        if (*high != true || *low != false) {
-            std::string advice;
-            if (*high == *low)
-                advice = std::string("PGD in stays ") + (*high ? "high" : "low") +
-                         ": is the programmer plugged into this port, and is the PGD in line "
-                         "wired (or a chip holding PGD)?";
-            else
-                advice =
-                    "PGD in shows the opposite of PGD out: one of the two lines is set with the "
-                    "wrong polarity in the settings ([VKR-20 JDM] PGDOut / PGDIn, \"!\" inverts)";
-            selfTestFailed(loop, advice);
-            context.exitCode = closeSession(session, kExitHardwareError);
-            return;
-        }
-        std::cout << "ok      " << loop << '\n';
-        std::cout << "        (VPP on " << lineName(lines.vpp) << ", PGC on " << lineName(lines.pgc)
-                  << ", VDD "
-                  << (lines.vdd.line == PortLine::None ? "from the port"
-                                                       : "on " + lineName(lines.vdd))
-                  << ": not sensed by this circuit; the device ID shows them working)\n";
-    } else {
-        std::string date, version;
-        if (!link.QueryFirmware(date, version)) {
-            selfTestFailed("firmware query", "no answer from the programmer on " + port +
-                                                 ": is it plugged in and powered?");
-            context.exitCode = closeSession(session, kExitHardwareError);
-            return;
-        }
-        std::cout << "ok      firmware " << firmwareVersionText(date, version) << '\n';
+    const SelfTestResult result = runSelfTest(ws, session.backend->hub(), port);
+    for (const SelfTestStep& step : result.steps) {
+        std::cout << (step.ok ? "ok      " : "FAILED  ") << step.what << '\n';
+        if (!step.ok)
+            std::cout << "        " << step.advice << '\n';
     }
-
-    const DeviceDefinition& device = session.workspace.device;
-    if (device.DeviceIDAdr == 0 || device.DeviceIDMask == 0 || device.DeviceID == 0) {
-        std::cout << "--      " << device.DeviceName
-                  << " has no device ID: programming mode not checked\n";
-        context.exitCode = closeSession(session, kExitOk);
-        return;
-    }
-    session.workspace.attachProgrammer(session.backend->library(), session.backend->clock());
-    session.workspace.link->setPortIndex(link.portIndex());
-    session.workspace.link->setHardwareType(link.hardwareType());
-    session.workspace.link->setUi(session.ui);
-    session.workspace.link->measureCallsPerMillisecond();
-    const uint16_t raw = readDeviceId(session.workspace);
-    const uint16_t mask = static_cast<uint16_t>(device.DeviceIDMask);
-    char text[64];
-    std::snprintf(text, sizeof text, "device ID %04X", raw);
-    if ((raw & mask) != (static_cast<uint16_t>(device.DeviceID) & mask)) {
-        const bool nothing = (raw & mask) == 0 || (raw & mask) == mask;
-        selfTestFailed(std::string(text) + " (expected " + device.DeviceName + ")",
-                       nothing ? "no chip answers in programming mode: check that the chip sits "
-                                 "the right way round, VPP reaches MCLR and PGC reaches the chip"
-                               : "another chip answers: select its device, or check the socket");
-        context.exitCode = closeSession(session, kExitIdMismatch);
-        return;
-    }
-    std::cout << "ok      programming mode, " << text << " (" << device.DeviceName << ")\n";
-    std::cout << "Self-test passed.\n";
-    context.exitCode = closeSession(session, kExitOk);
+    if (!result.note.empty())
+        std::cout << "--      " << result.note << '\n';
+    int exitCode = kExitOk;
+    if (result.failure == SelfTestResult::Failure::Programmer)
+        exitCode = kExitHardwareError;
+    else if (result.failure == SelfTestResult::Failure::DeviceId)
+        exitCode = kExitIdMismatch;
+    else
+        std::cout << "Self-test passed.\n";
+    context.exitCode = closeSession(session, exitCode, false);  // the advice told it
 }
 
 }  // namespace

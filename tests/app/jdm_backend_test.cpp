@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/programmer_hub.h"
+#include "app/self_test.h"
 #include "app/workspace.h"
 #include "catalogue/message_sink.h"
 #include "link/serial_port_lines.h"
@@ -78,9 +79,8 @@ TEST_P(JdmEndToEnd, EraseWriteReadVerifyAndAutomaticSequenceThroughThePins) {
     Workspace& ws = bench.workspace;
     const bool data = ws.device.EpromSize > 0;
 
-    if (ws.DevIdChkEnabled()) {
-        ASSERT_EQ(checkDeviceId(ws), DeviceIdCheck::Match);
-    }
+    const SelfTestResult selfTest = runSelfTest(ws, bench.hub, "COM1");
+    ASSERT_EQ(selfTest.failure, SelfTestResult::Failure::None) << selfTest.steps.back().advice;
     ASSERT_EQ(runErase(ws, bench.ui, {true, data, false, true, true}).result, kResultOk);
     ASSERT_EQ(blankCheck(ws, bench.ui, true, data), kResultOk);
 
@@ -114,6 +114,7 @@ TEST(JdmFaults, MiswiredLinesEndInTheRightFailure) {
         sim::LineFaults faults;
         ResultCode readResult;  // the programmer's own check catches PGD faults
         DeviceIdCheck idCheck;  // a chip out of programming mode answers with ones
+        const char* selfTestAdvice;
     };
     LineAssignment pgdOutInverted, pgcInverted;
     pgdOutInverted.pgdOut.inverted = true;
@@ -126,10 +127,26 @@ TEST(JdmFaults, MiswiredLinesEndInTheRightFailure) {
          pgdOutInverted,
          {},
          kResultHardwareError,
-         DeviceIdCheck::NoId},
-        {"PGD in stuck high", {}, stuck, kResultHardwareError, DeviceIdCheck::NoId},
-        {"VPP not reaching the chip", {}, noVpp, kResultOk, DeviceIdCheck::Mismatch},
-        {"PGC inverted in the circuit", pgcInverted, {}, kResultOk, DeviceIdCheck::Mismatch},
+         DeviceIdCheck::NoId,
+         "opposite of PGD out"},
+        {"PGD in stuck high",
+         {},
+         stuck,
+         kResultHardwareError,
+         DeviceIdCheck::NoId,
+         "PGD in stays high"},
+        {"VPP not reaching the chip",
+         {},
+         noVpp,
+         kResultOk,
+         DeviceIdCheck::Mismatch,
+         "VPP reaches MCLR"},
+        {"PGC inverted in the circuit",
+         pgcInverted,
+         {},
+         kResultOk,
+         DeviceIdCheck::Mismatch,
+         "PGC the chip's clock"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -141,6 +158,11 @@ TEST(JdmFaults, MiswiredLinesEndInTheRightFailure) {
         bench.workspace.image = sampleImage(bench.workspace, 3);
         EXPECT_NE(runWrite(bench.workspace, bench.ui, {true, true, true, false}).result, kResultOk);
         EXPECT_EQ(bench.chip().peek(0), 0x3FFF) << "nothing may land in the chip";
+        const SelfTestResult selfTest = runSelfTest(bench.workspace, bench.hub, "COM1");
+        ASSERT_FALSE(selfTest.steps.empty());
+        EXPECT_EQ(selfTest.failure, SelfTestResult::Failure::Programmer);
+        EXPECT_NE(selfTest.steps.back().advice.find(c.selfTestAdvice), std::string::npos)
+            << selfTest.steps.back().advice;
         bench.chip().takeNotes();
     }
 }

@@ -1,0 +1,100 @@
+#include "app/self_test.h"
+
+#include <cstdio>
+
+#include "app/programmer_hub.h"
+#include "app/workspace.h"
+#include "operations/device_id.h"
+
+namespace velkaro {
+
+namespace {
+
+std::string lineName(const LinePin& pin) {
+    return std::string(pin.inverted ? "inverted " : "") + std::string(portLineName(pin.line));
+}
+
+// The loop from PGD out to PGD in; an empty advice when it works.
+SelfTestStep checkPgdLoop(ProgrammerHub& hub, JdmProgrammer& jdm) {
+    const LineAssignment& lines = jdm.assignment();
+    SelfTestStep step;
+    step.what = "PGD out (" + lineName(lines.pgdOut) + ") read back on PGD in (" +
+                lineName(lines.pgdIn) + ")";
+    hub.SSetPGD(1);
+    const std::optional<bool> high = jdm.readPgd();
+    hub.SSetPGD(0);
+    const std::optional<bool> low = jdm.readPgd();
+    if (!high || !low) {
+        step.advice = hub.lastError();
+    } else if (*high == *low) {
+        step.advice = std::string("PGD in stays ") + (*high ? "high" : "low") +
+                      ": is the programmer plugged into this port, and is the PGD in line (" +
+                      lineName(lines.pgdIn) + ") wired?";
+    } else if (*high != true) {
+        step.advice =
+            "PGD in shows the opposite of PGD out: one of the two lines has the wrong polarity "
+            "in the settings ([VKR-20 JDM] PGDOut or PGDIn; a leading \"!\" inverts)";
+    }
+    step.ok = step.advice.empty();
+    return step;
+}
+
+}  // namespace
+
+SelfTestResult runSelfTest(Workspace& ws, ProgrammerHub& hub, const std::string& portText) {
+    SelfTestResult result;
+    ProgrammerLink& link = *ws.link;
+    auto fail = [&](std::string what, std::string advice, SelfTestResult::Failure failure) {
+        result.steps.push_back({false, std::move(what), std::move(advice)});
+        result.failure = failure;
+        return result;
+    };
+
+    hub.SSetMode(link.hardwareType());
+    if (hub.SOpen(link.portIndex() + 1) == 0)
+        return fail("opening " + portText, hub.lastError(), SelfTestResult::Failure::Programmer);
+    if (link.hardwareType() == ProgrammerLink::kProgrammerJdm) {
+        result.steps.push_back({true, "port opened; VPP, VDD, PGC and PGD off", {}});
+        JdmProgrammer& jdm =
+            hub.isHardwarePort(link.portIndex() + 1) ? hub.hardwareJdm() : hub.simulatedJdm();
+        SelfTestStep loop = checkPgdLoop(hub, jdm);
+        hub.SClose();
+        if (!loop.ok)
+            return fail(loop.what, loop.advice, SelfTestResult::Failure::Programmer);
+        result.steps.push_back(loop);
+    } else {
+        hub.SClose();
+        std::string date, version;
+        if (!link.QueryFirmware(date, version))
+            return fail(
+                "firmware query",
+                "no answer from the programmer on " + portText + ": is it plugged in and powered?",
+                SelfTestResult::Failure::Programmer);
+        result.steps.push_back({true, "firmware " + firmwareVersionText(date, version), {}});
+    }
+
+    const DeviceDefinition& device = ws.device;
+    if (!ws.DevIdChkEnabled() || device.DeviceIDMask == 0 || device.DeviceIDAdr == 0) {
+        result.note = device.DeviceName + " has no device ID: programming mode not checked";
+        return result;
+    }
+    const uint16_t raw = readDeviceId(ws);
+    const uint16_t mask = static_cast<uint16_t>(device.DeviceIDMask);
+    char text[32];
+    std::snprintf(text, sizeof text, "device ID %04X", raw);
+    if ((raw & mask) != (static_cast<uint16_t>(device.DeviceID) & mask)) {
+        const bool nothing = (raw & mask) == 0 || (raw & mask) == mask;
+        return fail(
+            std::string(text) + " (expected " + device.DeviceName + ")",
+            nothing ? "no chip answers in programming mode: check that the chip sits the "
+                      "right way round, that VPP reaches MCLR and PGC the chip's clock "
+                      "pin, and the polarity of both in the settings"
+                    : "another chip answers: select its device, or check the socket",
+            nothing ? SelfTestResult::Failure::Programmer : SelfTestResult::Failure::DeviceId);
+    }
+    result.steps.push_back(
+        {true, "programming mode, " + std::string(text) + " (" + device.DeviceName + ")", {}});
+    return result;
+}
+
+}  // namespace velkaro
