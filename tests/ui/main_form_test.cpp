@@ -271,22 +271,36 @@ void pressOkInNextModal(QWidget** opened) {
     timer->start(1);
 }
 
-TEST_F(MainWindow, ToolbarWritesTheBufferToTheChipAndReadsItBack) {
+// Both programmer types: the simulated PRO, and the bit-banged JDM whose backend clocks
+// every bit over simulated serial lines into the chip's pins.
+TEST_F(MainWindow, ToolbarWritesTheBufferToTheChipAndReadsItBackOnEitherProgrammer) {
     TMainForm& window = start({hexFile("prog.hex", record(0, {0x83, 0x16, 0x05, 0x28}))});
-    QWidget* opened = nullptr;
-    pressOkInNextModal(&opened);
-    window.WriteBtn->click();
-    EXPECT_EQ(opened, &window.operations().writeForm());
+    const MemoryImage loaded = workspace->image;
+    for (int type : {1, 0}) {
+        SCOPED_TRACE(type);
+        window.cbProgrammer->setCurrentIndex(type);
+        workspace->image = loaded;
+        QWidget* opened = nullptr;
+        pressOkInNextModal(&opened);
+        window.WriteBtn->click();
+        EXPECT_EQ(opened, &window.operations().writeForm());
 
-    dialogs.answers = {true};
-    window.ClearBtn->click();
-    ASSERT_EQ(workspace->image.ProgMemory[0], 0x3FFF);
+        dialogs.answers = {true};
+        window.ClearBtn->click();
+        ASSERT_EQ(workspace->image.ProgMemory[0], 0x3FFF);
 
-    pressOkInNextModal(&opened);
-    window.ReadBtn->click();
-    EXPECT_EQ(opened, &window.operations().readForm());
-    EXPECT_TRUE(window.ProgDisp->toPlainText().startsWith(QStringLiteral("0000: 1683 2805 3FFF")));
-    EXPECT_FALSE(socket->programmer().targetPowered());
+        pressOkInNextModal(&opened);
+        window.ReadBtn->click();
+        EXPECT_EQ(opened, &window.operations().readForm());
+        EXPECT_TRUE(
+            window.ProgDisp->toPlainText().startsWith(QStringLiteral("0000: 1683 2805 3FFF")));
+        EXPECT_EQ(socket->hub().checkLeftSafe(), "");
+        ASSERT_NE(socket->hub().chip(), nullptr);
+        EXPECT_TRUE(socket->hub().chip()->notes().empty()) << socket->hub().chip()->notes().front();
+        // Erase it for the other type's round.
+        socket->hub().chip()->poke(0, 0x3FFF);
+        socket->hub().chip()->poke(1, 0x3FFF);
+    }
 }
 
 }  // namespace
