@@ -7,10 +7,12 @@ ProgrammerHub::ProgrammerHub(Clock& clock, HardwareSettings hardware)
       mHardware(std::move(hardware)),
       mSimulator(clock),
       mSimLines(mPins, clock, mHardware.jdmLines),
+      mLinkClock(clock),
       mSimJdm(mSimLines, clock, mHardware.jdmLines,
               [](int port) { return "COM" + std::to_string(port); }),
       mHardJdm(mPortLines, clock, mHardware.jdmLines,
                [this](int port) { return mHardware.portPath(port); }),
+      mHardPro(mPortStream, [this](int port) { return mHardware.portPath(port); }),
       mActive(&mSimulator) {}
 
 ProgrammerHub::~ProgrammerHub() = default;
@@ -30,6 +32,8 @@ std::string ProgrammerHub::lastError() const {
         return mHardJdm.lastError();
     if (mActive == &mSimJdm)
         return mSimJdm.lastError();
+    if (mActive == &mHardPro)
+        return mHardPro.lastError();
     return {};
 }
 
@@ -43,7 +47,7 @@ std::string ProgrammerHub::checkLeftSafe() const {
         left += what;
     };
     add(mSimLines.checkLeftSafe());
-    if (mPortLines.isOpen())
+    if (mPortLines.isOpen() || mPortStream.isOpen())
         add("serial port open");
     return left;
 }
@@ -64,16 +68,11 @@ int32_t ProgrammerHub::SSetMode(int32_t mode) {
 int32_t ProgrammerHub::SOpen(int32_t port) {
     mError.clear();
     const bool hardware = isHardwarePort(port);
-    if (jdmType()) {
+    if (jdmType())
         mActive = hardware ? static_cast<ProgrammerLibrary*>(&mHardJdm) : &mSimJdm;
-    } else if (hardware) {
-        mActive = &mSimulator;
-        mError = "COM" + std::to_string(port) + " (" + mHardware.portPath(port) +
-                 "): only the VKR-20 JDM can be driven on a serial port so far";
-        return 0;
-    } else {
-        mActive = &mSimulator;
-    }
+    else
+        mActive = hardware ? static_cast<ProgrammerLibrary*>(&mHardPro) : &mSimulator;
+    mLinkClock.setDelaySink(mActive == &mHardPro ? &mHardPro : nullptr);
     return mActive->SOpen(port);
 }
 

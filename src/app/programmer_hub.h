@@ -6,6 +6,8 @@
 #include "app/hardware_settings.h"
 #include "link/clock.h"
 #include "link/jdm_programmer.h"
+#include "link/pro_programmer.h"
+#include "link/programmer_clock.h"
 #include "link/programmer_library.h"
 #include "link/serial_port_lines.h"
 #include "sim/pin_target.h"
@@ -16,9 +18,10 @@ namespace velkaro {
 
 // Every programmer the program can drive, behind the one library the link talks to.
 // SSetMode picks the programmer type and SOpen the port: a port mapped to a serial device
-// is real hardware, any other port is served by the simulator. Type 0 (PRO) is simulated
-// by SimulatedProgrammer; type 1 (JDM) is the bit-banged backend itself, over the real
-// port's lines or over simulated lines wired to a pin-level socket — so the simulated JDM
+// is real hardware, any other port is served by the simulator. Type 0 (PRO) is the wire
+// protocol over the real port, or simulated by SimulatedProgrammer; type 1 (JDM) is the
+// bit-banged backend itself, over the real port's lines or over simulated lines wired to a
+// pin-level socket — so the simulated JDM
 // runs the very code that drives a real one. The simulated chip moves to whichever of the
 // two simulated sockets the selected type uses; it is one chip either way.
 class ProgrammerHub : public ProgrammerLibrary {
@@ -27,6 +30,9 @@ public:
     ~ProgrammerHub() override;
 
     const HardwareSettings& hardware() const { return mHardware; }
+    // The clock the link must run on: while the intelligent programmer holds a session
+    // its waits travel to the board.
+    Clock& linkClock() { return mLinkClock; }
     // True when port n (1..9) is a real serial device.
     bool isHardwarePort(int port) const { return !mHardware.portPath(port).empty(); }
 
@@ -35,6 +41,7 @@ public:
     sim::PinTarget& pinTarget() { return mPins; }
     JdmProgrammer& simulatedJdm() { return mSimJdm; }
     JdmProgrammer& hardwareJdm() { return mHardJdm; }
+    ProProgrammer& hardwarePro() { return mHardPro; }
 
     // The simulated chip, in whichever socket holds it. Returns the previous one.
     std::unique_ptr<sim::SimChip> insertChip(std::unique_ptr<sim::SimChip> chip);
@@ -72,9 +79,12 @@ private:
     sim::SimulatedProgrammer mSimulator;
     sim::PinTarget mPins;
     sim::SimulatedLines mSimLines;
+    ProgrammerClock mLinkClock;
     SerialPortLines mPortLines;
+    SerialPortStream mPortStream;
     JdmProgrammer mSimJdm;
     JdmProgrammer mHardJdm;
+    ProProgrammer mHardPro;
     ProgrammerLibrary* mActive;
     int32_t mType = 0;
     std::string mError;

@@ -30,7 +30,7 @@ public:
                                                    bool simulateOnly = true);
 
     ProgrammerLibrary& library() { return *mHub; }
-    Clock& clock() { return *mClock; }
+    Clock& clock() { return mHub->linkClock(); }
     ProgrammerHub& hub() { return *mHub; }
     // The simulated PRO programmer (the simulated chip sits in its socket while that type
     // is selected).

@@ -29,7 +29,7 @@ std::string LinkBackend::portText() const {
 }
 
 Clock& LinkBackend::clock() {
-    return *mClock;
+    return mHub->linkClock();
 }
 
 std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,

@@ -61,29 +61,44 @@ bool SerialPortLines::portFailed(const char* what) {
     return fail(text);
 }
 
+namespace {
+
+// Opens `path` through libserialport; nullptr with `error` set when it cannot.
+sp_port* openPort(const std::string& path, std::string& error) {
+    sp_port* port = nullptr;
+    if (sp_get_port_by_name(path.c_str(), &port) != SP_OK) {
+        error = whyNoSerialPort(path);
+        return nullptr;
+    }
+    if (sp_open(port, SP_MODE_READ_WRITE) == SP_OK)
+        return port;
+    const int code = sp_last_error_code();
+    sp_free_port(port);
+    if (code == EACCES || code == EPERM) {
+        const std::string group = owningGroup(path);
+        error = "no permission to open " + path +
+                (group.empty() ? std::string(": ask for access to the port")
+                               : ": join the group \"" + group + "\" (sudo usermod -aG " + group +
+                                     " $USER) and log in again");
+    } else if (code == ENOENT || code == ENODEV || code == ENXIO) {
+        error = path + " does not exist (is the adapter plugged in?)";
+    } else if (code == EBUSY) {
+        error = path + " is in use by another program";
+    } else {
+        error = "cannot open " + path + ": " + std::strerror(code);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 bool SerialPortLines::open(const std::string& path) {
     close();
     mPath = path;
-    sp_port* port = nullptr;
-    if (sp_get_port_by_name(path.c_str(), &port) != SP_OK)
-        return fail(whyNoSerialPort(path));
-    if (sp_open(port, SP_MODE_READ_WRITE) != SP_OK) {
-        const int code = sp_last_error_code();
-        sp_free_port(port);
-        if (code == EACCES || code == EPERM) {
-            const std::string group = owningGroup(path);
-            return fail("no permission to open " + path +
-                        (group.empty() ? std::string(": ask for access to the port")
-                                       : ": join the group \"" + group + "\" (sudo usermod -aG " +
-                                             group + " $USER) and log in again"));
-        }
-        if (code == ENOENT || code == ENODEV || code == ENXIO)
-            return fail(path + " does not exist (is the adapter plugged in?)");
-        if (code == EBUSY)
-            return fail(path + " is in use by another program");
-        return fail("cannot open " + path + ": " + std::strerror(code));
-    }
-    mPort = port;
+    std::string error;
+    mPort = openPort(path, error);
+    if (mPort == nullptr)
+        return fail(error);
     // Flow control would drive RTS and DTR on its own.
     if (sp_set_flowcontrol(mPort, SP_FLOWCONTROL_NONE) != SP_OK) {
         const bool result = portFailed("setting up the port");
@@ -157,6 +172,59 @@ bool SerialPortLines::readInputs(SerialInputs& inputs) {
     inputs.dcd = (signals & SP_SIG_DCD) != 0;
     inputs.ri = (signals & SP_SIG_RI) != 0;
     return true;
+}
+
+SerialPortStream::~SerialPortStream() {
+    close();
+}
+
+bool SerialPortStream::open(const std::string& path, int baud) {
+    close();
+    mPath = path;
+    std::string error;
+    mPort = openPort(path, error);
+    if (mPort == nullptr)
+        return fail(error);
+    if (sp_set_baudrate(mPort, baud) != SP_OK || sp_set_bits(mPort, 8) != SP_OK ||
+        sp_set_parity(mPort, SP_PARITY_NONE) != SP_OK || sp_set_stopbits(mPort, 1) != SP_OK ||
+        sp_set_flowcontrol(mPort, SP_FLOWCONTROL_NONE) != SP_OK) {
+        close();
+        return fail(path + " cannot be set to " + std::to_string(baud) + " baud, 8N1");
+    }
+    // A board that resets on DTR restarts now; whatever it sent before is stale.
+    sp_flush(mPort, SP_BUF_BOTH);
+    return true;
+}
+
+void SerialPortStream::close() {
+    if (mPort == nullptr)
+        return;
+    sp_close(mPort);
+    sp_free_port(mPort);
+    mPort = nullptr;
+}
+
+bool SerialPortStream::write(const uint8_t* data, size_t size) {
+    if (mPort == nullptr)
+        return fail("the port is not open");
+    const sp_return r = sp_blocking_write(mPort, data, size, 1000);
+    if (r < 0 || static_cast<size_t>(r) != size)
+        return fail("writing to " + mPath + " failed (unplugged?)");
+    return true;
+}
+
+int SerialPortStream::read(uint8_t* data, size_t size, int timeoutMs) {
+    if (mPort == nullptr) {
+        fail("the port is not open");
+        return -1;
+    }
+    const sp_return r = sp_blocking_read_next(mPort, data, size,
+                                              static_cast<unsigned>(timeoutMs < 0 ? 0 : timeoutMs));
+    if (r < 0) {
+        fail("reading from " + mPath + " failed (unplugged?)");
+        return -1;
+    }
+    return static_cast<int>(r);
 }
 
 std::vector<SerialPortInfo> listSerialPorts() {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "link/serial_lines.h"
+#include "link/serial_stream.h"
 
 struct sp_port;
 
@@ -31,6 +32,25 @@ public:
 private:
     bool portFailed(const char* what);
 
+    sp_port* mPort = nullptr;
+    std::string mPath;
+};
+
+// SerialStream on a real port, through libserialport: 8N1, no flow control.
+class SerialPortStream : public SerialStream {
+public:
+    SerialPortStream() = default;
+    ~SerialPortStream() override;
+    SerialPortStream(const SerialPortStream&) = delete;
+    SerialPortStream& operator=(const SerialPortStream&) = delete;
+
+    bool open(const std::string& path, int baud) override;
+    void close() override;
+    bool isOpen() const override { return mPort != nullptr; }
+    bool write(const uint8_t* data, size_t size) override;
+    int read(uint8_t* data, size_t size, int timeoutMs) override;
+
+private:
     sp_port* mPort = nullptr;
     std::string mPath;
 };

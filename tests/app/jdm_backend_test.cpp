@@ -235,7 +235,7 @@ TEST(JdmHardwarePort, UnopenablePortFailsWithItsReasonAndLeavesNothingOn) {
     EXPECT_NE(hub.lastError().find("/dev/velkaro-no-such-port"), std::string::npos)
         << hub.lastError();
     EXPECT_EQ(hub.checkLeftSafe(), "");
-    // The PRO type has no serial backend yet: a mapped port is refused, never simulated.
+    // The PRO type on a mapped port talks to that port, never to the simulator.
     hub.SSetMode(0);
     EXPECT_EQ(hub.SOpen(1), 0);
     EXPECT_FALSE(hub.lastError().empty());

@@ -1,0 +1,420 @@
+#include "link/pro_programmer.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace velkaro {
+
+namespace {
+
+constexpr uint8_t kStart = 0x7E;
+constexpr size_t kMaxPayload = 250;
+constexpr size_t kFramesInFlight = 2;
+constexpr int kReplyTimeoutMs = 1000;
+constexpr int kBannerTimeoutMs = 2000;
+constexpr const char* kBanner = "VKR20PRO\n";
+
+enum : uint8_t {
+    kOpVddOn = 0x01,
+    kOpVppOn = 0x02,
+    kOpPowerOff = 0x03,
+    kOpSetPgc = 0x04,
+    kOpSetPgd = 0x05,
+    kOpWriteBits = 0x06,
+    kOpWriteWord = 0x07,
+    kOpReadWord = 0x08,
+    kOpReadBits = 0x09,
+    kOpDelayUs = 0x0A,
+    kOpSetLed = 0x0B,
+    kOpCheckPower = 0x0C,
+    kOpVppLevel = 0x0D,
+    kOpBlockTest = 0x0E,
+    kOpBlockPrepare = 0x0F,
+    kOpMeasureOsc = 0x10,
+    kOpFirmwareDate = 0x11,
+    kOpVersion = 0x12,
+};
+
+// Programmer command codes of the library interface.
+enum : int32_t {
+    kCmdFirmwareDate = 100,
+    kCmdBlockStart16 = 102,
+    kCmdBlockTest14 = 104,
+    kCmdBlockTestOther = 106,
+    kCmdBlockTest16 = 109,
+    kCmdBlockEnd = 113,
+    kCmdVppHigh = 114,
+    kCmdVppLow = 115,
+    kCmdVersion = 118,
+    kCmdFastCheckPrepare = 119,
+};
+
+const char* statusText(uint8_t status) {
+    switch (status) {
+        case 0x01:
+            return "the programmer received a garbled frame";
+        case 0x02:
+            return "the programmer does not know an operation (firmware too old?)";
+        case 0x03:
+            return "the target lost its supply";
+        default:
+            return "the programmer reported an unknown error";
+    }
+}
+
+}  // namespace
+
+uint8_t protocolCrc8(const uint8_t* data, size_t size, uint8_t crc) {
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = static_cast<uint8_t>((crc & 0x80) ? (crc << 1) ^ 0x07 : crc << 1);
+    }
+    return crc;
+}
+
+ProProgrammer::ProProgrammer(SerialStream& stream, std::function<std::string(int)> portPath)
+    : mStream(stream), mPortPath(std::move(portPath)) {}
+
+ProProgrammer::~ProProgrammer() {
+    if (mOpen)
+        SClose();
+}
+
+void ProProgrammer::fail(std::string why) {
+    if (mError.empty())
+        mError = std::move(why);
+    if (mStream.isOpen()) {
+        // Whatever is still listening is asked to switch the target off.
+        const uint8_t off[] = {kStart, static_cast<uint8_t>(mSequence + 1), 1, kOpPowerOff, 0};
+        uint8_t frame[sizeof off];
+        std::copy(std::begin(off), std::end(off), frame);
+        frame[4] = protocolCrc8(frame + 1, 3);
+        mStream.write(frame, sizeof frame);
+        mStream.close();
+    }
+    mOpen = false;
+    mPayload.clear();
+    mPayloadResults = 0;
+    mPayloadDelayUs = 0;
+    mInFlight.clear();
+    mAnswer.clear();
+}
+
+bool ProProgrammer::readExact(uint8_t* data, size_t size, int timeoutMs) {
+    size_t got = 0;
+    while (got < size) {
+        const int n = mStream.read(data + got, size - got, timeoutMs);
+        if (n < 0) {
+            fail(mStream.error().empty() ? "the serial port failed" : mStream.error());
+            return false;
+        }
+        if (n == 0) {
+            fail("the programmer stopped answering");
+            return false;
+        }
+        got += static_cast<size_t>(n);
+        mBytesReceived += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+bool ProProgrammer::receiveReply(const InFlight& frame, std::vector<uint8_t>& results) {
+    const int timeoutMs = kReplyTimeoutMs + static_cast<int>(frame.delayUs / 1000);
+    uint8_t header[3];
+    if (!readExact(header, sizeof header, timeoutMs))
+        return false;
+    if (header[0] != kStart) {
+        fail("garbled answer from the programmer (no frame start)");
+        return false;
+    }
+    std::vector<uint8_t> payload(header[2] + 1u);
+    if (!readExact(payload.data(), payload.size(), timeoutMs))
+        return false;
+    uint8_t crc = protocolCrc8(header + 1, 2);
+    crc = protocolCrc8(payload.data(), header[2], crc);
+    if (crc != payload.back()) {
+        fail("garbled answer from the programmer (checksum)");
+        return false;
+    }
+    if (header[1] != frame.sequence) {
+        fail("the programmer answered out of turn (a frame was lost)");
+        return false;
+    }
+    if (header[2] == 0) {
+        fail("garbled answer from the programmer (no status)");
+        return false;
+    }
+    if (payload[0] != 0) {
+        fail(statusText(payload[0]));
+        return false;
+    }
+    if (header[2] != 1 + frame.resultBytes) {
+        fail("garbled answer from the programmer (length)");
+        return false;
+    }
+    results.assign(payload.begin() + 1, payload.begin() + header[2]);
+    return true;
+}
+
+bool ProProgrammer::send() {
+    if (!mOpen)
+        return false;
+    while (mInFlight.size() >= kFramesInFlight) {
+        std::vector<uint8_t> ignored;
+        const InFlight oldest = mInFlight.front();
+        mInFlight.pop_front();
+        if (!receiveReply(oldest, ignored))
+            return false;
+    }
+    ++mSequence;
+    std::vector<uint8_t> frame;
+    frame.reserve(mPayload.size() + 4);
+    frame.push_back(kStart);
+    frame.push_back(mSequence);
+    frame.push_back(static_cast<uint8_t>(mPayload.size()));
+    frame.insert(frame.end(), mPayload.begin(), mPayload.end());
+    frame.push_back(protocolCrc8(frame.data() + 1, frame.size() - 1));
+    if (!mStream.write(frame.data(), frame.size())) {
+        fail(mStream.error().empty() ? "the serial port failed" : mStream.error());
+        return false;
+    }
+    mBytesSent += frame.size();
+    mInFlight.push_back({mSequence, mPayloadResults, mPayloadDelayUs});
+    mPayload.clear();
+    mPayloadResults = 0;
+    mPayloadDelayUs = 0;
+    return true;
+}
+
+bool ProProgrammer::exchange(std::vector<uint8_t>& results) {
+    if (!send())
+        return false;
+    ++mRoundTrips;
+    while (!mInFlight.empty()) {
+        const InFlight frame = mInFlight.front();
+        mInFlight.pop_front();
+        if (!receiveReply(frame, results))
+            return false;
+    }
+    return true;
+}
+
+bool ProProgrammer::queue(std::initializer_list<uint8_t> operation, size_t resultBytes) {
+    if (!mOpen)
+        return false;
+    if (mPayload.size() + operation.size() > kMaxPayload && !send())
+        return false;
+    mPayload.insert(mPayload.end(), operation);
+    mPayloadResults += resultBytes;
+    return true;
+}
+
+std::vector<uint8_t> ProProgrammer::ask(std::initializer_list<uint8_t> operation,
+                                        size_t resultBytes) {
+    std::vector<uint8_t> results;
+    if (!queue(operation, resultBytes) || !exchange(results))
+        return {};
+    return results;
+}
+
+void ProProgrammer::answer(const std::string& text) {
+    for (char c : text)
+        mAnswer.push_back(static_cast<unsigned char>(c));
+}
+
+void ProProgrammer::queueDelay(uint64_t microseconds) {
+    while (mOpen && microseconds > 0) {
+        const uint16_t piece = static_cast<uint16_t>(std::min<uint64_t>(microseconds, 0xFFFF));
+        if (!queue(
+                {kOpDelayUs, static_cast<uint8_t>(piece & 0xFF), static_cast<uint8_t>(piece >> 8)}))
+            return;
+        mPayloadDelayUs += piece;
+        microseconds -= piece;
+    }
+}
+
+int32_t ProProgrammer::SOpen(int32_t port) {
+    const std::string path = mPortPath ? mPortPath(port) : std::string();
+    if (path.empty()) {
+        mError = "COM" + std::to_string(port) + " is not set up for a serial device";
+        return 0;
+    }
+    if (mOpen)
+        SClose();
+    mError.clear();
+    mAnswer.clear();
+    mInFlight.clear();
+    mPayload.clear();
+    mPayloadResults = 0;
+    mPayloadDelayUs = 0;
+    if (!mStream.open(path, kBaud)) {
+        mError = mStream.error();
+        return 0;
+    }
+    // The board resets as the port opens and says who it is.
+    std::string seen;
+    const std::string banner = kBanner;
+    while (seen.find(banner) == std::string::npos) {
+        uint8_t c = 0;
+        const int n = mStream.read(&c, 1, kBannerTimeoutMs);
+        if (n <= 0 || seen.size() > 256) {
+            mStream.close();
+            mError = "no VKR-20 PRO answers on " + path +
+                     " (no start-up message: another device, or no firmware?)";
+            return 0;
+        }
+        seen.push_back(static_cast<char>(c));
+    }
+    mOpen = true;
+    std::vector<uint8_t> results;
+    if (!exchange(results))  // an empty frame: the link works both ways
+        return 0;
+    return 1;
+}
+
+int32_t ProProgrammer::SClose() {
+    if (!mOpen)
+        return 1;
+    std::vector<uint8_t> results;
+    const bool ok = queue({kOpPowerOff}) && queue({kOpSetLed, 0}) && exchange(results);
+    mStream.close();
+    mOpen = false;
+    return ok ? 1 : 0;
+}
+
+int32_t ProProgrammer::SSetMode(int32_t) {
+    return 1;
+}
+
+int32_t ProProgrammer::SVccOn(int32_t) {
+    if (!queue({kOpVddOn}))
+        return 0;
+    answer("#");  // the supply report the program waits for
+    return 1;
+}
+
+int32_t ProProgrammer::SVppOn(int32_t) {
+    return queue({kOpVppOn}) ? 1 : 0;
+}
+
+int32_t ProProgrammer::SPowerOff() {
+    return queue({kOpPowerOff}) ? 1 : 0;
+}
+
+int32_t ProProgrammer::SCheckPower() {
+    const std::vector<uint8_t> r = ask({kOpCheckPower}, 1);
+    return r.size() == 1 ? r[0] : 0;
+}
+
+int32_t ProProgrammer::SCheckOSC() {
+    const std::vector<uint8_t> r = ask({kOpMeasureOsc}, 2);
+    if (r.size() != 2)
+        return 0;
+    char text[16];
+    std::snprintf(text, sizeof text, "%X#", static_cast<unsigned>(r[0] | (r[1] << 8)));
+    answer(text);
+    return 1;
+}
+
+int32_t ProProgrammer::SSendCmd(int32_t code) {
+    if (!mOpen)
+        return 0;
+    auto text = [](const std::vector<uint8_t>& r) { return std::string(r.begin(), r.end()); };
+    switch (code) {
+        case kCmdFirmwareDate: {
+            const std::vector<uint8_t> r = ask({kOpFirmwareDate}, 8);
+            if (r.empty())
+                return 0;
+            answer(text(r) + "#");
+            break;
+        }
+        case kCmdVersion: {
+            const std::vector<uint8_t> r = ask({kOpVersion}, 4);
+            if (r.empty())
+                return 0;
+            answer(text(r) + "#");
+            break;
+        }
+        case kCmdVppHigh:
+        case kCmdVppLow:
+            if (!queue({kOpVppLevel, static_cast<uint8_t>(code == kCmdVppHigh ? 1 : 0)}))
+                return 0;
+            answer("#");
+            break;
+        case kCmdFastCheckPrepare:
+            if (!queue({kOpBlockPrepare, 1}))
+                return 0;
+            answer("#");
+            break;
+        case kCmdBlockEnd:
+            if (!queue({kOpBlockPrepare, 0}))
+                return 0;
+            break;
+        case kCmdBlockTest14:
+        case kCmdBlockTestOther:
+        case kCmdBlockTest16: {
+            const uint8_t kind = code == kCmdBlockTest14 ? 0 : code == kCmdBlockTestOther ? 1 : 2;
+            const std::vector<uint8_t> r = ask({kOpBlockTest, kind}, 1);
+            if (r.size() != 1)
+                return 0;
+            answer(r[0] == 1 ? "*#" : r[0] == 0 ? "-#" : "?#");
+            break;
+        }
+        case kCmdBlockStart16:
+        default:
+            break;  // nothing on the board needs it
+    }
+    return 1;
+}
+
+int32_t ProProgrammer::SGetc() {
+    if (mAnswer.empty())
+        return -1;
+    const int32_t c = mAnswer.front();
+    mAnswer.pop_front();
+    return c;
+}
+
+int32_t ProProgrammer::SSetLED(int32_t position) {
+    return queue({kOpSetLed, static_cast<uint8_t>(position)}) ? 1 : 0;
+}
+
+int32_t ProProgrammer::SSetPGC(int32_t level) {
+    return queue({kOpSetPgc, static_cast<uint8_t>(level != 0)}) ? 1 : 0;
+}
+
+int32_t ProProgrammer::SSetPGD(int32_t level) {
+    return queue({kOpSetPgd, static_cast<uint8_t>(level != 0)}) ? 1 : 0;
+}
+
+int32_t ProProgrammer::SWriteBit(int32_t value, int32_t count) {
+    const auto v = static_cast<uint32_t>(value);
+    // The link sends at most 16 bits at once; more would not fit the operation.
+    const auto n = static_cast<uint8_t>(count < 1 ? 1 : count > 16 ? 16 : count);
+    return queue({kOpWriteBits, n, static_cast<uint8_t>(v & 0xFF),
+                  static_cast<uint8_t>((v >> 8) & 0xFF)})
+               ? 1
+               : 0;
+}
+
+int32_t ProProgrammer::SWriteWord(int32_t word) {
+    const auto w = static_cast<uint32_t>(word);
+    return queue({kOpWriteWord, static_cast<uint8_t>(w & 0xFF),
+                  static_cast<uint8_t>((w >> 8) & 0xFF)})
+               ? 1
+               : 0;
+}
+
+int32_t ProProgrammer::SReadWord() {
+    const std::vector<uint8_t> r = ask({kOpReadWord}, 2);
+    return r.size() == 2 ? (r[0] | (r[1] << 8)) : 0;
+}
+
+int32_t ProProgrammer::SReadBit(int32_t count) {
+    const auto n = static_cast<uint8_t>(count < 1 ? 1 : count > 16 ? 16 : count);
+    const std::vector<uint8_t> r = ask({kOpReadBits, n}, 2);
+    return r.size() == 2 ? (r[0] | (r[1] << 8)) : 0;
+}
+
+}  // namespace velkaro

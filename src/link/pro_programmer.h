@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/clock.h"
+#include "link/programmer_library.h"
+#include "link/serial_stream.h"
+
+namespace velkaro {
+
+// The intelligent programmer ("VKR-20 PRO") over its serial port: every library call becomes
+// an operation of the wire protocol in docs/pro-protocol.md. Operations without a result are
+// collected into frames and sent without waiting (at most two frames in flight, so the
+// board's receive buffer never overflows); a call that needs a result sends the frame and
+// waits for its reply — the only round trips. The link's waits reach the board as delay
+// operations through queueDelay(), so the board keeps them between the very operations they
+// separate.
+//
+// A reply that does not come, comes garbled (CRC, sequence number, length) or reports a bad
+// frame ends the session: the programmer is asked to switch off, the port is closed, and
+// every later call fails until the port is opened again.
+class ProProgrammer : public ProgrammerLibrary {
+public:
+    static constexpr int kBaud = 1000000;
+
+    // `portPath(n)` names the device of port n (1..9); empty when none is set up.
+    ProProgrammer(SerialStream& stream, std::function<std::string(int)> portPath);
+    ~ProProgrammer() override;
+
+    // Why the last SOpen failed or the session ended; empty while all is well.
+    const std::string& lastError() const { return mError; }
+    bool sessionOpen() const { return mOpen; }
+    // A wait of the link, sent to the board as delay operations.
+    void queueDelay(uint64_t microseconds);
+    // Bytes sent and received, frames and round trips; for the speed figures.
+    uint64_t bytesSent() const { return mBytesSent; }
+    uint64_t bytesReceived() const { return mBytesReceived; }
+    uint64_t roundTrips() const { return mRoundTrips; }
+
+    int32_t SOpen(int32_t port) override;
+    int32_t SClose() override;
+    int32_t SSetMode(int32_t mode) override;
+    int32_t SVccOn(int32_t type) override;
+    int32_t SVppOn(int32_t type) override;
+    int32_t SPowerOff() override;
+    int32_t SCheckPower() override;
+    int32_t SCheckOSC() override;
+    int32_t SSendCmd(int32_t code) override;
+    int32_t SGetc() override;
+    int32_t SSetLED(int32_t position) override;
+    int32_t SSetPGC(int32_t level) override;
+    int32_t SSetPGD(int32_t level) override;
+    int32_t SWriteBit(int32_t value, int32_t count) override;
+    int32_t SWriteWord(int32_t word) override;
+    int32_t SReadWord() override;
+    int32_t SReadBit(int32_t count) override;
+
+private:
+    struct InFlight {
+        uint8_t sequence;
+        size_t resultBytes;
+        uint64_t delayUs;
+    };
+
+    // Adds an operation to the frame being built (sending the frame first when full).
+    bool queue(std::initializer_list<uint8_t> operation, size_t resultBytes = 0);
+    // Sends the frame being built; waits for replies while two frames are in flight.
+    bool send();
+    // Sends the frame being built and waits for every reply; the results of the last one.
+    bool exchange(std::vector<uint8_t>& results);
+    bool receiveReply(const InFlight& frame, std::vector<uint8_t>& results);
+    bool readExact(uint8_t* data, size_t size, int timeoutMs);
+    void fail(std::string why);
+    void answer(const std::string& text);
+    // One operation with a result, sent at once: its result bytes (empty after a failure).
+    std::vector<uint8_t> ask(std::initializer_list<uint8_t> operation, size_t resultBytes);
+
+    SerialStream& mStream;
+    std::function<std::string(int)> mPortPath;
+    std::string mError;
+    bool mOpen = false;
+    uint8_t mSequence = 0;
+    std::vector<uint8_t> mPayload;
+    size_t mPayloadResults = 0;
+    uint64_t mPayloadDelayUs = 0;
+    std::deque<InFlight> mInFlight;
+    std::deque<int32_t> mAnswer;
+    uint64_t mBytesSent = 0;
+    uint64_t mBytesReceived = 0;
+    uint64_t mRoundTrips = 0;
+};
+
+// CRC-8 of the wire protocol: polynomial 0x07, initial value 0, no reflection.
+uint8_t protocolCrc8(const uint8_t* data, size_t size, uint8_t crc = 0);
+
+}  // namespace velkaro
