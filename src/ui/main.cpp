@@ -33,6 +33,11 @@ int main(int argc, char** argv) {
     velkaro::HardwareSettings hardware = velkaro::loadHardwareSettings(settingsPath);
     for (const std::string& problem : hardware.problems)
         std::fprintf(stderr, "velkaro: %s: %s\n", settingsPath.c_str(), problem.c_str());
+    if (!hardware.problems.empty()) {
+        // Lines driven by a half-read setting could put VPP where the clock should be.
+        std::fprintf(stderr, "velkaro: no real port is used until the settings are fixed\n");
+        hardware.portPaths = {};
+    }
 
     std::string error;
     auto socket = velkaro::SimulatedSocket::create(start.simulate.value_or(""), error,

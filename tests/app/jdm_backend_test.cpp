@@ -203,6 +203,11 @@ TEST(JdmSpeed, LineChangesPerWordOfA16F877AWrite) {
     std::printf("16F877A write: %.1f port calls per word, %llu line changes, %llu port calls\n",
                 callsPerWord, static_cast<unsigned long long>(jdm.lineChanges()),
                 static_cast<unsigned long long>(jdm.portCalls()));
+    const uint64_t callsBefore = jdm.portCalls();
+    ASSERT_EQ(verifyDevice(ws, bench.ui, true, false, true), kResultOk);
+    std::printf("16F877A verify: %.1f port calls per word\n",
+                static_cast<double>(jdm.portCalls() - callsBefore) /
+                    static_cast<double>(ws.device.ProgSize));
     bench.chip().takeNotes();
 }
 
