@@ -56,7 +56,9 @@ const char* statusText(uint8_t status) {
         case 0x02:
             return "the programmer does not know an operation (firmware too old?)";
         case 0x03:
-            return "the target lost its supply";
+            return "the target's supply failed (a short, or a chip in backwards?)";
+        case 0x04:
+            return "the programmer could not answer a frame that asked for too much";
         default:
             return "the programmer reported an unknown error";
     }
@@ -86,9 +88,7 @@ void ProProgrammer::fail(std::string why) {
         mError = std::move(why);
     if (mStream.isOpen()) {
         // Whatever is still listening is asked to switch the target off.
-        const uint8_t off[] = {kStart, static_cast<uint8_t>(mSequence + 1), 1, kOpPowerOff, 0};
-        uint8_t frame[sizeof off];
-        std::copy(std::begin(off), std::end(off), frame);
+        uint8_t frame[] = {kStart, static_cast<uint8_t>(mSequence + 1), 1, kOpPowerOff, 0};
         frame[4] = protocolCrc8(frame + 1, 3);
         mStream.write(frame, sizeof frame);
         mStream.close();
