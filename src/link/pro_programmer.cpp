@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "link/programmer_commands.h"
+
 namespace velkaro {
 
 namespace {
@@ -33,20 +35,6 @@ enum : uint8_t {
     kOpMeasureOsc = 0x10,
     kOpFirmwareDate = 0x11,
     kOpVersion = 0x12,
-};
-
-// Programmer command codes of the library interface.
-enum : int32_t {
-    kCmdFirmwareDate = 100,
-    kCmdBlockStart16 = 102,
-    kCmdBlockTest14 = 104,
-    kCmdBlockTestOther = 106,
-    kCmdBlockTest16 = 109,
-    kCmdBlockEnd = 113,
-    kCmdVppHigh = 114,
-    kCmdVppLow = 115,
-    kCmdVersion = 118,
-    kCmdFastCheckPrepare = 119,
 };
 
 const char* statusText(uint8_t status) {
@@ -329,7 +317,7 @@ int32_t ProProgrammer::SSendCmd(int32_t code) {
             answer(text(r) + "#");
             break;
         }
-        case kCmdVersion: {
+        case kCmdFirmwareVersion: {
             const std::vector<uint8_t> r = ask({kOpVersion}, 4);
             if (r.empty())
                 return 0;
@@ -342,26 +330,26 @@ int32_t ProProgrammer::SSendCmd(int32_t code) {
                 return 0;
             answer("#");
             break;
-        case kCmdFastCheckPrepare:
+        case kCmdPrepareFastCheck:
             if (!queue({kOpBlockPrepare, 1}))
                 return 0;
             answer("#");
             break;
-        case kCmdBlockEnd:
+        case kBlockTestEnd:
             if (!queue({kOpBlockPrepare, 0}))
                 return 0;
             break;
-        case kCmdBlockTest14:
-        case kCmdBlockTestOther:
-        case kCmdBlockTest16: {
-            const uint8_t kind = code == kCmdBlockTest14 ? 0 : code == kCmdBlockTestOther ? 1 : 2;
+        case kBlockTest14Bit:
+        case kBlockTestOtherWidth:
+        case kBlockTest16Bit: {
+            const uint8_t kind = code == kBlockTest14Bit ? 0 : code == kBlockTestOtherWidth ? 1 : 2;
             const std::vector<uint8_t> r = ask({kOpBlockTest, kind}, 1);
             if (r.size() != 1)
                 return 0;
             answer(r[0] == 1 ? "*#" : r[0] == 0 ? "-#" : "?#");
             break;
         }
-        case kCmdBlockStart16:
+        case kBlockTestStart16Bit:
         default:
             break;  // nothing on the board needs it
     }

@@ -1,6 +1,7 @@
 #include "link/programmer_link.h"
 
 #include "link/link_messages.h"
+#include "link/programmer_commands.h"
 
 namespace velkaro {
 
@@ -13,13 +14,6 @@ constexpr int kAnswerPollBudget = 400;
 
 constexpr uint32_t kSupplySettleMs = 200;
 constexpr uint32_t kCloseSettleMs = 100;
-
-// Programmer commands of the "VKR-20 PRO".
-constexpr int32_t kCmdVppHigh = 114;  // VPP above 12 V
-constexpr int32_t kCmdVppLow = 115;
-constexpr int32_t kCmdPrepareFastCheck = 119;
-constexpr int32_t kCmdFirmwareDate = 100;
-constexpr int32_t kCmdFirmwareVersion = 118;
 
 constexpr size_t kFirmwareDateLength = 8;
 

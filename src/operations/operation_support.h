@@ -9,16 +9,13 @@
 #include "catalogue/device_definition.h"
 #include "link/icsp_commands.h"
 #include "link/operation_ui.h"
+#include "link/programmer_commands.h"
 #include "link/programmer_link.h"
 
 namespace velkaro::ops {
 
-// Programmer commands of the fast block test ("VKR-20 PRO" only).
-inline constexpr int kBlockTest14Bit = 104;
-inline constexpr int kBlockTestOtherWidth = 106;
-inline constexpr int kBlockTestStart16Bit = 102;
-inline constexpr int kBlockTest16Bit = 109;
-inline constexpr int kBlockTestEnd = 113;
+// Words of one fast block test ("VKR-20 PRO" only; the commands are in
+// link/programmer_commands.h).
 inline constexpr int kBlockTestWords = 1024;
 
 // Gauge value for `done` of `size` items; integer division as the gauges show it.

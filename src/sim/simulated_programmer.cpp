@@ -3,25 +3,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "link/programmer_commands.h"
+
 namespace velkaro::sim {
 
 namespace {
 
 constexpr int kBlockWords = 1024;
-
-// Programmer command codes of the PRO type.
-enum : int32_t {
-    kCmdFirmwareDate = 100,
-    kCmdBlockStart16 = 102,
-    kCmdBlockTest14 = 104,
-    kCmdBlockTestOther = 106,
-    kCmdBlockTest16 = 109,
-    kCmdBlockEnd = 113,
-    kCmdVppHigh = 114,
-    kCmdVppLow = 115,
-    kCmdVersion = 118,
-    kCmdFastCheckPrepare = 119,
-};
 
 }  // namespace
 
@@ -229,7 +217,7 @@ std::string SimulatedProgrammer::blockTest(int code, uint64_t nowUs) {
     if (!chipInProgrammingMode())
         return "-";
     bool blank = true;
-    if (code == kCmdBlockTest16) {
+    if (code == kBlockTest16Bit) {
         for (int i = 0; i < kBlockWords; ++i) {
             uint32_t word = 0;
             for (int half = 0; half < 2; ++half) {
@@ -240,7 +228,7 @@ std::string SimulatedProgrammer::blockTest(int code, uint64_t nowUs) {
             blank = blank && word == 0xFFFF;
         }
     } else {
-        const uint16_t blankWord = code == kCmdBlockTest14 ? 0x3FFF : 0x0FFF;
+        const uint16_t blankWord = code == kBlockTest14Bit ? 0x3FFF : 0x0FFF;
         for (int i = 0; i < kBlockWords; ++i) {
             mChip->writeBits(4, 6, nowUs);  // Read Data
             const uint16_t word = mChip->readWord(nowUs);
@@ -263,7 +251,7 @@ int32_t SimulatedProgrammer::SSendCmd(int32_t code) {
         case kCmdFirmwareDate:
             answer(mFirmwareDate + "#");
             break;
-        case kCmdVersion:
+        case kCmdFirmwareVersion:
             answer(mFirmwareVersion + "#");
             break;
         case kCmdVppHigh:
@@ -271,21 +259,21 @@ int32_t SimulatedProgrammer::SSendCmd(int32_t code) {
             mVppLevel = code == kCmdVppHigh ? 1 : 0;
             answer("#");
             break;
-        case kCmdFastCheckPrepare:
+        case kCmdPrepareFastCheck:
             mFastCheckReady = true;
             answer("#");
             break;
-        case kCmdBlockStart16:
+        case kBlockTestStart16Bit:
             // Selects the 16-bit block test; the acknowledgement the caller waits for next
             // is the supply report still queued from SVccOn.
             break;
-        case kCmdBlockTest14:
-        case kCmdBlockTestOther:
-        case kCmdBlockTest16:
+        case kBlockTest14Bit:
+        case kBlockTestOtherWidth:
+        case kBlockTest16Bit:
             // Block tests need the lines prepared by command 119 before the power-up.
             answer((mFastCheckReady ? blockTest(code, now) : std::string("?")) + "#");
             break;
-        case kCmdBlockEnd:
+        case kBlockTestEnd:
             mFastCheckReady = false;
             break;
         default:
