@@ -5,8 +5,8 @@
  * (src/sim/pro_board.cpp) each fill one table. Every function gets the table's `ctx`.
  *
  * Levels are logical: "high" is the level the PIC sees as 1 on PGC/PGD; "on" switches the
- * supply to the target. None of the functions may block except delay_us and
- * count_osc_edges, whose time they state.
+ * supply to the target. Only delay_us and count_osc_edges take time on purpose (as they
+ * state); uart_write may wait for the transmitter.
  */
 #ifndef VKR_HAL_H
 #define VKR_HAL_H
