@@ -125,15 +125,24 @@ static void avr_set_led(void* ctx, uint8_t position) {
     PORTB = leds;
 }
 
-/* _delay_loop_2 spends 4 cycles per count: 4 counts a microsecond at 16 MHz. The call and
- * the interrupts only make the wait longer, never shorter. */
+static uint32_t avr_micros(void* ctx);
+
+/* Waits from 32 us on watch the microsecond counter, so the interrupts do not add up over
+ * a programming wait. The counter reads whole microseconds: waiting for it to move on by
+ * more than `us` waits at least `us`. */
+static void __attribute__((noinline)) wait_on_counter(uint16_t us) {
+    const uint32_t start = avr_micros(0);
+    while (avr_micros(0) - start <= us) {
+    }
+}
+
+/* Short waits count cycles: _delay_loop_2 spends 4 cycles per count, 4 counts a
+ * microsecond at 16 MHz, and the call and the interrupts only make the wait longer. */
 static void avr_delay_us(void* ctx, uint16_t us) {
     (void)ctx;
-    while (us > 16000) {
-        _delay_loop_2(64000);
-        us -= 16000;
-    }
-    if (us > 0)
+    if (us >= 32)
+        wait_on_counter(us);
+    else if (us > 0)
         _delay_loop_2((uint16_t)(us * 4));
 }
 
