@@ -12,6 +12,8 @@
  */
 #include "avr/hal_avr.h"
 
+#include "avr/pins.h"
+
 #include <avr/interrupt.h>
 #include <avr/io.h>
 #include <util/delay_basic.h>
@@ -19,16 +21,6 @@
 #if F_CPU != 16000000UL
 #error "the timer and UART settings assume a 16 MHz clock"
 #endif
-
-#define PGC_BIT PD2
-#define PGD_BIT PD3
-#define VPP_BIT PD4
-#define OSC_BIT PD5
-#define VPP_LEVEL_BIT PD6
-#define VDD_BIT PD7
-#define LED_MASK 0x0F /* PB0..PB3 */
-#define LED_ANY_BIT PB5
-#define SENSE_BIT PC0
 
 /* 115200 baud with the double-speed UART: 16 MHz / (8 * (16 + 1)) = 117647 (+2.1 %). */
 #define UBRR_115200 16

@@ -11,30 +11,50 @@ enum {
     CMD18_TABLE_READ_POST_INC = 0x9
 };
 
-static void half_clock(const vkr_hal* hal) {
+/* The pin steps of the waveforms. A board build may define VKR_ICSP_PINS as a header that
+ * gives the same five functions inline on its ports (firmware/avr/icsp_pins.h), so that
+ * the clock loops cost no calls; otherwise they go through the hardware layer's table. */
+#ifdef VKR_ICSP_PINS
+#include VKR_ICSP_PINS
+#else
+static void pin_pgc(const vkr_hal* hal, bool high) {
+    hal->set_pgc(hal->ctx, high);
+}
+static void pin_pgd(const vkr_hal* hal, bool high) {
+    hal->set_pgd(hal->ctx, high);
+}
+static void pin_release_pgd(const vkr_hal* hal) {
+    hal->release_pgd(hal->ctx);
+}
+static bool pin_read_pgd(const vkr_hal* hal) {
+    return hal->read_pgd(hal->ctx);
+}
+/* At least 1 us. */
+static void pin_half_clock(const vkr_hal* hal) {
     hal->delay_us(hal->ctx, 1);
 }
+#endif
 
 void vkr_icsp_write_bits(const vkr_hal* hal, uint16_t value, uint8_t count) {
     for (uint8_t i = 0; i < count; ++i) {
-        hal->set_pgd(hal->ctx, (value >> i) & 1);
-        hal->set_pgc(hal->ctx, true);
-        half_clock(hal);
-        hal->set_pgc(hal->ctx, false);
-        half_clock(hal);
+        pin_pgd(hal, (value >> i) & 1);
+        pin_pgc(hal, true);
+        pin_half_clock(hal);
+        pin_pgc(hal, false);
+        pin_half_clock(hal);
     }
 }
 
 uint16_t vkr_icsp_read_bits(const vkr_hal* hal, uint8_t count) {
     uint16_t value = 0;
-    hal->release_pgd(hal->ctx);
+    pin_release_pgd(hal);
     for (uint8_t i = 0; i < count; ++i) {
-        hal->set_pgc(hal->ctx, true);
-        half_clock(hal);
-        if (hal->read_pgd(hal->ctx))
+        pin_pgc(hal, true);
+        pin_half_clock(hal);
+        if (pin_read_pgd(hal))
             value |= (uint16_t)(1u << i);
-        hal->set_pgc(hal->ctx, false);
-        half_clock(hal);
+        pin_pgc(hal, false);
+        pin_half_clock(hal);
     }
     return value;
 }
