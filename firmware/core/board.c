@@ -74,8 +74,8 @@ static void lines_low_if_prepared(vkr_board* b) {
     }
 }
 
-/* Switches VDD on and waits for the rail. False, with everything off, when it does not
- * come up. */
+/* Switches VDD on and waits for the rail; false when it does not come up (the frame then
+ * ends with everything switched off). */
 static bool vdd_on(vkr_board* b) {
     const vkr_hal* hal = b->hal;
     lines_low_if_prepared(b);

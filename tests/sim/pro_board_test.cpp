@@ -185,6 +185,22 @@ TEST(ProBoard, DamagedFramesAreRefusedUnrunAndTheNextFrameIsServed) {
     }
 }
 
+// The host sends one frame ahead of the reply it waits for.
+TEST(ProBoard, FramesSentBackToBackAreAnsweredInOrder) {
+    Bench bench("PIC16F84A");
+    Bytes both = frame(1, {VKR_OP_DELAY_US, 0x10, 0x27, VKR_OP_VERSION});
+    const Bytes second = frame(2, {VKR_OP_CHECK_POWER});
+    both.insert(both.end(), second.begin(), second.end());
+    bench.board.receive(both);
+    bench.board.poll();
+    const std::string replies = bench.drain();
+    const Bytes expected1 = {VKR_FRAME_START, 1, 5, 0, '1', '.', '0', '2'};
+    const Bytes expected2 = {VKR_FRAME_START, 2, 2, 0, 0};
+    ASSERT_EQ(replies.size(), expected1.size() + expected2.size() + 2);
+    EXPECT_EQ(Bytes(replies.begin(), replies.begin() + 8), expected1);
+    EXPECT_EQ(Bytes(replies.begin() + 9, replies.begin() + 14), expected2);
+}
+
 TEST(ProBoard, ResetDropsAHalfReceivedFrameAndSendsTheBannerAgain) {
     Bench bench("PIC16F84A");
     bench.results(Ops{}.op({VKR_OP_VDD_ON, VKR_OP_VPP_ON, VKR_OP_SET_LED, 2}));
