@@ -4,7 +4,10 @@
 # VELKARO_SKIP_SANITIZERS=1 skips the second run (quick local checks; CI never sets it).
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/ensure-packages.sh gputils  # gputils: the device database is checked against it
+# gputils: the device database is checked against it; gcc-avr, avr-libc, binutils-avr: the
+# programmer firmware must build for its board.
+scripts/ensure-packages.sh gputils gcc-avr avr-libc binutils-avr
+firmware/build.sh
 jobs="$(nproc)"
 
 run_suite() {

@@ -1,0 +1,230 @@
+/* The hardware layer on an ATmega328P board at 16 MHz (Arduino Uno or Nano). The pins and
+ * the circuit around them are in docs/pro-circuit.md:
+ *
+ *   D2 PD2  PGC            D6 PD6  VPP level (high: 12 V, low: 13 V)
+ *   D3 PD3  PGD            D7 PD7  VDD switch (high: on)
+ *   D4 PD4  VPP switch     D8-D11 PB0-PB3  socket LEDs 1-4, D13 PB5 any socket
+ *   D5 PD5  T1: the target's clock-out     A0 PC0  target VDD sense
+ *
+ * Timer0 counts microseconds (0.5 us ticks, overflow every 128 us); Timer1 counts the
+ * target's clock on T1 during a measurement; the UART runs at 115200 8N1 with a receive
+ * ring buffer filled by its interrupt.
+ */
+#include "avr/hal_avr.h"
+
+#include "avr/pins.h"
+
+#include <avr/interrupt.h>
+#include <avr/io.h>
+#include <util/delay_basic.h>
+
+#if F_CPU != 16000000UL
+#error "the timer and UART settings assume a 16 MHz clock"
+#endif
+
+/* 115200 baud with the double-speed UART: 16 MHz / (8 * (16 + 1)) = 117647 (+2.1 %). */
+#define UBRR_115200 16
+
+/* Receive ring: a whole frame (254 bytes) fits while the board runs the previous one. */
+static volatile uint8_t rx_buffer[256];
+static volatile uint8_t rx_head; /* written by the interrupt */
+static uint8_t rx_tail;
+
+static volatile uint32_t timer0_overflows;
+static volatile uint16_t timer1_overflows;
+
+ISR(USART_RX_vect) {
+    const uint8_t status = UCSR0A;
+    const uint8_t byte = UDR0;
+    /* A byte with a framing error, or one that finds the ring full, is dropped: the frame
+     * it belonged to then fails its length or CRC check, which the host hears of. */
+    if (status & (1 << FE0))
+        return;
+    const uint8_t next = (uint8_t)(rx_head + 1);
+    if (next != rx_tail) {
+        rx_buffer[rx_head] = byte;
+        rx_head = next;
+    }
+}
+
+ISR(TIMER0_OVF_vect) {
+    ++timer0_overflows;
+}
+
+ISR(TIMER1_OVF_vect) {
+    ++timer1_overflows;
+}
+
+static void set_bit(volatile uint8_t* port, uint8_t bit, bool on) {
+    if (on)
+        *port |= (uint8_t)(1 << bit);
+    else
+        *port &= (uint8_t) ~(1 << bit);
+}
+
+static void avr_set_vdd(void* ctx, bool on) {
+    (void)ctx;
+    set_bit(&PORTD, VDD_BIT, on);
+}
+
+static void avr_set_vpp(void* ctx, bool on) {
+    (void)ctx;
+    set_bit(&PORTD, VPP_BIT, on);
+}
+
+static void avr_set_vpp_level(void* ctx, bool above_12v) {
+    (void)ctx;
+    /* The transistor on D6 parallels the regulator's lower divider resistor: 12 V. */
+    set_bit(&PORTD, VPP_LEVEL_BIT, !above_12v);
+}
+
+static bool avr_target_powered(void* ctx) {
+    (void)ctx;
+    return (PINC & (1 << SENSE_BIT)) != 0;
+}
+
+static void avr_set_pgc(void* ctx, bool high) {
+    (void)ctx;
+    set_bit(&PORTD, PGC_BIT, high);
+}
+
+static void avr_set_pgd(void* ctx, bool high) {
+    (void)ctx;
+    set_bit(&PORTD, PGD_BIT, high);
+    DDRD |= (uint8_t)(1 << PGD_BIT);
+}
+
+static void avr_release_pgd(void* ctx) {
+    (void)ctx;
+    /* Input without the pull-up: the circuit's pull-down holds the line low unless the
+     * chip drives it. */
+    DDRD &= (uint8_t) ~(1 << PGD_BIT);
+    PORTD &= (uint8_t) ~(1 << PGD_BIT);
+}
+
+static bool avr_read_pgd(void* ctx) {
+    (void)ctx;
+    return (PIND & (1 << PGD_BIT)) != 0;
+}
+
+static void avr_set_led(void* ctx, uint8_t position) {
+    (void)ctx;
+    uint8_t leds = PORTB & (uint8_t) ~(LED_MASK | (1 << LED_ANY_BIT));
+    if (position >= 1 && position <= 4)
+        leds |= (uint8_t)(1 << (position - 1));
+    if (position != 0)
+        leds |= (uint8_t)(1 << LED_ANY_BIT);
+    PORTB = leds;
+}
+
+static uint32_t avr_micros(void* ctx);
+
+/* Waits from 32 us on watch the microsecond counter, so the interrupts do not add up over
+ * a programming wait. The counter reads whole microseconds: waiting for it to move on by
+ * more than `us` waits at least `us`. */
+static void __attribute__((noinline)) wait_on_counter(uint16_t us) {
+    const uint32_t start = avr_micros(0);
+    while (avr_micros(0) - start <= us) {
+    }
+}
+
+/* Short waits count cycles: _delay_loop_2 spends 4 cycles per count, 4 counts a
+ * microsecond at 16 MHz, and the call and the interrupts only make the wait longer. */
+static void avr_delay_us(void* ctx, uint16_t us) {
+    (void)ctx;
+    if (us >= 32)
+        wait_on_counter(us);
+    else if (us > 0)
+        _delay_loop_2((uint16_t)(us * 4));
+}
+
+static uint32_t avr_micros(void* ctx) {
+    (void)ctx;
+    const uint8_t sreg = SREG;
+    cli();
+    uint32_t overflows = timer0_overflows;
+    uint8_t ticks = TCNT0;
+    /* An overflow not yet served: the count has wrapped past it. */
+    if ((TIFR0 & (1 << TOV0)) && ticks < 255)
+        ++overflows;
+    SREG = sreg;
+    return (overflows << 7) + (ticks >> 1);
+}
+
+static int avr_uart_read(void* ctx) {
+    (void)ctx;
+    if (rx_tail == rx_head)
+        return -1;
+    const uint8_t byte = rx_buffer[rx_tail];
+    rx_tail = (uint8_t)(rx_tail + 1);
+    return byte;
+}
+
+static void avr_uart_write(void* ctx, uint8_t byte) {
+    (void)ctx;
+    while (!(UCSR0A & (1 << UDRE0))) {
+    }
+    UDR0 = byte;
+}
+
+static uint32_t avr_count_osc_edges(void* ctx, uint32_t gate_us) {
+    TCCR1B = 0;
+    TCCR1A = 0;
+    TCNT1 = 0;
+    timer1_overflows = 0;
+    TIFR1 = (uint8_t)(1 << TOV1);
+    TIMSK1 = (uint8_t)(1 << TOIE1);
+    const uint32_t start = avr_micros(ctx);
+    TCCR1B = (uint8_t)((1 << CS12) | (1 << CS11) | (1 << CS10)); /* T1 pin, rising edges */
+    while (avr_micros(ctx) - start < gate_us) {
+    }
+    TCCR1B = 0;
+    cli();
+    uint32_t count = ((uint32_t)timer1_overflows << 16) | TCNT1;
+    if (TIFR1 & (1 << TOV1))
+        count += 0x10000UL;
+    TIMSK1 = 0;
+    TIFR1 = (uint8_t)(1 << TOV1);
+    sei();
+    return count;
+}
+
+const vkr_hal vkr_avr_hal = {
+    0,
+    avr_set_vdd,
+    avr_set_vpp,
+    avr_set_vpp_level,
+    avr_target_powered,
+    avr_set_pgc,
+    avr_set_pgd,
+    avr_release_pgd,
+    avr_read_pgd,
+    avr_set_led,
+    avr_delay_us,
+    avr_micros,
+    avr_uart_read,
+    avr_uart_write,
+    avr_count_osc_edges,
+};
+
+void vkr_avr_init(void) {
+    /* Everything off before the outputs are enabled. */
+    PORTD = 0;
+    PORTB = 0;
+    DDRD = (uint8_t)((1 << PGC_BIT) | (1 << PGD_BIT) | (1 << VPP_BIT) | (1 << VPP_LEVEL_BIT) |
+                     (1 << VDD_BIT));
+    DDRB = (uint8_t)(LED_MASK | (1 << LED_ANY_BIT));
+    DDRC = 0;
+    PORTC = 0;
+
+    /* Timer0: normal mode, clock / 8. */
+    TCCR0A = 0;
+    TCCR0B = (uint8_t)(1 << CS01);
+    TIMSK0 = (uint8_t)(1 << TOIE0);
+
+    UBRR0H = (uint8_t)(UBRR_115200 >> 8);
+    UBRR0L = (uint8_t)(UBRR_115200 & 0xFF);
+    UCSR0A = (uint8_t)(1 << U2X0);
+    UCSR0C = (uint8_t)((1 << UCSZ01) | (1 << UCSZ00)); /* 8N1 */
+    UCSR0B = (uint8_t)((1 << RXEN0) | (1 << TXEN0) | (1 << RXCIE0));
+}

@@ -1,0 +1,89 @@
+#include "core/icsp.h"
+
+#include "core/protocol.h"
+
+enum {
+    BLOCK_WORDS = 1024,
+    /* 6-bit core commands */
+    CMD_READ_DATA = 0x04,
+    CMD_INCREMENT_ADDRESS = 0x06,
+    /* 16-bit core: TBLRD*+ */
+    CMD18_TABLE_READ_POST_INC = 0x9
+};
+
+/* The pin steps of the waveforms. A board build may define VKR_ICSP_PINS as a header that
+ * gives the same five functions inline on its ports (firmware/avr/icsp_pins.h), so that
+ * the clock loops cost no calls; otherwise they go through the hardware layer's table. */
+#ifdef VKR_ICSP_PINS
+#include VKR_ICSP_PINS
+#else
+static void pin_pgc(const vkr_hal* hal, bool high) {
+    hal->set_pgc(hal->ctx, high);
+}
+static void pin_pgd(const vkr_hal* hal, bool high) {
+    hal->set_pgd(hal->ctx, high);
+}
+static void pin_release_pgd(const vkr_hal* hal) {
+    hal->release_pgd(hal->ctx);
+}
+static bool pin_read_pgd(const vkr_hal* hal) {
+    return hal->read_pgd(hal->ctx);
+}
+/* At least 1 us. */
+static void pin_half_clock(const vkr_hal* hal) {
+    hal->delay_us(hal->ctx, 1);
+}
+#endif
+
+void vkr_icsp_write_bits(const vkr_hal* hal, uint16_t value, uint8_t count) {
+    for (uint8_t i = 0; i < count; ++i) {
+        pin_pgd(hal, (value >> i) & 1);
+        pin_pgc(hal, true);
+        pin_half_clock(hal);
+        pin_pgc(hal, false);
+        pin_half_clock(hal);
+    }
+}
+
+uint16_t vkr_icsp_read_bits(const vkr_hal* hal, uint8_t count) {
+    uint16_t value = 0;
+    pin_release_pgd(hal);
+    for (uint8_t i = 0; i < count; ++i) {
+        pin_pgc(hal, true);
+        pin_half_clock(hal);
+        if (pin_read_pgd(hal))
+            value |= (uint16_t)(1u << i);
+        pin_pgc(hal, false);
+        pin_half_clock(hal);
+    }
+    return value;
+}
+
+void vkr_icsp_write_word(const vkr_hal* hal, uint16_t word) {
+    vkr_icsp_write_bits(hal, (uint16_t)((word << 1) & 0x7FFE), 16);
+}
+
+uint16_t vkr_icsp_read_word(const vkr_hal* hal) {
+    return (uint16_t)((vkr_icsp_read_bits(hal, 16) >> 1) & 0x3FFF);
+}
+
+uint8_t vkr_icsp_block_test(const vkr_hal* hal, uint8_t kind) {
+    uint8_t blank = 1;
+    if (kind == VKR_BLOCK_16BIT) {
+        for (uint16_t i = 0; i < 2 * BLOCK_WORDS; ++i) {
+            vkr_icsp_write_bits(hal, CMD18_TABLE_READ_POST_INC, 4);
+            vkr_icsp_write_bits(hal, 0, 8);
+            if ((vkr_icsp_read_bits(hal, 8) & 0xFF) != 0xFF)
+                blank = 0;
+        }
+        return blank;
+    }
+    const uint16_t mask = kind == VKR_BLOCK_14BIT ? 0x3FFF : 0x0FFF;
+    for (uint16_t i = 0; i < BLOCK_WORDS; ++i) {
+        vkr_icsp_write_bits(hal, CMD_READ_DATA, 6);
+        if ((vkr_icsp_read_word(hal) & mask) != mask)
+            blank = 0;
+        vkr_icsp_write_bits(hal, CMD_INCREMENT_ADDRESS, 6);
+    }
+    return blank;
+}

@@ -1,0 +1,66 @@
+/* The wire protocol's numbers (docs/pro-protocol.md). */
+#ifndef VKR_PROTOCOL_H
+#define VKR_PROTOCOL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum { VKR_FRAME_START = 0x7E, VKR_MAX_PAYLOAD = 250 };
+
+/* A frame that stops arriving for this long after a byte is given up (microseconds; a
+ * macro because an enumerator is an int, 16 bits on the AVR). */
+#define VKR_BYTE_TIMEOUT_US 50000UL
+
+enum vkr_opcode {
+    VKR_OP_VDD_ON = 0x01,
+    VKR_OP_VPP_ON = 0x02,
+    VKR_OP_POWER_OFF = 0x03,
+    VKR_OP_SET_PGC = 0x04,
+    VKR_OP_SET_PGD = 0x05,
+    VKR_OP_WRITE_BITS = 0x06,
+    VKR_OP_WRITE_WORD = 0x07,
+    VKR_OP_READ_WORD = 0x08,
+    VKR_OP_READ_BITS = 0x09,
+    VKR_OP_DELAY_US = 0x0A,
+    VKR_OP_SET_LED = 0x0B,
+    VKR_OP_CHECK_POWER = 0x0C,
+    VKR_OP_VPP_LEVEL = 0x0D,
+    VKR_OP_BLOCK_TEST = 0x0E,
+    VKR_OP_BLOCK_PREPARE = 0x0F,
+    VKR_OP_MEASURE_OSC = 0x10,
+    VKR_OP_FIRMWARE_DATE = 0x11,
+    VKR_OP_VERSION = 0x12
+};
+
+enum vkr_status {
+    VKR_STATUS_OK = 0x00,
+    VKR_STATUS_BAD_FRAME = 0x01,
+    VKR_STATUS_UNKNOWN_OP = 0x02,
+    VKR_STATUS_POWER_LOST = 0x03,
+    VKR_STATUS_TOO_LONG = 0x04
+};
+
+/* Block test kinds and answers. */
+enum {
+    VKR_BLOCK_14BIT = 0,
+    VKR_BLOCK_12BIT = 1,
+    VKR_BLOCK_16BIT = 2,
+    VKR_BLOCK_NOT_PREPARED = 0xFF
+};
+
+/* CHECK_POWER bits. */
+enum { VKR_POWER_TARGET = 1, VKR_POWER_VDD = 2, VKR_POWER_VPP = 4 };
+
+/* CRC-8, polynomial 0x07, no reflection, continued from `crc` (start with 0). */
+uint8_t vkr_crc8(uint8_t crc, const uint8_t* data, size_t size);
+uint8_t vkr_crc8_byte(uint8_t crc, uint8_t byte);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,124 @@
+#include "sim/pro_board.h"
+
+#include <cmath>
+
+#include "core/board.h"
+
+namespace velkaro::sim {
+
+ProBoard::ProBoard(PinTarget& target, Clock& clock)
+    : mTarget(target),
+      mClock(clock),
+      mHal(std::make_unique<vkr_hal>()),
+      mBoard(std::make_unique<vkr_board>()) {
+    *mHal = vkr_hal{this,     &setVdd, &setVpp,     &setVppLevel, &targetPowered,
+                    &setPgc,  &setPgd, &releasePgd, &readPgd,     &setLed,
+                    &delayUs, &micros, &uartRead,   &uartWrite,   &countOscEdges};
+    vkr_board_init(mBoard.get(), mHal.get());
+}
+
+ProBoard::~ProBoard() = default;
+
+void ProBoard::receive(uint8_t byte) {
+    mToBoard.push_back(byte);
+}
+
+void ProBoard::receive(std::span<const uint8_t> bytes) {
+    mToBoard.insert(mToBoard.end(), bytes.begin(), bytes.end());
+}
+
+bool ProBoard::transmit(uint8_t& byte) {
+    if (mToHost.empty())
+        return false;
+    byte = mToHost.front();
+    mToHost.pop_front();
+    return true;
+}
+
+void ProBoard::poll() {
+    vkr_board_poll(mBoard.get());
+}
+
+void ProBoard::reset() {
+    mToBoard.clear();
+    vkr_board_init(mBoard.get(), mHal.get());
+}
+
+void ProBoard::setVdd(void* ctx, bool on) {
+    ProBoard& b = self(ctx);
+    b.mTarget.setVdd(on, b.mClock.nowMicroseconds());
+}
+
+void ProBoard::setVpp(void* ctx, bool on) {
+    ProBoard& b = self(ctx);
+    b.mTarget.setVpp(on, b.mClock.nowMicroseconds());
+}
+
+void ProBoard::setVppLevel(void* ctx, bool above12V) {
+    self(ctx).mVppHigh = above12V;
+}
+
+bool ProBoard::targetPowered(void* ctx) {
+    ProBoard& b = self(ctx);
+    return b.mTarget.vdd() && b.mTarget.chip() != nullptr && !b.mShorted;
+}
+
+void ProBoard::setPgc(void* ctx, bool high) {
+    ProBoard& b = self(ctx);
+    b.mTarget.setPgc(high, b.mClock.nowMicroseconds());
+}
+
+void ProBoard::setPgd(void* ctx, bool high) {
+    ProBoard& b = self(ctx);
+    b.mTarget.setPgd(high, b.mClock.nowMicroseconds());
+}
+
+// Released, the line is held low by the circuit's pull-down unless the chip drives it.
+void ProBoard::releasePgd(void* ctx) {
+    setPgd(ctx, false);
+}
+
+bool ProBoard::readPgd(void* ctx) {
+    ProBoard& b = self(ctx);
+    return b.mTarget.pgd(b.mClock.nowMicroseconds());
+}
+
+void ProBoard::setLed(void* ctx, uint8_t position) {
+    self(ctx).mLed = position;
+}
+
+void ProBoard::delayUs(void* ctx, uint16_t us) {
+    Clock& clock = self(ctx).mClock;
+    clock.waitUntilMicroseconds(clock.nowMicroseconds() + us);
+}
+
+uint32_t ProBoard::micros(void* ctx) {
+    return static_cast<uint32_t>(self(ctx).mClock.nowMicroseconds());
+}
+
+int ProBoard::uartRead(void* ctx) {
+    ProBoard& b = self(ctx);
+    if (b.mToBoard.empty())
+        return -1;
+    const int byte = b.mToBoard.front();
+    b.mToBoard.pop_front();
+    return byte;
+}
+
+void ProBoard::uartWrite(void* ctx, uint8_t byte) {
+    self(ctx).mToHost.push_back(byte);
+}
+
+// The chip runs its program on VDD alone and puts its clock out on a pin the board counts.
+uint32_t ProBoard::countOscEdges(void* ctx, uint32_t gateUs) {
+    ProBoard& b = self(ctx);
+    const SimChip* chip = b.mTarget.chip();
+    double hz = 0.0;
+    if (chip && b.mTarget.vdd() && !b.mTarget.vpp() && !b.mShorted)
+        hz = chip->oscillatorHz();
+    const uint64_t start = b.mClock.nowMicroseconds();
+    b.mClock.waitUntilMicroseconds(start + gateUs);
+    return static_cast<uint32_t>(std::floor(hz * gateUs / 1e6));
+}
+
+}  // namespace velkaro::sim

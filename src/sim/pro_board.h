@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <span>
+
+#include "link/clock.h"
+#include "sim/pin_target.h"
+
+struct vkr_board;
+struct vkr_hal;
+
+namespace velkaro::sim {
+
+// The intelligent programmer's board on the host: the firmware's portable core (firmware/
+// core) running over a hardware layer that drives a PinTarget's pins at the clock's time.
+// Half clocks and delays advance the clock through waitUntilMicroseconds, so the chip
+// model checks the waveform times the firmware really keeps. The serial port is two byte
+// queues; nothing runs until poll(), which lets the core take every byte received so far
+// (running each complete frame and queuing its reply) and give up a frame whose bytes
+// stopped coming 50 ms ago.
+//
+// The board refers to the target and the clock and owns neither; both must outlive it.
+// Constructing it is the board's power-on: the lines go to their safe state and the
+// start-up banner is queued.
+class ProBoard {
+public:
+    ProBoard(PinTarget& target, Clock& clock);
+    ~ProBoard();
+    ProBoard(const ProBoard&) = delete;
+    ProBoard& operator=(const ProBoard&) = delete;
+
+    // Host side of the serial link: a byte sent to the board, and the next byte the board
+    // sent (false when there is none).
+    void receive(uint8_t byte);
+    void receive(std::span<const uint8_t> bytes);
+    bool transmit(uint8_t& byte);
+    size_t bytesToTransmit() const { return mToHost.size(); }
+
+    // Lets the core process everything received so far.
+    void poll();
+
+    // A reset (the port opening pulses DTR): bytes not yet taken are lost, the supplies go
+    // off and the banner is sent again.
+    void reset();
+
+    // Outputs that reach no pin of the target.
+    int ledPosition() const { return mLed; }
+    bool vppAboveTwelveVolts() const { return mVppHigh; }
+
+    // Fault: the target's VDD rail is held down (a short on the target). The rail also
+    // counts as down with an empty socket, as the simulated programmer reports no target
+    // power then.
+    void setSupplyShorted(bool shorted) { mShorted = shorted; }
+
+private:
+    static ProBoard& self(void* ctx) { return *static_cast<ProBoard*>(ctx); }
+    static void setVdd(void* ctx, bool on);
+    static void setVpp(void* ctx, bool on);
+    static void setVppLevel(void* ctx, bool above12V);
+    static bool targetPowered(void* ctx);
+    static void setPgc(void* ctx, bool high);
+    static void setPgd(void* ctx, bool high);
+    static void releasePgd(void* ctx);
+    static bool readPgd(void* ctx);
+    static void setLed(void* ctx, uint8_t position);
+    static void delayUs(void* ctx, uint16_t us);
+    static uint32_t micros(void* ctx);
+    static int uartRead(void* ctx);
+    static void uartWrite(void* ctx, uint8_t byte);
+    static uint32_t countOscEdges(void* ctx, uint32_t gateUs);
+
+    PinTarget& mTarget;
+    Clock& mClock;
+    std::unique_ptr<vkr_hal> mHal;
+    std::unique_ptr<vkr_board> mBoard;
+    std::deque<uint8_t> mToBoard;
+    std::deque<uint8_t> mToHost;
+    int mLed = 0;
+    bool mVppHigh = false;
+    bool mShorted = false;
+};
+
+}  // namespace velkaro::sim

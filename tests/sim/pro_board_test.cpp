@@ -1,0 +1,342 @@
+// The programmer firmware's core on the host: frames over the byte queues, and the
+// operations down to the pins of the chip models.
+#include "sim/pro_board.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/protocol.h"
+#include "link/virtual_clock.h"
+
+namespace velkaro::sim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Operations as the host backend queues them.
+struct Ops {
+    Bytes b;
+    Ops& op(std::initializer_list<uint8_t> bytes) {
+        b.insert(b.end(), bytes);
+        return *this;
+    }
+    static uint8_t lo(unsigned v) { return static_cast<uint8_t>(v & 0xFF); }
+    static uint8_t hi(unsigned v) { return static_cast<uint8_t>(v >> 8); }
+    Ops& bits(int count, unsigned value) {
+        return op({VKR_OP_WRITE_BITS, static_cast<uint8_t>(count), lo(value), hi(value)});
+    }
+    Ops& word(unsigned w) { return op({VKR_OP_WRITE_WORD, lo(w), hi(w)}); }
+    Ops& delay(unsigned us) { return op({VKR_OP_DELAY_US, lo(us), hi(us)}); }
+    Ops& pgc(int level) { return op({VKR_OP_SET_PGC, static_cast<uint8_t>(level)}); }
+    Ops& pgd(int level) { return op({VKR_OP_SET_PGD, static_cast<uint8_t>(level)}); }
+    // Lines low, VDD, then VPP, with time to settle.
+    Ops& powerUp() {
+        return pgc(0).pgd(0).op({VKR_OP_VDD_ON}).delay(100).op({VKR_OP_VPP_ON}).delay(100);
+    }
+    // 16-bit core: one core instruction.
+    Ops& core(unsigned instruction) { return bits(4, 0).bits(16, instruction); }
+    Ops& tablePointer(uint32_t a) {
+        return core(0x0E00 | ((a >> 16) & 0xFF))
+            .core(0x6EF8)
+            .core(0x0E00 | ((a >> 8) & 0xFF))
+            .core(0x6EF7)
+            .core(0x0E00 | (a & 0xFF))
+            .core(0x6EF6);
+    }
+};
+
+struct Reply {
+    uint8_t seq = 0;
+    uint8_t status = 0xEE;
+    Bytes results;
+};
+
+Bytes frame(uint8_t seq, const Bytes& payload) {
+    Bytes f{VKR_FRAME_START, seq, static_cast<uint8_t>(payload.size())};
+    f.insert(f.end(), payload.begin(), payload.end());
+    f.push_back(vkr_crc8(0, f.data() + 1, f.size() - 1));
+    return f;
+}
+
+class Bench {
+public:
+    explicit Bench(const char* device) {
+        if (device)
+            target.insertChip(makeSimChip(device));
+        EXPECT_EQ(drain(), "VKR20PRO\n");
+    }
+
+    std::string drain() {
+        std::string text;
+        for (uint8_t c; board.transmit(c);)
+            text.push_back(static_cast<char>(c));
+        return text;
+    }
+
+    // The reply waiting in the queue, checked for its framing and CRC; nullopt when none.
+    std::optional<Reply> reply() {
+        const std::string raw = drain();
+        if (raw.empty())
+            return std::nullopt;
+        const Bytes r(raw.begin(), raw.end());
+        EXPECT_GE(r.size(), 5u);
+        EXPECT_EQ(r[0], VKR_FRAME_START);
+        EXPECT_EQ(r.size(), r[2] + 4u) << "length byte";
+        EXPECT_EQ(r.back(), vkr_crc8(0, r.data() + 1, r.size() - 2)) << "CRC";
+        return Reply{r[1], r[3], Bytes(r.begin() + 4, r.end() - 1)};
+    }
+
+    Reply run(const Bytes& payload) {
+        const uint8_t s = ++seq;
+        board.receive(frame(s, payload));
+        board.poll();
+        const std::optional<Reply> r = reply();
+        EXPECT_TRUE(r.has_value());
+        EXPECT_EQ(r.value_or(Reply{}).seq, s);
+        return r.value_or(Reply{});
+    }
+    Bytes results(const Ops& ops) {
+        const Reply r = run(ops.b);
+        EXPECT_EQ(r.status, VKR_STATUS_OK);
+        return r.results;
+    }
+
+    // Clock reads cost nothing, so the waveform times are exactly the firmware's own.
+    VirtualClock clock{0};
+    PinTarget target;
+    ProBoard board{target, clock};
+    uint8_t seq = 0;
+};
+
+std::vector<unsigned> words16(const Bytes& b) {
+    std::vector<unsigned> w;
+    for (size_t i = 0; i + 1 < b.size(); i += 2)
+        w.push_back(b[i] | b[i + 1] << 8);
+    return w;
+}
+
+std::string text(const Bytes& b) {
+    return std::string(b.begin(), b.end());
+}
+
+TEST(ProBoard, CrcIsTheDocumentedOne) {
+    const std::string check = "123456789";  // CRC-8 with polynomial 0x07, initial 0
+    EXPECT_EQ(vkr_crc8(0, reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0xF4);
+}
+
+TEST(ProBoard, DamagedFramesAreRefusedUnrunAndTheNextFrameIsServed) {
+    const Bytes good = frame(7, {VKR_OP_VDD_ON, VKR_OP_VERSION});
+    Bytes badCrc = good;
+    badCrc[good.size() - 1] ^= 0x01;
+    Bytes lostByte = good;
+    lostByte.erase(lostByte.begin() + 4);
+    Bytes tooLong{VKR_FRAME_START, 7, 251, VKR_OP_VDD_ON};
+    Bytes noise{0x00, 0x13, 0x55};
+    noise.insert(noise.end(), good.begin(), good.end());
+    Bytes manyResults{VKR_OP_VDD_ON};
+    manyResults.insert(manyResults.end(), 32, VKR_OP_FIRMWARE_DATE);  // 256 result bytes
+
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        bool waitsForTimeout;
+        uint8_t status;
+        std::string results;
+        bool vddAfter;
+    };
+    const Case cases[] = {
+        {"CRC wrong", badCrc, false, VKR_STATUS_BAD_FRAME, "", false},
+        {"a byte lost", lostByte, true, VKR_STATUS_BAD_FRAME, "", false},
+        {"length above 250", tooLong, false, VKR_STATUS_BAD_FRAME, "", false},
+        {"noise before the start", noise, false, VKR_STATUS_OK, "1.02", true},
+        {"unknown opcode", frame(7, {VKR_OP_VERSION, 0x55, VKR_OP_VDD_ON}), false,
+         VKR_STATUS_UNKNOWN_OP, "1.02", false},
+        {"arguments cut short", frame(7, {VKR_OP_VERSION, VKR_OP_WRITE_BITS, 4}), false,
+         VKR_STATUS_UNKNOWN_OP, "1.02", false},
+        {"bit count above 16", frame(7, {VKR_OP_VERSION, VKR_OP_READ_BITS, 17}), false,
+         VKR_STATUS_UNKNOWN_OP, "1.02", false},
+        {"results beyond a reply", frame(7, manyResults), false, VKR_STATUS_TOO_LONG, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench bench("PIC16F84A");
+        bench.board.receive(c.bytes);
+        bench.board.poll();
+        if (c.waitsForTimeout) {
+            bench.clock.advanceMicroseconds(49'000);
+            bench.board.poll();
+            EXPECT_EQ(bench.board.bytesToTransmit(), 0u) << "answered before the timeout";
+            bench.clock.advanceMicroseconds(1'000);
+            bench.board.poll();
+        }
+        const std::optional<Reply> r = bench.reply();
+        ASSERT_TRUE(r.has_value());
+        EXPECT_EQ(r->seq, 7);
+        EXPECT_EQ(r->status, c.status);
+        EXPECT_EQ(text(r->results), c.results);
+        EXPECT_EQ(bench.target.vdd(), c.vddAfter);
+
+        const Reply ping = bench.run({});
+        EXPECT_EQ(ping.status, VKR_STATUS_OK);
+        EXPECT_TRUE(ping.results.empty());
+    }
+}
+
+// The host sends one frame ahead of the reply it waits for.
+TEST(ProBoard, FramesSentBackToBackAreAnsweredInOrder) {
+    Bench bench("PIC16F84A");
+    Bytes both = frame(1, {VKR_OP_DELAY_US, 0x10, 0x27, VKR_OP_VERSION});
+    const Bytes second = frame(2, {VKR_OP_CHECK_POWER});
+    both.insert(both.end(), second.begin(), second.end());
+    bench.board.receive(both);
+    bench.board.poll();
+    const std::string replies = bench.drain();
+    const Bytes expected1 = {VKR_FRAME_START, 1, 5, 0, '1', '.', '0', '2'};
+    const Bytes expected2 = {VKR_FRAME_START, 2, 2, 0, 0};
+    ASSERT_EQ(replies.size(), expected1.size() + expected2.size() + 2);
+    EXPECT_EQ(Bytes(replies.begin(), replies.begin() + 8), expected1);
+    EXPECT_EQ(Bytes(replies.begin() + 9, replies.begin() + 14), expected2);
+}
+
+TEST(ProBoard, ResetDropsAHalfReceivedFrameAndSendsTheBannerAgain) {
+    Bench bench("PIC16F84A");
+    bench.results(Ops{}.op({VKR_OP_VDD_ON, VKR_OP_VPP_ON, VKR_OP_SET_LED, 2}));
+    const Bytes f = frame(1, {VKR_OP_VERSION});
+    bench.board.receive(std::span(f).first(3));
+    bench.board.reset();
+    EXPECT_FALSE(bench.target.vdd() || bench.target.vpp());
+    EXPECT_EQ(bench.board.ledPosition(), 0);
+    bench.board.poll();
+    EXPECT_EQ(bench.drain(), "VKR20PRO\n");
+    EXPECT_EQ(text(bench.results(Ops{}.op({VKR_OP_VERSION}))), "1.02");
+}
+
+TEST(ProBoard, PowerCheckAndTheBoardsOwnAnswers) {
+    Bench bench("PIC16F84A");
+    const Bytes r = bench.results(
+        Ops{}.op({VKR_OP_CHECK_POWER, VKR_OP_VDD_ON, VKR_OP_CHECK_POWER, VKR_OP_VPP_ON,
+                  VKR_OP_CHECK_POWER, VKR_OP_POWER_OFF, VKR_OP_CHECK_POWER, VKR_OP_FIRMWARE_DATE,
+                  VKR_OP_VERSION, VKR_OP_SET_LED, 3, VKR_OP_VPP_LEVEL, 1}));
+    EXPECT_EQ(r, (Bytes{0, 2, 7, 0, '2', '0', '2', '4', '0', '3', '1', '5', '1', '.', '0', '2'}));
+    EXPECT_EQ(bench.board.ledPosition(), 3);
+    EXPECT_TRUE(bench.board.vppAboveTwelveVolts());
+    EXPECT_FALSE(bench.target.vdd() || bench.target.vpp());
+}
+
+// A rail that does not come up (a short, an empty socket) switches everything off and ends
+// the frame before the operations after it.
+TEST(ProBoard, TargetSupplyFailureEndsTheFrameWithEverythingOff) {
+    struct Case {
+        const char* name;
+        const char* device;
+        bool shorted;
+    };
+    for (const Case& c :
+         {Case{"shorted", "PIC16F84A", true}, Case{"empty socket", nullptr, false}}) {
+        SCOPED_TRACE(c.name);
+        Bench bench(c.device);
+        bench.board.setSupplyShorted(c.shorted);
+        const Reply r = bench.run({VKR_OP_VPP_ON, VKR_OP_VDD_ON, VKR_OP_VERSION});
+        EXPECT_EQ(r.status, VKR_STATUS_POWER_LOST);
+        EXPECT_TRUE(r.results.empty());
+        EXPECT_FALSE(bench.target.vdd() || bench.target.vpp());
+    }
+}
+
+TEST(ProBoard, WordsWrittenAtThePinsReadBack) {
+    const std::vector<unsigned> words{0x2805, 0x3FFE, 0x0000, 0x1234};
+    {
+        SCOPED_TRACE("PIC16F84A");
+        Bench bench("PIC16F84A");
+        Ops write;
+        write.powerUp();
+        for (unsigned w : words)
+            write.bits(6, 0x02).word(w).bits(6, 0x08).delay(10'000).bits(6, 0x06);
+        write.op({VKR_OP_POWER_OFF});
+        bench.results(write);
+        Ops read;
+        read.powerUp();
+        for (size_t i = 0; i < words.size(); ++i)
+            read.bits(6, 0x04).op({VKR_OP_READ_WORD}).bits(6, 0x06);
+        read.op({VKR_OP_POWER_OFF});
+        EXPECT_EQ(words16(bench.results(read)), words);
+        EXPECT_TRUE(bench.target.chip()->notes().empty()) << bench.target.chip()->notes()[0];
+    }
+    {
+        SCOPED_TRACE("PIC18F4520");
+        Bench bench("PIC18F4520");
+        Ops write;
+        write.powerUp().core(0x8EA6).core(0x9CA6).tablePointer(0);
+        for (size_t i = 0; i + 1 < words.size(); ++i)
+            write.bits(4, 13).bits(16, words[i]);
+        // The last word starts the write; the 4th clock of the NOP after it is held high
+        // for the programming time, then low before the NOP's operand.
+        write.bits(4, 15).bits(16, words.back()).bits(3, 0).pgc(1).delay(1000).pgc(0).delay(100);
+        write.bits(16, 0).op({VKR_OP_POWER_OFF});
+        bench.results(write);
+        Ops read;
+        read.powerUp().tablePointer(0);
+        for (size_t i = 0; i < 2 * words.size(); ++i)
+            read.bits(4, 9).bits(8, 0).op({VKR_OP_READ_BITS, 8});
+        read.op({VKR_OP_POWER_OFF});
+        const std::vector<unsigned> bytes = words16(bench.results(read));
+        std::vector<unsigned> back;
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            back.push_back(bytes[i] | bytes[i + 1] << 8);
+        EXPECT_EQ(back, words);
+        EXPECT_TRUE(bench.target.chip()->notes().empty()) << bench.target.chip()->notes()[0];
+    }
+}
+
+TEST(ProBoard, BlockTestsFindOneProgrammedWordAndNeedPreparing) {
+    struct Case {
+        const char* device;
+        uint8_t kind;
+        bool incrementFirst;  // 12-bit parts start at the configuration word
+        uint32_t address;     // 16-bit core: a byte address
+    };
+    const Case cases[] = {
+        {"PIC16F84A", VKR_BLOCK_14BIT, false, 1023},
+        {"PIC16F57", VKR_BLOCK_12BIT, true, 1000},
+        {"PIC18F4520", VKR_BLOCK_16BIT, false, 2047},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.device);
+        for (const bool programmed : {false, true}) {
+            Bench bench(c.device);
+            if (programmed)
+                bench.target.chip()->poke(c.address, 0);
+            // The program leaves both lines high before preparing; the board must still
+            // enter programming mode with them low.
+            Ops ops;
+            ops.pgd(1).pgc(1).op({VKR_OP_BLOCK_PREPARE, 1, VKR_OP_VDD_ON}).delay(100);
+            ops.op({VKR_OP_VPP_ON}).delay(100);
+            if (c.incrementFirst)
+                ops.bits(6, 0x06);
+            ops.op({VKR_OP_BLOCK_TEST, c.kind, VKR_OP_BLOCK_PREPARE, 0, VKR_OP_BLOCK_TEST, c.kind,
+                    VKR_OP_POWER_OFF});
+            EXPECT_EQ(bench.results(ops),
+                      (Bytes{programmed ? uint8_t{0} : uint8_t{1}, VKR_BLOCK_NOT_PREPARED}));
+            EXPECT_TRUE(bench.target.chip()->notes().empty()) << bench.target.chip()->notes()[0];
+        }
+    }
+}
+
+TEST(ProBoard, OscillatorIsMeasuredOnVddAloneInUnitsOf100Hz) {
+    Bench bench("PIC12F675");
+    const Ops measure = Ops{}.op({VKR_OP_VDD_ON, VKR_OP_MEASURE_OSC, VKR_OP_VPP_ON,
+                                  VKR_OP_MEASURE_OSC, VKR_OP_POWER_OFF, VKR_OP_MEASURE_OSC});
+    EXPECT_EQ(words16(bench.results(measure)), (std::vector<unsigned>{0, 0, 0})) << "no program";
+
+    bench.target.chip()->poke(0, 0x2805);
+    const uint64_t start = bench.clock.peekMicroseconds();
+    const std::vector<unsigned> hz100 = words16(bench.results(measure));
+    EXPECT_EQ(hz100, (std::vector<unsigned>{10000, 0, 0}));  // 1 MHz instruction clock
+    EXPECT_GE(bench.clock.peekMicroseconds() - start, 100'000u) << "the gate time";
+}
+
+}  // namespace
+}  // namespace velkaro::sim
