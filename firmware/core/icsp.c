@@ -36,8 +36,9 @@ static void pin_half_clock(const vkr_hal* hal) {
 #endif
 
 void vkr_icsp_write_bits(const vkr_hal* hal, uint16_t value, uint8_t count) {
-    for (uint8_t i = 0; i < count; ++i) {
-        pin_pgd(hal, (value >> i) & 1);
+    /* Shifting the value (not the bit) keeps each bit's time the same on an 8-bit core. */
+    for (uint8_t i = 0; i < count; ++i, value >>= 1) {
+        pin_pgd(hal, value & 1);
         pin_pgc(hal, true);
         pin_half_clock(hal);
         pin_pgc(hal, false);
@@ -47,12 +48,13 @@ void vkr_icsp_write_bits(const vkr_hal* hal, uint16_t value, uint8_t count) {
 
 uint16_t vkr_icsp_read_bits(const vkr_hal* hal, uint8_t count) {
     uint16_t value = 0;
+    uint16_t bit = 1;
     pin_release_pgd(hal);
-    for (uint8_t i = 0; i < count; ++i) {
+    for (uint8_t i = 0; i < count; ++i, bit = (uint16_t)(bit << 1)) {
         pin_pgc(hal, true);
         pin_half_clock(hal);
         if (pin_read_pgd(hal))
-            value |= (uint16_t)(1u << i);
+            value |= bit;
         pin_pgc(hal, false);
         pin_half_clock(hal);
     }
