@@ -5,14 +5,15 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 # gputils: the device database is checked against it; gcc-avr, avr-libc, binutils-avr: the
-# programmer firmware must build for its board.
-scripts/ensure-packages.sh gputils gcc-avr avr-libc binutils-avr
+# programmer firmware must build for its board; libsimavr-dev, libelf-dev: the firmware runs
+# under emulation in the tests.
+scripts/ensure-packages.sh gputils gcc-avr avr-libc binutils-avr libsimavr-dev libelf-dev
 firmware/build.sh
 jobs="$(nproc)"
 
 run_suite() {
     local dir="$1"; shift
-    cmake -S . -B "$dir" "$@" >/dev/null
+    cmake -S . -B "$dir" -DVELKARO_REQUIRE_EMULATION=ON "$@" >/dev/null
     cmake --build "$dir" --parallel "$jobs"
     ctest --test-dir "$dir" --output-on-failure --parallel "$jobs"
 }

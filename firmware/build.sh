@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds the programmer firmware for the ATmega328P (Arduino Uno/Nano) with Debian's
-# gcc-avr and avr-libc: firmware/build/vkr20pro.elf and .hex. Prints the sizes and fails
+# gcc-avr and avr-libc: firmware/build/vkr20pro.elf and .hex (or into the folder given as
+# the first argument). Prints the sizes and fails
 # when the program does not fit the flash left by the boot loader or leaves too little RAM
 # for the stack.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mcu=atmega328p
-out=build
+out="${1:-build}"
 flash_limit=30720  # 32 KB less the 2 KB boot loader of older Nano boards
 ram_limit=1536     # of 2 KB, the rest for the stack
 

@@ -7,7 +7,7 @@
  *   D5 PD5  T1: the target's clock-out     A0 PC0  target VDD sense
  *
  * Timer0 counts microseconds (0.5 us ticks, overflow every 128 us); Timer1 counts the
- * target's clock on T1 during a measurement; the UART runs at 115200 8N1 with a receive
+ * target's clock on T1 during a measurement; the UART runs at 1000000 8N1 with a receive
  * ring buffer filled by its interrupt.
  */
 #include "avr/hal_avr.h"
@@ -22,13 +22,15 @@
 #error "the timer and UART settings assume a 16 MHz clock"
 #endif
 
-/* 115200 baud with the double-speed UART: 16 MHz / (8 * (16 + 1)) = 117647 (+2.1 %). */
-#define UBRR_115200 16
+/* 1 Mbaud with the double-speed UART: 16 MHz / (8 * (1 + 1)), exact. */
+#define UBRR_1M 1
 
-/* Receive ring: a whole frame (254 bytes) fits while the board runs the previous one. */
-static volatile uint8_t rx_buffer[256];
-static volatile uint8_t rx_head; /* written by the interrupt */
-static uint8_t rx_tail;
+/* Receive ring: when the board answers a frame, the host sends the next while the board
+ * may still hold the one after it untaken, so two whole frames (2 x 254 bytes) must fit. */
+#define RX_RING_SIZE 512u
+static volatile uint8_t rx_buffer[RX_RING_SIZE];
+static volatile uint16_t rx_head; /* written by the interrupt */
+static uint16_t rx_tail;
 
 static volatile uint32_t timer0_overflows;
 static volatile uint16_t timer1_overflows;
@@ -40,7 +42,7 @@ ISR(USART_RX_vect) {
      * it belonged to then fails its length or CRC check, which the host hears of. */
     if (status & (1 << FE0))
         return;
-    const uint8_t next = (uint8_t)(rx_head + 1);
+    const uint16_t next = (uint16_t)((rx_head + 1) & (RX_RING_SIZE - 1));
     if (next != rx_tail) {
         rx_buffer[rx_head] = byte;
         rx_head = next;
@@ -153,10 +155,14 @@ static uint32_t avr_micros(void* ctx) {
 
 static int avr_uart_read(void* ctx) {
     (void)ctx;
-    if (rx_tail == rx_head)
+    const uint8_t sreg = SREG;
+    cli();
+    const uint16_t head = rx_head; /* two bytes the interrupt writes */
+    SREG = sreg;
+    if (rx_tail == head)
         return -1;
     const uint8_t byte = rx_buffer[rx_tail];
-    rx_tail = (uint8_t)(rx_tail + 1);
+    rx_tail = (uint16_t)((rx_tail + 1) & (RX_RING_SIZE - 1));
     return byte;
 }
 
@@ -222,8 +228,8 @@ void vkr_avr_init(void) {
     TCCR0B = (uint8_t)(1 << CS01);
     TIMSK0 = (uint8_t)(1 << TOIE0);
 
-    UBRR0H = (uint8_t)(UBRR_115200 >> 8);
-    UBRR0L = (uint8_t)(UBRR_115200 & 0xFF);
+    UBRR0H = (uint8_t)(UBRR_1M >> 8);
+    UBRR0L = (uint8_t)(UBRR_1M & 0xFF);
     UCSR0A = (uint8_t)(1 << U2X0);
     UCSR0C = (uint8_t)((1 << UCSZ01) | (1 << UCSZ00)); /* 8N1 */
     UCSR0B = (uint8_t)((1 << RXEN0) | (1 << TXEN0) | (1 << RXCIE0));

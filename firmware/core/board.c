@@ -272,6 +272,7 @@ void vkr_board_init(vkr_board* b, const vkr_hal* hal) {
     b->rx_pos = 0;
     b->rx_crc = 0;
     b->rx_last_us = 0;
+    b->host_last_us = 0;
     b->reply_len = 0;
     power_off(b);
     hal->set_vpp_level(hal->ctx, false);
@@ -283,10 +284,17 @@ void vkr_board_init(vkr_board* b, const vkr_hal* hal) {
 void vkr_board_poll(vkr_board* b) {
     const vkr_hal* hal = b->hal;
     int c;
+    bool heard = false;
     while ((c = hal->uart_read(hal->ctx)) >= 0) {
         b->rx_last_us = hal->micros(hal->ctx);
         receive_byte(b, (uint8_t)c);
+        heard = true;
     }
+    if (heard)
+        b->host_last_us = hal->micros(hal->ctx);
+    if ((b->vdd || b->vpp) &&
+        (uint32_t)(hal->micros(hal->ctx) - b->host_last_us) >= VKR_HOST_TIMEOUT_US)
+        power_off(b);
     if (b->rx_state != RX_HUNT &&
         (uint32_t)(hal->micros(hal->ctx) - b->rx_last_us) >= VKR_BYTE_TIMEOUT_US) {
         /* Before its sequence byte a frame has none; 0 stands in. */

@@ -28,7 +28,8 @@ typedef struct vkr_board {
     uint8_t rx_len;
     uint8_t rx_pos;
     uint8_t rx_crc;
-    uint32_t rx_last_us; /* when the frame's latest byte was taken */
+    uint32_t rx_last_us;   /* when the frame's latest byte was taken */
+    uint32_t host_last_us; /* when the host was last heard or its last frame ended */
     uint8_t frame[VKR_MAX_PAYLOAD];
 
     /* Reply payload: the status byte, then the results. */

@@ -14,6 +14,9 @@ enum { VKR_FRAME_START = 0x7E, VKR_MAX_PAYLOAD = 250 };
 /* A frame that stops arriving for this long after a byte is given up (microseconds; a
  * macro because an enumerator is an int, 16 bits on the AVR). */
 #define VKR_BYTE_TIMEOUT_US 50000UL
+/* With a supply on, a host silent this long is gone (cable pulled, program killed): the
+ * board switches the target off rather than leave it powered. */
+#define VKR_HOST_TIMEOUT_US 2000000UL
 
 enum vkr_opcode {
     VKR_OP_VDD_ON = 0x01,

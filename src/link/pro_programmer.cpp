@@ -265,7 +265,8 @@ int32_t ProProgrammer::SClose() {
     if (!mOpen)
         return 1;
     std::vector<uint8_t> results;
-    const bool ok = queue({kOpPowerOff}) && queue({kOpSetLed, 0}) && exchange(results);
+    // The socket LED stays as it is: showing a socket is SOpen, SSetLED, SClose.
+    const bool ok = queue({kOpPowerOff}) && exchange(results);
     mStream.close();
     mOpen = false;
     return ok ? 1 : 0;

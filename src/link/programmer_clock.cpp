@@ -9,6 +9,10 @@ bool ProgrammerClock::queueing() const {
 }
 
 uint32_t ProgrammerClock::tickMilliseconds() {
+    // In a session the link's time is what it has queued: the calibrated delay loops spin
+    // without taking time from the wait they are part of.
+    if (queueing())
+        return static_cast<uint32_t>(nowMicroseconds() / 1000);
     return mBase.tickMilliseconds() + static_cast<uint32_t>(mAheadUs / 1000);
 }
 

@@ -1,0 +1,173 @@
+// The intelligent programmer end to end under emulation: the host backend, the serial
+// bytes, the firmware built for the ATmega328P running in simavr, its pins, and a chip
+// simulated at its pins. Times are the emulated CPU's.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+
+#include "app/workspace.h"
+#include "catalogue/message_sink.h"
+#include "emu/avr_board.h"
+#include "link/pro_programmer.h"
+#include "link/programmer_clock.h"
+#include "operations/auto_program.h"
+#include "operations/blank_check.h"
+#include "operations/device_id.h"
+#include "operations/erase_window.h"
+#include "operations/osccal_calc.h"
+#include "operations/osccal_window.h"
+#include "operations/read_device.h"
+#include "operations/verify_device.h"
+#include "operations/write_device.h"
+#include "sim/sim_chip.h"
+#include "support/paths.h"
+#include "support/recording_ui.h"
+
+#ifndef VELKARO_FIRMWARE_ELF
+#error "VELKARO_FIRMWARE_ELF names the built firmware"
+#endif
+
+namespace velkaro {
+namespace {
+
+struct EmulatedBench {
+    explicit EmulatedBench(const std::string& device)
+        : target(sim::makeSimChip(device)),
+          board(VELKARO_FIRMWARE_ELF, target),
+          pro(board, [](int) { return std::string("emulated"); }),
+          clock(board.clock()),
+          workspace(test::binDir()) {
+        clock.setDelaySink(&pro);
+        SilentMessageSink messages;
+        workspace.SelectDevice(device, messages);
+        ProgrammerLink& link = workspace.attachProgrammer(pro, clock);
+        link.setHardwareType(ProgrammerLink::kProgrammerPro);
+        link.setUi(ui);
+        link.measureCallsPerMillisecond();
+    }
+    ~EmulatedBench() {
+        EXPECT_FALSE(target.vdd() || target.vpp()) << "target left powered";
+        EXPECT_FALSE(pro.sessionOpen()) << "session left open";
+    }
+    sim::SimChip& chip() { return *target.chip(); }
+
+    sim::PinTarget target;
+    emu::AvrBoard board;
+    ProProgrammer pro;
+    ProgrammerClock clock;
+    Workspace workspace;
+    test::RecordingUi ui;
+};
+
+MemoryImage sampleImage(const Workspace& ws, uint32_t seed, int32_t words) {
+    const DeviceDefinition& d = ws.device;
+    MemoryImage image = ws.image;
+    image.ClearImage(d, true, true);
+    std::mt19937 random(seed);
+    const uint16_t mask = d.isExtendedFamily() ? 0xFFFF : d.BlankWord;
+    for (int32_t i = 0; i < std::min(d.ProgSize, words); ++i) {
+        if (!(d.OscCal > 0 && i == d.OscCal))
+            image.ProgMemory[i] = static_cast<uint16_t>(random() & mask);
+    }
+    for (int32_t i = 0; i < std::min<int32_t>(d.EpromSize, 32); ++i)
+        image.DataMemory[i] = static_cast<uint8_t>(random());
+    return image;
+}
+
+TEST(EmulatedPro, FirmwareAnswersItsDateAndVersion) {
+    EmulatedBench bench("PIC12F675");
+    ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+    std::string date, version;
+    ASSERT_TRUE(bench.workspace.link->QueryFirmware(date, version)) << bench.pro.lastError();
+    EXPECT_EQ(date.size(), 8u);
+    EXPECT_FALSE(firmwareVersionText(date, version).empty());
+}
+
+// A small device in full: ID check, erase, fast blank check, write, read back, verify, the
+// automatic sequence and the oscillator measurement.
+TEST(EmulatedPro, Pic12F675InFull) {
+    EmulatedBench bench("PIC12F675");
+    ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+    Workspace& ws = bench.workspace;
+    ASSERT_EQ(checkDeviceId(ws), DeviceIdCheck::Match)
+        << bench.pro.lastError() << testing::PrintToString(bench.chip().notes());
+    ASSERT_EQ(runErase(ws, bench.ui, {true, true, false, true, true}).result, kResultOk);
+    ASSERT_EQ(blankCheck(ws, bench.ui, true, true), kResultOk) << bench.pro.lastError();
+
+    MemoryImage written = sampleImage(ws, 1, 1024);
+    ws.image = written;
+    ASSERT_EQ(runWrite(ws, bench.ui, {true, true, true, true}).result, kResultOk)
+        << bench.pro.lastError() << " at " << bench.board.seconds() << " s";
+    EXPECT_EQ(blankCheck(ws, bench.ui, true, false), kResultProgramError);
+    ws.image.ClearImage(ws.device, true, true);
+    ASSERT_EQ(runRead(ws, bench.ui, {true, true}).result, kResultOk);
+    written.ProgMemory[ws.device.OscCal] = ws.image.ProgMemory[ws.device.OscCal];
+    EXPECT_EQ(ws.image.ProgMemory, written.ProgMemory);
+    EXPECT_EQ(ws.image.DataMemory, written.DataMemory);
+    EXPECT_EQ(verifyDevice(ws, bench.ui, true, true, true), kResultOk);
+
+    ws.image = sampleImage(ws, 2, 1024);
+    EXPECT_EQ(runAutoProgram(ws, bench.ui, {true, true, true, true, true, true}, "Program").result,
+              kResultOk);
+
+    // The oscillator: the calibration program written, the chip run on VDD alone and its
+    // clock-out counted by the board's timer.
+    bench.ui.scriptOkCancel({true});
+    ASSERT_EQ(startOscCalibration(ws, bench.ui), OscCalStart::Ready);
+    OscCalView view;
+    EXPECT_EQ(updateOscCal(ws, bench.ui, view), kResultOk);
+    EXPECT_NEAR(static_cast<double>(view.frequency), static_cast<double>(kOscNominal), 100.0)
+        << view.oscVal;
+    EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
+}
+
+// A PIC18 in part: the first kilobyte written, read back and verified.
+TEST(EmulatedPro, Pic18F4520InPart) {
+    EmulatedBench bench("PIC18F4520");
+    ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+    Workspace& ws = bench.workspace;
+    ASSERT_EQ(checkDeviceId(ws), DeviceIdCheck::Match) << bench.pro.lastError();
+    ws.device.ProgSize = 1024;  // the first block only, to keep the run short
+    MemoryImage written = sampleImage(ws, 3, 512);
+    ws.image = written;
+    ASSERT_EQ(runWrite(ws, bench.ui, {true, false, true, true}).result, kResultOk)
+        << bench.pro.lastError() << " at " << bench.board.seconds() << " s";
+    ws.image.ClearImage(ws.device, true, false);
+    ASSERT_EQ(runRead(ws, bench.ui, {true, false}).result, kResultOk);
+    EXPECT_EQ(ws.image.ProgMemory, written.ProgMemory);
+    EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
+}
+
+// The board failing under the host in the middle of a write: it stops answering, a byte is
+// garbled on the wire, it resets. Each ends as a failure with the reason and an unpowered
+// target.
+TEST(EmulatedPro, BoardFaultsEndAsHardwareFailures) {
+    struct Case {
+        const char* what;
+        void (*spoil)(emu::AvrBoard&);
+    };
+    // About 8000 bytes in, the program memory is being written.
+    const Case cases[] = {
+        {"stops answering", [](emu::AvrBoard& b) { b.hangAfterBytes(8000); }},
+        {"garbled byte", [](emu::AvrBoard& b) { b.garbleByte(8000); }},
+        {"resets", [](emu::AvrBoard& b) { b.resetAfterBytes(8000); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EmulatedBench bench("PIC12F675");
+        ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+        c.spoil(bench.board);
+        bench.workspace.image = sampleImage(bench.workspace, 4, 1024);
+        const FlowOutcome outcome = runWrite(bench.workspace, bench.ui, {true, true, true, false});
+        EXPECT_NE(outcome.result, kResultOk);
+        EXPECT_FALSE(bench.pro.lastError().empty());
+        // A board cut off from its host switches the target off on its own.
+        bench.board.clock().sleepMilliseconds(2500);
+        bench.chip().takeNotes();
+    }
+}
+
+}  // namespace
+}  // namespace velkaro
