@@ -12,8 +12,30 @@
 
 namespace velkaro::cli {
 
+namespace {
+bool gLeftUnsafe = false;
+}
+
 LinkBackend::LinkBackend() = default;
-LinkBackend::~LinkBackend() = default;
+
+LinkBackend::~LinkBackend() {
+    if (mSimulator && !mChecked)
+        checkLeftSafe(kExitOk);
+}
+
+int LinkBackend::checkLeftSafe(int exitCode) {
+    mChecked = true;
+    const std::string left = mSimulator->checkLeftSafe();
+    if (left.empty())
+        return exitCode;
+    gLeftUnsafe = true;
+    std::fprintf(stderr, "velkaro-cli: internal error: the command ended with %s\n", left.c_str());
+    return kExitInternal;
+}
+
+bool LinkBackend::leftUnsafe() {
+    return gLeftUnsafe;
+}
 
 ProgrammerLibrary& LinkBackend::library() {
     return *mSimulator;

@@ -112,10 +112,9 @@ bool Pic18Chip::loadState(std::istream& in) {
     bool sawEnd = false;
     std::string text;
     while (std::getline(in, text)) {
-        if (!text.empty() && text.back() == '\r')
-            text.pop_back();
-        if (text.empty() || text[0] == '#')
-            continue;
+        const size_t start = text.find_first_not_of(" \t\r");
+        if (start == std::string::npos || text[start] == '#')
+            continue;  // a line of blanks or a comment
         if (sawEnd)
             return false;  // nothing may follow "end"
         std::istringstream fields(text);

@@ -102,5 +102,24 @@ TEST_F(LinkBackendTest, UnwritableSimStateIsReportedAndNothingIsLeftBehind) {
     EXPECT_NE(error.find("chip.state"), std::string::npos);
 }
 
+TEST_F(LinkBackendTest, TargetLeftPoweredOrPortLeftOpenTurnsAnyExitIntoAnInternalError) {
+    auto backend = create();
+    ASSERT_NE(backend, nullptr) << error;
+    ProgrammerLibrary& library = backend->library();
+    EXPECT_EQ(backend->checkLeftSafe(kExitProgramError), kExitProgramError);
+
+    ASSERT_NE(library.SOpen(1), 0);
+    EXPECT_EQ(backend->checkLeftSafe(kExitOk), kExitInternal);  // the port alone
+    ASSERT_NE(library.SVppOn(0), 0);
+    library.SClose();
+    EXPECT_EQ(backend->checkLeftSafe(kExitOk), kExitOk);
+    library.SOpen(1);
+    library.SVccOn(0);
+    library.SPowerOff();
+    EXPECT_EQ(backend->checkLeftSafe(kExitOk), kExitInternal);
+    EXPECT_TRUE(LinkBackend::leftUnsafe());
+    library.SClose();
+}
+
 }  // namespace
 }  // namespace velkaro::cli

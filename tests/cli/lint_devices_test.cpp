@@ -38,7 +38,14 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
                            "Alias=Nowhere\n"                              // 20
                            "[PIC16F84A]\n"                                // 21
                            "EraseProgCycle=1\n"                           // 22
-                           "DeviceIDMask=0\n";                            // 23
+                           "DeviceIDMask=0\n"                             // 23
+                           "[Far]\n"                                      // 24
+                           "IdAdr=-2000000000\n"                          // 25
+                           "ConfigBaseAdr=0x7FFFFFFE\n"                   // 26
+                           "[Far18]\n"                                    // 27
+                           "Algorithm=1\n"                                // 28
+                           "ResetVector=0x7FFFFFFF\n"                     // 29
+                           "IdAdr=0x7FFFFFFD\n";                          // 30
     test::TempDir scratch;
     const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
     EXPECT_EQ(run.exitCode, 7);
@@ -53,6 +60,11 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
              at + "16: [Twin] DeviceID 0x1238 under mask 0x3FF0 also matches [Calibrated]",
              at + "20: Alias names the missing section [Nowhere]",
              at + "22: [PIC16F84A] EraseProgCycle 1 ms is shorter than the chip's",
+             at + "25: [Far] IdAdr -2000000000 lies outside the family's addresses 0..0x3FFF",
+             at + "26: [Far] ConfigBaseAdr 0x7FFFFFFE lies outside the family's addresses",
+             at + "29: [Far18] ResetVector 0x7FFFFFFF lies outside the family's addresses "
+                  "0..0x3FFFFF",
+             at + "30: [Far18] IdAdr 0x7FFFFFFD lies outside",
          })
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
     EXPECT_EQ(run.out.find("[SameDie] DeviceID 0x1234 under mask 0x3FF0 also matches [Calibrated]"),

@@ -104,7 +104,8 @@ TEST(Pic18State, BadTextIsRefusedAndChangesNothing) {
         EXPECT_FALSE(chip->loadState(in)) << text;
         EXPECT_EQ(chip->peek(0x10), 0x42) << text;
     }
-    std::istringstream good("# comment\r\nchip pic18f2520\r\nprogram 000010 AA\r\nend\r\n");
+    std::istringstream good(
+        "# comment\r\n \t \nchip pic18f2520\r\n  \r\nprogram 000010 AA\r\nend\r\n\t\n");
     EXPECT_TRUE(chip->loadState(good));
     EXPECT_EQ(chip->peek(0x10), 0xAA);
     EXPECT_EQ(chip->peek(0x300001), 0x07) << "what the text leaves out is erased";
