@@ -80,6 +80,15 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
     if (chip && !context.simState.empty()) {
         std::error_code ec;
         if (std::filesystem::exists(context.simState, ec)) {
+            // A chip's state is a few hundred KiB of text at most: a larger file is refused
+            // before it is read.
+            constexpr uintmax_t kMaxStateBytes = uintmax_t{16} << 20;
+            const uintmax_t size = std::filesystem::file_size(context.simState, ec);
+            if (!ec && size > kMaxStateBytes) {
+                error = "\"" + context.simState + "\" is too large for a simulator state";
+                exitCode = kExitFileError;
+                return nullptr;
+            }
             std::ifstream in(context.simState, std::ios::binary);
             if (!in || !chip->loadState(in)) {
                 error = "cannot load the simulated " + chip->name() + " from \"" +

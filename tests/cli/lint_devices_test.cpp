@@ -2,6 +2,7 @@
 // its line, and the shipped device.ini is clean.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -70,6 +71,31 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
     EXPECT_EQ(run.out.find("[SameDie] DeviceID 0x1234 under mask 0x3FF0 also matches [Calibrated]"),
               std::string::npos)
         << "a shared ID said so";
+}
+
+// A folder, a file far larger than any device file and a binary file are refused at once
+// with a message naming them; so is a huge simulator state.
+TEST(LintDevices, FoldersHugeAndBinaryFilesAreRefusedByName) {
+    test::TempDir dir;
+    const std::string folder = dir.file("folder.ini");
+    std::filesystem::create_directory(folder);
+    const std::string huge = dir.file("huge.ini");
+    std::ofstream(huge) << "[A]\n";
+    std::filesystem::resize_file(huge, uintmax_t{1} << 30);  // sparse
+    const std::string binary = dir.file("binary.ini");
+    std::ofstream(binary, std::ios::binary) << std::string("[A]\nK=\0\x01\x02", 10);
+    test::TempDir scratch;
+    for (const auto& [path, message] : {std::pair{folder, "cannot read " + folder},
+                                        std::pair{huge, huge + " is larger than 16 MiB"},
+                                        std::pair{binary, binary + " is not a text file"}}) {
+        const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
+        EXPECT_EQ(run.exitCode, 6) << path;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+    const CliRun state =
+        test::runVelkaroCli("--simulate --sim-state " + test::shellQuote(huge) + " blank", scratch);
+    EXPECT_EQ(state.exitCode, 6);
+    EXPECT_NE(state.err.find(huge + "\" is too large"), std::string::npos) << state.err;
 }
 
 TEST(LintDevices, ShippedDeviceFileIsClean) {
