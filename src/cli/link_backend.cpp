@@ -93,6 +93,8 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
             if (!in || !chip->loadState(in)) {
                 error = "cannot load the simulated " + chip->name() + " from \"" +
                         context.simState + "\"";
+                if (chip->loadErrorLine() > 0)
+                    error += " (line " + std::to_string(chip->loadErrorLine()) + ")";
                 exitCode = kExitFileError;
                 return nullptr;
             }

@@ -94,6 +94,22 @@ TEST_F(LinkBackendTest, SimStateRoundTripsAndAForeignFileIsRefusedUntouched) {
     EXPECT_EQ(readAll(context.simState), saved);
 }
 
+TEST_F(LinkBackendTest, BadSimStateIsReportedWithItsLine) {
+    context.simState = dir.file("chip.state");
+    for (const auto& [text, where] :
+         {std::pair<std::string, std::string>{"# saved\nchip PIC16F84A\nprogram 0000 4000\n",
+                                              "chip.state\" (line 3)"},
+          {"chip PIC18F452\nend\n", "chip.state\" (line 1)"},
+          {"# nothing but a comment\n", "chip.state\""}}) {
+        std::ofstream(context.simState, std::ios::binary | std::ios::trunc) << text;
+        EXPECT_EQ(create(), nullptr);
+        EXPECT_EQ(exitCode, kExitFileError);
+        EXPECT_TRUE(error.size() >= where.size() &&
+                    error.compare(error.size() - where.size(), where.size(), where) == 0)
+            << error;
+    }
+}
+
 TEST_F(LinkBackendTest, UnwritableSimStateIsReportedAndNothingIsLeftBehind) {
     context.simState = dir.file("missing-folder/chip.state");
     auto backend = create();
