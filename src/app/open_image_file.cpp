@@ -41,6 +41,11 @@ std::string cannotOpenMessage(const std::string& path) {
     return "ファイル " + path + " を開けませんでした。";
 }
 
+std::string tooLargeMessage(const std::string& path) {
+    return "ファイル " + path + " は大きすぎるため読み込みませんでした（HEXファイルは " +
+           std::to_string(kMaxHexFileBytes >> 20) + " MiB までです）。";
+}
+
 std::string loadWarningMessage(const std::string& path, const HexReadResult& read) {
     std::string text = "ファイル " + path + " を読み込みましたが、次の問題があります。" +
                        "内容を確認してください。";
@@ -77,9 +82,10 @@ OpenImageResult OpenImageFile(const std::string& path, const DeviceDefinition& d
     }
     // Read before clearing: a file that cannot be read must not cost the current buffer.
     std::string text;
-    if (!readWholeFile(path, text)) {
+    bool tooLarge = false;
+    if (!readWholeFile(path, text, kMaxHexFileBytes, &tooLarge)) {
         result.status = OpenImageStatus::CannotOpen;
-        messages.showMessage(cannotOpenMessage(path));
+        messages.showMessage(tooLarge ? tooLargeMessage(path) : cannotOpenMessage(path));
         return result;
     }
     image.ClearImage(device, true, true);

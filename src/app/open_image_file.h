@@ -47,6 +47,8 @@ OpenImageResult OpenImageFile(Workspace& workspace, const std::string& path, Mes
 
 // The text that reports a file which cannot be opened.
 std::string cannotOpenMessage(const std::string& path);
+// The text that refuses a file beyond kMaxHexFileBytes (it is not read).
+std::string tooLargeMessage(const std::string& path);
 
 // The warning shown after loading a file with problems: each kind with its count, and the
 // line of the first problem.

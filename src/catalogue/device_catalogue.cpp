@@ -149,6 +149,11 @@ public:
             device.Comment = mContext.ini.readString(section, "Comment", "");
             if (device.OscCal < 0 || device.OscCal >= device.ProgSize)
                 device.OscCal = 0;
+            // Addresses beyond what the family can reach would send the operations' walks
+            // through billions of steps or past the end of int32_t.
+            for (int32_t* address :
+                 {&device.IdAdr, &device.ConfigBaseAdr, &device.DeviceIDAdr, &device.ResetVector})
+                *address = std::clamp(*address, 0, device.addressLimit());
         }
         normaliseConfigMasks(device);
     }

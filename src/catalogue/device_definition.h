@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -76,6 +77,16 @@ struct DeviceDefinition {
     bool hasChipErase() const { return (CmdSet & 0x0080) != 0; }
     // True for the 16-bit core family (byte-addressed HEX mapping, 4-bit commands).
     bool isExtendedFamily() const { return Algorithm != 0; }
+    // The highest address the family can reach: the 22-bit table pointer of the 16-bit
+    // core; the 14-bit counter of the 6-bit command family, or its wrap mask where that is
+    // wider. IdAdr, ConfigBaseAdr, DeviceIDAdr and ResetVector lie in 0..addressLimit()
+    // after load.
+    static constexpr int32_t kMaxTableAddress = 0x3FFFFF;
+    static constexpr int32_t kMaxCounterAddress = 0x3FFF;
+    int32_t addressLimit() const {
+        return isExtendedFamily() ? kMaxTableAddress
+                                  : std::max<int32_t>(kMaxCounterAddress, AdrMask);
+    }
 };
 
 }  // namespace velkaro

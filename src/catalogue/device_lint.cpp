@@ -293,14 +293,27 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
                            hex(outside) + " outside ConfigMask" + std::to_string(n + 1) + " " +
                            hex(d.ConfigMask[n]));
         }
-        const int32_t osccal = [&] {
-            const int line = lineOfKey(file, name, "OscCal");
+        // The value as written where the chain sets `key`, before the loader's bounds.
+        auto written = [&](const std::string& key, int32_t absent) {
+            const int line = lineOfKey(file, name, key);
             for (const auto& s : file.sections())
                 for (const auto& k : s.keys)
-                    if (k.line == line && lower(k.name) == "osccal")
-                        return ParseIniNumber(k.value, 0);
-            return 0;
-        }();
+                    if (k.line == line && lower(k.name) == lower(key))
+                        return ParseIniNumber(k.value, absent);
+            return absent;
+        };
+        for (const char* key : {"IdAdr", "ConfigBaseAdr", "DeviceIDAdr", "ResetVector"}) {
+            const int32_t address = written(key, 0);
+            if (address < 0 || address > d.addressLimit())
+                report(lineOfKey(file, name, key),
+                       "[" + name + "] " + key + " " +
+                           (address < 0 ? std::to_string(address)
+                                        : hex(static_cast<uint32_t>(address))) +
+                           " lies outside the family's addresses 0.." +
+                           hex(static_cast<uint32_t>(d.addressLimit())) +
+                           " and is clamped when loaded");
+        }
+        const int32_t osccal = written("OscCal", 0);
         if (osccal != 0 && (osccal < 0 || osccal >= d.ProgSize))
             report(lineOfKey(file, name, "OscCal"),
                    "[" + name + "] OscCal " + hex(static_cast<uint32_t>(osccal)) +

@@ -55,12 +55,32 @@ void appendLimited(std::vector<std::string>& list, size_t& used, std::string tex
     list.push_back(std::move(text));
 }
 
-// Line breaks cannot be stored in a value; blanks around it would be trimmed on reading.
-std::string storableText(std::string_view text) {
-    std::string result(trim(text));
-    std::replace_if(
-        result.begin(), result.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    return result;
+bool hasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+bool hasOuterBlank(std::string_view text) {
+    return !text.empty() && (isBlank(text.front()) || isBlank(text.back()));
+}
+
+// A value reads back as written unless the reader would trim, split or cut it.
+bool storableValue(std::string_view value) {
+    return value.size() <= IniFile::kMaxValueLength && !hasLineBreak(value) &&
+           !hasOuterBlank(value);
+}
+
+// A key line must not read as a section header or a comment, and its name ends at the
+// first "=".
+bool storableKey(std::string_view key) {
+    return !hasLineBreak(key) && !hasOuterBlank(key) && key.find('=') == std::string_view::npos &&
+           (key.empty() || (key.front() != '[' && key.front() != ';')) &&
+           key.size() <= IniFile::kMaxValueLength;
+}
+
+// A section name ends at the first "]".
+bool storableSection(std::string_view section) {
+    return !hasLineBreak(section) && !hasOuterBlank(section) &&
+           section.find(']') == std::string_view::npos;
 }
 
 }  // namespace
@@ -84,7 +104,8 @@ bool IniFile::load(const std::string& path) {
 void IniFile::parse(std::string_view text) {
     mPreamble.clear();
     mSections.clear();
-    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+    // Editors that add a byte-order mark to a file that has one already leave two.
+    while (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
 
     while (!text.empty()) {
@@ -106,9 +127,9 @@ void IniFile::parse(std::string_view text) {
             continue;
         }
         Line entry;
+        entry.raw = std::string(line);
         if (trimmed.empty() || trimmed.front() == ';') {
             entry.kind = LineKind::Comment;
-            entry.raw = std::string(line);
         } else if (const size_t equals = trimmed.find('='); equals != std::string_view::npos) {
             entry.kind = LineKind::Key;
             entry.key = std::string(trim(trimmed.substr(0, equals)));
@@ -235,16 +256,19 @@ std::vector<std::string> IniFile::sectionEntries(std::string_view section) const
     return entries;
 }
 
-void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    if (!storableSection(section) || !storableKey(key) || !storableValue(value))
+        return false;
     Section* found = findSection(section);
     if (found == nullptr) {
-        mSections.push_back(Section{storableText(section), {}});
+        mSections.push_back(Section{std::string(section), {}});
         found = &mSections.back();
     }
     for (auto& line : found->lines) {
         if (line.kind == LineKind::Key && equalNoCase(line.key, key)) {
-            line.value = cutValue(storableText(value));
-            return;
+            line.value = std::string(value);
+            line.raw.clear();
+            return true;
         }
     }
     // New keys go after the last entry, so blank lines separating sections stay last.
@@ -254,17 +278,18 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
         --position;
     Line line;
     line.kind = LineKind::Key;
-    line.key = storableText(key);
-    line.value = cutValue(storableText(value));
+    line.key = std::string(key);
+    line.value = std::string(value);
     found->lines.insert(position, std::move(line));
+    return true;
 }
 
-void IniFile::writeInteger(std::string_view section, std::string_view key, int32_t value) {
-    writeString(section, key, std::to_string(value));
+bool IniFile::writeInteger(std::string_view section, std::string_view key, int32_t value) {
+    return writeString(section, key, std::to_string(value));
 }
 
-void IniFile::writeBool(std::string_view section, std::string_view key, bool value) {
-    writeString(section, key, value ? "1" : "0");
+bool IniFile::writeBool(std::string_view section, std::string_view key, bool value) {
+    return writeString(section, key, value ? "1" : "0");
 }
 
 void IniFile::eraseSection(std::string_view section) {
@@ -278,10 +303,10 @@ std::string IniFile::toText() const {
     for (const auto& section : mSections) {
         text += "[" + section.name + "]\n";
         for (const auto& line : section.lines) {
-            if (line.kind == LineKind::Key)
+            // Lines as read stay as they were: a value cut at its limit next to a blank
+            // would otherwise lose that blank.
+            if (line.kind == LineKind::Key && line.raw.empty())
                 text += line.key + "=" + line.value + "\n";
-            else if (line.kind == LineKind::Bare)
-                text += line.key + "\n";
             else
                 text += line.raw + "\n";
         }

@@ -15,7 +15,7 @@ namespace velkaro {
 // comments; lines before the first section are ignored. When a section or a key appears
 // twice, the first one is used. A line without "=" inside a section is an entry of its own
 // (delivered as the line followed by "="), but not a key that can be read by name.
-// CRLF and LF endings, a UTF-8 byte-order mark and a missing final newline are accepted;
+// CRLF and LF endings, UTF-8 byte-order marks and a missing final newline are accepted;
 // any other bytes (NUL included) are just text.
 class IniFile {
 public:
@@ -58,18 +58,20 @@ public:
     // section is missing.
     std::vector<std::string> sectionEntries(std::string_view section) const;
 
-    // Sets `key` (adds the section and the key when missing). Blanks around `value` and
-    // line breaks in it are not kept, since the file could not hold them.
-    void writeString(std::string_view section, std::string_view key, std::string_view value);
-    void writeInteger(std::string_view section, std::string_view key, int32_t value);
-    void writeBool(std::string_view section, std::string_view key, bool value);
+    // Sets `key` (adds the section and the key when missing). Refuses, changing nothing,
+    // what the file could not give back as written: a value longer than kMaxValueLength, a
+    // line break anywhere, blanks around a name or value, "]" in a section name, "=" in a
+    // key name or a key name starting with "[" or ";".
+    bool writeString(std::string_view section, std::string_view key, std::string_view value);
+    bool writeInteger(std::string_view section, std::string_view key, int32_t value);
+    bool writeBool(std::string_view section, std::string_view key, bool value);
     // Removes every section of that name with all its keys.
     void eraseSection(std::string_view section);
 
     // Writes the profile to a temporary file beside `path` and renames it over `path`.
     // False on any failure; `path` is then left as it was.
     bool save(const std::string& path) const;
-    // The text save() writes (LF line endings).
+    // The text save() writes (LF line endings; lines not written to stay as read).
     std::string toText() const;
 
 private:
@@ -78,7 +80,7 @@ private:
         LineKind kind = LineKind::Comment;
         std::string key;    // Key: the name; Bare: the whole line
         std::string value;  // Key only
-        std::string raw;    // Comment only: the line as read
+        std::string raw;    // the line as read; empty for a key set by writeString
     };
     struct Section {
         std::string name;

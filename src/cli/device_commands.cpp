@@ -121,22 +121,25 @@ public:
     void setRegions(bool program, bool data) { mRegions.emplace(program, data); }
 
     // Keeps the simulated chip for the next run; a failure to save turns a success into a
-    // file error.
+    // file error, and a target left powered or a port left open an internal error.
     int saveChip(int exitCode) {
+        if (!mBackend)
+            return exitCode;
         std::string error;
-        if (mBackend && exitCode == kExitHardwareError) {
+        if (exitCode == kExitHardwareError) {
             if (const std::string why = mBackend->hub().lastError(); !why.empty()) {
                 mUi.endProgressLine();
                 std::cerr << "velkaro-cli: " << why << '\n';
             }
         }
-        if (mBackend && !mBackend->saveSimState(error)) {
+        if (!mBackend->saveSimState(error)) {
             mUi.endProgressLine();
             std::cerr << "velkaro-cli: " << error << '\n';
             if (exitCode == kExitOk)
-                return kExitFileError;
+                exitCode = kExitFileError;
         }
-        return exitCode;
+        mUi.endProgressLine();
+        return mBackend->checkLeftSafe(exitCode);
     }
 
     Workspace& workspace() { return mWorkspace; }

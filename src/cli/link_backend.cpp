@@ -15,8 +15,30 @@
 
 namespace velkaro::cli {
 
+namespace {
+bool gLeftUnsafe = false;
+}
+
 LinkBackend::LinkBackend() = default;
-LinkBackend::~LinkBackend() = default;
+
+LinkBackend::~LinkBackend() {
+    if (mHub && !mChecked)
+        checkLeftSafe(kExitOk);
+}
+
+int LinkBackend::checkLeftSafe(int exitCode) {
+    mChecked = true;
+    const std::string left = mHub->checkLeftSafe();
+    if (left.empty())
+        return exitCode;
+    gLeftUnsafe = true;
+    std::fprintf(stderr, "velkaro-cli: internal error: the command ended with %s\n", left.c_str());
+    return kExitInternal;
+}
+
+bool LinkBackend::leftUnsafe() {
+    return gLeftUnsafe;
+}
 
 ProgrammerLibrary& LinkBackend::library() {
     return *mHub;
@@ -99,10 +121,21 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
     if (chip && !context.simState.empty()) {
         std::error_code ec;
         if (std::filesystem::exists(context.simState, ec)) {
+            // A chip's state is a few hundred KiB of text at most: a larger file is refused
+            // before it is read.
+            constexpr uintmax_t kMaxStateBytes = uintmax_t{16} << 20;
+            const uintmax_t size = std::filesystem::file_size(context.simState, ec);
+            if (!ec && size > kMaxStateBytes) {
+                error = "\"" + context.simState + "\" is too large for a simulator state";
+                exitCode = kExitFileError;
+                return nullptr;
+            }
             std::ifstream in(context.simState, std::ios::binary);
             if (!in || !chip->loadState(in)) {
                 error = "cannot load the simulated " + chip->name() + " from \"" +
                         context.simState + "\"";
+                if (chip->loadErrorLine() > 0)
+                    error += " (line " + std::to_string(chip->loadErrorLine()) + ")";
                 exitCode = kExitFileError;
                 return nullptr;
             }

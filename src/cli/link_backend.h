@@ -47,6 +47,13 @@ public:
     // so a failed write keeps the old state). True when saved or nothing is to be saved.
     bool saveSimState(std::string& error) const;
 
+    // A command must leave the target unpowered and the port closed, whatever its result.
+    // Returns `exitCode`, or kExitInternal after a message on stderr when the simulator
+    // shows the target powered or the port open. A backend destroyed without this check
+    // makes it then, and leftUnsafe() tells main() to exit with kExitInternal.
+    int checkLeftSafe(int exitCode);
+    static bool leftUnsafe();
+
 private:
     LinkBackend();
 
@@ -56,6 +63,7 @@ private:
     int mPortIndex = 0;
     int mHardwareType = 0;
     bool mHardware = false;
+    bool mChecked = false;
 };
 
 }  // namespace velkaro::cli

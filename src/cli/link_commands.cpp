@@ -81,9 +81,9 @@ int closeSession(LinkSession& session, int exitCode, bool tellLinkError = true) 
     if (!session.backend->saveSimState(error)) {
         std::cerr << "velkaro-cli: " << error << '\n';
         if (exitCode == kExitOk)
-            return kExitFileError;
+            exitCode = kExitFileError;
     }
-    return exitCode;
+    return session.backend->checkLeftSafe(exitCode);
 }
 
 std::string portName(int index) {

@@ -15,6 +15,7 @@
 #include "catalogue/device_catalogue.h"
 #include "catalogue/device_lint.h"
 #include "cli/cli_context.h"
+#include "image/intel_hex_reader.h"
 #include "sim/chip_families.h"
 #include "sim/midrange_chip.h"
 #include "sim/pic18_chip.h"
@@ -75,14 +76,25 @@ struct LintOptions {
     std::string file;
 };
 
+// A device file is a few hundred KiB; anything near this is no device file.
+constexpr uintmax_t kMaxDeviceFileBytes = uintmax_t{16} << 20;
+
 // Lints `path`; prints "FILE:LINE: message" lines and returns how many there were, or -1
-// when the file cannot be read.
-int lintFile(const std::string& path, std::ostream& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+// with `error` set when the file cannot be read, is too large or is not text.
+int lintFile(const std::string& path, std::ostream& out, std::string& error) {
+    std::string contents;
+    bool tooLarge = false;
+    if (!readWholeFile(path, contents, kMaxDeviceFileBytes, &tooLarge)) {
+        error = tooLarge ? path + " is larger than " + std::to_string(kMaxDeviceFileBytes >> 20) +
+                               " MiB: no device file"
+                         : "cannot read " + path;
         return -1;
-    std::stringstream text;
-    text << in.rdbuf();
+    }
+    if (contents.find('\0') != std::string::npos) {
+        error = path + " is not a text file";
+        return -1;
+    }
+    std::stringstream text(contents);
     const DeviceFileMap file(text.str());
 
     // The loader reads device.ini from a folder: a file of another name is read from a
@@ -134,9 +146,10 @@ void registerLintCommands(CLI::App& app, CliContext& context) {
     lint->callback([&context, options] {
         const std::string path =
             options->file.empty() ? context.dataDir + "/device.ini" : options->file;
-        const int count = lintFile(path, std::cout);
+        std::string error;
+        const int count = lintFile(path, std::cout, error);
         if (count < 0) {
-            std::cerr << "velkaro-cli: cannot read " << path << '\n';
+            std::cerr << "velkaro-cli: " << error << '\n';
             context.exitCode = kExitFileError;
         } else {
             if (count > 0)

@@ -7,6 +7,7 @@
 #include "app/paths.h"
 #include "catalogue/device_catalogue.h"
 #include "cli/cli_context.h"
+#include "cli/link_backend.h"
 
 int main(int argc, char** argv) {
     using namespace velkaro::cli;
@@ -52,5 +53,9 @@ int main(int argc, char** argv) {
         std::printf("\n%s", app.help().c_str());
         return kExitOk;
     }
+    // A command that left the target powered or the port open has a fault of its own,
+    // whatever it reported.
+    if (LinkBackend::leftUnsafe())
+        return kExitInternal;
     return context.exitCode;
 }

@@ -316,20 +316,33 @@ HexReadResult ReadIntelHexText(std::string_view text, const DeviceDefinition& de
     return result;
 }
 
-bool readWholeFile(const std::string& path, std::string& contents) {
+bool readWholeFile(const std::string& path, std::string& contents, uintmax_t limit,
+                   bool* tooLarge) {
+    if (tooLarge)
+        *tooLarge = false;
+    auto refuse = [&] {
+        if (tooLarge)
+            *tooLarge = true;
+        return false;
+    };
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file)
         return false;
-    // One read of the size the file has now; a file that grows meanwhile is read on.
+    // One read of the size the file has now; a file that grows meanwhile (or a pipe, whose
+    // size is unknown) is read on up to the limit.
     std::error_code error;
     const auto expected = std::filesystem::file_size(path, error);
+    if (!error && expected > limit)
+        return refuse();
     std::string buffer(error ? 65536 : static_cast<size_t>(expected) + 1, '\0');
     size_t total = 0;
     for (;;) {
         total += std::fread(buffer.data() + total, 1, buffer.size() - total, file.get());
         if (total < buffer.size())
             break;
-        buffer.resize(2 * buffer.size());
+        if (total > limit)
+            return refuse();
+        buffer.resize(static_cast<size_t>(std::min<uintmax_t>(2 * buffer.size(), limit + 1)));
     }
     if (std::ferror(file.get()))
         return false;

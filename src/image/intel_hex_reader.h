@@ -65,8 +65,14 @@ HexReadResult ReadIntelHexText(std::string_view text, const DeviceDefinition& de
 HexReadResult ReadIntelHex(const std::string& path, const DeviceDefinition& device,
                            MemoryImage& image);
 
-// Reads the whole file at `path` into `contents`; false when it cannot be opened or read.
-bool readWholeFile(const std::string& path, std::string& contents);
+// Largest HEX file read: several times what the largest device needs even in one-byte
+// records, so that a huge or endless file is refused instead of filling the memory.
+inline constexpr uintmax_t kMaxHexFileBytes = uintmax_t{64} << 20;
+
+// Reads the whole file at `path` into `contents`; false when it cannot be opened or read,
+// or (with `tooLarge` set) when it holds more than `limit` bytes, which are never read whole.
+bool readWholeFile(const std::string& path, std::string& contents,
+                   uintmax_t limit = kMaxHexFileBytes, bool* tooLarge = nullptr);
 
 // The value of the `n` characters of `line` from `position` (0-based) read as hexadecimal,
 // either letter case; -1 when the line is too short or a character is not a hex digit.

@@ -71,9 +71,9 @@ void runToken(ProgrammerLink& link, char letter, std::string_view argument) {
         link.SendData(value);
 }
 
-}  // namespace
-
-bool runDeviceEraseCmd(ProgrammerLink& link, std::string_view command, int level) {
+// Runs `command` one level below `level`; every token and every turn of a loop uses one
+// of `steps`. False on a syntax error of this list or when the steps ran out.
+bool runList(ProgrammerLink& link, std::string_view command, int level, int64_t& steps) {
     if (level > kDeviceEraseCmdMaxLevel)
         return false;
     std::string text(trimmed(command));
@@ -83,6 +83,9 @@ bool runDeviceEraseCmd(ProgrammerLink& link, std::string_view command, int level
 
     std::string_view rest = text;
     while (!rest.empty()) {
+        if (steps <= 0)
+            return false;
+        --steps;
         const char letter = rest.front();
         rest.remove_prefix(1);
         if (letter == 'L') {
@@ -105,8 +108,10 @@ bool runDeviceEraseCmd(ProgrammerLink& link, std::string_view command, int level
             rest.remove_prefix(close + 1);
             if (!rest.empty() && rest.front() == ',')
                 rest.remove_prefix(1);
-            for (int64_t i = 0; i < count; ++i)
-                runDeviceEraseCmd(link, body, level + 1);
+            for (int64_t i = 0; i < count && steps > 0; ++i) {
+                --steps;
+                runList(link, body, level + 1, steps);
+            }
             continue;
         }
         const size_t comma = rest.find(',');
@@ -115,6 +120,13 @@ bool runDeviceEraseCmd(ProgrammerLink& link, std::string_view command, int level
         runToken(link, letter, argument);
     }
     return true;
+}
+
+}  // namespace
+
+bool runDeviceEraseCmd(ProgrammerLink& link, std::string_view command, int level) {
+    int64_t steps = kDeviceEraseCmdMaxSteps;
+    return runList(link, command, level, steps) && steps > 0;
 }
 
 }  // namespace velkaro

@@ -36,8 +36,10 @@ void restoreCalibration(Workspace& ws, OperationUi& ui, const KeptCalibration& k
     WriteDevice(ws, ui, false, false, true);
 }
 
-FlowOutcome cancelled() {
-    return {WindowClose::Cancel, kResultCancelled};
+// The window closes with Cancel after a cancel, and after a failure, which is reported as
+// the hardware error it is.
+FlowOutcome stopped(const OperationUi& ui) {
+    return {WindowClose::Cancel, ui.cancelRequested() ? kResultCancelled : kResultHardwareError};
 }
 
 }  // namespace
@@ -86,7 +88,7 @@ FlowOutcome runErase(Workspace& workspace, OperationUi& ui, EraseOptions ticked)
     if (ticked.ProgEn) {
         if (!d.DeviceEraseCmd.empty()) {
             if (!runEraseCmdKeepingBackup(workspace, true))
-                return cancelled();
+                return stopped(ui);
             // Data memory is left to the string; the OSCCAL word and BG bits are not, as
             // the string erases them like any other erase (only a baseline part's backup
             // copy of OSCCAL is kept).
@@ -94,12 +96,12 @@ FlowOutcome runErase(Workspace& workspace, OperationUi& ui, EraseOptions ticked)
         } else if (bulkEraseProgram(workspace, ui, eraseData)) {
             dataDone = true;
         } else if (eraseProgramWordByWord(workspace, ui) != kResultOk) {
-            return cancelled();
+            return stopped(ui);
         }
     }
     if (eraseData && !dataDone && !bulkEraseData(workspace, ui) &&
         eraseDataWordByWord(workspace, ui) != kResultOk)
-        return cancelled();
+        return stopped(ui);
 
     if (ticked.BuffClear)
         workspace.image.ClearImage(d, true, true);

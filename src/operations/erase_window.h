@@ -31,9 +31,9 @@ EraseWindowState activateEraseWindow(const Workspace& workspace);
 //   asked, and with OscCalEn the chip's OSCCAL and BG values, read before the erase,
 //   written back into the chip and the buffer.
 // Closes with OK (kResultOk); with Cancel and kResultOk when the ID question was declined;
-// with Cancel and kResultCancelled after a cancel or a link that would not open (its
-// message shown). A cancelled erase leaves the buffer and the calibration values as they
-// were. The caller refreshes the views.
+// with Cancel and kResultCancelled after a cancel, with Cancel and kResultHardwareError
+// after a link that would not open or failed (its message shown). A cancelled erase leaves the
+// buffer and the calibration values as they were. The caller refreshes the views.
 FlowOutcome runErase(Workspace& workspace, OperationUi& ui, EraseOptions ticked);
 
 }  // namespace velkaro

@@ -7,6 +7,7 @@
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
+#include "operations/verify_device.h"
 
 namespace velkaro {
 namespace {
@@ -301,8 +302,13 @@ ResultCode WriteExtendedFromWindow(Workspace& ws, OperationUi& ui, bool progEn, 
     ResultCode code = kResultOk;
     if (progEn && !ui.cancelRequested())
         code = WriteProgramExtended(ws, ui);
-    if (code == kResultOk && dataEn && ws.device.EpromSize != 0 && !ui.cancelRequested())
+    const bool data = dataEn && ws.device.EpromSize != 0;
+    if (code == kResultOk && data && !ui.cancelRequested())
         code = WriteDataExtended(ws, ui);
+    // The family's writes are not read back as they go, so a word that did not take would
+    // pass unseen: compare what was written, before a configuration can protect it.
+    if (code == kResultOk && (progEn || data) && !ui.cancelRequested())
+        code = verifyDevice(ws, ui, progEn, data, false);
     if (code == kResultOk && progEn && !ui.cancelRequested())
         code = WriteIdConfigExtended(ws, ui);
     ws.link->ReportResult(code);

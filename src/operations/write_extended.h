@@ -48,8 +48,8 @@ ResultCode WriteExtendedChain(Workspace& ws, OperationUi& ui, bool writeProgram,
 
 // The write window's path for the family: erases what is ticked with panelErase (all,
 // program only or data only; a failed erase shows its message and writes nothing), then
-// program memory, data memory and the IDs and configuration as ticked, and reports the
-// result through the link. Nothing happens when neither box is ticked.
+// program memory and data memory as ticked, verifies them, then the IDs and configuration,
+// and reports the result through the link. Nothing happens when neither box is ticked.
 ResultCode WriteExtendedFromWindow(Workspace& ws, OperationUi& ui, bool progEn, bool dataEn);
 
 }  // namespace velkaro

@@ -696,12 +696,18 @@ void MidrangeChip::saveState(std::ostream& out) const {
 }
 
 bool MidrangeChip::loadState(std::istream& in) {
+    int lineNumber = 0;
+    auto refuse = [&](bool wholeText = false) {
+        mLoadErrorLine = wholeText ? 0 : lineNumber;
+        return false;
+    };
     std::vector<uint16_t> program(mProgram.size(), blank());
     std::vector<uint16_t> configArea = erasedConfigArea();
     std::vector<uint8_t> data(mData.size(), 0xFF);
     bool named = false;
     std::string line;
     while (std::getline(in, line)) {
+        ++lineNumber;
         if (const auto hash = line.find('#'); hash != std::string::npos)
             line.erase(hash);
         std::istringstream fields(line);
@@ -711,39 +717,39 @@ bool MidrangeChip::loadState(std::istream& in) {
         if (keyword == "chip") {
             std::string chipName;
             if (named || !(fields >> chipName) || !sameNameIgnoringCase(chipName, mDevice.name))
-                return false;
+                return refuse();
             named = true;
             continue;
         }
         if (!named || (keyword != "program" && keyword != "config" && keyword != "data"))
-            return false;
+            return refuse();
         std::string token;
         uint32_t address = 0;
         if (!(fields >> token) || !parseHex(token, address))
-            return false;
+            return refuse();
         uint32_t value = 0;
         while (fields >> token) {
             if (!parseHex(token, value))
-                return false;
+                return refuse();
             if (keyword == "program") {
                 if (address >= program.size() || value > blank())
-                    return false;
+                    return refuse();
                 program[address] = static_cast<uint16_t>(value);
             } else if (keyword == "config") {
                 const uint32_t base = configAreaBase();
                 if (address < base || address - base >= configArea.size() || value > blank())
-                    return false;
+                    return refuse();
                 configArea[address - base] = static_cast<uint16_t>(value);
             } else {
                 if (address >= data.size() || value > 0xFF)
-                    return false;
+                    return refuse();
                 data[address] = static_cast<uint8_t>(value);
             }
             ++address;
         }
     }
     if (!named)
-        return false;
+        return refuse(true);
     mProgram = std::move(program);
     mConfigArea = std::move(configArea);
     mData = std::move(data);

@@ -101,6 +101,11 @@ void Pic18Chip::saveState(std::ostream& out) const {
 }
 
 bool Pic18Chip::loadState(std::istream& in) {
+    int lineNumber = 0;
+    auto refuse = [&](bool wholeText = false) {
+        mLoadErrorLine = wholeText ? 0 : lineNumber;
+        return false;
+    };
     // Everything is parsed into a fresh chip first, so a bad file changes nothing here.
     Pic18Chip fresh(mModel);
     struct Record {
@@ -112,20 +117,20 @@ bool Pic18Chip::loadState(std::istream& in) {
     bool sawEnd = false;
     std::string text;
     while (std::getline(in, text)) {
-        if (!text.empty() && text.back() == '\r')
-            text.pop_back();
-        if (text.empty() || text[0] == '#')
-            continue;
+        ++lineNumber;
+        const size_t start = text.find_first_not_of(" \t\r");
+        if (start == std::string::npos || text[start] == '#')
+            continue;  // a line of blanks or a comment
         if (sawEnd)
-            return false;  // nothing may follow "end"
+            return refuse();  // nothing may follow "end"
         std::istringstream fields(text);
         std::string keyword, first, second, third, extra;
         fields >> keyword >> first >> second >> third >> extra;
         if (!extra.empty())
-            return false;
+            return refuse();
         if (!sawChip) {
             if (keyword != "chip" || !sameName(first, mModel.name) || !second.empty())
-                return false;
+                return refuse();
             sawChip = true;
             continue;
         }
@@ -135,14 +140,14 @@ bool Pic18Chip::loadState(std::istream& in) {
         } else if (keyword == "devid") {
             uint32_t id;
             if (!parseHexNumber(first, id) || id > 0xFFFF || !second.empty())
-                return false;
+                return refuse();
             fresh.mDeviceId = static_cast<uint16_t>(id);
         } else if (keyword == "stuck") {
             uint32_t mask, level;
             if (!parseHexNumber(first, address) || !parseHexNumber(second, mask) ||
                 !parseHexNumber(third, level) || mask > 0xFF || level > 0xFF ||
                 !fresh.cell(address))
-                return false;
+                return refuse();
             fresh.mStuck[address] = {static_cast<uint8_t>(mask), static_cast<uint8_t>(level)};
         } else {
             uint32_t base, size;
@@ -159,19 +164,19 @@ bool Pic18Chip::loadState(std::istream& in) {
                 base = 0;
                 size = static_cast<uint32_t>(mEeprom.size());
             } else {
-                return false;
+                return refuse();
             }
             Record record;
             if (!parseHexNumber(first, address) || !parseHexBytes(second, record.bytes) ||
                 !third.empty() || address < base || address - base > size ||
                 record.bytes.size() > size - (address - base))
-                return false;
+                return refuse();
             record.address = keyword == "eeprom" ? kEepromBase + address : address;
             records.push_back(std::move(record));
         }
     }
     if (!sawEnd)
-        return false;
+        return refuse(true);
     fresh.eraseAll();  // stuck bits apply from here on
     for (const Record& record : records)
         for (size_t i = 0; i < record.bytes.size(); ++i)

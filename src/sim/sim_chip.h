@@ -76,6 +76,9 @@ public:
     virtual void saveState(std::ostream& out) const = 0;
     // False, with the chip unchanged, when the text does not describe this chip.
     virtual bool loadState(std::istream& in) = 0;
+    // After a refused loadState: the 1-based line it stopped at, or 0 when the text as a
+    // whole is wrong (no chip named, no end).
+    int loadErrorLine() const { return mLoadErrorLine; }
 
     // Every protocol rule the chip enforces leaves a note here when it is broken (a wait
     // too short, a wrong trigger, a missing End Programming, a write into protected
@@ -87,6 +90,7 @@ public:
 
 protected:
     friend class PinTarget;  // notes the waveform times it checks
+    int mLoadErrorLine = 0;
 
     void note(std::string text) {
         if (mNotes.size() < 1000)

@@ -91,6 +91,36 @@ TEST_F(OpenImageFileTest, UnreadableFileIsReportedAndChangesNothing) {
     EXPECT_EQ(history, std::vector<std::string>{"old.hex"});
 }
 
+// A folder, a file far larger than any device needs and an endless file are refused with a
+// message naming them, without being read whole; nothing changes.
+TEST_F(OpenImageFileTest, FoldersAndHugeFilesAreRefusedUnread) {
+    image.ProgMemory[0] = 0x1234;
+    const std::string folder = dir.file("folder.hex");
+    std::filesystem::create_directory(folder);
+    const std::string huge = writeFile("huge.hex", ":00000001FF\n");
+    std::filesystem::resize_file(huge, uintmax_t{1} << 30);  // sparse: no disk space used
+    for (const auto& [path, message] :
+         {std::pair{folder, cannotOpenMessage(folder)}, std::pair{huge, tooLargeMessage(huge)}}) {
+        sink.messages.clear();
+        EXPECT_EQ(open(path).status, OpenImageStatus::CannotOpen) << path;
+        EXPECT_EQ(sink.messages, std::vector<std::string>{message});
+        EXPECT_NE(message.find(path), std::string::npos);
+    }
+    EXPECT_EQ(image.ProgMemory[0], 0x1234);
+    EXPECT_TRUE(history.empty());
+
+    std::string text;
+    bool tooLarge = false;
+    EXPECT_FALSE(readWholeFile("/dev/zero", text, uintmax_t{1} << 20, &tooLarge));
+    EXPECT_TRUE(tooLarge) << "a file without end stops at the limit";
+    const std::string exact = writeFile("exact.hex", std::string(100, ':'));
+    EXPECT_FALSE(readWholeFile(exact, text, 99, &tooLarge));
+    EXPECT_TRUE(tooLarge);
+    EXPECT_TRUE(readWholeFile(exact, text, 100, &tooLarge));
+    EXPECT_EQ(text.size(), 100u);
+    EXPECT_FALSE(tooLarge);
+}
+
 TEST_F(OpenImageFileTest, ProblemsLoadAsReadThenWarnWithTheFirstLine) {
     const auto path =
         writeFile("bad.hex", ":020000000528D1\n:020002000628FF\n:01430000FFBD\n:0200G4000628CC\n");

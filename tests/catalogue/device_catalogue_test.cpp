@@ -222,6 +222,31 @@ TEST_F(CatalogueTest, ClampsValuesBeyondTheImageLimits) {
     EXPECT_EQ(load("Osc").OscCal, 0x3FF);
 }
 
+// Every address key lies where the family's counter or table pointer can reach.
+TEST_F(CatalogueTest, AddressesAreBoundedToWhatTheFamilyCanAddress) {
+    writeDeviceIni(
+        "[Mid]\nConfigBaseAdr=0x7FFFFFFE\nIdAdr=-2000000000\nResetVector=0x7FFFFFFF\n"
+        "DeviceIDAdr=0x10000\n"
+        "[Base]\nBitWidth=12\nAdrMask=0xFFFF\nIdAdr=0x7FFFFFFD\nConfigBaseAdr=0xFFF\nResetVector="
+        "0xFFF\n"
+        "[High]\nAlgorithm=1\nBitWidth=16\nIdAdr=0x7FFFFFFD\nConfigBaseAdr=0x300000\n"
+        "DeviceIDAdr=-1\nResetVector=0x400000\n");
+    const DeviceDefinition mid = load("Mid");
+    EXPECT_EQ(mid.ConfigBaseAdr, 0x3FFF);
+    EXPECT_EQ(mid.IdAdr, 0);
+    EXPECT_EQ(mid.ResetVector, 0x3FFF);
+    EXPECT_EQ(mid.DeviceIDAdr, 0x3FFF);
+    const DeviceDefinition base = load("Base");
+    EXPECT_EQ(base.IdAdr, 0xFFFF);  // a counter wider than 14 bits reaches further
+    EXPECT_EQ(base.ConfigBaseAdr, 0xFFF);
+    EXPECT_EQ(base.ResetVector, 0xFFF);
+    const DeviceDefinition high = load("High");
+    EXPECT_EQ(high.IdAdr, 0x3FFFFF);
+    EXPECT_EQ(high.ConfigBaseAdr, 0x300000);
+    EXPECT_EQ(high.DeviceIDAdr, 0);
+    EXPECT_EQ(high.ResetVector, 0x3FFFFF);
+}
+
 TEST_F(CatalogueTest, TextKeysKeepOrEmptyTheInheritedValue) {
     writeDeviceIni(
         "[T]\nOscCalFile=cal.hex\nDeviceEraseCmd=C1,C7\n"

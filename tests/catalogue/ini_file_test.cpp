@@ -33,10 +33,12 @@ TEST(IniFile, NamesIgnoreCaseAndValuesStayRaw) {
 
 TEST(IniFile, AcceptsCrlfBomAndMissingFinalNewline) {
     IniFile ini;
-    ini.parse("\xEF\xBB\xBF[A]\r\nK=1\r\n[B]\r\nK=2");
-    EXPECT_EQ(ini.sectionNames(), (std::vector<std::string>{"A", "B"}));
-    EXPECT_EQ(ini.readString("A", "K", ""), "1");
-    EXPECT_EQ(ini.readString("B", "K", ""), "2");
+    for (const char* bom : {"\xEF\xBB\xBF", "\xEF\xBB\xBF\xEF\xBB\xBF"}) {
+        ini.parse(std::string(bom) + "[A]\r\nK=1\r\n[B]\r\nK=2");
+        EXPECT_EQ(ini.sectionNames(), (std::vector<std::string>{"A", "B"}));
+        EXPECT_EQ(ini.readString("A", "K", ""), "1");
+        EXPECT_EQ(ini.readString("B", "K", ""), "2");
+    }
 }
 
 TEST(IniFile, FirstOfRepeatedSectionsAndKeysWinsAndPreambleIsIgnored) {
@@ -125,7 +127,8 @@ TEST(IniFile, WritesKeysErasesSectionsAndRoundTrips) {
     ini.writeInteger("LastSetting", "Port", 3);
     ini.writeBool("WriteSetting", "ProgMem", false);
     ini.eraseSection("FileHistory");
-    ini.writeString("FileHistory", "File1", "  b.hex\n");
+    EXPECT_FALSE(ini.writeString("FileHistory", "File1", "  b.hex\n"));
+    EXPECT_TRUE(ini.writeString("FileHistory", "File1", "b.hex"));
     ASSERT_TRUE(ini.save(path));
 
     const IniFile reread(path);
@@ -138,6 +141,61 @@ TEST(IniFile, WritesKeysErasesSectionsAndRoundTrips) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+// What the file cannot give back as written is refused and changes nothing; everything
+// else reads back exactly, and lines nobody wrote stay as they were.
+TEST(IniFile, WritesOnlyWhatReadsBackIdentically) {
+    const std::string longest(IniFile::kMaxValueLength, 'v');
+    struct Case {
+        std::string section, key, value;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"S", "K", "plain value ; with = signs [and] brackets", true},
+        {"S", "K", longest, true},
+        {"S", "K", "", true},
+        {"S", "", "empty key name", true},
+        {"S", "Key with blanks", "x", true},
+        {"[S", "K]", "x", true},
+        {"S", "K", longest + "v", false},
+        {"S", "K", "ends in a line break\n", false},
+        {"S", "K", "line\nbreak", false},
+        {"S", "K", "carriage\rreturn", false},
+        {"S", "K", " leading blank", false},
+        {"S", "K", "trailing tab\t", false},
+        {"S", "K", std::string(IniFile::kMaxValueLength - 1, 'v') + " ", false},
+        {"S]", "K", "x", false},
+        {" S", "K", "x", false},
+        {"S\n", "K", "x", false},
+        {"S", "K=1", "x", false},
+        {"S", "[K", "x", false},
+        {"S", ";K", "x", false},
+        {"S", "K ", "x", false},
+        {"S", "K\r", "x", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.section + "/" + c.key + "=" + c.value.substr(0, 40));
+        IniFile ini;
+        ini.parse("[S]\nK=old\n");
+        EXPECT_EQ(ini.writeString(c.section, c.key, c.value), c.stored);
+        IniFile reread;
+        reread.parse(ini.toText());
+        if (c.stored) {
+            EXPECT_EQ(reread.readString(c.section, c.key, "absent"), c.value);
+        } else {
+            EXPECT_EQ(ini.toText(), "[S]\nK=old\n");
+        }
+    }
+
+    // A value read cut at its limit next to a blank, and the spacing of untouched lines,
+    // survive a save.
+    const std::string text = "[S]\nCut=" + std::string(IniFile::kMaxValueLength - 1, 'c') +
+                             " tail\n  Spaced = 1 ; words\n";
+    IniFile ini;
+    ini.parse(text);
+    ini.writeString("S", "New", "2");
+    EXPECT_EQ(ini.toText(), text + "New=2\n");
 }
 
 TEST(IniFile, FailedSaveLeavesTheOldFile) {

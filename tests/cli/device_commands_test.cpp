@@ -273,6 +273,38 @@ TEST_F(DeviceCommandsTest, BadPortOrUnmodelledChipIsAUsageError) {
     EXPECT_TRUE(contains(json.out, "\"exitCode\":64")) << json.out;
 }
 
+// Device sections with addresses far beyond the family's reach: every command ends
+// promptly, without arithmetic overflow, with the target off.
+TEST(DeviceCommands, ExtremeAddressesInDeviceIniEndEveryCommand) {
+    test::TempDir data;
+    const std::string shipped = readFile(test::binDir() + "/device.ini");
+    ASSERT_FALSE(shipped.empty());
+    std::ofstream(data.file("device.ini"), std::ios::binary)
+        << shipped
+        << "\n[FarMid]\nDefault=PIC16F84A\nConfigBaseAdr=0x7FFFFFFE\nIdAdr=-2000000000\n"
+           "[FarVector]\nDefault=PIC16F84A\nResetVector=0x7FFFFFFF\nIdAdr=0x7FFFFFFD\n"
+           "[Far18]\nDefault=PIC18F452\nConfigBaseAdr=0x7FFFFFFE\nIdAdr=0x7FFFFFFD\n"
+           "DeviceIDAdr=-2000000000\n";
+    std::ofstream(data.file("Config.ini"), std::ios::binary)
+        << readFile(test::binDir() + "/Config.ini");
+    test::TempDir scratch;
+    const std::string hex = scratch.file("out.hex");
+    for (const char* device : {"FarMid", "FarVector", "Far18"}) {
+        const std::string chip = device == std::string("Far18") ? "PIC18F452" : "PIC16F84A";
+        for (const std::string& command :
+             {"read " + test::shellQuote(hex), std::string("blank"), std::string("id"),
+              std::string("erase"), "write " + test::shellQuote(hex)}) {
+            const CliRun run =
+                test::runVelkaroCli("--data-dir " + test::shellQuote(data.path()) + " --device " +
+                                        device + " --simulate=" + chip + " " + command,
+                                    scratch);
+            SCOPED_TRACE(std::string(device) + " " + command + "\n" + run.err);
+            EXPECT_GE(run.exitCode, 0);
+            EXPECT_LT(run.exitCode, 64);
+        }
+    }
+}
+
 TEST(InterruptCancel, CtrlCCancelsTheRunningCheckAndLeavesTheTargetOff) {
     test::SimBench bench;
     bench.load("PIC16F84A");

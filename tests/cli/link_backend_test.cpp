@@ -94,12 +94,47 @@ TEST_F(LinkBackendTest, SimStateRoundTripsAndAForeignFileIsRefusedUntouched) {
     EXPECT_EQ(readAll(context.simState), saved);
 }
 
+TEST_F(LinkBackendTest, BadSimStateIsReportedWithItsLine) {
+    context.simState = dir.file("chip.state");
+    for (const auto& [text, where] :
+         {std::pair<std::string, std::string>{"# saved\nchip PIC16F84A\nprogram 0000 4000\n",
+                                              "chip.state\" (line 3)"},
+          {"chip PIC18F452\nend\n", "chip.state\" (line 1)"},
+          {"# nothing but a comment\n", "chip.state\""}}) {
+        std::ofstream(context.simState, std::ios::binary | std::ios::trunc) << text;
+        EXPECT_EQ(create(), nullptr);
+        EXPECT_EQ(exitCode, kExitFileError);
+        EXPECT_TRUE(error.size() >= where.size() &&
+                    error.compare(error.size() - where.size(), where.size(), where) == 0)
+            << error;
+    }
+}
+
 TEST_F(LinkBackendTest, UnwritableSimStateIsReportedAndNothingIsLeftBehind) {
     context.simState = dir.file("missing-folder/chip.state");
     auto backend = create();
     ASSERT_NE(backend, nullptr) << error;
     EXPECT_FALSE(backend->saveSimState(error));
     EXPECT_NE(error.find("chip.state"), std::string::npos);
+}
+
+TEST_F(LinkBackendTest, TargetLeftPoweredOrPortLeftOpenTurnsAnyExitIntoAnInternalError) {
+    auto backend = create();
+    ASSERT_NE(backend, nullptr) << error;
+    ProgrammerLibrary& library = backend->library();
+    EXPECT_EQ(backend->checkLeftSafe(kExitProgramError), kExitProgramError);
+
+    ASSERT_NE(library.SOpen(1), 0);
+    EXPECT_EQ(backend->checkLeftSafe(kExitOk), kExitInternal);  // the port alone
+    ASSERT_NE(library.SVppOn(0), 0);
+    library.SClose();
+    EXPECT_EQ(backend->checkLeftSafe(kExitOk), kExitOk);
+    library.SOpen(1);
+    library.SVccOn(0);
+    library.SPowerOff();
+    EXPECT_EQ(backend->checkLeftSafe(kExitOk), kExitInternal);
+    EXPECT_TRUE(LinkBackend::leftUnsafe());
+    library.SClose();
 }
 
 }  // namespace

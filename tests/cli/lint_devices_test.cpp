@@ -2,6 +2,7 @@
 // its line, and the shipped device.ini is clean.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -38,7 +39,14 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
                            "Alias=Nowhere\n"                              // 20
                            "[PIC16F84A]\n"                                // 21
                            "EraseProgCycle=1\n"                           // 22
-                           "DeviceIDMask=0\n";                            // 23
+                           "DeviceIDMask=0\n"                             // 23
+                           "[Far]\n"                                      // 24
+                           "IdAdr=-2000000000\n"                          // 25
+                           "ConfigBaseAdr=0x7FFFFFFE\n"                   // 26
+                           "[Far18]\n"                                    // 27
+                           "Algorithm=1\n"                                // 28
+                           "ResetVector=0x7FFFFFFF\n"                     // 29
+                           "IdAdr=0x7FFFFFFD\n";                          // 30
     test::TempDir scratch;
     const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
     EXPECT_EQ(run.exitCode, 7);
@@ -53,11 +61,41 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
              at + "16: [Twin] DeviceID 0x1238 under mask 0x3FF0 also matches [Calibrated]",
              at + "20: Alias names the missing section [Nowhere]",
              at + "22: [PIC16F84A] EraseProgCycle 1 ms is shorter than the chip's",
+             at + "25: [Far] IdAdr -2000000000 lies outside the family's addresses 0..0x3FFF",
+             at + "26: [Far] ConfigBaseAdr 0x7FFFFFFE lies outside the family's addresses",
+             at + "29: [Far18] ResetVector 0x7FFFFFFF lies outside the family's addresses "
+                  "0..0x3FFFFF",
+             at + "30: [Far18] IdAdr 0x7FFFFFFD lies outside",
          })
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
     EXPECT_EQ(run.out.find("[SameDie] DeviceID 0x1234 under mask 0x3FF0 also matches [Calibrated]"),
               std::string::npos)
         << "a shared ID said so";
+}
+
+// A folder, a file far larger than any device file and a binary file are refused at once
+// with a message naming them; so is a huge simulator state.
+TEST(LintDevices, FoldersHugeAndBinaryFilesAreRefusedByName) {
+    test::TempDir dir;
+    const std::string folder = dir.file("folder.ini");
+    std::filesystem::create_directory(folder);
+    const std::string huge = dir.file("huge.ini");
+    std::ofstream(huge) << "[A]\n";
+    std::filesystem::resize_file(huge, uintmax_t{1} << 30);  // sparse
+    const std::string binary = dir.file("binary.ini");
+    std::ofstream(binary, std::ios::binary) << std::string("[A]\nK=\0\x01\x02", 10);
+    test::TempDir scratch;
+    for (const auto& [path, message] : {std::pair{folder, "cannot read " + folder},
+                                        std::pair{huge, huge + " is larger than 16 MiB"},
+                                        std::pair{binary, binary + " is not a text file"}}) {
+        const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
+        EXPECT_EQ(run.exitCode, 6) << path;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+    const CliRun state =
+        test::runVelkaroCli("--simulate --sim-state " + test::shellQuote(huge) + " blank", scratch);
+    EXPECT_EQ(state.exitCode, 6);
+    EXPECT_NE(state.err.find(huge + "\" is too large"), std::string::npos) << state.err;
 }
 
 TEST(LintDevices, ShippedDeviceFileIsClean) {

@@ -89,6 +89,19 @@ TEST_F(DeviceEraseCmd, SyntaxErrorsEndTheListAfterWhatWasSent) {
     EXPECT_TRUE(result);
 }
 
+// Loops that would keep the program busy for years stop after a bounded number of steps;
+// the longest real walk is far below that bound.
+TEST_F(DeviceEraseCmd, RunawayLoopsStopAfterTheStepBudget) {
+    EXPECT_TRUE(run("L2147483647(L2147483647(W0)),C9").empty()) << "nothing after the stop";
+    EXPECT_FALSE(result);
+    EXPECT_GT(slept, 10u * 1000000u);
+    EXPECT_LE(slept, 10u * static_cast<uint64_t>(kDeviceEraseCmdMaxSteps));
+    run("L2147483647()");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(run("L1025(C6),C9").size(), 1026u);
+    EXPECT_TRUE(result);
+}
+
 TEST_F(DeviceEraseCmd, TwentyLevelsRunTheTwentyFirstIsSkipped) {
     std::string text = "C6";
     for (int depth = 1; depth <= 21; ++depth)

@@ -104,7 +104,16 @@ TEST(Pic18State, BadTextIsRefusedAndChangesNothing) {
         EXPECT_FALSE(chip->loadState(in)) << text;
         EXPECT_EQ(chip->peek(0x10), 0x42) << text;
     }
-    std::istringstream good("# comment\r\nchip pic18f2520\r\nprogram 000010 AA\r\nend\r\n");
+    // The line a refusal stopped at; 0 for a text that is wrong as a whole.
+    for (const auto& [text, line] : {std::pair{"chip PIC18F2520\n\nflash 000000 00\nend\n", 3},
+                                     std::pair{"chip PIC18F4520\nend\n", 1},
+                                     std::pair{"chip PIC18F2520\nprogram 000000 12\n", 0}}) {
+        std::istringstream in(text);
+        EXPECT_FALSE(chip->loadState(in));
+        EXPECT_EQ(chip->loadErrorLine(), line) << text;
+    }
+    std::istringstream good(
+        "# comment\r\n \t \nchip pic18f2520\r\n  \r\nprogram 000010 AA\r\nend\r\n\t\n");
     EXPECT_TRUE(chip->loadState(good));
     EXPECT_EQ(chip->peek(0x10), 0xAA);
     EXPECT_EQ(chip->peek(0x300001), 0x07) << "what the text leaves out is erased";

@@ -149,6 +149,52 @@ TEST(SimulatedProgrammer, BlockTestOf16BitCoreReadsThroughTableReads) {
     p.SClose();
 }
 
+// The block tests compare every bit of a word, the top bits of each family included: a
+// word that differs from blank only there is not blank.
+TEST(SimulatedProgrammer, BlockTestsJudgeEveryBitOfTheFamilysWord) {
+    struct Case {
+        const char* chip;
+        int command;
+        int32_t address;  // -1: the block stays erased
+        uint16_t value;   // 16-bit core: a byte at a byte address
+        const char* answer;
+    };
+    const Case cases[] = {
+        {"PIC16F877A", 104, -1, 0, "*#"},       {"PIC16F877A", 104, 700, 0x2FFF, "-#"},
+        {"PIC16F877A", 104, 700, 0x1FFF, "-#"}, {"PIC16F877A", 104, 1023, 0x3FFE, "-#"},
+        {"PIC12F509", 106, -1, 0, "*#"},        {"PIC12F509", 106, 300, 0x07FF, "-#"},
+        {"PIC12F509", 106, 0, 0x0FFE, "-#"},    {"PIC18F4520", 109, -1, 0, "*#"},
+        {"PIC18F4520", 109, 901, 0x7F, "-#"},   {"PIC18F4520", 109, 901, 0x00, "-#"},
+        {"PIC18F4520", 109, 2046, 0xFE, "-#"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chip) + " at " + std::to_string(c.address));
+        VirtualClock clock;
+        SimulatedProgrammer p(clock);
+        auto chip = makeSimChip(c.chip);
+        ASSERT_NE(chip, nullptr);
+        if (c.command == 106)
+            chip->poke(0x3FF, 0x0FFF);  // the factory OSCCAL word would be the one non-blank
+        if (c.address >= 0)
+            chip->poke(static_cast<uint32_t>(c.address), c.value);
+        p.insertChip(std::move(chip));
+        p.SSetMode(0);
+        p.SOpen(1);
+        p.SSendCmd(119);
+        EXPECT_EQ(drain(p), "#");
+        p.SVccOn(0);
+        p.SVppOn(0);
+        if (c.command == 109)
+            p.SSendCmd(102);
+        EXPECT_EQ(drain(p), "#");
+        if (c.command == 106)
+            p.SWriteBit(6, 6);  // from the configuration word to address 0
+        p.SSendCmd(c.command);
+        EXPECT_EQ(drain(p), c.answer);
+        p.SClose();
+    }
+}
+
 TEST(SimulatedProgrammer, CheckOscAnswersTheRunningFrequency) {
     Bench b("PIC12F675");
     auto& p = b.programmer;
