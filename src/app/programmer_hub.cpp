@@ -13,16 +13,33 @@ ProgrammerHub::ProgrammerHub(Clock& clock, HardwareSettings hardware)
       mHardJdm(mPortLines, clock, mHardware.jdmLines,
                [this](int port) { return mHardware.portPath(port); }),
       mHardPro(mPortStream, [this](int port) { return mHardware.portPath(port); }),
+      mBoardStream(mPins, clock),
+      mEmuPro(mBoardStream, [](int port) { return "emulated COM" + std::to_string(port); }),
       mActive(&mSimulator) {}
 
 ProgrammerHub::~ProgrammerHub() = default;
 
 std::unique_ptr<sim::SimChip> ProgrammerHub::insertChip(std::unique_ptr<sim::SimChip> chip) {
-    return jdmType() ? mPins.insertChip(std::move(chip)) : mSimulator.insertChip(std::move(chip));
+    return chipOnPins() ? mPins.insertChip(std::move(chip))
+                        : mSimulator.insertChip(std::move(chip));
 }
 
 sim::SimChip* ProgrammerHub::chip() {
-    return jdmType() ? mPins.chip() : mSimulator.chip();
+    return chipOnPins() ? mPins.chip() : mSimulator.chip();
+}
+
+void ProgrammerHub::moveChip(bool toPins) {
+    if (toPins)
+        mPins.insertChip(mSimulator.insertChip(nullptr));
+    else
+        mSimulator.insertChip(mPins.insertChip(nullptr));
+}
+
+void ProgrammerHub::setEmulatedBoard(bool emulated) {
+    const bool before = chipOnPins();
+    mEmulateBoard = emulated;
+    if (chipOnPins() != before)
+        moveChip(chipOnPins());
 }
 
 std::string ProgrammerHub::lastError() const {
@@ -34,6 +51,8 @@ std::string ProgrammerHub::lastError() const {
         return mSimJdm.lastError();
     if (mActive == &mHardPro)
         return mHardPro.lastError();
+    if (mActive == &mEmuPro)
+        return mEmuPro.lastError();
     return {};
 }
 
@@ -49,18 +68,17 @@ std::string ProgrammerHub::checkLeftSafe() const {
     add(mSimLines.checkLeftSafe());
     if (mPortLines.isOpen() || mPortStream.isOpen())
         add("serial port open");
+    if (mBoardStream.isOpen())
+        add("emulated board's port open");
     return left;
 }
 
 int32_t ProgrammerHub::SSetMode(int32_t mode) {
-    if ((mode == 1) != jdmType()) {
-        // The chip follows the type into the socket that type uses.
-        if (mode == 1)
-            mPins.insertChip(mSimulator.insertChip(nullptr));
-        else
-            mSimulator.insertChip(mPins.insertChip(nullptr));
-    }
+    // The chip follows the type into the socket that type uses.
+    const bool before = chipOnPins();
     mType = mode;
+    if (chipOnPins() != before)
+        moveChip(chipOnPins());
     mSimulator.SSetMode(mode);
     return 1;
 }
@@ -70,9 +88,14 @@ int32_t ProgrammerHub::SOpen(int32_t port) {
     const bool hardware = isHardwarePort(port);
     if (jdmType())
         mActive = hardware ? static_cast<ProgrammerLibrary*>(&mHardJdm) : &mSimJdm;
+    else if (hardware)
+        mActive = &mHardPro;
     else
-        mActive = hardware ? static_cast<ProgrammerLibrary*>(&mHardPro) : &mSimulator;
-    mLinkClock.setDelaySink(mActive == &mHardPro ? &mHardPro : nullptr);
+        mActive = mEmulateBoard ? static_cast<ProgrammerLibrary*>(&mEmuPro) : &mSimulator;
+    ProProgrammer* pro = mActive == &mHardPro  ? &mHardPro
+                         : mActive == &mEmuPro ? &mEmuPro
+                                               : nullptr;
+    mLinkClock.setDelaySink(pro);
     return mActive->SOpen(port);
 }
 

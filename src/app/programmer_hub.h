@@ -11,6 +11,7 @@
 #include "link/programmer_library.h"
 #include "link/serial_port_lines.h"
 #include "sim/pin_target.h"
+#include "sim/pro_board_stream.h"
 #include "sim/simulated_lines.h"
 #include "sim/simulated_programmer.h"
 
@@ -43,6 +44,12 @@ public:
     JdmProgrammer& hardwareJdm() { return mHardJdm; }
     ProProgrammer& hardwarePro() { return mHardPro; }
 
+    // Type 0 on a simulated port: the emulated board (the firmware's core built for the
+    // host, driving the pin-level socket) instead of the simulated programmer.
+    void setEmulatedBoard(bool emulated);
+    bool emulatedBoard() const { return mEmulateBoard; }
+    ProProgrammer& emulatedPro() { return mEmuPro; }
+
     // The simulated chip, in whichever socket holds it. Returns the previous one.
     std::unique_ptr<sim::SimChip> insertChip(std::unique_ptr<sim::SimChip> chip);
     sim::SimChip* chip();
@@ -73,6 +80,9 @@ public:
 
 private:
     bool jdmType() const { return mType == 1; }
+    // True when the selected type reaches the chip through its pins.
+    bool chipOnPins() const { return mType == 1 || (mType == 0 && mEmulateBoard); }
+    void moveChip(bool toPins);
 
     Clock& mClock;
     HardwareSettings mHardware;
@@ -85,6 +95,9 @@ private:
     JdmProgrammer mSimJdm;
     JdmProgrammer mHardJdm;
     ProProgrammer mHardPro;
+    sim::ProBoardStream mBoardStream;
+    ProProgrammer mEmuPro;
+    bool mEmulateBoard = false;
     ProgrammerLibrary* mActive;
     int32_t mType = 0;
     std::string mError;

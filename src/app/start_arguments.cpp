@@ -34,6 +34,10 @@ StartArguments parseStartArguments(const std::vector<std::string>& args,
     for (const std::string& arg : args) {
         if (arg.empty())
             continue;
+        if (arg == "--emulate-board") {
+            result.emulateBoard = true;
+            continue;
+        }
         if (arg == "--simulate") {
             result.simulate = std::string();
             continue;

@@ -12,6 +12,7 @@ struct StartArguments {
     bool deviceSwitchSeen = false;        // some "/p" argument was given
     int deviceIndex = -1;                 // index in the device list of the last "/p" name; -1 none
     std::optional<std::string> simulate;  // --simulate[=CHIP]; "" follows the device list
+    bool emulateBoard = false;            // --emulate-board: the PRO's firmware, emulated
 };
 
 // Reads the arguments in order (the program name not included). "/p" followed by a device

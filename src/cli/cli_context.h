@@ -33,6 +33,7 @@ struct CliContext {
     std::string programmer;  // --programmer: type index or name
     std::optional<std::string> simulate;  // --simulate[=CHIP]; "" = the selected device's chip
     std::string simState;                 // --sim-state FILE
+    bool emulateBoard = false;            // --emulate-board: the PRO's firmware, emulated
     int exitCode = kExitOk;               // set by the command that ran
 };
 

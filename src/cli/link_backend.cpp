@@ -105,6 +105,7 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
     backend->mHub = std::make_unique<ProgrammerHub>(*backend->mClock, std::move(hardware));
     // A long write makes millions of calls; nobody reads the log here.
     backend->mHub->simulator().setCallLogEnabled(false);
+    backend->mHub->setEmulatedBoard(context.emulateBoard);
     if (onHardware) {
         exitCode = kExitOk;
         return backend;

@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
            "Serve every port by the simulator with CHIP in the socket (default: the device's chip)")
         ->expected(0, 1)
         ->default_str("");
+    app.add_flag("--emulate-board", context.emulateBoard,
+                 "Serve a simulated port's VKR-20 PRO by its own firmware, built for this "
+                 "machine, driving the chip's pins");
     app.add_option("--sim-state", context.simState,
                    "Load the simulated chip from FILE when it exists; save it at exit");
 

@@ -10,8 +10,9 @@ class ProProgrammer;
 
 // The clock the link runs on. Its waits are the base clock's own, except while an
 // intelligent programmer holds a session: then every wait travels to the programmer as a
-// delay operation (the board keeps it between the operations it separates) and the clock
-// runs ahead of the base clock by the time queued, so the link's deadlines keep working.
+// delay operation (the board keeps it between the operations it separates) and the link's
+// time is the time it has queued, so its deadlines keep working however the PC's own time
+// runs meanwhile. After the session the clock follows the base again, never going back.
 class ProgrammerClock : public Clock {
 public:
     explicit ProgrammerClock(Clock& base) : mBase(base) {}
@@ -25,11 +26,13 @@ public:
     void waitUntilMicroseconds(uint64_t deadline) override;
 
 private:
-    bool queueing() const;
+    bool queueing();
 
     Clock& mBase;
     ProProgrammer* mSink = nullptr;
-    uint64_t mAheadUs = 0;
+    bool mQueueing = false;
+    uint64_t mQueuedNow = 0;  // the link's time during a session
+    uint64_t mAheadUs = 0;    // how far the link's time runs ahead of the base's otherwise
 };
 
 }  // namespace velkaro

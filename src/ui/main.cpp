@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velkaro: %s\n", error.c_str());
         return 2;
     }
+    socket->hub().setEmulatedBoard(start.emulateBoard);
 
     velkaro::Workspace workspace(dataDir);
     workspace.attachProgrammer(socket->library(), socket->clock());

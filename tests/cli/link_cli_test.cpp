@@ -55,12 +55,26 @@ TEST_F(CliLinkTest, PowerTestOfAnEmptySocketFailsWithThePowerMessage) {
     EXPECT_EQ(result.out, "");
 }
 
+// The simulated programmer, and the programmer's own firmware emulated on this machine.
 TEST_F(CliLinkTest, FirmwareOfTheProInTheAboutWindowsForm) {
-    const CliRun result = run("--simulate firmware");
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(std::regex_match(
-        result.out, std::regex("ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ [0-9]{4}/[0-9]{2}/[0-9]{2} Ver\\..+\n")))
-        << result.out;
+    for (const char* simulation : {"--simulate", "--simulate --emulate-board"}) {
+        SCOPED_TRACE(simulation);
+        const CliRun result = run(std::string(simulation) + " firmware");
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_TRUE(std::regex_match(
+            result.out, std::regex("ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ [0-9]{4}/[0-9]{2}/[0-9]{2} Ver\\..+\n")))
+            << result.out;
+    }
+}
+
+TEST_F(CliLinkTest, SelfTestPassesOnBothProgrammerTypes) {
+    for (const char* setup : {"--simulate --emulate-board", "--simulate --programmer 1"}) {
+        SCOPED_TRACE(setup);
+        const CliRun result = run(std::string(setup) + " selftest");
+        EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+        EXPECT_NE(result.out.find("device ID 056"), std::string::npos) << result.out;
+        EXPECT_NE(result.out.find("Self-test passed."), std::string::npos) << result.out;
+    }
 }
 
 TEST_F(CliLinkTest, BadLinkOptionsAreUsageErrors) {

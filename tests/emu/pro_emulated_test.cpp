@@ -3,6 +3,7 @@
 // simulated at its pins. Times are the emulated CPU's.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <random>
 #include <string>
@@ -166,6 +167,37 @@ TEST(EmulatedPro, BoardFaultsEndAsHardwareFailures) {
         // A board cut off from its host switches the target off on its own.
         bench.board.clock().sleepMilliseconds(2500);
         bench.chip().takeNotes();
+    }
+}
+
+}  // namespace
+}  // namespace velkaro
+
+namespace velkaro {
+namespace {
+
+// Speed figures, not a check: a full write and verify of a whole device through the
+// emulated board, in emulated seconds. Run by hand:
+//   build/bin/test_emu --gtest_also_run_disabled_tests --gtest_filter='*Speed*'
+TEST(EmulatedProSpeed, DISABLED_FullWriteAndVerify) {
+    for (const char* name : {"PIC16F877A", "PIC18F4520"}) {
+        EmulatedBench bench(name);
+        ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+        Workspace& ws = bench.workspace;
+        ws.image = sampleImage(ws, 7, ws.device.ProgSize);
+        const double start = bench.board.seconds();
+        ASSERT_EQ(runWrite(ws, bench.ui, {true, true, true, false}).result, kResultOk)
+            << bench.pro.lastError();
+        const double written = bench.board.seconds();
+        ASSERT_EQ(verifyDevice(ws, bench.ui, true, true, true), kResultOk);
+        const double verified = bench.board.seconds();
+        std::printf(
+            "%s: write %.2f s, verify %.2f s, total %.2f s emulated; %llu bytes sent, "
+            "%llu received, %llu round trips\n",
+            name, written - start, verified - written, verified - start,
+            static_cast<unsigned long long>(bench.pro.bytesSent()),
+            static_cast<unsigned long long>(bench.pro.bytesReceived()),
+            static_cast<unsigned long long>(bench.pro.roundTrips()));
     }
 }
 
