@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdlib>
 
 namespace velkaro::emu {
 
@@ -69,6 +70,11 @@ AvrBoard::AvrBoard(const std::string& elfPath, sim::PinTarget& target)
     mAvr->frequency = kFrequency;
     mAvr->log = 0;
     avr_load_firmware(mAvr, &firmware);
+    // The core holds its own copies of the memories now.
+    std::free(firmware.flash);
+    std::free(firmware.eeprom);
+    std::free(firmware.fuse);
+    std::free(firmware.lockbits);
 
     uint32_t flags = 0;
     avr_ioctl(mAvr, AVR_IOCTL_UART_GET_FLAGS('0'), &flags);
