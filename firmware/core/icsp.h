@@ -3,7 +3,7 @@
  * Bits go LSB first. Writing: PGD is set with the rising edge of PGC and the chip latches
  * it on the falling edge. Reading: PGD is released, the chip puts each bit out at a rising
  * edge and it is sampled while PGC is high. Each half clock lasts at least 1 us, which
- * covers the set-up, hold and output delays of the programming specifications (all below
+ * covers the set-up, hold and output delays of the programming documents (all below
  * 1 us) and the 1 us between a command and its data (TDLY2). PGC is low between calls.
  */
 #ifndef VKR_ICSP_H

@@ -1,5 +1,5 @@
 // The simulator's own table of 12- and 14-bit core devices. Sizes, masks, device IDs,
-// command sets and minimum times come from the devices' programming specifications as
+// command sets and minimum times come from the devices' programming documents as
 // collected in the project's reference notes; see src/sim/README.md for what is judgement.
 #include <algorithm>
 #include <initializer_list>

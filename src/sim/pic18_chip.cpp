@@ -52,7 +52,7 @@ std::string hex6(uint32_t value) {
 }
 
 Pic18Timing timingFor(Pic18Family family) {
-    // P9 and P10 from the programming specifications of each family. P11 for the FXX2 parts
+    // P9 and P10 from the programming documents of each family. P11 for the FXX2 parts
     // is given as 5 ms and as 10 ms by different sources; the longer one is demanded so that
     // a marginal erase wait shows up here rather than on a real chip. The EEPROM write time
     // is not documented in the sources at hand; 4 ms is the usual figure for these parts.

@@ -1,6 +1,6 @@
 // The simulator's own table of PIC18 devices: sizes, configuration masks and erased values,
 // device IDs, write-buffer and erase-block sizes, written from the devices' programming
-// specifications and assembler data (never from device.ini, which it is meant to check).
+// documents and assembler data (never from device.ini, which it is meant to check).
 #include <algorithm>
 #include <cctype>
 
