@@ -8,7 +8,7 @@
  *
  * Timer0 counts microseconds (0.5 us ticks, overflow every 128 us); Timer1 counts the
  * target's clock on T1 during a measurement; the UART runs at 1000000 8N1 with a receive
- * ring buffer filled by its interrupt.
+ * ring filled and a transmit ring emptied by its interrupts.
  */
 #include "avr/hal_avr.h"
 
@@ -30,7 +30,14 @@
 #define RX_RING_SIZE 512u
 static volatile uint8_t rx_buffer[RX_RING_SIZE];
 static volatile uint16_t rx_head; /* written by the interrupt */
-static uint16_t rx_tail;
+static volatile uint16_t rx_tail;
+
+/* Transmit ring, emptied by the data-register-empty interrupt: a reply goes out while the
+ * board already runs the next frame. */
+#define TX_RING_SIZE 256u /* the 8-bit indices wrap at its end */
+static volatile uint8_t tx_buffer[TX_RING_SIZE];
+static volatile uint8_t tx_head;
+static volatile uint8_t tx_tail; /* written by the interrupt */
 
 static volatile uint32_t timer0_overflows;
 static volatile uint16_t timer1_overflows;
@@ -47,6 +54,15 @@ ISR(USART_RX_vect) {
         rx_buffer[rx_head] = byte;
         rx_head = next;
     }
+}
+
+ISR(USART_UDRE_vect) {
+    if (tx_tail == tx_head) {
+        UCSR0B &= (uint8_t) ~(1 << UDRIE0);
+        return;
+    }
+    UDR0 = tx_buffer[tx_tail];
+    tx_tail = (uint8_t)(tx_tail + 1);
 }
 
 ISR(TIMER0_OVF_vect) {
@@ -157,20 +173,26 @@ static int avr_uart_read(void* ctx) {
     (void)ctx;
     const uint8_t sreg = SREG;
     cli();
-    const uint16_t head = rx_head; /* two bytes the interrupt writes */
+    /* Both indices are two bytes: the interrupt must never see one half-written (a torn
+     * tail can look like a full ring, and the byte arriving then would be dropped). */
+    int byte = -1;
+    if (rx_tail != rx_head) {
+        byte = rx_buffer[rx_tail];
+        rx_tail = (uint16_t)((rx_tail + 1) & (RX_RING_SIZE - 1));
+    }
     SREG = sreg;
-    if (rx_tail == head)
-        return -1;
-    const uint8_t byte = rx_buffer[rx_tail];
-    rx_tail = (uint16_t)((rx_tail + 1) & (RX_RING_SIZE - 1));
     return byte;
 }
 
 static void avr_uart_write(void* ctx, uint8_t byte) {
     (void)ctx;
-    while (!(UCSR0A & (1 << UDRE0))) {
+    const uint8_t next = (uint8_t)(tx_head + 1);
+    while (next == tx_tail) {
+        /* full: the interrupt makes room */
     }
-    UDR0 = byte;
+    tx_buffer[tx_head] = byte;
+    tx_head = next;
+    UCSR0B |= (uint8_t)(1 << UDRIE0);
 }
 
 static uint32_t avr_count_osc_edges(void* ctx, uint32_t gate_us) {
@@ -228,9 +250,11 @@ void vkr_avr_init(void) {
     TCCR0B = (uint8_t)(1 << CS01);
     TIMSK0 = (uint8_t)(1 << TOIE0);
 
+    /* Double speed first: the baud rate divisor counts in its units. (The emulator works the
+     * rate out when UBRR is written, so this order also gets it right there.) */
+    UCSR0A = (uint8_t)(1 << U2X0);
     UBRR0H = (uint8_t)(UBRR_1M >> 8);
     UBRR0L = (uint8_t)(UBRR_1M & 0xFF);
-    UCSR0A = (uint8_t)(1 << U2X0);
     UCSR0C = (uint8_t)((1 << UCSZ01) | (1 << UCSZ00)); /* 8N1 */
     UCSR0B = (uint8_t)((1 << RXEN0) | (1 << TXEN0) | (1 << RXCIE0));
 }
