@@ -107,9 +107,63 @@ static uint16_t arg16(const uint8_t* a) {
     return (uint16_t)(((uint16_t)a[1] << 8) | a[0]);
 }
 
+/* Argument and result bytes of `op`; false for an opcode the board does not know. */
+static bool op_shape(uint8_t op, uint8_t* args, uint8_t* results) {
+    if (op >= 1 && op <= LAST_OPCODE) {
+        *args = kArgBytes[op - 1];
+        *results = kResultBytes[op - 1];
+        return true;
+    }
+    *results = 0;
+    if (op >= VKR_OP_CMD4 && op < VKR_OP_CMD6) {
+        *args = op >= VKR_OP_CMD4_WORD ? 2 : 0;
+        return true;
+    }
+    if (op >= VKR_OP_CMD6 && op < VKR_OP_READ_N) {
+        *args = 0;
+        return true;
+    }
+    if (op >= VKR_OP_READ_N && op < VKR_OP_WRITE_N) {
+        *args = 0;
+        *results = (op & 0x0F) < 8 ? 1 : 2;
+        return true;
+    }
+    if (op >= VKR_OP_WRITE_N && op < VKR_OP_WRITE_N + 8) {
+        *args = 1;
+        return true;
+    }
+    return false;
+}
+
+/* The compact operations: the argument in the opcode. */
+static void run_compact(vkr_board* b, uint8_t op, const uint8_t* a) {
+    const vkr_hal* hal = b->hal;
+    if (op < VKR_OP_CMD4_WORD) {
+        vkr_icsp_write_bits(hal, op & 0x0F, 4);
+    } else if (op < VKR_OP_CMD6) {
+        vkr_icsp_write_bits(hal, op & 0x0F, 4);
+        vkr_icsp_write_bits(hal, arg16(a), 16);
+    } else if (op < VKR_OP_READ_N) {
+        vkr_icsp_write_bits(hal, op & 0x3F, 6);
+    } else if (op < VKR_OP_WRITE_N) {
+        const uint8_t count = (uint8_t)((op & 0x0F) + 1);
+        const uint16_t value = vkr_icsp_read_bits(hal, count);
+        if (count <= 8)
+            b->reply[b->reply_len++] = (uint8_t)value;
+        else
+            put16(b, value);
+    } else {
+        vkr_icsp_write_bits(hal, a[0], (uint8_t)((op & 0x07) + 1));
+    }
+}
+
 /* Runs one operation whose arguments are at `a`. False when the target's supply failed. */
 static bool run_operation(vkr_board* b, uint8_t op, const uint8_t* a) {
     const vkr_hal* hal = b->hal;
+    if (op > LAST_OPCODE) {
+        run_compact(b, op, a);
+        return !b->vdd || hal->target_powered(hal->ctx);
+    }
     switch (op) {
         case VKR_OP_VDD_ON:
             if (!vdd_on(b))
@@ -187,9 +241,9 @@ static uint8_t valid_prefix(const vkr_board* b, uint16_t* results) {
     *results = 0;
     while (pos < b->rx_len) {
         const uint8_t op = b->frame[pos];
-        if (op == 0 || op > LAST_OPCODE)
+        uint8_t args, produced;
+        if (!op_shape(op, &args, &produced))
             break;
-        const uint8_t args = kArgBytes[op - 1];
         if (pos + 1 + args > b->rx_len)
             break;
         const uint8_t first = args > 0 ? b->frame[pos + 1] : 0;
@@ -197,7 +251,7 @@ static uint8_t valid_prefix(const vkr_board* b, uint16_t* results) {
             break;
         if (op == VKR_OP_BLOCK_TEST && first > VKR_BLOCK_16BIT)
             break;
-        *results += kResultBytes[op - 1];
+        *results += produced;
         pos = (uint8_t)(pos + 1 + args);
     }
     return pos;
@@ -214,12 +268,14 @@ static void run_frame(vkr_board* b) {
     b->reply_len = 1;
     for (uint8_t pos = 0; pos < end;) {
         const uint8_t op = b->frame[pos];
+        uint8_t args, produced;
+        op_shape(op, &args, &produced);
         if (!run_operation(b, op, &b->frame[pos + 1])) {
             power_off(b);
             status = VKR_STATUS_POWER_LOST;
             break;
         }
-        pos = (uint8_t)(pos + 1 + kArgBytes[op - 1]);
+        pos = (uint8_t)(pos + 1 + args);
     }
     b->reply[0] = status;
     send_reply(b, b->rx_seq);
@@ -285,13 +341,15 @@ void vkr_board_poll(vkr_board* b) {
     const vkr_hal* hal = b->hal;
     int c;
     bool heard = false;
+    /* The time is read once a batch: bytes come faster than it is worth reading it. */
     while ((c = hal->uart_read(hal->ctx)) >= 0) {
-        b->rx_last_us = hal->micros(hal->ctx);
         receive_byte(b, (uint8_t)c);
         heard = true;
     }
-    if (heard)
-        b->host_last_us = hal->micros(hal->ctx);
+    if (heard) {
+        b->rx_last_us = hal->micros(hal->ctx);
+        b->host_last_us = b->rx_last_us;
+    }
     if ((b->vdd || b->vpp) &&
         (uint32_t)(hal->micros(hal->ctx) - b->host_last_us) >= VKR_HOST_TIMEOUT_US)
         power_off(b);

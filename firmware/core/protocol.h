@@ -36,7 +36,14 @@ enum vkr_opcode {
     VKR_OP_BLOCK_PREPARE = 0x0F,
     VKR_OP_MEASURE_OSC = 0x10,
     VKR_OP_FIRMWARE_DATE = 0x11,
-    VKR_OP_VERSION = 0x12
+    VKR_OP_VERSION = 0x12,
+    /* Compact forms of the commands the host sends most, the argument in the opcode: */
+    VKR_OP_CMD4 = 0x20,      /* 0x20..0x2F: a 4-bit command */
+    VKR_OP_CMD4_WORD = 0x30, /* 0x30..0x3F: a 4-bit command and its 16-bit operand (2) */
+    VKR_OP_CMD6 = 0x40,      /* 0x40..0x7F: a 6-bit command */
+    VKR_OP_READ_N = 0x80,    /* 0x80..0x8F: read (op & 0x0F) + 1 bits; 1 result byte up to
+                                8 bits, 2 above */
+    VKR_OP_WRITE_N = 0x90    /* 0x90..0x97: write (op & 0x07) + 1 bits of 1 argument byte */
 };
 
 enum vkr_status {

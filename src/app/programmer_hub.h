@@ -77,6 +77,7 @@ public:
     int32_t SWriteWord(int32_t word) override;
     int32_t SReadWord() override;
     int32_t SReadBit(int32_t count) override;
+    DeferredReads* deferredReads() override { return mActive->deferredReads(); }
 
 private:
     bool jdmType() const { return mType == 1; }

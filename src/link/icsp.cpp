@@ -71,6 +71,47 @@ uint16_t ProgrammerLink::ReceiveData() {
     return static_cast<uint16_t>(mLibrary.SReadWord());
 }
 
+void ProgrammerLink::QueueReceiveData() {
+    if (DeferredReads* deferred = mLibrary.deferredReads()) {
+        deferred->queueReadWord();
+        ++mDeferredCount;
+    } else {
+        mReadValues.push_back(ReceiveData());
+    }
+}
+
+void ProgrammerLink::QueueTableReadByte() {
+    queueShiftOut(kCmdTableReadPostIncrement);
+}
+
+void ProgrammerLink::QueueShiftOutTablat() {
+    queueShiftOut(kCmdShiftOutTablat);
+}
+
+void ProgrammerLink::queueShiftOut(int command) {
+    mLibrary.SWriteBit(command, 4);
+    mLibrary.SWriteBit(0, 8);
+    if (DeferredReads* deferred = mLibrary.deferredReads()) {
+        deferred->queueReadBits(8);
+        ++mDeferredCount;
+    } else {
+        mReadValues.push_back(static_cast<uint8_t>(mLibrary.SReadBit(8) & 0xFF));
+    }
+}
+
+uint16_t ProgrammerLink::TakeRead() {
+    if (!mReadValues.empty()) {
+        const uint16_t value = mReadValues.front();
+        mReadValues.pop_front();
+        return value;
+    }
+    DeferredReads* deferred = mLibrary.deferredReads();
+    if (mDeferredCount == 0 || deferred == nullptr)
+        return 0;  // nothing queued: a caller's slip, answered like a failed read
+    --mDeferredCount;
+    return static_cast<uint16_t>(deferred->takeRead() & 0xFFFF);
+}
+
 bool ProgrammerLink::StartProgrammingCycle(bool allowProgramOnly, bool programMemory,
                                            bool preferErase) {
     const bool hasEraseProgram = mDevice.hasBeginProgram();
@@ -162,13 +203,15 @@ void ProgrammerLink::SetTablePointer(uint32_t address) {
 }
 
 uint8_t ProgrammerLink::TableReadByte() {
-    mLibrary.SWriteBit(kCmdTableReadPostIncrement, 4);
-    mLibrary.SWriteBit(0, 8);
-    return static_cast<uint8_t>(mLibrary.SReadBit(8) & 0xFF);
+    return shiftOut(kCmdTableReadPostIncrement);
 }
 
 uint8_t ProgrammerLink::ShiftOutTablat() {
-    mLibrary.SWriteBit(kCmdShiftOutTablat, 4);
+    return shiftOut(kCmdShiftOutTablat);
+}
+
+uint8_t ProgrammerLink::shiftOut(int command) {
+    mLibrary.SWriteBit(command, 4);
     mLibrary.SWriteBit(0, 8);
     return static_cast<uint8_t>(mLibrary.SReadBit(8) & 0xFF);
 }

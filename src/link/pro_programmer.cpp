@@ -1,5 +1,6 @@
 #include "link/pro_programmer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -35,6 +36,11 @@ enum : uint8_t {
     kOpMeasureOsc = 0x10,
     kOpFirmwareDate = 0x11,
     kOpVersion = 0x12,
+    kOpCmd4 = 0x20,      // + command
+    kOpCmd4Word = 0x30,  // + command; operand
+    kOpCmd6 = 0x40,      // + command
+    kOpReadN = 0x80,     // + bits - 1
+    kOpWriteN = 0x90,    // + bits - 1; value byte
 };
 
 const char* statusText(uint8_t status) {
@@ -87,6 +93,8 @@ void ProProgrammer::fail(std::string why) {
     mPayloadDelayUs = 0;
     mInFlight.clear();
     mAnswer.clear();
+    mPendingReads.clear();
+    mResults.clear();
 }
 
 bool ProProgrammer::readExact(uint8_t* data, size_t size, int timeoutMs) {
@@ -149,10 +157,7 @@ bool ProProgrammer::send() {
     if (!mOpen)
         return false;
     while (mInFlight.size() >= kFramesInFlight) {
-        std::vector<uint8_t> ignored;
-        const InFlight oldest = mInFlight.front();
-        mInFlight.pop_front();
-        if (!receiveReply(oldest, ignored))
+        if (!receiveOldest())
             return false;
     }
     ++mSequence;
@@ -175,14 +180,22 @@ bool ProProgrammer::send() {
     return true;
 }
 
-bool ProProgrammer::exchange(std::vector<uint8_t>& results) {
+bool ProProgrammer::receiveOldest() {
+    std::vector<uint8_t> results;
+    const InFlight oldest = mInFlight.front();
+    mInFlight.pop_front();
+    if (!receiveReply(oldest, results))
+        return false;
+    mResults.insert(mResults.end(), results.begin(), results.end());
+    return true;
+}
+
+bool ProProgrammer::exchange() {
     if (!send())
         return false;
     ++mRoundTrips;
     while (!mInFlight.empty()) {
-        const InFlight frame = mInFlight.front();
-        mInFlight.pop_front();
-        if (!receiveReply(frame, results))
+        if (!receiveOldest())
             return false;
     }
     return true;
@@ -191,19 +204,59 @@ bool ProProgrammer::exchange(std::vector<uint8_t>& results) {
 bool ProProgrammer::queue(std::initializer_list<uint8_t> operation, size_t resultBytes) {
     if (!mOpen)
         return false;
-    if (mPayload.size() + operation.size() > kMaxPayload && !send())
+    // A reply holds at most 249 result bytes after its status.
+    if ((mPayload.size() + operation.size() > kMaxPayload ||
+         mPayloadResults + resultBytes > kMaxPayload - 1) &&
+        !send())
         return false;
+    mLastOperation = mPayload.size();
     mPayload.insert(mPayload.end(), operation);
     mPayloadResults += resultBytes;
+    if (resultBytes > 0)
+        mPendingReads.push_back(resultBytes);
     return true;
+}
+
+std::vector<uint8_t> ProProgrammer::takeResults(size_t index) {
+    if (index >= mPendingReads.size())
+        return {};
+    size_t offset = 0;
+    for (size_t i = 0; i < index; ++i)
+        offset += mPendingReads[i];
+    const size_t size = mPendingReads[index];
+    while (mOpen && mResults.size() < offset + size) {
+        if (mInFlight.empty()) {
+            if (mPayloadResults == 0) {
+                fail("results went missing between the frames");  // never expected
+                return {};
+            }
+            if (!send())
+                return {};
+            ++mRoundTrips;
+        }
+        if (!receiveOldest())
+            return {};
+    }
+    if (!mOpen)
+        return {};
+    const auto first = mResults.begin() + static_cast<std::ptrdiff_t>(offset);
+    std::vector<uint8_t> bytes(first, first + static_cast<std::ptrdiff_t>(size));
+    mResults.erase(first, first + static_cast<std::ptrdiff_t>(size));
+    mPendingReads.erase(mPendingReads.begin() + static_cast<std::ptrdiff_t>(index));
+    return bytes;
 }
 
 std::vector<uint8_t> ProProgrammer::ask(std::initializer_list<uint8_t> operation,
                                         size_t resultBytes) {
-    std::vector<uint8_t> results;
-    if (!queue(operation, resultBytes) || !exchange(results))
+    if (!queue(operation, resultBytes))
         return {};
-    return results;
+    return takeNewest();
+}
+
+int32_t ProProgrammer::readValue(const std::vector<uint8_t>& r) const {
+    if (r.size() == 2)
+        return r[0] | (r[1] << 8);
+    return r.size() == 1 ? r[0] : 0;
 }
 
 void ProProgrammer::answer(const std::string& text) {
@@ -212,6 +265,18 @@ void ProProgrammer::answer(const std::string& text) {
 }
 
 void ProProgrammer::queueDelay(uint64_t microseconds) {
+    if (mOpen)
+        mDelayedUs += microseconds;
+    // Waits in a row travel as one.
+    if (mOpen && microseconds > 0 && !mPayload.empty() && mPayload[mLastOperation] == kOpDelayUs) {
+        uint8_t* last = &mPayload[mLastOperation + 1];
+        const uint64_t queued = last[0] | (last[1] << 8);
+        const uint64_t added = std::min<uint64_t>(microseconds, 0xFFFF - queued);
+        last[0] = static_cast<uint8_t>((queued + added) & 0xFF);
+        last[1] = static_cast<uint8_t>((queued + added) >> 8);
+        mPayloadDelayUs += added;
+        microseconds -= added;
+    }
     while (mOpen && microseconds > 0) {
         const uint16_t piece = static_cast<uint16_t>(std::min<uint64_t>(microseconds, 0xFFFF));
         if (!queue(
@@ -233,6 +298,8 @@ int32_t ProProgrammer::SOpen(int32_t port) {
     mError.clear();
     mAnswer.clear();
     mInFlight.clear();
+    mPendingReads.clear();
+    mResults.clear();
     mPayload.clear();
     mPayloadResults = 0;
     mPayloadDelayUs = 0;
@@ -255,20 +322,22 @@ int32_t ProProgrammer::SOpen(int32_t port) {
         seen.push_back(static_cast<char>(c));
     }
     mOpen = true;
-    std::vector<uint8_t> results;
-    if (!exchange(results))  // an empty frame: the link works both ways
+    if (!exchange())  // an empty frame: the link works both ways
         return 0;
+    ++mSessions;
     return 1;
 }
 
 int32_t ProProgrammer::SClose() {
     if (!mOpen)
         return 1;
-    std::vector<uint8_t> results;
     // The socket LED stays as it is: showing a socket is SOpen, SSetLED, SClose.
-    const bool ok = queue({kOpPowerOff}) && exchange(results);
+    const bool ok = queue({kOpPowerOff}) && exchange();
     mStream.close();
     mOpen = false;
+    // Reads nobody took are dropped with the session.
+    mPendingReads.clear();
+    mResults.clear();
     return ok ? 1 : 0;
 }
 
@@ -381,10 +450,26 @@ int32_t ProProgrammer::SWriteBit(int32_t value, int32_t count) {
     const auto v = static_cast<uint32_t>(value);
     // The link sends at most 16 bits at once; more would not fit the operation.
     const auto n = static_cast<uint8_t>(count < 1 ? 1 : count > 16 ? 16 : count);
-    return queue({kOpWriteBits, n, static_cast<uint8_t>(v & 0xFF),
-                  static_cast<uint8_t>((v >> 8) & 0xFF)})
-               ? 1
-               : 0;
+    const auto low = static_cast<uint8_t>(v & 0xFF);
+    const auto high = static_cast<uint8_t>((v >> 8) & 0xFF);
+    bool ok;
+    if (n == 6) {
+        ok = queue({static_cast<uint8_t>(kOpCmd6 | (v & 0x3F))});
+    } else if (n == 4) {
+        ok = queue({static_cast<uint8_t>(kOpCmd4 | (v & 0x0F))});
+    } else if (n == 16 && !mPayload.empty() && mPayload.size() + 2 <= kMaxPayload &&
+               (mPayload[mLastOperation] & 0xF0) == kOpCmd4) {
+        // A 4-bit command and its operand: one operation.
+        mPayload[mLastOperation] |= kOpCmd4Word;
+        mPayload.push_back(low);
+        mPayload.push_back(high);
+        ok = true;
+    } else if (n <= 8) {
+        ok = queue({static_cast<uint8_t>(kOpWriteN | (n - 1)), low});
+    } else {
+        ok = queue({kOpWriteBits, n, low, high});
+    }
+    return ok ? 1 : 0;
 }
 
 int32_t ProProgrammer::SWriteWord(int32_t word) {
@@ -396,14 +481,34 @@ int32_t ProProgrammer::SWriteWord(int32_t word) {
 }
 
 int32_t ProProgrammer::SReadWord() {
-    const std::vector<uint8_t> r = ask({kOpReadWord}, 2);
-    return r.size() == 2 ? (r[0] | (r[1] << 8)) : 0;
+    queueReadWord();
+    return takeRead();
 }
 
 int32_t ProProgrammer::SReadBit(int32_t count) {
+    queueReadBits(count);
+    return takeRead();
+}
+
+void ProProgrammer::queueReadWord() {
+    if (!queue({kOpReadWord}, 2))
+        mPendingReads.push_back(0);  // taken as 0, as after any failure
+}
+
+void ProProgrammer::queueReadBits(int32_t count) {
     const auto n = static_cast<uint8_t>(count < 1 ? 1 : count > 16 ? 16 : count);
-    const std::vector<uint8_t> r = ask({kOpReadBits, n}, 2);
-    return r.size() == 2 ? (r[0] | (r[1] << 8)) : 0;
+    if (!queue({static_cast<uint8_t>(kOpReadN | (n - 1))}, n <= 8 ? 1 : 2))
+        mPendingReads.push_back(0);
+}
+
+int32_t ProProgrammer::takeRead() {
+    if (mPendingReads.empty())
+        return 0;
+    if (mPendingReads.front() == 0 || !mOpen) {
+        mPendingReads.pop_front();
+        return 0;
+    }
+    return readValue(takeResults(0));
 }
 
 }  // namespace velkaro

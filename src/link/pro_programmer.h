@@ -23,7 +23,7 @@ namespace velkaro {
 // A reply that does not come, comes garbled (CRC, sequence number, length) or reports a bad
 // frame ends the session: the programmer is asked to switch off, the port is closed, and
 // every later call fails until the port is opened again.
-class ProProgrammer : public ProgrammerLibrary {
+class ProProgrammer : public ProgrammerLibrary, private DeferredReads {
 public:
     static constexpr int kBaud = 1000000;
 
@@ -36,10 +36,13 @@ public:
     bool sessionOpen() const { return mOpen; }
     // A wait of the link, sent to the board as delay operations.
     void queueDelay(uint64_t microseconds);
-    // Bytes sent and received, frames and round trips; for the speed figures.
+    // Bytes sent and received, round trips, sessions opened and the waits sent to the board;
+    // for the speed figures.
     uint64_t bytesSent() const { return mBytesSent; }
     uint64_t bytesReceived() const { return mBytesReceived; }
     uint64_t roundTrips() const { return mRoundTrips; }
+    uint64_t sessions() const { return mSessions; }
+    uint64_t delayedMicroseconds() const { return mDelayedUs; }
 
     int32_t SOpen(int32_t port) override;
     int32_t SClose() override;
@@ -58,21 +61,34 @@ public:
     int32_t SWriteWord(int32_t word) override;
     int32_t SReadWord() override;
     int32_t SReadBit(int32_t count) override;
+    DeferredReads* deferredReads() override { return this; }
 
 private:
+    void queueReadWord() override;
+    void queueReadBits(int32_t count) override;
+    int32_t takeRead() override;
+
     struct InFlight {
         uint8_t sequence;
         size_t resultBytes;
         uint64_t delayUs;
     };
 
-    // Adds an operation to the frame being built (sending the frame first when full).
+    // Adds an operation to the frame being built (sending the frame first when full). An
+    // operation with results becomes the newest of the pending reads.
     bool queue(std::initializer_list<uint8_t> operation, size_t resultBytes = 0);
     // Sends the frame being built; waits for replies while two frames are in flight.
     bool send();
-    // Sends the frame being built and waits for every reply; the results of the last one.
-    bool exchange(std::vector<uint8_t>& results);
+    // Sends the frame being built and waits for every reply.
+    bool exchange();
+    // Receives the oldest frame in flight's reply into the result stream.
+    bool receiveOldest();
     bool receiveReply(const InFlight& frame, std::vector<uint8_t>& results);
+    // The result bytes of the pending read `index` (0 = oldest), fetched as far as needed;
+    // they leave the result stream. Empty after a failure.
+    std::vector<uint8_t> takeResults(size_t index);
+    std::vector<uint8_t> takeNewest() { return takeResults(mPendingReads.size() - 1); }
+    int32_t readValue(const std::vector<uint8_t>& r) const;
     bool readExact(uint8_t* data, size_t size, int timeoutMs);
     void fail(std::string why);
     void answer(const std::string& text);
@@ -85,13 +101,18 @@ private:
     bool mOpen = false;
     uint8_t mSequence = 0;
     std::vector<uint8_t> mPayload;
+    size_t mLastOperation = 0;  // where the newest operation of mPayload starts
     size_t mPayloadResults = 0;
+    std::deque<size_t> mPendingReads;  // result bytes of each operation not yet taken
+    std::deque<uint8_t> mResults;      // results received and not yet taken, in order
     uint64_t mPayloadDelayUs = 0;
     std::deque<InFlight> mInFlight;
     std::deque<int32_t> mAnswer;
     uint64_t mBytesSent = 0;
     uint64_t mBytesReceived = 0;
     uint64_t mRoundTrips = 0;
+    uint64_t mSessions = 0;
+    uint64_t mDelayedUs = 0;
 };
 
 // CRC-8 of the wire protocol: polynomial 0x07, initial value 0, no reflection.

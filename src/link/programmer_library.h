@@ -4,6 +4,8 @@
 
 namespace velkaro {
 
+class DeferredReads;
+
 // The programmer access library: seventeen functions, 32-bit integers in and out.
 // Backends: the simulator (src/sim), later serial hardware and external shared
 // libraries. Callers (ProgrammerLink) check arguments before calling, so a backend may
@@ -29,6 +31,23 @@ public:
     virtual int32_t SWriteWord(int32_t word) = 0;                 // data word after a load command
     virtual int32_t SReadWord() = 0;                              // word after a read command
     virtual int32_t SReadBit(int32_t count) = 0;                  // bits clocked in
+
+    // Not one of the seventeen: reads whose values may be taken later (see DeferredReads);
+    // nullptr when the backend answers each read at once.
+    virtual DeferredReads* deferredReads() { return nullptr; }
+};
+
+// Reads taken later, in the order they were queued. A programmer behind a link with a long
+// turn-around (the intelligent programmer's serial port) sends queued reads on with the
+// operations around them and answers them a frame at a time, instead of waiting for each
+// read. The chip sees the same operations in the same order either way.
+class DeferredReads {
+public:
+    virtual ~DeferredReads() = default;
+    virtual void queueReadWord() = 0;               // as SReadWord
+    virtual void queueReadBits(int32_t count) = 0;  // as SReadBit
+    // The oldest queued read's value; 0 once the session has failed (as SReadWord).
+    virtual int32_t takeRead() = 0;
 };
 
 }  // namespace velkaro

@@ -89,6 +89,8 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
 }
 
 bool ProgrammerLink::CloseLink() {
+    mReadValues.clear();
+    mDeferredCount = 0;
     mLibrary.SPowerOff();
     mLibrary.SClose();
     mClock.sleepMilliseconds(kCloseSettleMs);

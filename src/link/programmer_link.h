@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "catalogue/device_definition.h"
@@ -74,6 +75,19 @@ public:
     void DelayMicroseconds(uint32_t us);
     void DelayMilliseconds(uint32_t ms);
 
+    // Reads taken later, in the order they were queued (QueueReceiveData,
+    // QueueTableReadByte, then TakeRead). A programmer that collects reads answers them a
+    // frame at a time; with any other the read happens as it is queued, so the library
+    // sees the very calls ReceiveData and TableReadByte make. ReadAhead: how many reads a
+    // loop should keep queued before it takes the oldest (1: take each at once). Closing
+    // the link drops reads not taken.
+    void QueueReceiveData();
+    void QueueTableReadByte();
+    void QueueShiftOutTablat();
+    uint16_t TakeRead();
+    int ReadAhead() const { return mLibrary.deferredReads() != nullptr ? kReadAheadWords : 1; }
+    static constexpr int kReadAheadWords = 512;
+
     // 6-bit command family.
     void SendCommand(int code);
     void SendData(uint16_t word);
@@ -104,6 +118,10 @@ public:
     static constexpr uint32_t kDischargeUs = 100;
 
 private:
+    // A 4-bit command, 8 bits of 0 and the 8 bits the chip shifts out (table reads, TABLAT).
+    uint8_t shiftOut(int command);
+    void queueShiftOut(int command);
+
     ProgrammerLibrary& mLibrary;
     Clock& mClock;
     const DeviceDefinition& mDevice;
@@ -113,6 +131,8 @@ private:
     int mHardwareType = kProgrammerPro;
     bool mLinkOpen = false;
     int mCallsPerMillisecond = 0;
+    std::deque<uint16_t> mReadValues;  // reads done at once, not yet taken
+    size_t mDeferredCount = 0;         // reads queued with the programmer, not yet taken
 };
 
 // Whether the OSCCAL calibration menu item is offered for this programmer type and device.

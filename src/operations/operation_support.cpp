@@ -32,7 +32,10 @@ void selectDataMemory16(ProgrammerLink& link) {
     link.SendCoreInstruction(0, 0x9CA6);  // EECON1.CFGS = 0
 }
 
-uint8_t readDataByte16(ProgrammerLink& link, int32_t address) {
+namespace {
+
+// The instructions that bring data byte `address` into TABLAT.
+void loadDataByte16(ProgrammerLink& link, int32_t address) {
     link.SendCoreInstruction(0, static_cast<uint16_t>(0x0E00 | (address & 0xFF)));
     link.SendCoreInstruction(0, 0x6EA9);  // EEADR
     link.SendCoreInstruction(0, static_cast<uint16_t>(0x0E00 | ((address >> 8) & 0xFF)));
@@ -42,7 +45,18 @@ uint8_t readDataByte16(ProgrammerLink& link, int32_t address) {
     link.SendCoreInstruction(0, 0x6EF5);  // TABLAT = W
     if (link.device().Algorithm == 2)
         link.SendCoreInstruction(0, 0x0000);  // newer parts need a NOP before the shift-out
+}
+
+}  // namespace
+
+uint8_t readDataByte16(ProgrammerLink& link, int32_t address) {
+    loadDataByte16(link, address);
     return link.ShiftOutTablat();
+}
+
+void queueDataByte16(ProgrammerLink& link, int32_t address) {
+    loadDataByte16(link, address);
+    link.QueueShiftOutTablat();
 }
 
 }  // namespace velkaro::ops

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <utility>
 
 #include "catalogue/device_definition.h"
 #include "link/icsp_commands.h"
@@ -96,6 +98,41 @@ inline uint16_t tableReadWord(ProgrammerLink& link) {
     return static_cast<uint16_t>(lo | (hi << 8));
 }
 
+// A loop's reads kept queued ahead of their use, as deep as the link allows: after
+// queueing a read on the link the loop calls queued(tag), and `use(tag, value)` runs for
+// the oldest reads once the queue is full (at once when the programmer answers each read
+// as it comes), and for the rest at flush(). A use that returns false stops the loop:
+// queued() and flush() then return false, and the reads still queued are dropped when the
+// link closes.
+template <typename Use>
+class ReadPipeline {
+public:
+    ReadPipeline(ProgrammerLink& link, Use use)
+        : mLink(link), mUse(std::move(use)), mDepth(static_cast<size_t>(link.ReadAhead())) {}
+
+    bool queued(int32_t tag) {
+        mTags.push_back(tag);
+        return drain(mDepth);
+    }
+    bool flush() { return drain(1); }
+
+private:
+    bool drain(size_t whileAtLeast) {
+        while (mTags.size() >= whileAtLeast) {
+            const int32_t tag = mTags.front();
+            mTags.pop_front();
+            if (!mUse(tag, mLink.TakeRead()))
+                return false;
+        }
+        return true;
+    }
+
+    ProgrammerLink& mLink;
+    Use mUse;
+    size_t mDepth;
+    std::deque<int32_t> mTags;
+};
+
 // Fast mode: the "VKR-20 PRO" programmer tests 1024 program words at a time itself. Only
 // for devices whose address counter starts at 0.
 bool fastCheckAvailable(const ProgrammerLink& link);
@@ -104,8 +141,10 @@ void leaveFastMode(ProgrammerLink& link);
 // Sends one block-test command and tells whether the programmer answered "*" (blank).
 bool blockIsBlank(ProgrammerLink& link, int command);
 
-// 16-bit core data memory: select data EEPROM access, then read byte `address`.
+// 16-bit core data memory: select data EEPROM access, then read byte `address` (or queue
+// its read, taken with TakeRead).
 void selectDataMemory16(ProgrammerLink& link);
 uint8_t readDataByte16(ProgrammerLink& link, int32_t address);
+void queueDataByte16(ProgrammerLink& link, int32_t address);
 
 }  // namespace velkaro::ops

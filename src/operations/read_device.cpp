@@ -41,6 +41,13 @@ ResultCode readProgram6(Workspace& workspace, OperationUi& ui) {
         link.SendCommand(kCmdIncrementAddress);
     }
 
+    ReadPipeline reads(link, [&](int32_t a, uint16_t value) {
+        const uint16_t word = value & device.BlankWord;
+        if (a > 0 && a == device.OscCal)
+            image.OscCalValue = word;
+        storeProgramWord(image, a, word);
+        return true;
+    });
     for (int32_t a = 0; a < device.ProgSize; ++a) {
         if (cancelSeen(ui)) {
             closeLinkIfOpen(link);
@@ -48,12 +55,11 @@ ResultCode readProgram6(Workspace& workspace, OperationUi& ui) {
         }
         ui.setProgress(percentOf(a, device.ProgSize));
         link.SendCommand(kCmdReadData);
-        const uint16_t word = link.ReceiveData() & device.BlankWord;
-        if (a > 0 && a == device.OscCal)
-            image.OscCalValue = word;
-        storeProgramWord(image, a, word);
+        link.QueueReceiveData();
+        reads.queued(a);
         link.SendCommand(kCmdIncrementAddress);
     }
+    reads.flush();
     ui.setProgress(100);
     ui.setStatusText(msg::kReadingConfig);
 
@@ -88,6 +94,10 @@ ResultCode readData6(Workspace& workspace, OperationUi& ui) {
     if (!link.OpenLink(false, false))
         return kResultHardwareError;
     ui.setStatusText(msg::kReadingData);
+    ReadPipeline reads(link, [&](int32_t a, uint16_t value) {
+        storeDataByte(workspace.image, a, static_cast<uint8_t>(value & 0xFF));
+        return true;
+    });
     for (int32_t a = 0; a < device.EpromSize; ++a) {
         if (cancelSeen(ui)) {
             closeLinkIfOpen(link);
@@ -95,9 +105,11 @@ ResultCode readData6(Workspace& workspace, OperationUi& ui) {
         }
         ui.setProgress(percentOf(a, device.EpromSize));
         link.SendCommand(kCmdReadDataMemory);
-        storeDataByte(workspace.image, a, static_cast<uint8_t>(link.ReceiveData() & 0xFF));
+        link.QueueReceiveData();
+        reads.queued(a);
         link.SendCommand(kCmdIncrementAddress);
     }
+    reads.flush();
     ui.setProgress(100);
     link.CloseLink();
     ui.setStatusText("");
@@ -112,14 +124,27 @@ ResultCode readProgram16(Workspace& workspace, OperationUi& ui) {
         return kResultHardwareError;
     ui.setStatusText(msg::kReadingProgram);
     link.SetTablePointer(0);
+    // Two table reads a word, low byte first: tag 2i and 2i + 1.
+    uint16_t low = 0;
+    ReadPipeline reads(link, [&](int32_t tag, uint16_t value) {
+        if (tag % 2 == 0)
+            low = value;
+        else
+            storeProgramWord(image, tag / 2, static_cast<uint16_t>(low | (value << 8)));
+        return true;
+    });
     for (int32_t i = 0; i < device.ProgSize; ++i) {
         if (cancelSeen(ui)) {
             closeLinkIfOpen(link);
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.ProgSize));
-        storeProgramWord(image, i, tableReadWord(link));
+        link.QueueTableReadByte();
+        reads.queued(2 * i);
+        link.QueueTableReadByte();
+        reads.queued(2 * i + 1);
     }
+    reads.flush();
     ui.setProgress(100);
     ui.setStatusText(msg::kReadingConfig);
 
@@ -142,14 +167,20 @@ ResultCode readData16(Workspace& workspace, OperationUi& ui) {
     if (!link.OpenLink(true, false))
         return kResultHardwareError;
     selectDataMemory16(link);
+    ReadPipeline reads(link, [&](int32_t i, uint16_t value) {
+        storeDataByte(workspace.image, i, static_cast<uint8_t>(value));
+        return true;
+    });
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
             closeLinkIfOpen(link);
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.EpromSize));
-        storeDataByte(workspace.image, i, readDataByte16(link, i));
+        queueDataByte16(link, i);
+        reads.queued(i);
     }
+    reads.flush();
     link.CloseLink();
     ui.setProgress(100);
     ui.setStatusText("");

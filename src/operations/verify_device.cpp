@@ -57,6 +57,9 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
             }
             link.SendCommand(kCmdIncrementAddress);
         }
+        ReadPipeline reads(link, [&](int32_t i, uint16_t chip) {
+            return (chip & device.BlankWord) == (imageProgramWord(image, i) & device.BlankWord);
+        });
         for (int32_t i = 0; i < device.ProgSize; ++i) {
             if (cancelSeen(ui)) {
                 link.CloseLink();
@@ -66,13 +69,17 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
             const bool oscCalWord = i > 0 && i == device.OscCal;
             if (program && !oscCalWord) {
                 link.SendCommand(kCmdReadData);
-                const uint16_t chip = link.ReceiveData() & device.BlankWord;
-                if (chip != (imageProgramWord(image, i) & device.BlankWord)) {
+                link.QueueReceiveData();
+                if (!reads.queued(i)) {
                     link.CloseLink();
                     return kResultProgramError;
                 }
             }
             link.SendCommand(kCmdIncrementAddress);
+        }
+        if (!reads.flush()) {
+            link.CloseLink();
+            return kResultProgramError;
         }
     }
 
@@ -114,6 +121,9 @@ ResultCode verifyData6(Workspace& workspace, OperationUi& ui) {
     if (!link.OpenLink(false, false))
         return kResultHardwareError;
     ui.setStatusText(msg::kVerifyingData);
+    ReadPipeline reads(link, [&](int32_t i, uint16_t chip) {
+        return (chip & 0xFF) == imageDataByte(workspace.image, i);
+    });
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
             link.CloseLink();
@@ -121,11 +131,16 @@ ResultCode verifyData6(Workspace& workspace, OperationUi& ui) {
         }
         ui.setProgress(percentOf(i, device.EpromSize));
         link.SendCommand(kCmdReadDataMemory);
-        if ((link.ReceiveData() & 0xFF) != imageDataByte(workspace.image, i)) {
+        link.QueueReceiveData();
+        if (!reads.queued(i)) {
             link.CloseLink();
             return kResultDataError;
         }
         link.SendCommand(kCmdIncrementAddress);
+    }
+    if (!reads.flush()) {
+        link.CloseLink();
+        return kResultDataError;
     }
     ui.setProgress(100);
     link.CloseLink();
@@ -142,16 +157,35 @@ ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool 
     if (program) {
         ui.setStatusText(msg::kVerifyingProgram);
         link.SetTablePointer(0);
+        // Two table reads a word, low byte first: tag 2i and 2i + 1.
+        uint16_t low = 0;
+        ReadPipeline reads(link, [&](int32_t tag, uint16_t value) {
+            if (tag % 2 == 0) {
+                low = value;
+                return true;
+            }
+            return static_cast<uint16_t>(low | (value << 8)) == imageProgramWord(image, tag / 2);
+        });
         for (int32_t i = 0; i < device.ProgSize; ++i) {
             if (cancelSeen(ui)) {
                 link.CloseLink();
                 return kResultCancelled;
             }
             ui.setProgress(percentOf(i, device.ProgSize));
-            if (tableReadWord(link) != imageProgramWord(image, i)) {
+            link.QueueTableReadByte();
+            bool same = reads.queued(2 * i);
+            if (same) {
+                link.QueueTableReadByte();
+                same = reads.queued(2 * i + 1);
+            }
+            if (!same) {
                 link.CloseLink();
                 return kResultProgramError;
             }
+        }
+        if (!reads.flush()) {
+            link.CloseLink();
+            return kResultProgramError;
         }
         ui.setProgress(100);
     }
@@ -184,16 +218,24 @@ ResultCode verifyData16(Workspace& workspace, OperationUi& ui) {
     if (!link.OpenLink(false, false))
         return kResultHardwareError;
     selectDataMemory16(link);
+    ReadPipeline reads(link, [&](int32_t i, uint16_t chip) {
+        return (chip & 0xFF) == imageDataByte(workspace.image, i);
+    });
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
             link.CloseLink();
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.EpromSize));
-        if (readDataByte16(link, i) != imageDataByte(workspace.image, i)) {
+        queueDataByte16(link, i);
+        if (!reads.queued(i)) {
             link.CloseLink();
             return kResultDataError;
         }
+    }
+    if (!reads.flush()) {
+        link.CloseLink();
+        return kResultDataError;
     }
     link.CloseLink();
     ui.setProgress(100);

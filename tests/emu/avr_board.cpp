@@ -18,7 +18,7 @@ namespace {
 constexpr uint32_t kFrequency = 16000000;
 constexpr uint16_t kDdrD = 0x2A;  // DDRD and PORTD in the data space
 constexpr uint16_t kPortD = 0x2B;
-constexpr uint64_t kCyclesPerByte = kFrequency / 50000;  // ten bits at 1 Mbaud
+constexpr uint64_t kCyclesPerByte = kFrequency / 100000;  // ten bits at 1 Mbaud
 constexpr int kPgc = 2, kPgd = 3, kVpp = 4, kOsc = 5, kVdd = 7;
 
 struct PinHook {
@@ -144,7 +144,7 @@ bool AvrBoard::runUntil(uint64_t untilUs, bool stopOnOutput) {
         if (stopOnOutput && !mFromBoard.empty())
             return true;
         // Bytes reach the board at the line's pace, one per byte time, and only while the
-        // emulated UART has room (simavr times its receiver at half the set rate, so its
+        // emulated UART has room (simavr's receiver counts eleven bits a byte, so its
         // buffer, not the wire, sets the pace then).
         if (!mToBoard.empty() && mAvr->cycle >= mNextFeedCycle && !uartFull()) {
             avr_raise_irq(mUartInput, mToBoard.front());

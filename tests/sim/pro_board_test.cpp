@@ -16,8 +16,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Operations as the host backend queues them.
+// Operations as the host backend queues them: the long forms, or with `compact` the short
+// ones the host sends where it can.
 struct Ops {
+    bool compact = false;
     Bytes b;
     Ops& op(std::initializer_list<uint8_t> bytes) {
         b.insert(b.end(), bytes);
@@ -26,7 +28,25 @@ struct Ops {
     static uint8_t lo(unsigned v) { return static_cast<uint8_t>(v & 0xFF); }
     static uint8_t hi(unsigned v) { return static_cast<uint8_t>(v >> 8); }
     Ops& bits(int count, unsigned value) {
+        if (compact && count == 6)
+            return op({static_cast<uint8_t>(VKR_OP_CMD6 | value)});
+        if (compact && count == 4)
+            return op({static_cast<uint8_t>(VKR_OP_CMD4 | value)});
+        if (compact && count <= 8)
+            return op({static_cast<uint8_t>(VKR_OP_WRITE_N | (count - 1)), lo(value)});
         return op({VKR_OP_WRITE_BITS, static_cast<uint8_t>(count), lo(value), hi(value)});
+    }
+    // A 4-bit command and its 16-bit operand.
+    Ops& command4(unsigned command, unsigned operand) {
+        if (compact)
+            return op({static_cast<uint8_t>(VKR_OP_CMD4_WORD | command), lo(operand), hi(operand)});
+        return bits(4, command).bits(16, operand);
+    }
+    // `count` bits read: one result byte up to 8 bits in the compact form, two otherwise.
+    Ops& read(int count) {
+        if (compact)
+            return op({static_cast<uint8_t>(VKR_OP_READ_N | (count - 1))});
+        return op({VKR_OP_READ_BITS, static_cast<uint8_t>(count)});
     }
     Ops& word(unsigned w) { return op({VKR_OP_WRITE_WORD, lo(w), hi(w)}); }
     Ops& delay(unsigned us) { return op({VKR_OP_DELAY_US, lo(us), hi(us)}); }
@@ -37,7 +57,7 @@ struct Ops {
         return pgc(0).pgd(0).op({VKR_OP_VDD_ON}).delay(100).op({VKR_OP_VPP_ON}).delay(100);
     }
     // 16-bit core: one core instruction.
-    Ops& core(unsigned instruction) { return bits(4, 0).bits(16, instruction); }
+    Ops& core(unsigned instruction) { return command4(0, instruction); }
     Ops& tablePointer(uint32_t a) {
         return core(0x0E00 | ((a >> 16) & 0xFF))
             .core(0x6EF8)
@@ -152,7 +172,7 @@ TEST(ProBoard, DamagedFramesAreRefusedUnrunAndTheNextFrameIsServed) {
         {"a byte lost", lostByte, true, VKR_STATUS_BAD_FRAME, "", false},
         {"length above 250", tooLong, false, VKR_STATUS_BAD_FRAME, "", false},
         {"noise before the start", noise, false, VKR_STATUS_OK, "1.02", true},
-        {"unknown opcode", frame(7, {VKR_OP_VERSION, 0x55, VKR_OP_VDD_ON}), false,
+        {"unknown opcode", frame(7, {VKR_OP_VERSION, 0xF0, VKR_OP_VDD_ON}), false,
          VKR_STATUS_UNKNOWN_OP, "1.02", false},
         {"arguments cut short", frame(7, {VKR_OP_VERSION, VKR_OP_WRITE_BITS, 4}), false,
          VKR_STATUS_UNKNOWN_OP, "1.02", false},
@@ -246,18 +266,38 @@ TEST(ProBoard, TargetSupplyFailureEndsTheFrameWithEverythingOff) {
     }
 }
 
+void checkWordsReadBack(const std::vector<unsigned>& words, bool compactWrite);
+
+// Each encoding writes, the other reads back: the short forms put the same waveforms on
+// the pins as the long ones.
 TEST(ProBoard, WordsWrittenAtThePinsReadBack) {
     const std::vector<unsigned> words{0x2805, 0x3FFE, 0x0000, 0x1234};
+    for (const bool compactWrite : {false, true}) {
+        SCOPED_TRACE(compactWrite ? "short forms write" : "long forms write");
+        checkWordsReadBack(words, compactWrite);
+    }
+}
+
+TEST(ProBoard, UnknownShortFormsAreRefused) {
+    for (const uint8_t op : {uint8_t{0x98}, uint8_t{0xA0}, uint8_t{0xFF}, uint8_t{0x13}}) {
+        Bench bench("PIC16F84A");
+        const Reply r = bench.run({VKR_OP_VERSION, op});
+        EXPECT_EQ(r.status, VKR_STATUS_UNKNOWN_OP) << int{op};
+        EXPECT_EQ(text(r.results), "1.02");
+    }
+}
+
+void checkWordsReadBack(const std::vector<unsigned>& words, bool compactWrite) {
     {
         SCOPED_TRACE("PIC16F84A");
         Bench bench("PIC16F84A");
-        Ops write;
+        Ops write{compactWrite};
         write.powerUp();
         for (unsigned w : words)
             write.bits(6, 0x02).word(w).bits(6, 0x08).delay(10'000).bits(6, 0x06);
         write.op({VKR_OP_POWER_OFF});
         bench.results(write);
-        Ops read;
+        Ops read{!compactWrite};
         read.powerUp();
         for (size_t i = 0; i < words.size(); ++i)
             read.bits(6, 0x04).op({VKR_OP_READ_WORD}).bits(6, 0x06);
@@ -268,21 +308,23 @@ TEST(ProBoard, WordsWrittenAtThePinsReadBack) {
     {
         SCOPED_TRACE("PIC18F4520");
         Bench bench("PIC18F4520");
-        Ops write;
+        Ops write{compactWrite};
         write.powerUp().core(0x8EA6).core(0x9CA6).tablePointer(0);
         for (size_t i = 0; i + 1 < words.size(); ++i)
-            write.bits(4, 13).bits(16, words[i]);
+            write.command4(13, words[i]);
         // The last word starts the write; the 4th clock of the NOP after it is held high
         // for the programming time, then low before the NOP's operand.
-        write.bits(4, 15).bits(16, words.back()).bits(3, 0).pgc(1).delay(1000).pgc(0).delay(100);
+        write.command4(15, words.back()).bits(3, 0).pgc(1).delay(1000).pgc(0).delay(100);
         write.bits(16, 0).op({VKR_OP_POWER_OFF});
         bench.results(write);
-        Ops read;
+        Ops read{!compactWrite};
         read.powerUp().tablePointer(0);
         for (size_t i = 0; i < 2 * words.size(); ++i)
-            read.bits(4, 9).bits(8, 0).op({VKR_OP_READ_BITS, 8});
+            read.bits(4, 9).bits(8, 0).read(8);
         read.op({VKR_OP_POWER_OFF});
-        const std::vector<unsigned> bytes = words16(bench.results(read));
+        const Bytes results = bench.results(read);
+        const std::vector<unsigned> bytes =
+            read.compact ? std::vector<unsigned>(results.begin(), results.end()) : words16(results);
         std::vector<unsigned> back;
         for (size_t i = 0; i + 1 < bytes.size(); i += 2)
             back.push_back(bytes[i] | bytes[i + 1] << 8);

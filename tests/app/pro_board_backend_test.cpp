@@ -1,0 +1,123 @@
+// The intelligent programmer's host backend over the board's own firmware core (built for
+// this machine), with reads collected into frames: what comes back is the chip's content,
+// a mismatch anywhere in a batch is found, and a cancelled read leaves the target off.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "app/programmer_hub.h"
+#include "app/workspace.h"
+#include "catalogue/message_sink.h"
+#include "link/virtual_clock.h"
+#include "operations/read_device.h"
+#include "operations/verify_device.h"
+#include "operations/write_device.h"
+#include "sim/sim_chip.h"
+#include "support/paths.h"
+#include "support/recording_ui.h"
+
+namespace velkaro {
+namespace {
+
+constexpr int kPro = 0;
+
+struct BoardBench {
+    explicit BoardBench(const std::string& device) : hub(clock, {}), workspace(test::binDir()) {
+        SilentMessageSink messages;
+        workspace.SelectDevice(device, messages);
+        hub.insertChip(sim::makeSimChip(device));
+        hub.setEmulatedBoard(true);
+        ProgrammerLink& link = workspace.attachProgrammer(hub, hub.linkClock());
+        link.setHardwareType(kPro);
+        link.setUi(ui);
+        link.measureCallsPerMillisecond();
+        hub.SSetMode(kPro);
+    }
+    ~BoardBench() { EXPECT_EQ(hub.checkLeftSafe(), "") << "left switched on"; }
+
+    // Writes random program words and data bytes; returns the image written.
+    MemoryImage writeSample() {
+        const DeviceDefinition& d = workspace.device;
+        MemoryImage image = workspace.image;
+        image.ClearImage(d, true, true);
+        std::mt19937 random(5);
+        const uint16_t mask = d.isExtendedFamily() ? 0xFFFF : d.BlankWord;
+        for (int32_t i = 0; i < d.ProgSize; ++i) {
+            if (!(d.OscCal > 0 && i == d.OscCal))
+                image.ProgMemory[i] = static_cast<uint16_t>(random() & mask);
+        }
+        for (int32_t i = 0; i < d.EpromSize; ++i)
+            image.DataMemory[i] = static_cast<uint8_t>(random());
+        workspace.image = image;
+        EXPECT_EQ(runWrite(workspace, ui, {true, d.EpromSize > 0, true, false}).result, kResultOk)
+            << hub.lastError();
+        if (d.OscCal > 0)  // the chip keeps its factory calibration word
+            image.ProgMemory[d.OscCal] = hub.chip()->peek(static_cast<uint32_t>(d.OscCal));
+        return image;
+    }
+
+    VirtualClock clock;
+    ProgrammerHub hub;
+    Workspace workspace;
+    test::RecordingUi ui;
+};
+
+class ProBoardBackend : public testing::TestWithParam<const char*> {};
+
+TEST_P(ProBoardBackend, ReadsComeBackInFramesNotOneByOne) {
+    BoardBench bench(GetParam());
+    Workspace& ws = bench.workspace;
+    const MemoryImage written = bench.writeSample();
+
+    ws.image.ClearImage(ws.device, true, true);
+    const uint64_t before = bench.hub.emulatedPro().roundTrips();
+    ASSERT_EQ(runRead(ws, bench.ui, {true, ws.device.EpromSize > 0}).result, kResultOk);
+    EXPECT_EQ(ws.image.ProgMemory, written.ProgMemory);
+    EXPECT_EQ(ws.image.DataMemory, written.DataMemory);
+    // A frame holds dozens of reads; one round trip per read would be thousands.
+    const uint64_t roundTrips = bench.hub.emulatedPro().roundTrips() - before;
+    EXPECT_LT(roundTrips, static_cast<uint64_t>(ws.device.ProgSize / 16));
+    EXPECT_EQ(bench.hub.chip()->takeNotes(), std::vector<std::string>{});
+}
+
+TEST_P(ProBoardBackend, VerifyFindsAMismatchAnywhereInABatch) {
+    BoardBench bench(GetParam());
+    Workspace& ws = bench.workspace;
+    const MemoryImage written = bench.writeSample();
+    ASSERT_EQ(verifyDevice(ws, bench.ui, true, ws.device.EpromSize > 0, true), kResultOk);
+    // The calibration word is never compared.
+    const int32_t last = ws.device.ProgSize - (ws.device.OscCal == ws.device.ProgSize - 1 ? 2 : 1);
+    for (const int32_t address : {1, ws.device.ProgSize / 2 + 3, last}) {
+        SCOPED_TRACE(address);
+        ws.image = written;
+        ws.image.ProgMemory[address] ^= 0x0001;
+        EXPECT_EQ(verifyDevice(ws, bench.ui, true, false, false), kResultProgramError);
+        EXPECT_EQ(bench.hub.checkLeftSafe(), "");
+    }
+    if (ws.device.EpromSize > 0) {
+        ws.image = written;
+        ws.image.DataMemory[ws.device.EpromSize - 1] ^= 0x80;
+        EXPECT_EQ(verifyDevice(ws, bench.ui, false, true, false), kResultDataError);
+    }
+}
+
+TEST_P(ProBoardBackend, CancelledReadLeavesTheTargetOffAndTheNextReadWhole) {
+    BoardBench bench(GetParam());
+    Workspace& ws = bench.workspace;
+    const MemoryImage written = bench.writeSample();
+    bench.ui.cancelAfterPumps(ws.device.ProgSize / 2);
+    EXPECT_EQ(runRead(ws, bench.ui, {true, false}).result, kResultCancelled);
+    EXPECT_EQ(bench.hub.checkLeftSafe(), "");
+    // Reads the cancelled one left queued must not surface in the next.
+    bench.ui.clear();
+    ws.image.ClearImage(ws.device, true, true);
+    ASSERT_EQ(runRead(ws, bench.ui, {true, false}).result, kResultOk);
+    EXPECT_EQ(ws.image.ProgMemory, written.ProgMemory);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneDevicePerFamily, ProBoardBackend,
+                         testing::Values("PIC12F508", "PIC16F877A", "PIC18F4520"));
+
+}  // namespace
+}  // namespace velkaro
