@@ -110,13 +110,18 @@ void writeSettings(const AppSettings& settings, IniFile& ini) {
 }
 
 AppSettings LoadSettings(const std::string& path) {
-    return readSettings(IniFile(path));
+    const IniFile ini(path);
+    AppSettings settings = readSettings(ini);
+    settings.fileError = ini.loadError();
+    return settings;
 }
 
 bool SaveSettings(const std::string& path, const AppSettings& settings) {
     // Start from the file as it is, so sections we do not own (the programmer list, port
     // mappings) survive.
     IniFile ini(path);
+    if (!ini.loadError().empty())
+        return false;
     writeSettings(settings, ini);
     return ini.save(path);
 }

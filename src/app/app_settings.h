@@ -28,6 +28,9 @@ struct AppSettings {
     ProgOptions progOptions;
 
     std::vector<std::string> FileHistory;  // most recent first; all entries of the file
+    // Why the settings file was refused (too large, not text, unreadable), naming it;
+    // empty when it was read or is missing. Not saved.
+    std::string fileError;
 
     // Copies the remembered options, LastFile, the history and (when the workspace has a
     // link) the programmer type and port into / out of `workspace`. The device is selected
@@ -46,10 +49,11 @@ AppSettings readSettings(const IniFile& ini);
 void writeSettings(const AppSettings& settings, IniFile& ini);
 
 // Reads `path`; a missing or unreadable file gives the defaults and an empty programmer
-// list and history.
+// list and history (with fileError set when the file is there but refused).
 AppSettings LoadSettings(const std::string& path);
 // Updates `path` by temporary file and rename; false on failure (callers stay silent),
-// the old file then stays as it was.
+// the old file then stays as it was. A file that is there but cannot be read (too large,
+// not text) is never replaced: its sections we do not own would be lost.
 bool SaveSettings(const std::string& path, const AppSettings& settings);
 
 // Where the settings live. `programDir` (beside the executable) when that folder is

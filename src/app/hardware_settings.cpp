@@ -48,7 +48,10 @@ HardwareSettings readHardwareSettings(const IniFile& ini) {
 HardwareSettings loadHardwareSettings(const std::string& path) {
     IniFile ini;
     ini.load(path);
-    return readHardwareSettings(ini);
+    HardwareSettings settings = readHardwareSettings(ini);
+    if (!ini.loadError().empty())
+        settings.problems.insert(settings.problems.begin(), ini.loadError());
+    return settings;
 }
 
 }  // namespace velkaro

@@ -289,6 +289,11 @@ const IniFile& DeviceCatalogue::configIni() const {
     return mConfigIni->ini;
 }
 
+std::string DeviceCatalogue::fileError() const {
+    const std::string& device = deviceIni().loadError();
+    return device.empty() ? configIni().loadError() : device;
+}
+
 std::string DeviceCatalogue::deviceIniPath() const {
     return joinDataPath(mDataDir, "device.ini");
 }

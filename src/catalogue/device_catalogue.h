@@ -29,6 +29,10 @@ public:
     std::string deviceIniPath() const;
     std::string configIniPath() const;
 
+    // Why device.ini or Config.ini was refused (too large, not text, unreadable), naming
+    // the file; empty when both read (or are missing). A refused file reads as empty.
+    std::string fileError() const;
+
     // All section names, sorted without regard to case (as the device list shows them).
     std::vector<std::string> FillDeviceList() const;
 

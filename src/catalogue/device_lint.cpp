@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "catalogue/erase_cmd_limits.h"
 #include "catalogue/ini_number.h"
 
 namespace velkaro {
@@ -116,6 +117,33 @@ constexpr std::array kClamped{
     Range{"DataProgOnlyCycle", 0, INT32_MAX},
 };
 
+// The waits of an erase command string's W tokens (n + 10 ms each) that are longer than one
+// wait may take. A token starts the string or follows "," or "("; its number is read as
+// the runner reads it (decimal digits after an optional sign, blanks before).
+std::vector<int64_t> overlongEraseWaits(const std::string& command) {
+    std::vector<int64_t> found;
+    const auto first = command.find_first_not_of(" \t\r");
+    for (size_t i = first; i < command.size(); ++i) {
+        if (i != first && command[i - 1] != ',' && command[i - 1] != '(')
+            continue;
+        if (command[i] != 'W' && command[i] != 'w')
+            continue;
+        size_t j = i + 1;
+        while (j < command.size() && static_cast<unsigned char>(command[j]) <= ' ')
+            ++j;
+        const bool negative = j < command.size() && command[j] == '-';
+        if (j < command.size() && (command[j] == '+' || command[j] == '-'))
+            ++j;
+        int64_t n = 0;
+        for (; j < command.size() && std::isdigit(static_cast<unsigned char>(command[j])); ++j)
+            n = std::min<int64_t>(n * 10 + (command[j] - '0'), INT32_MAX);
+        const int64_t wait = (negative ? -n : n) + 10;
+        if (wait > kMaxEraseCmdWaitMs)
+            found.push_back(wait);
+    }
+    return found;
+}
+
 // The section a name resolves to through Alias steps, or nullptr (missing or a cycle).
 const DeviceFileMap::Section* resolveAlias(const DeviceFileMap& file, const std::string& name) {
     const DeviceFileMap::Section* section = file.find(name);
@@ -219,6 +247,12 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
                                std::to_string(r.low) + ".." +
                                (r.high == INT32_MAX ? std::string("") : std::to_string(r.high)) +
                                " and is clamped when loaded");
+            }
+            if (name == "deviceerasecmd") {
+                for (const int64_t wait : overlongEraseWaits(key.value))
+                    report(key.line, "DeviceEraseCmd waits " + std::to_string(wait) +
+                                         " ms in one W token; one wait is cut to " +
+                                         std::to_string(kMaxEraseCmdWaitMs) + " ms");
             }
             if (name == "adrmask") {
                 const auto v = static_cast<uint16_t>(ParseIniNumber(key.value, 0));

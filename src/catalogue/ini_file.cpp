@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <system_error>
 
 namespace velkaro {
@@ -86,18 +85,40 @@ bool storableSection(std::string_view section) {
 }  // namespace
 
 bool IniFile::load(const std::string& path) {
+    mLoadError.clear();
+    auto refuse = [&](std::string why) {
+        parse({});
+        mLoadError = std::move(why);
+        return false;
+    };
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status))
+        return refuse({});
+    if (std::filesystem::is_directory(status))
+        return refuse(path + " is a folder, not a file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        parse({});
-        return false;
+    if (!in)
+        return refuse("cannot read " + path);
+    // The size the file has now decides at once; one that grows meanwhile (or a pipe) is
+    // read on only up to the limit.
+    const auto size = std::filesystem::file_size(path, error);
+    const std::string tooLarge =
+        path + " is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB and is not read";
+    if (!error && size > kMaxFileBytes)
+        return refuse(tooLarge);
+    std::string text;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<size_t>(in.gcount()));
+        if (text.size() > kMaxFileBytes)
+            return refuse(tooLarge);
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        parse({});
-        return false;
-    }
-    parse(text.str());
+    if (in.bad())
+        return refuse("cannot read " + path);
+    if (text.find('\0') != std::string::npos)
+        return refuse(path + " is not a text file (it holds NUL bytes) and is not read");
+    parse(text);
     return true;
 }
 

@@ -16,7 +16,8 @@ namespace velkaro {
 // twice, the first one is used. A line without "=" inside a section is an entry of its own
 // (delivered as the line followed by "="), but not a key that can be read by name.
 // CRLF and LF endings, UTF-8 byte-order marks and a missing final newline are accepted;
-// any other bytes (NUL included) are just text.
+// any other bytes (NUL included) are just text to parse(), while load() refuses a file
+// holding NUL bytes.
 class IniFile {
 public:
     static constexpr size_t kMaxValueLength = 2047;  // bytes
@@ -26,8 +27,16 @@ public:
     // Reads `path`; a file that cannot be read gives an empty profile.
     explicit IniFile(const std::string& path) { load(path); }
 
+    // Largest file load() reads: far beyond any real profile (the shipped device list is
+    // a few hundred KiB), so that a huge or endless file is refused instead of read whole.
+    static constexpr uintmax_t kMaxFileBytes = uintmax_t{16} << 20;
+
     // Replaces the contents by those of `path`. False (and empty) when it cannot be read.
+    // A file that is missing leaves loadError() empty (nothing there is normal); one that
+    // exists but cannot be read, is larger than kMaxFileBytes or holds NUL bytes (not a
+    // text file) is refused without being read whole, and loadError() says why, naming it.
     bool load(const std::string& path);
+    const std::string& loadError() const { return mLoadError; }
     // Replaces the contents by `text`.
     void parse(std::string_view text);
 
@@ -92,6 +101,7 @@ private:
     const Line* findKey(std::string_view section, std::string_view key) const;
 
     std::vector<std::string> mPreamble;  // lines before the first section, kept on save
+    std::string mLoadError;
     std::vector<Section> mSections;
 };
 

@@ -198,7 +198,10 @@ void registerCatalogueCommands(CLI::App& app, CliContext& context) {
         DeviceCatalogue catalogue(context.dataDir);
         for (const auto& name : catalogue.FillDeviceList())
             std::cout << name << '\n';
-        context.exitCode = kExitOk;
+        const std::string error = catalogue.fileError();
+        if (!error.empty())
+            std::cerr << "velkaro-cli: " << error << '\n';
+        context.exitCode = error.empty() ? kExitOk : kExitFileError;
     });
 
     // Option values live as long as the callbacks that read them.

@@ -30,6 +30,10 @@ void StderrMessageSink::showMessage(std::string_view text) {
 
 int prepareWorkspace(CliContext& context, Workspace& workspace) {
     workspace.deviceList = workspace.catalogue.FillDeviceList();
+    if (const std::string error = workspace.catalogue.fileError(); !error.empty()) {
+        std::cerr << "velkaro-cli: " << error << '\n';
+        return kExitFileError;
+    }
     const auto& list = workspace.deviceList;
 
     std::string selected;

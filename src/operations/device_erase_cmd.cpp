@@ -55,11 +55,23 @@ bool holdsHexNumber(std::string_view text) {
            isHexDigit(text[i + 2]);
 }
 
-void runToken(ProgrammerLink& link, char letter, std::string_view argument) {
+// What one string may still do: tokens and loop turns, and time asleep.
+struct Budget {
+    int64_t steps = kDeviceEraseCmdMaxSteps;
+    uint64_t waitedMs = 0;
+};
+
+void runToken(ProgrammerLink& link, char letter, std::string_view argument, Budget& budget) {
     argument = trimmed(argument);
     if (letter == 'W') {
-        const int64_t ms = std::clamp<int64_t>(decimalValue(argument) + 10, 0, UINT32_MAX);
-        link.clock().sleepMilliseconds(static_cast<uint32_t>(ms));
+        const auto ms = static_cast<uint32_t>(
+            std::clamp<int64_t>(decimalValue(argument) + 10, 0, kDeviceEraseCmdMaxWaitMs));
+        if (budget.waitedMs + ms > kDeviceEraseCmdMaxTotalWaitMs) {
+            budget.steps = 0;  // the string stops here
+            return;
+        }
+        budget.waitedMs += ms;
+        link.clock().sleepMilliseconds(ms);
         return;
     }
     if ((letter != 'C' && letter != 'D') || !holdsHexNumber(argument))
@@ -72,8 +84,9 @@ void runToken(ProgrammerLink& link, char letter, std::string_view argument) {
 }
 
 // Runs `command` one level below `level`; every token and every turn of a loop uses one
-// of `steps`. False on a syntax error of this list or when the steps ran out.
-bool runList(ProgrammerLink& link, std::string_view command, int level, int64_t& steps) {
+// of the budget's steps. False on a syntax error of this list or when the budget ran out.
+bool runList(ProgrammerLink& link, std::string_view command, int level, Budget& budget) {
+    int64_t& steps = budget.steps;
     if (level > kDeviceEraseCmdMaxLevel)
         return false;
     std::string text(trimmed(command));
@@ -110,14 +123,14 @@ bool runList(ProgrammerLink& link, std::string_view command, int level, int64_t&
                 rest.remove_prefix(1);
             for (int64_t i = 0; i < count && steps > 0; ++i) {
                 --steps;
-                runList(link, body, level + 1, steps);
+                runList(link, body, level + 1, budget);
             }
             continue;
         }
         const size_t comma = rest.find(',');
         const std::string_view argument = rest.substr(0, comma);
         rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
-        runToken(link, letter, argument);
+        runToken(link, letter, argument, budget);
     }
     return true;
 }
@@ -125,8 +138,8 @@ bool runList(ProgrammerLink& link, std::string_view command, int level, int64_t&
 }  // namespace
 
 bool runDeviceEraseCmd(ProgrammerLink& link, std::string_view command, int level) {
-    int64_t steps = kDeviceEraseCmdMaxSteps;
-    return runList(link, command, level, steps) && steps > 0;
+    Budget budget;
+    return runList(link, command, level, budget) && budget.steps > 0;
 }
 
 }  // namespace velkaro

@@ -470,6 +470,10 @@ void TMainForm::LoadSettings() {
         ComPort->setCurrentIndex(settings.Port <= ComPort->count() ? settings.Port - 1 : -1);
     }
     RebuildHistoryMenu();
+    // A refused settings file is kept as it is (SaveSettings leaves it alone).
+    for (const std::string& error : {mWorkspace.catalogue.fileError(), settings.fileError})
+        if (!error.empty())
+            showMessage(error);
 }
 
 void TMainForm::SaveSettings() {

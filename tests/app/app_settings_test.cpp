@@ -8,7 +8,9 @@
 
 #include "app/file_history.h"
 #include "app/workspace.h"
+#include "catalogue/device_catalogue.h"
 #include "link/virtual_clock.h"
+#include "support/cli_runner.h"
 #include "support/fake_library.h"
 #include "support/paths.h"
 
@@ -210,6 +212,62 @@ TEST_F(AppSettingsTest, WorkspaceTakesTheSavedChoicesAndKeepsTheUnsavedOnes) {
     EXPECT_EQ(back.HardwareType, 1);
     EXPECT_FALSE(back.progOptions.VerifyEn);
     EXPECT_EQ(back.FileHistory, (std::vector<std::string>{"/b.hex", "/a.hex"}));
+}
+
+}  // namespace
+}  // namespace velkaro
+
+namespace velkaro {
+namespace {
+
+// device.ini, Config.ini and the settings file are read whole: one far larger than any
+// real one, a binary file or a folder in its place is refused by name without being read,
+// the command-line tool stops with a file error, and a refused settings file is not
+// overwritten by the next save.
+TEST(RefusedFiles, HugeBinaryAndFolderFilesAreRefusedByName) {
+    const std::string shipped = std::string(VELKARO_SOURCE_DIR) + "/data/";
+    for (const char* name : {"device.ini", "Config.ini", "velkaro.ini"}) {
+        for (const char* kind : {"huge", "binary", "folder"}) {
+            SCOPED_TRACE(std::string(name) + " " + kind);
+            test::TempDir dir;
+            for (const char* copy : {"device.ini", "Config.ini"})
+                std::filesystem::copy_file(shipped + copy, dir.file(copy));
+            const std::string path = dir.file(name);
+            std::filesystem::remove(path);
+            const std::string binary("[LastSetting]\nDevice=PIC\0\x01\x02\n", 30);
+            std::string expected;
+            if (std::string(kind) == "huge") {
+                std::ofstream(path) << "[LastSetting]\n";
+                std::filesystem::resize_file(path, uintmax_t{1} << 30);  // sparse
+                expected = path + " is larger than 16 MiB";
+            } else if (std::string(kind) == "binary") {
+                std::ofstream(path, std::ios::binary) << binary;
+                expected = path + " is not a text file";
+            } else {
+                std::filesystem::create_directory(path);
+                expected = path + " is a folder";
+            }
+
+            if (std::string(name) == "velkaro.ini") {
+                EXPECT_NE(LoadSettings(path).fileError.find(expected), std::string::npos)
+                    << LoadSettings(path).fileError;
+                EXPECT_FALSE(SaveSettings(path, AppSettings{}));
+                if (std::string(kind) == "huge")
+                    EXPECT_EQ(std::filesystem::file_size(path), uintmax_t{1} << 30);
+                if (std::string(kind) == "binary")
+                    EXPECT_EQ(readText(path), binary);
+                continue;
+            }
+            const DeviceCatalogue catalogue(dir.path());
+            EXPECT_NE(catalogue.fileError().find(expected), std::string::npos)
+                << catalogue.fileError();
+            test::TempDir scratch;
+            const test::CliRun run = test::runVelkaroCli(
+                "--data-dir " + test::shellQuote(dir.path()) + " --device PIC16F84A info", scratch);
+            EXPECT_EQ(run.exitCode, 6);
+            EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
+        }
+    }
 }
 
 }  // namespace

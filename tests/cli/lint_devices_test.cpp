@@ -46,7 +46,9 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
                            "[Far18]\n"                                    // 27
                            "Algorithm=1\n"                                // 28
                            "ResetVector=0x7FFFFFFF\n"                     // 29
-                           "IdAdr=0x7FFFFFFD\n";                          // 30
+                           "IdAdr=0x7FFFFFFD\n"                           // 30
+                           "[Sleepy]\n"                                   // 31
+                           "DeviceEraseCmd=C1,W59990,L2(W 60000),W1\n";   // 32
     test::TempDir scratch;
     const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
     EXPECT_EQ(run.exitCode, 7);
@@ -66,8 +68,10 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
              at + "29: [Far18] ResetVector 0x7FFFFFFF lies outside the family's addresses "
                   "0..0x3FFFFF",
              at + "30: [Far18] IdAdr 0x7FFFFFFD lies outside",
+             at + "32: DeviceEraseCmd waits 60010 ms in one W token; one wait is cut to 60000",
          })
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+    EXPECT_EQ(run.out.find("waits 60000 ms"), std::string::npos) << "W59990 is within the limit";
     EXPECT_EQ(run.out.find("[SameDie] DeviceID 0x1234 under mask 0x3FF0 also matches [Calibrated]"),
               std::string::npos)
         << "a shared ID said so";
