@@ -252,10 +252,12 @@ TEST(RefusedFiles, HugeBinaryAndFolderFilesAreRefusedByName) {
                 EXPECT_NE(LoadSettings(path).fileError.find(expected), std::string::npos)
                     << LoadSettings(path).fileError;
                 EXPECT_FALSE(SaveSettings(path, AppSettings{}));
-                if (std::string(kind) == "huge")
+                if (std::string(kind) == "huge") {
                     EXPECT_EQ(std::filesystem::file_size(path), uintmax_t{1} << 30);
-                if (std::string(kind) == "binary")
+                }
+                if (std::string(kind) == "binary") {
                     EXPECT_EQ(readText(path), binary);
+                }
                 continue;
             }
             const DeviceCatalogue catalogue(dir.path());
