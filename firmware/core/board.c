@@ -114,7 +114,11 @@ static bool op_shape(uint8_t op, uint8_t* args, uint8_t* results) {
         *results = kResultBytes[op - 1];
         return true;
     }
-    *results = 0;
+    *results = 0; /* a run's results depend on its count */
+    if (op == VKR_OP_READ_RUN || op == VKR_OP_SHIFT_RUN) {
+        *args = op == VKR_OP_READ_RUN ? 3 : 2;
+        return true;
+    }
     if (op >= VKR_OP_CMD4 && op < VKR_OP_CMD6) {
         *args = op >= VKR_OP_CMD4_WORD ? 2 : 0;
         return true;
@@ -135,10 +139,22 @@ static bool op_shape(uint8_t op, uint8_t* args, uint8_t* results) {
     return false;
 }
 
-/* The compact operations: the argument in the opcode. */
+/* The runs and the compact operations (the argument in the opcode). */
 static void run_compact(vkr_board* b, uint8_t op, const uint8_t* a) {
     const vkr_hal* hal = b->hal;
-    if (op < VKR_OP_CMD4_WORD) {
+    if (op == VKR_OP_READ_RUN) {
+        for (uint8_t i = 0; i < a[0]; ++i) {
+            vkr_icsp_write_bits(hal, a[1], 6);
+            put16(b, vkr_icsp_read_word(hal));
+            vkr_icsp_write_bits(hal, a[2], 6);
+        }
+    } else if (op == VKR_OP_SHIFT_RUN) {
+        for (uint8_t i = 0; i < a[0]; ++i) {
+            vkr_icsp_write_bits(hal, a[1], 4);
+            vkr_icsp_write_bits(hal, 0, 8);
+            b->reply[b->reply_len++] = (uint8_t)vkr_icsp_read_bits(hal, 8);
+        }
+    } else if (op < VKR_OP_CMD4_WORD) {
         vkr_icsp_write_bits(hal, op & 0x0F, 4);
     } else if (op < VKR_OP_CMD6) {
         vkr_icsp_write_bits(hal, op & 0x0F, 4);
@@ -251,6 +267,12 @@ static uint8_t valid_prefix(const vkr_board* b, uint16_t* results) {
             break;
         if (op == VKR_OP_BLOCK_TEST && first > VKR_BLOCK_16BIT)
             break;
+        if (op == VKR_OP_READ_RUN || op == VKR_OP_SHIFT_RUN) {
+            const uint8_t most = op == VKR_OP_READ_RUN ? MAX_RESULTS / 2 : MAX_RESULTS;
+            if (first < 1 || first > most)
+                break;
+            produced = op == VKR_OP_READ_RUN ? (uint8_t)(2 * first) : first;
+        }
         *results += produced;
         pos = (uint8_t)(pos + 1 + args);
     }

@@ -36,6 +36,8 @@ enum : uint8_t {
     kOpMeasureOsc = 0x10,
     kOpFirmwareDate = 0x11,
     kOpVersion = 0x12,
+    kOpReadRun = 0x13,   // n, read command, step command
+    kOpShiftRun = 0x14,  // n, command
     kOpCmd4 = 0x20,      // + command
     kOpCmd4Word = 0x30,  // + command; operand
     kOpCmd6 = 0x40,      // + command
@@ -175,6 +177,7 @@ bool ProProgrammer::send() {
     mBytesSent += frame.size();
     mInFlight.push_back({mSequence, mPayloadResults, mPayloadDelayUs});
     mPayload.clear();
+    mOperations.clear();
     mPayloadResults = 0;
     mPayloadDelayUs = 0;
     return true;
@@ -209,7 +212,7 @@ bool ProProgrammer::queue(std::initializer_list<uint8_t> operation, size_t resul
          mPayloadResults + resultBytes > kMaxPayload - 1) &&
         !send())
         return false;
-    mLastOperation = mPayload.size();
+    mOperations.push_back(mPayload.size());
     mPayload.insert(mPayload.end(), operation);
     mPayloadResults += resultBytes;
     if (resultBytes > 0)
@@ -268,8 +271,8 @@ void ProProgrammer::queueDelay(uint64_t microseconds) {
     if (mOpen)
         mDelayedUs += microseconds;
     // Waits in a row travel as one.
-    if (mOpen && microseconds > 0 && !mPayload.empty() && mPayload[mLastOperation] == kOpDelayUs) {
-        uint8_t* last = &mPayload[mLastOperation + 1];
+    if (mOpen && microseconds > 0 && operationAt(0) == kOpDelayUs) {
+        uint8_t* last = &mPayload[mOperations.back() + 1];
         const uint64_t queued = last[0] | (last[1] << 8);
         const uint64_t added = std::min<uint64_t>(microseconds, 0xFFFF - queued);
         last[0] = static_cast<uint8_t>((queued + added) & 0xFF);
@@ -453,14 +456,16 @@ int32_t ProProgrammer::SWriteBit(int32_t value, int32_t count) {
     const auto low = static_cast<uint8_t>(v & 0xFF);
     const auto high = static_cast<uint8_t>((v >> 8) & 0xFF);
     bool ok;
-    if (n == 6) {
+    if (n == 6 && mOpen && foldReadRun(static_cast<uint8_t>(v & 0x3F))) {
+        ok = true;
+    } else if (n == 6) {
         ok = queue({static_cast<uint8_t>(kOpCmd6 | (v & 0x3F))});
     } else if (n == 4) {
         ok = queue({static_cast<uint8_t>(kOpCmd4 | (v & 0x0F))});
-    } else if (n == 16 && !mPayload.empty() && mPayload.size() + 2 <= kMaxPayload &&
-               (mPayload[mLastOperation] & 0xF0) == kOpCmd4) {
+    } else if (n == 16 && mPayload.size() + 2 <= kMaxPayload &&
+               (operationAt(0) & 0xF0) == kOpCmd4) {
         // A 4-bit command and its operand: one operation.
-        mPayload[mLastOperation] |= kOpCmd4Word;
+        mPayload[mOperations.back()] |= kOpCmd4Word;
         mPayload.push_back(low);
         mPayload.push_back(high);
         ok = true;
@@ -495,8 +500,62 @@ void ProProgrammer::queueReadWord() {
         mPendingReads.push_back(0);  // taken as 0, as after any failure
 }
 
+uint8_t ProProgrammer::operationAt(size_t back) const {
+    return back < mOperations.size() ? mPayload[mOperations[mOperations.size() - 1 - back]] : 0;
+}
+
+bool ProProgrammer::foldReadRun(uint8_t stepCommand) {
+    constexpr uint8_t kMostWords = (kMaxPayload - 1) / 2;
+    if (operationAt(0) != kOpReadWord || (operationAt(1) & 0xC0) != kOpCmd6)
+        return false;
+    const size_t first = mOperations[mOperations.size() - 2];
+    const auto readCommand = static_cast<uint8_t>(mPayload[first] & 0x3F);
+    if (operationAt(2) == kOpReadRun) {
+        uint8_t* run = &mPayload[mOperations[mOperations.size() - 3] + 1];
+        if (run[0] < kMostWords && run[1] == readCommand && run[2] == stepCommand) {
+            ++run[0];
+            mPayload.resize(first);
+            mOperations.resize(mOperations.size() - 2);
+            return true;
+        }
+    }
+    if (first + 4 > kMaxPayload)
+        return false;
+    mPayload.resize(first);
+    mPayload.insert(mPayload.end(), {kOpReadRun, 1, readCommand, stepCommand});
+    mOperations.resize(mOperations.size() - 1);
+    return true;
+}
+
+bool ProProgrammer::foldShiftRun() {
+    constexpr uint8_t kWriteEightBits = kOpWriteN | 7;
+    if (operationAt(0) != kWriteEightBits || (operationAt(1) & 0xF0) != kOpCmd4 ||
+        mPayload.back() != 0 || mPayloadResults + 1 > kMaxPayload - 1)
+        return false;
+    const size_t first = mOperations[mOperations.size() - 2];
+    const auto command = static_cast<uint8_t>(mPayload[first] & 0x0F);
+    if (operationAt(2) == kOpShiftRun) {
+        uint8_t* run = &mPayload[mOperations[mOperations.size() - 3] + 1];
+        if (run[0] < kMaxPayload - 1 && run[1] == command) {
+            ++run[0];
+            mPayload.resize(first);
+            mOperations.resize(mOperations.size() - 2);
+            return true;
+        }
+    }
+    mPayload.resize(first);
+    mPayload.insert(mPayload.end(), {kOpShiftRun, 1, command});
+    mOperations.resize(mOperations.size() - 1);
+    return true;
+}
+
 void ProProgrammer::queueReadBits(int32_t count) {
     const auto n = static_cast<uint8_t>(count < 1 ? 1 : count > 16 ? 16 : count);
+    if (n == 8 && mOpen && foldShiftRun()) {
+        mPayloadResults += 1;
+        mPendingReads.push_back(1);
+        return;
+    }
     if (!queue({static_cast<uint8_t>(kOpReadN | (n - 1))}, n <= 8 ? 1 : 2))
         mPendingReads.push_back(0);
 }

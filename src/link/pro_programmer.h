@@ -89,6 +89,14 @@ private:
     std::vector<uint8_t> takeResults(size_t index);
     std::vector<uint8_t> takeNewest() { return takeResults(mPendingReads.size() - 1); }
     int32_t readValue(const std::vector<uint8_t>& r) const;
+    // The opcode of the operation `back` places from the newest (0: the newest) in the
+    // frame being built; 0 when there is none.
+    uint8_t operationAt(size_t back) const;
+    // Folds the frame's newest operations into a run of reads where they make one: read
+    // command, READ_WORD, then `stepCommand`; or a 4-bit command, 8 bits of 0, then the 8-bit
+    // read. True when folded (the step or the read is then part of the run).
+    bool foldReadRun(uint8_t stepCommand);
+    bool foldShiftRun();
     bool readExact(uint8_t* data, size_t size, int timeoutMs);
     void fail(std::string why);
     void answer(const std::string& text);
@@ -101,7 +109,7 @@ private:
     bool mOpen = false;
     uint8_t mSequence = 0;
     std::vector<uint8_t> mPayload;
-    size_t mLastOperation = 0;  // where the newest operation of mPayload starts
+    std::vector<size_t> mOperations;  // where each operation of mPayload starts
     size_t mPayloadResults = 0;
     std::deque<size_t> mPendingReads;  // result bytes of each operation not yet taken
     std::deque<uint8_t> mResults;      // results received and not yet taken, in order

@@ -58,6 +58,22 @@ struct Ops {
     }
     // 16-bit core: one core instruction.
     Ops& core(unsigned instruction) { return command4(0, instruction); }
+    // `n` words by Read Data and Increment Address (the short form: one run).
+    Ops& readWords(uint8_t n) {
+        if (compact)
+            return op({VKR_OP_READ_RUN, n, 0x04, 0x06});
+        for (int i = 0; i < n; ++i)
+            bits(6, 0x04).op({VKR_OP_READ_WORD}).bits(6, 0x06);
+        return *this;
+    }
+    // `n` table reads with post-increment (the short form: one run, a result byte each).
+    Ops& tableReads(uint8_t n) {
+        if (compact)
+            return op({VKR_OP_SHIFT_RUN, n, 9});
+        for (int i = 0; i < n; ++i)
+            bits(4, 9).bits(8, 0).read(8);
+        return *this;
+    }
     Ops& tablePointer(uint32_t a) {
         return core(0x0E00 | ((a >> 16) & 0xFF))
             .core(0x6EF8)
@@ -278,11 +294,22 @@ TEST(ProBoard, WordsWrittenAtThePinsReadBack) {
     }
 }
 
-TEST(ProBoard, UnknownShortFormsAreRefused) {
-    for (const uint8_t op : {uint8_t{0x98}, uint8_t{0xA0}, uint8_t{0xFF}, uint8_t{0x13}}) {
+TEST(ProBoard, UnknownShortFormsAndRunsBeyondAReplyAreRefused) {
+    const Bytes refused[] = {{0x98},
+                             {0xA0},
+                             {0xFF},
+                             {0x15},
+                             {VKR_OP_READ_RUN, 0, 4, 6},
+                             {VKR_OP_READ_RUN, 125, 4, 6},
+                             {VKR_OP_SHIFT_RUN, 0, 9},
+                             {VKR_OP_SHIFT_RUN, 250, 9}};
+    for (const Bytes& ops : refused) {
+        SCOPED_TRACE(testing::PrintToString(ops));
         Bench bench("PIC16F84A");
-        const Reply r = bench.run({VKR_OP_VERSION, op});
-        EXPECT_EQ(r.status, VKR_STATUS_UNKNOWN_OP) << int{op};
+        Bytes payload{VKR_OP_VERSION};
+        payload.insert(payload.end(), ops.begin(), ops.end());
+        const Reply r = bench.run(payload);
+        EXPECT_EQ(r.status, VKR_STATUS_UNKNOWN_OP);
         EXPECT_EQ(text(r.results), "1.02");
     }
 }
@@ -291,16 +318,14 @@ void checkWordsReadBack(const std::vector<unsigned>& words, bool compactWrite) {
     {
         SCOPED_TRACE("PIC16F84A");
         Bench bench("PIC16F84A");
-        Ops write{compactWrite};
+        Ops write{compactWrite, {}};
         write.powerUp();
         for (unsigned w : words)
             write.bits(6, 0x02).word(w).bits(6, 0x08).delay(10'000).bits(6, 0x06);
         write.op({VKR_OP_POWER_OFF});
         bench.results(write);
-        Ops read{!compactWrite};
-        read.powerUp();
-        for (size_t i = 0; i < words.size(); ++i)
-            read.bits(6, 0x04).op({VKR_OP_READ_WORD}).bits(6, 0x06);
+        Ops read{!compactWrite, {}};
+        read.powerUp().readWords(static_cast<uint8_t>(words.size()));
         read.op({VKR_OP_POWER_OFF});
         EXPECT_EQ(words16(bench.results(read)), words);
         EXPECT_TRUE(bench.target.chip()->notes().empty()) << bench.target.chip()->notes()[0];
@@ -308,7 +333,7 @@ void checkWordsReadBack(const std::vector<unsigned>& words, bool compactWrite) {
     {
         SCOPED_TRACE("PIC18F4520");
         Bench bench("PIC18F4520");
-        Ops write{compactWrite};
+        Ops write{compactWrite, {}};
         write.powerUp().core(0x8EA6).core(0x9CA6).tablePointer(0);
         for (size_t i = 0; i + 1 < words.size(); ++i)
             write.command4(13, words[i]);
@@ -317,10 +342,8 @@ void checkWordsReadBack(const std::vector<unsigned>& words, bool compactWrite) {
         write.command4(15, words.back()).bits(3, 0).pgc(1).delay(1000).pgc(0).delay(100);
         write.bits(16, 0).op({VKR_OP_POWER_OFF});
         bench.results(write);
-        Ops read{!compactWrite};
-        read.powerUp().tablePointer(0);
-        for (size_t i = 0; i < 2 * words.size(); ++i)
-            read.bits(4, 9).bits(8, 0).read(8);
+        Ops read{!compactWrite, {}};
+        read.powerUp().tablePointer(0).tableReads(static_cast<uint8_t>(2 * words.size()));
         read.op({VKR_OP_POWER_OFF});
         const Bytes results = bench.results(read);
         const std::vector<unsigned> bytes =
