@@ -91,6 +91,7 @@ void ProProgrammer::fail(std::string why) {
     }
     mOpen = false;
     mPayload.clear();
+    mOperations.clear();
     mPayloadResults = 0;
     mPayloadDelayUs = 0;
     mInFlight.clear();
@@ -304,6 +305,7 @@ int32_t ProProgrammer::SOpen(int32_t port) {
     mPendingReads.clear();
     mResults.clear();
     mPayload.clear();
+    mOperations.clear();
     mPayloadResults = 0;
     mPayloadDelayUs = 0;
     if (!mStream.open(path, kBaud)) {
