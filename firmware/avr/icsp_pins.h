@@ -5,7 +5,6 @@
 #define VKR_AVR_ICSP_PINS_H
 
 #include <stdbool.h>
-#include <util/delay.h>
 
 #include "avr/pins.h"
 #include "core/hal.h"
@@ -38,10 +37,16 @@ static inline bool pin_read_pgd(const vkr_hal* hal) {
     return (PIND & (1 << PGD_BIT)) != 0;
 }
 
-/* 16 cycles at 16 MHz; the instructions around it only add. */
-static inline void pin_half_clock(const vkr_hal* hal) {
+/* 1 us is 16 cycles at 16 MHz. High: the wait and the instruction that ends it. Low: the
+ * loop's own instructions (shifting, counting, setting PGD; 12 or more cycles) come after
+ * the wait before PGD changes or PGC rises, so a short wait makes the microsecond. */
+static inline void pin_high_time(const vkr_hal* hal) {
     (void)hal;
-    _delay_us(1);
+    __builtin_avr_delay_cycles(16);
+}
+static inline void pin_low_time(const vkr_hal* hal) {
+    (void)hal;
+    __builtin_avr_delay_cycles(9);
 }
 
 #endif

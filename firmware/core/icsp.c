@@ -29,8 +29,12 @@ static void pin_release_pgd(const vkr_hal* hal) {
 static bool pin_read_pgd(const vkr_hal* hal) {
     return hal->read_pgd(hal->ctx);
 }
-/* At least 1 us. */
-static void pin_half_clock(const vkr_hal* hal) {
+/* PGC high for at least 1 us; and after it falls, at least 1 us before PGD changes or PGC
+ * rises again (the instructions between count towards it). */
+static void pin_high_time(const vkr_hal* hal) {
+    hal->delay_us(hal->ctx, 1);
+}
+static void pin_low_time(const vkr_hal* hal) {
     hal->delay_us(hal->ctx, 1);
 }
 #endif
@@ -40,9 +44,9 @@ void vkr_icsp_write_bits(const vkr_hal* hal, uint16_t value, uint8_t count) {
     for (uint8_t i = 0; i < count; ++i, value >>= 1) {
         pin_pgd(hal, value & 1);
         pin_pgc(hal, true);
-        pin_half_clock(hal);
+        pin_high_time(hal);
         pin_pgc(hal, false);
-        pin_half_clock(hal);
+        pin_low_time(hal);
     }
 }
 
@@ -52,11 +56,11 @@ uint16_t vkr_icsp_read_bits(const vkr_hal* hal, uint8_t count) {
     pin_release_pgd(hal);
     for (uint8_t i = 0; i < count; ++i, bit = (uint16_t)(bit << 1)) {
         pin_pgc(hal, true);
-        pin_half_clock(hal);
+        pin_high_time(hal);
         if (pin_read_pgd(hal))
             value |= bit;
         pin_pgc(hal, false);
-        pin_half_clock(hal);
+        pin_low_time(hal);
     }
     return value;
 }

@@ -217,6 +217,7 @@ TEST(EmulatedProSpeed, DISABLED_FullWriteAndVerify) {
         const double written = bench.board.seconds();
         ASSERT_EQ(verifyDevice(ws, timed, true, true, true), kResultOk);
         const double verified = bench.board.seconds();
+        EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
         // Every link session pauses 3 x 200 ms while it powers the target and 100 ms after
         // it closes, whatever the programmer; the rest is measured against the programming
         // and settling waits of the device data, which no programmer can shorten.
