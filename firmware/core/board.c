@@ -109,6 +109,11 @@ static uint16_t arg16(const uint8_t* a) {
 
 /* Argument and result bytes of `op`; false for an opcode the board does not know. */
 static bool op_shape(uint8_t op, uint8_t* args, uint8_t* results) {
+    if (op == VKR_OP_WRITE_RUN) {
+        *args = 3; /* and two bytes a word: see run_length() */
+        *results = 0;
+        return true;
+    }
     if (op >= 1 && op <= LAST_OPCODE) {
         *args = kArgBytes[op - 1];
         *results = kResultBytes[op - 1];
@@ -139,10 +144,21 @@ static bool op_shape(uint8_t op, uint8_t* args, uint8_t* results) {
     return false;
 }
 
+/* Argument bytes of the operation at `at`, its count included for a write run. */
+static uint16_t arg_length(const uint8_t* at, uint8_t args) {
+    return at[0] == VKR_OP_WRITE_RUN ? (uint16_t)(args + 2u * at[1]) : args;
+}
+
 /* The runs and the compact operations (the argument in the opcode). */
 static void run_compact(vkr_board* b, uint8_t op, const uint8_t* a) {
     const vkr_hal* hal = b->hal;
-    if (op == VKR_OP_READ_RUN) {
+    if (op == VKR_OP_WRITE_RUN) {
+        for (uint8_t i = 0; i < a[0]; ++i) {
+            vkr_icsp_write_bits(hal, a[1], 6);
+            vkr_icsp_write_bits(hal, a[2], 6);
+            vkr_icsp_write_word(hal, arg16(&a[3 + 2 * i]));
+        }
+    } else if (op == VKR_OP_READ_RUN) {
         for (uint8_t i = 0; i < a[0]; ++i) {
             vkr_icsp_write_bits(hal, a[1], 6);
             put16(b, vkr_icsp_read_word(hal));
@@ -263,6 +279,9 @@ static uint8_t valid_prefix(const vkr_board* b, uint16_t* results) {
         if (pos + 1 + args > b->rx_len)
             break;
         const uint8_t first = args > 0 ? b->frame[pos + 1] : 0;
+        const uint16_t length = arg_length(&b->frame[pos], args);
+        if (op == VKR_OP_WRITE_RUN && (first < 1 || pos + 1 + length > b->rx_len))
+            break;
         if ((op == VKR_OP_WRITE_BITS || op == VKR_OP_READ_BITS) && (first < 1 || first > 16))
             break;
         if (op == VKR_OP_BLOCK_TEST && first > VKR_BLOCK_16BIT)
@@ -274,7 +293,7 @@ static uint8_t valid_prefix(const vkr_board* b, uint16_t* results) {
             produced = op == VKR_OP_READ_RUN ? (uint8_t)(2 * first) : first;
         }
         *results += produced;
-        pos = (uint8_t)(pos + 1 + args);
+        pos = (uint8_t)(pos + 1 + length);
     }
     return pos;
 }
@@ -297,7 +316,7 @@ static void run_frame(vkr_board* b) {
             status = VKR_STATUS_POWER_LOST;
             break;
         }
-        pos = (uint8_t)(pos + 1 + args);
+        pos = (uint8_t)(pos + 1 + arg_length(&b->frame[pos], args));
     }
     b->reply[0] = status;
     send_reply(b, b->rx_seq);

@@ -42,6 +42,8 @@ enum vkr_opcode {
                                 6-bit read command, READ_WORD, the 6-bit step command */
     VKR_OP_SHIFT_RUN = 0x14, /* n (1..249), command: n times the 4-bit command, 8 bits of
                                 0 and 8 bits read (1 result byte each) */
+    VKR_OP_WRITE_RUN = 0x15, /* n (1..123), two 6-bit commands, n words (2 each): n times
+                                the two commands and WRITE_WORD */
     /* Compact forms of the commands the host sends most, the argument in the opcode: */
     VKR_OP_CMD4 = 0x20,      /* 0x20..0x2F: a 4-bit command */
     VKR_OP_CMD4_WORD = 0x30, /* 0x30..0x3F: a 4-bit command and its 16-bit operand (2) */

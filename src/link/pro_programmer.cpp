@@ -38,6 +38,7 @@ enum : uint8_t {
     kOpVersion = 0x12,
     kOpReadRun = 0x13,   // n, read command, step command
     kOpShiftRun = 0x14,  // n, command
+    kOpWriteRun = 0x15,  // n, two commands, n words
     kOpCmd4 = 0x20,      // + command
     kOpCmd4Word = 0x30,  // + command; operand
     kOpCmd6 = 0x40,      // + command
@@ -481,10 +482,11 @@ int32_t ProProgrammer::SWriteBit(int32_t value, int32_t count) {
 
 int32_t ProProgrammer::SWriteWord(int32_t word) {
     const auto w = static_cast<uint32_t>(word);
-    return queue({kOpWriteWord, static_cast<uint8_t>(w & 0xFF),
-                  static_cast<uint8_t>((w >> 8) & 0xFF)})
-               ? 1
-               : 0;
+    const auto low = static_cast<uint8_t>(w & 0xFF);
+    const auto high = static_cast<uint8_t>((w >> 8) & 0xFF);
+    if (mOpen && foldWriteRun(low, high))
+        return 1;
+    return queue({kOpWriteWord, low, high}) ? 1 : 0;
 }
 
 int32_t ProProgrammer::SReadWord() {
@@ -525,6 +527,30 @@ bool ProProgrammer::foldReadRun(uint8_t stepCommand) {
         return false;
     mPayload.resize(first);
     mPayload.insert(mPayload.end(), {kOpReadRun, 1, readCommand, stepCommand});
+    mOperations.resize(mOperations.size() - 1);
+    return true;
+}
+
+bool ProProgrammer::foldWriteRun(uint8_t low, uint8_t high) {
+    if ((operationAt(0) & 0xC0) != kOpCmd6 || (operationAt(1) & 0xC0) != kOpCmd6)
+        return false;
+    const size_t first = mOperations[mOperations.size() - 2];
+    const auto a = static_cast<uint8_t>(mPayload[first] & 0x3F);
+    const auto b = static_cast<uint8_t>(mPayload[first + 1] & 0x3F);
+    if (operationAt(2) == kOpWriteRun) {
+        uint8_t* run = &mPayload[mOperations[mOperations.size() - 3] + 1];
+        if (run[1] == a && run[2] == b) {  // the run ends where the two commands start
+            ++run[0];
+            mPayload.resize(first);
+            mPayload.insert(mPayload.end(), {low, high});
+            mOperations.resize(mOperations.size() - 2);
+            return true;
+        }
+    }
+    if (first + 6 > kMaxPayload)
+        return false;
+    mPayload.resize(first);
+    mPayload.insert(mPayload.end(), {kOpWriteRun, 1, a, b, low, high});
     mOperations.resize(mOperations.size() - 1);
     return true;
 }

@@ -97,6 +97,8 @@ private:
     // read. True when folded (the step or the read is then part of the run).
     bool foldReadRun(uint8_t stepCommand);
     bool foldShiftRun();
+    // Two 6-bit commands and a data word, repeated, go as one run of writes.
+    bool foldWriteRun(uint8_t low, uint8_t high);
     bool readExact(uint8_t* data, size_t size, int timeoutMs);
     void fail(std::string why);
     void answer(const std::string& text);

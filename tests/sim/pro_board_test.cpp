@@ -302,7 +302,9 @@ TEST(ProBoard, UnknownShortFormsAndRunsBeyondAReplyAreRefused) {
                              {VKR_OP_READ_RUN, 0, 4, 6},
                              {VKR_OP_READ_RUN, 125, 4, 6},
                              {VKR_OP_SHIFT_RUN, 0, 9},
-                             {VKR_OP_SHIFT_RUN, 250, 9}};
+                             {VKR_OP_SHIFT_RUN, 250, 9},
+                             {VKR_OP_WRITE_RUN, 0, 6, 2},
+                             {VKR_OP_WRITE_RUN, 2, 6, 2, 0x00, 0x01}};  // a word short
     for (const Bytes& ops : refused) {
         SCOPED_TRACE(testing::PrintToString(ops));
         Bench bench("PIC16F84A");
