@@ -234,7 +234,8 @@ TEST(RefusedFiles, HugeBinaryAndFolderFilesAreRefusedByName) {
                 std::filesystem::copy_file(shipped + copy, dir.file(copy));
             const std::string path = dir.file(name);
             std::filesystem::remove(path);
-            const std::string binary("[LastSetting]\nDevice=PIC\0\x01\x02\n", 30);
+            const char raw[] = "[LastSetting]\nDevice=PIC\0\x01\x02\n";
+            const std::string binary(raw, sizeof raw - 1);
             std::string expected;
             if (std::string(kind) == "huge") {
                 std::ofstream(path) << "[LastSetting]\n";
