@@ -1,5 +1,8 @@
 // The settings file: any text loads as settings; saved over the same file and loaded again,
-// the settings come back unchanged.
+// the settings come back unchanged. A file that is not text is refused and never saved over.
+#include <fstream>
+#include <iterator>
+
 #include "app/app_settings.h"
 #include "harness_support.h"
 
@@ -28,6 +31,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzz::scratchDir() + "/velkaro.ini";
     fuzz::writeFile(path, fuzz::textOf(data, size));
     const AppSettings loaded = LoadSettings(path);
+    if (!loaded.fileError.empty()) {
+        // A file that is not text is refused, and a save leaves it as it was.
+        if (SaveSettings(path, loaded))
+            fuzz::fail("a refused settings file was overwritten");
+        std::ifstream in(path, std::ios::binary);
+        const std::string kept{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
+        if (kept != fuzz::textOf(data, size))
+            fuzz::fail("a refused settings file changed");
+        return 0;
+    }
     if (!SaveSettings(path, loaded))
         fuzz::fail("the settings could not be saved");
     const AppSettings again = LoadSettings(path);
