@@ -74,7 +74,6 @@ uint16_t ProgrammerLink::ReceiveData() {
 void ProgrammerLink::QueueReceiveData() {
     if (DeferredReads* deferred = mLibrary.deferredReads()) {
         deferred->queueReadWord();
-        ++mDeferredCount;
     } else {
         mReadValues.push_back(ReceiveData());
     }
@@ -93,7 +92,6 @@ void ProgrammerLink::queueShiftOut(int command) {
     mLibrary.SWriteBit(0, 8);
     if (DeferredReads* deferred = mLibrary.deferredReads()) {
         deferred->queueReadBits(8);
-        ++mDeferredCount;
     } else {
         mReadValues.push_back(static_cast<uint8_t>(mLibrary.SReadBit(8) & 0xFF));
     }
@@ -105,11 +103,9 @@ uint16_t ProgrammerLink::TakeRead() {
         mReadValues.pop_front();
         return value;
     }
+    // Nothing queued: 0, as a failed read (the programmer answers so too).
     DeferredReads* deferred = mLibrary.deferredReads();
-    if (mDeferredCount == 0 || deferred == nullptr)
-        return 0;  // nothing queued: a caller's slip, answered like a failed read
-    --mDeferredCount;
-    return static_cast<uint16_t>(deferred->takeRead() & 0xFFFF);
+    return deferred != nullptr ? static_cast<uint16_t>(deferred->takeRead() & 0xFFFF) : 0;
 }
 
 bool ProgrammerLink::StartProgrammingCycle(bool allowProgramOnly, bool programMemory,

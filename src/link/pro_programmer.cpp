@@ -61,6 +61,13 @@ const char* statusText(uint8_t status) {
     }
 }
 
+// A read's value from its result bytes, little-endian; 0 when there are none (a failure).
+int32_t readValue(const std::vector<uint8_t>& r) {
+    if (r.size() == 2)
+        return r[0] | (r[1] << 8);
+    return r.size() == 1 ? r[0] : 0;
+}
+
 }  // namespace
 
 uint8_t protocolCrc8(const uint8_t* data, size_t size, uint8_t crc) {
@@ -256,12 +263,6 @@ std::vector<uint8_t> ProProgrammer::ask(std::initializer_list<uint8_t> operation
     if (!queue(operation, resultBytes))
         return {};
     return takeNewest();
-}
-
-int32_t ProProgrammer::readValue(const std::vector<uint8_t>& r) const {
-    if (r.size() == 2)
-        return r[0] | (r[1] << 8);
-    return r.size() == 1 ? r[0] : 0;
 }
 
 void ProProgrammer::answer(const std::string& text) {

@@ -88,7 +88,6 @@ private:
     // they leave the result stream. Empty after a failure.
     std::vector<uint8_t> takeResults(size_t index);
     std::vector<uint8_t> takeNewest() { return takeResults(mPendingReads.size() - 1); }
-    int32_t readValue(const std::vector<uint8_t>& r) const;
     // The opcode of the operation `back` places from the newest (0: the newest) in the
     // frame being built; 0 when there is none.
     uint8_t operationAt(size_t back) const;

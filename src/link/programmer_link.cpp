@@ -89,8 +89,7 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
 }
 
 bool ProgrammerLink::CloseLink() {
-    mReadValues.clear();
-    mDeferredCount = 0;
+    mReadValues.clear();  // the programmer drops its own with the session
     mLibrary.SPowerOff();
     mLibrary.SClose();
     mClock.sleepMilliseconds(kCloseSettleMs);

@@ -132,7 +132,6 @@ private:
     bool mLinkOpen = false;
     int mCallsPerMillisecond = 0;
     std::deque<uint16_t> mReadValues;  // reads done at once, not yet taken
-    size_t mDeferredCount = 0;         // reads queued with the programmer, not yet taken
 };
 
 // Whether the OSCCAL calibration menu item is offered for this programmer type and device.
