@@ -281,11 +281,21 @@ ResultCode WriteExtendedChain(Workspace& ws, OperationUi& ui, bool writeProgram,
         if (const ResultCode code = WriteProgramExtended(ws, ui); code != kResultOk)
             return code;
     }
-    if (writeData && ws.device.EpromSize != 0) {
+    const bool data = writeData && ws.device.EpromSize != 0;
+    if (data) {
         if (const ResultCode code = WriteDataExtended(ws, ui); code != kResultOk)
             return code;
     }
-    return writeConfig ? WriteIdConfigExtended(ws, ui) : kResultOk;
+    if (!writeConfig)
+        return kResultOk;  // the caller verifies before it writes the configuration
+    // As in the write window: nothing was read back as it went, and a configuration may
+    // protect the chip, so what was written is compared first.
+    if (writeProgram || data) {
+        if (const ResultCode code = verifyDevice(ws, ui, writeProgram, data, false);
+            code != kResultOk)
+            return code;
+    }
+    return WriteIdConfigExtended(ws, ui);
 }
 
 ResultCode WriteExtendedFromWindow(Workspace& ws, OperationUi& ui, bool progEn, bool dataEn) {

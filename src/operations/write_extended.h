@@ -42,7 +42,9 @@ std::vector<int> extendedConfigOrder(const DeviceDefinition& device);
 ResultCode WriteDataExtended(Workspace& ws, OperationUi& ui);
 
 // What WriteDevice runs for the family: program, data, then IDs and configuration, each
-// when asked for; the first failure ends the chain and is returned.
+// when asked for; the first failure ends the chain and is returned. With the configuration
+// asked for, the program and data just written are verified before it (its mismatch is the
+// chain's result); without it the caller is expected to verify.
 ResultCode WriteExtendedChain(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData,
                               bool writeConfig);
 

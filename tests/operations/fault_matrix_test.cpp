@@ -120,6 +120,14 @@ const std::vector<Operation>& operations() {
              return runAutoProgram(b.workspace(), b.ui(), {true, true, true, true, true, false}, "")
                  .result;
          }},
+        // Without the verify step the write itself must not take a word that did not
+        // program for a success.
+        {"automatic 16-bit without verify", "PIC18F2221", Kind::Writes,
+         [](SimBench& b) {
+             return runAutoProgram(b.workspace(), b.ui(), {true, true, true, false, false, false},
+                                   "")
+                 .result;
+         }},
         {"OSCCAL", "PIC12F675", Kind::Loads, oscCalResult},
     };
     return list;
