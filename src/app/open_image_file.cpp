@@ -46,6 +46,10 @@ std::string tooLargeMessage(const std::string& path) {
            std::to_string(kMaxHexFileBytes >> 20) + " MiB までです）。";
 }
 
+std::string notTextMessage(const std::string& path) {
+    return "ファイル " + path + " はテキストファイルではないため読み込みませんでした。";
+}
+
 std::string loadWarningMessage(const std::string& path, const HexReadResult& read) {
     std::string text = "ファイル " + path + " を読み込みましたが、次の問題があります。" +
                        "内容を確認してください。";
@@ -86,6 +90,13 @@ OpenImageResult OpenImageFile(const std::string& path, const DeviceDefinition& d
     if (!readWholeFile(path, text, kMaxHexFileBytes, &tooLarge)) {
         result.status = OpenImageStatus::CannotOpen;
         messages.showMessage(tooLarge ? tooLargeMessage(path) : cannotOpenMessage(path));
+        return result;
+    }
+    // A HEX file is text; a binary file with the extension (a program image saved under the
+    // wrong name) would otherwise load as an empty buffer, with only a warning.
+    if (text.find('\0') != std::string::npos) {
+        result.status = OpenImageStatus::CannotOpen;
+        messages.showMessage(notTextMessage(path));
         return result;
     }
     image.ClearImage(device, true, true);

@@ -49,6 +49,8 @@ OpenImageResult OpenImageFile(Workspace& workspace, const std::string& path, Mes
 std::string cannotOpenMessage(const std::string& path);
 // The text that refuses a file beyond kMaxHexFileBytes (it is not read).
 std::string tooLargeMessage(const std::string& path);
+// The text that refuses a file holding NUL bytes, which no HEX file does (it is not read).
+std::string notTextMessage(const std::string& path);
 
 // The warning shown after loading a file with problems: each kind with its count, and the
 // line of the first problem.

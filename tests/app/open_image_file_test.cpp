@@ -91,16 +91,19 @@ TEST_F(OpenImageFileTest, UnreadableFileIsReportedAndChangesNothing) {
     EXPECT_EQ(history, std::vector<std::string>{"old.hex"});
 }
 
-// A folder, a file far larger than any device needs and an endless file are refused with a
-// message naming them, without being read whole; nothing changes.
-TEST_F(OpenImageFileTest, FoldersAndHugeFilesAreRefusedUnread) {
+// A folder, a file far larger than any device needs, an endless file and a binary file are
+// refused with a message naming them, without being read whole; nothing changes.
+TEST_F(OpenImageFileTest, FoldersHugeAndBinaryFilesAreRefusedUnread) {
     image.ProgMemory[0] = 0x1234;
     const std::string folder = dir.file("folder.hex");
     std::filesystem::create_directory(folder);
     const std::string huge = writeFile("huge.hex", ":00000001FF\n");
     std::filesystem::resize_file(huge, uintmax_t{1} << 30);  // sparse: no disk space used
+    // Loaded, it would have been an empty buffer with a missing-end-record warning.
+    const std::string binary = writeFile("binary.hex", std::string("\x0C\x28\0\0\xFF\x3F", 6));
     for (const auto& [path, message] :
-         {std::pair{folder, cannotOpenMessage(folder)}, std::pair{huge, tooLargeMessage(huge)}}) {
+         {std::pair{folder, cannotOpenMessage(folder)}, std::pair{huge, tooLargeMessage(huge)},
+          std::pair{binary, notTextMessage(binary)}}) {
         sink.messages.clear();
         EXPECT_EQ(open(path).status, OpenImageStatus::CannotOpen) << path;
         EXPECT_EQ(sink.messages, std::vector<std::string>{message});
