@@ -17,13 +17,24 @@ std::optional<int> HardwareSettings::portOf(const std::string& path) const {
     return std::nullopt;
 }
 
+namespace {
+
+// "line N: " for a problem with what the file holds at that line; nothing when it was not
+// read from a file.
+std::string at(int line) {
+    return line > 0 ? "line " + std::to_string(line) + ": " : std::string();
+}
+
+}  // namespace
+
 HardwareSettings readHardwareSettings(const IniFile& ini) {
     HardwareSettings settings;
     for (size_t i = 0; i < settings.portPaths.size(); ++i) {
         const std::string key = "COM" + std::to_string(i + 1);
         std::string path = ini.readString(kPortSection, key, "");
         if (!path.empty() && path.front() != '/') {
-            settings.problems.push_back(std::string("[") + kPortSection + "] " + key + "=" + path +
+            settings.problems.push_back(at(ini.lineOf(kPortSection, key)) + "[" + kPortSection +
+                                        "] " + key + "=" + path +
                                         ": not a device path (for example /dev/ttyUSB0)");
             path.clear();
         }
@@ -35,10 +46,12 @@ HardwareSettings readHardwareSettings(const IniFile& ini) {
             continue;
         std::string error;
         if (!lines.set(key, ini.readString(kJdmLinesSection, key, ""), error))
-            settings.problems.push_back(std::string("[") + kJdmLinesSection + "] " + error);
+            settings.problems.push_back(at(ini.lineOf(kJdmLinesSection, key)) + "[" +
+                                        kJdmLinesSection + "] " + error);
     }
     if (const std::string problem = lines.problem(); !problem.empty()) {
-        settings.problems.push_back(std::string("[") + kJdmLinesSection + "] " + problem);
+        settings.problems.push_back(at(ini.lineOf(kJdmLinesSection)) + "[" + kJdmLinesSection +
+                                    "] " + problem);
         lines = {};
     }
     settings.jdmLines = lines;

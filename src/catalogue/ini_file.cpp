@@ -129,7 +129,9 @@ void IniFile::parse(std::string_view text) {
     while (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
 
+    int number = 0;
     while (!text.empty()) {
+        ++number;
         const size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
@@ -140,7 +142,7 @@ void IniFile::parse(std::string_view text) {
         if (!trimmed.empty() && trimmed.front() == '[') {
             std::string_view name = trimmed.substr(1);
             name = name.substr(0, name.find(']'));
-            mSections.push_back(Section{std::string(trim(name)), {}});
+            mSections.push_back(Section{std::string(trim(name)), {}, number});
             continue;
         }
         if (mSections.empty()) {
@@ -149,6 +151,7 @@ void IniFile::parse(std::string_view text) {
         }
         Line entry;
         entry.raw = std::string(line);
+        entry.number = number;
         if (trimmed.empty() || trimmed.front() == ';') {
             entry.kind = LineKind::Comment;
         } else if (const size_t equals = trimmed.find('='); equals != std::string_view::npos) {
@@ -185,6 +188,15 @@ const IniFile::Line* IniFile::findKey(std::string_view section, std::string_view
         if (line.kind == LineKind::Key && equalNoCase(line.key, key))
             return &line;
     return nullptr;
+}
+
+int IniFile::lineOf(std::string_view section, std::string_view key) const {
+    if (key.empty()) {
+        const Section* found = findSection(section);
+        return found != nullptr ? found->number : 0;
+    }
+    const Line* line = findKey(section, key);
+    return line != nullptr ? line->number : 0;
 }
 
 bool IniFile::hasSection(std::string_view section) const {
@@ -282,13 +294,14 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
         return false;
     Section* found = findSection(section);
     if (found == nullptr) {
-        mSections.push_back(Section{std::string(section), {}});
+        mSections.push_back(Section{std::string(section), {}, 0});
         found = &mSections.back();
     }
     for (auto& line : found->lines) {
         if (line.kind == LineKind::Key && equalNoCase(line.key, key)) {
             line.value = std::string(value);
             line.raw.clear();
+            line.number = 0;
             return true;
         }
     }

@@ -57,6 +57,10 @@ public:
     // True for any non-zero integer; `defaultValue` as readInteger.
     bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
+    // The 1-based line of the file `key` was read from (the section's header line when
+    // `key` is empty); 0 when it was not read from the file.
+    int lineOf(std::string_view section, std::string_view key = {}) const;
+
     // Section names in file order, each once, as long as they fit kNameListBytes.
     std::vector<std::string> sectionNames() const;
     // Key names of `section` in file order (a line without "=" counts with its whole
@@ -90,10 +94,12 @@ private:
         std::string key;    // Key: the name; Bare: the whole line
         std::string value;  // Key only
         std::string raw;    // the line as read; empty for a key set by writeString
+        int number = 0;     // 1-based line in the file; 0 for a key set by writeString
     };
     struct Section {
         std::string name;
         std::vector<Line> lines;
+        int number = 0;  // line of the header; 0 for a section added by writeString
     };
 
     const Section* findSection(std::string_view name) const;

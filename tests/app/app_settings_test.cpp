@@ -275,3 +275,35 @@ TEST(RefusedFiles, HugeBinaryAndFolderFilesAreRefusedByName) {
 
 }  // namespace
 }  // namespace velkaro
+
+namespace velkaro {
+namespace {
+
+// What the settings file says about the hardware is checked as it is read; each problem
+// names the file and the line that holds it.
+TEST(HardwareSettingsFile, ProblemsNameTheFileAndLine) {
+    test::TempDir dir;
+    const std::string shipped = std::string(VELKARO_SOURCE_DIR) + "/data/";
+    for (const char* copy : {"device.ini", "Config.ini"})
+        std::filesystem::copy_file(shipped + copy, dir.file(copy));
+    const std::string path = dir.file("velkaro.ini");
+    std::ofstream(path) << "[Port]\n"
+                           "COM1=/dev/ttyUSB0\n"
+                           "COM2=ttyUSB1\n"  // line 3: not a path
+                           "\n"
+                           "[VKR-20 JDM]\n"  // line 5
+                           "PGC=RTS\n"
+                           "PGDIn=DTR\n"  // line 7: an output as input
+                           "VPP=RTS\n";   // same line as PGC: the section's problem
+    test::TempDir scratch;
+    const test::CliRun run =
+        test::runVelkaroCli("--data-dir " + test::shellQuote(dir.path()) + " ports", scratch);
+    for (const std::string& expected :
+         {path + ": line 3: [Port] COM2=ttyUSB1", path + ": line 7: [VKR-20 JDM] ",
+          path + ": line 5: [VKR-20 JDM] "}) {
+        EXPECT_NE(run.err.find(expected), std::string::npos) << expected << "\n" << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace velkaro
