@@ -144,6 +144,46 @@ std::vector<int64_t> overlongEraseWaits(const std::string& command) {
     return found;
 }
 
+// Why the erase command string `list` would stop or skip part of itself when run, parsed
+// as the runner parses it (an L group is "L<count>(" up to its matching ")"); empty when
+// it runs whole.
+std::string eraseCmdSyntaxError(std::string_view list, int level = 0) {
+    if (level > kMaxEraseCmdLevel)
+        return "nests L groups deeper than " + std::to_string(kMaxEraseCmdLevel) +
+               " levels; the deeper ones are skipped";
+    while (!list.empty()) {
+        const char letter = list.front();
+        list.remove_prefix(1);
+        if (letter != 'L' && letter != 'l') {
+            const size_t comma = list.find(',');
+            list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+            continue;
+        }
+        const size_t open = list.find('(');
+        if (open == std::string_view::npos)
+            return "has an L without \"(\"; it stops there";
+        list.remove_prefix(open + 1);
+        int depth = 1;
+        size_t close = 0;
+        for (; close < list.size(); ++close) {
+            if (list[close] == '(')
+                ++depth;
+            else if (list[close] == ')' && --depth == 0)
+                break;
+        }
+        if (close == list.size())
+            return "has an L group without its \")\"; it stops there";
+        if (std::string error =
+                eraseCmdSyntaxError(trim(std::string(list.substr(0, close))), level + 1);
+            !error.empty())
+            return error;
+        list.remove_prefix(close + 1);
+        if (!list.empty() && list.front() == ',')
+            list.remove_prefix(1);
+    }
+    return {};
+}
+
 // The section a name resolves to through Alias steps, or nullptr (missing or a cycle).
 const DeviceFileMap::Section* resolveAlias(const DeviceFileMap& file, const std::string& name) {
     const DeviceFileMap::Section* section = file.find(name);
@@ -249,6 +289,8 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
                                " and is clamped when loaded");
             }
             if (name == "deviceerasecmd") {
+                if (const std::string error = eraseCmdSyntaxError(trim(key.value)); !error.empty())
+                    report(key.line, "DeviceEraseCmd " + error);
                 for (const int64_t wait : overlongEraseWaits(key.value))
                     report(key.line, "DeviceEraseCmd waits " + std::to_string(wait) +
                                          " ms in one W token; one wait is cut to " +

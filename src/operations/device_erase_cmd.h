@@ -9,7 +9,7 @@
 namespace velkaro {
 
 // Deepest nesting level of an L group that still runs.
-inline constexpr int kDeviceEraseCmdMaxLevel = 20;
+inline constexpr int kDeviceEraseCmdMaxLevel = kMaxEraseCmdLevel;
 // Tokens and loop turns one string may run: far beyond a walk over the largest program
 // memory, far below what would keep the program busy for hours (nested loops multiply).
 inline constexpr int64_t kDeviceEraseCmdMaxSteps = int64_t{1} << 22;

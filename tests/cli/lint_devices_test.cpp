@@ -11,6 +11,13 @@
 namespace velkaro {
 namespace {
 
+std::string repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 using test::CliRun;
 
 TEST(LintDevices, ReportsEachProblemAtItsLine) {
@@ -48,7 +55,17 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
                            "ResetVector=0x7FFFFFFF\n"                     // 29
                            "IdAdr=0x7FFFFFFD\n"                           // 30
                            "[Sleepy]\n"                                   // 31
-                           "DeviceEraseCmd=C1,W59990,L2(W 60000),W1\n";   // 32
+                           "DeviceEraseCmd=C1,W59990,L2(W 60000),W1\n"    // 32
+                           "[Unclosed]\n"                                 // 33
+                           "DeviceEraseCmd=C1,l2(C2,L3(D0),W5\n"          // 34
+                           "[Deep]\n"                                     // 35
+                           "DeviceEraseCmd=" +
+                               repeat("L1(", 21) + "C1" + std::string(21, ')') +
+                               "\n"                                            // 36
+                               "[Fine]\n"                                      // 37
+                               "DeviceEraseCmd=C9,L3( C8 , L2(D1,W2) ),C0," +  // 38
+                               repeat("L1(", 20) +
+                               "C1" + std::string(20, ')') + "\n";
     test::TempDir scratch;
     const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
     EXPECT_EQ(run.exitCode, 7);
@@ -69,9 +86,12 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
                   "0..0x3FFFFF",
              at + "30: [Far18] IdAdr 0x7FFFFFFD lies outside",
              at + "32: DeviceEraseCmd waits 60010 ms in one W token; one wait is cut to 60000",
+             at + "34: DeviceEraseCmd has an L group without its \")\"",
+             at + "36: DeviceEraseCmd nests L groups deeper than 20 levels",
          })
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
     EXPECT_EQ(run.out.find("waits 60000 ms"), std::string::npos) << "W59990 is within the limit";
+    EXPECT_EQ(run.out.find(at + "38:"), std::string::npos) << "blanks and nested groups are fine";
     EXPECT_EQ(run.out.find("[SameDie] DeviceID 0x1234 under mask 0x3FF0 also matches [Calibrated]"),
               std::string::npos)
         << "a shared ID said so";
