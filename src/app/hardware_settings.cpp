@@ -67,4 +67,16 @@ HardwareSettings loadHardwareSettings(const std::string& path) {
     return settings;
 }
 
+std::string hardwareProblemsMessage(const std::string& path, const HardwareSettings& settings) {
+    if (settings.problems.empty())
+        return {};
+    // Lines driven by a half-read setting could put VPP where the clock should be.
+    std::string text = "設定ファイル " + path +
+                       " のハードウェア設定に問題があります。直すまで実機のポートは使わず、"
+                       "シミュレータで動作します。";
+    for (const std::string& problem : settings.problems)
+        text += "\n" + problem;
+    return text;
+}
+
 }  // namespace velkaro

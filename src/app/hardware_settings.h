@@ -46,4 +46,9 @@ HardwareSettings readHardwareSettings(const IniFile& ini);
 // Reads the settings file at `path`; a missing file gives the defaults.
 HardwareSettings loadHardwareSettings(const std::string& path);
 
+// What the desktop program tells the user when the settings file at `path` has hardware
+// problems: that no real port is used until they are fixed, then each problem. Empty when
+// there are none.
+std::string hardwareProblemsMessage(const std::string& path, const HardwareSettings& settings);
+
 }  // namespace velkaro

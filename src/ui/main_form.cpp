@@ -27,6 +27,7 @@
 
 #include "app/app_settings.h"
 #include "app/file_history.h"
+#include "app/hardware_settings.h"
 #include "app/open_image_file.h"
 #include "app/save_image_file.h"
 #include "app/simulated_socket.h"
@@ -474,6 +475,14 @@ void TMainForm::LoadSettings() {
     for (const std::string& error : {mWorkspace.catalogue.fileError(), settings.fileError})
         if (!error.empty())
             showMessage(error);
+    // A file that was refused has said so already; one that was read may still map ports
+    // or lines wrongly, and then no real port is used.
+    if (settings.fileError.empty()) {
+        const std::string path = mOptions.settingsPath.toStdString();
+        if (const std::string problems = hardwareProblemsMessage(path, loadHardwareSettings(path));
+            !problems.empty())
+            showMessage(problems);
+    }
 }
 
 void TMainForm::SaveSettings() {

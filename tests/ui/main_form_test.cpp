@@ -95,6 +95,35 @@ TEST_F(MainWindow, DeviceSwitchOnTheCommandLineSelectsBeforeTheFileLoads) {
     EXPECT_EQ(socket->programmer().chip()->name(), "PIC12F675");
 }
 
+// A desktop user sees what the command line would print to stderr: a port mapping the
+// program cannot use, with the file and line, and that the simulator serves meanwhile.
+TEST_F(MainWindow, HardwareSettingsProblemsAreShownAtStartWithTheirLine) {
+    // The shipped file's [Port] section, with a mapping that is no device path.
+    std::string text;
+    int lines = 0;
+    int mappingLine = 0;
+    {
+        std::ifstream in(dir.file("velkaro.ini"));
+        for (std::string line; std::getline(in, line);) {
+            text += line + "\n";
+            ++lines;
+            if (line == "[Port]") {
+                text += "COM2=ttyUSB1\n";
+                mappingLine = ++lines;
+            }
+        }
+    }
+    ASSERT_GT(mappingLine, 0);
+    std::ofstream(dir.file("velkaro.ini")) << text;
+    start();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    const QString shown = dialogs.shown[0].text;
+    EXPECT_TRUE(shown.contains(QString::fromStdString(dir.file("velkaro.ini"))));
+    EXPECT_TRUE(shown.contains(QStringLiteral("シミュレータ")));
+    EXPECT_TRUE(shown.contains(QStringLiteral("line %1: [Port] COM2=ttyUSB1").arg(mappingLine)))
+        << shown.toStdString();
+}
+
 TEST_F(MainWindow, CapitalSwitchIsIgnoredAndTheLastOfTwoFilesOpens) {
     const QString first = hexFile("first.hex");
     const QString second = hexFile("second.hex");
