@@ -34,8 +34,14 @@ namespace {
 struct OutputOptions {
     bool quiet = false;
     bool json = false;
-    bool yes = false;  // answer OK to the device-ID question
+    bool yes = false;     // answer OK to the device-ID question
+    bool strict = false;  // a HEX file with warnings is refused before the chip is touched
 };
+
+void addStrictFlag(CLI::App& command, OutputOptions& output) {
+    command.add_flag("--strict", output.strict,
+                     "Fail (exit 7) without touching the chip when the file loads with warnings");
+}
 
 void addOutputOptions(CLI::App& command, OutputOptions& output) {
     command.add_flag("-q,--quiet", output.quiet, "No progress output");
@@ -254,6 +260,17 @@ int runBlankCommand(CliContext& context, const OutputOptions& output, BlankOptio
     return finish(session, output.json, object, exitCode);
 }
 
+// Loads `file` into the session's buffer for a command that writes or compares it (its
+// problems shown first); kExitOk when the buffer may be used.
+int loadImageFile(DeviceSession& session, const std::string& file, const OutputOptions& output) {
+    const OpenImageResult result = OpenImageFile(session.workspace(), file, session.ui());
+    if (!result.loaded())
+        return kExitFileError;
+    if (output.strict && result.status == OpenImageStatus::LoadedWithWarnings)
+        return kExitWarnings;
+    return kExitOk;
+}
+
 int runVerifyCommand(CliContext& context, const OutputOptions& output, const std::string& file,
                      VerifyOptions options) {
     DeviceSession session(context, output);
@@ -261,8 +278,7 @@ int runVerifyCommand(CliContext& context, const OutputOptions& output, const std
     if (const int opened = session.open(); opened != kExitOk)
         return notStarted(session, output.json, "verify", opened);
     Workspace& workspace = session.workspace();
-    if (!OpenImageFile(workspace, file, session.ui()).loaded()) {
-        const int exitCode = kExitFileError;
+    if (const int exitCode = loadImageFile(session, file, output); exitCode != kExitOk) {
         JsonObject object = session.json("verify", kResultOk, exitCode);
         object.add("file", file);
         return finish(session, output.json, object, exitCode);
@@ -286,8 +302,8 @@ int runWriteCommand(CliContext& context, const OutputOptions& output, const std:
         object.add("file", file);
         return finish(session, output.json, object, exitCode);
     };
-    if (!OpenImageFile(workspace, file, session.ui()).loaded())
-        return stop(kResultOk, kExitFileError);
+    if (const int exitCode = loadImageFile(session, file, output); exitCode != kExitOk)
+        return stop(kResultOk, exitCode);
     const FlowOutcome outcome = runWrite(workspace, session.ui(), options);
     int exitCode = exitCodeOf(outcome.result);
     if (outcome.close == WindowClose::Cancel && outcome.result == kResultOk)
@@ -377,8 +393,8 @@ int runProgramCommand(CliContext& context, const OutputOptions& output, const st
             .add("verify", options.VerifyEn);
         return finish(session, output.json, object, exitCode);
     };
-    if (!OpenImageFile(workspace, file, session.ui()).loaded())
-        return stop(kResultOk, kExitFileError);
+    if (const int exitCode = loadImageFile(session, file, output); exitCode != kExitOk)
+        return stop(kResultOk, exitCode);
     // No window caption on the terminal: each step prints as its own indented line.
     const FlowOutcome outcome = runAutoProgram(workspace, session.ui(), options, "");
     int exitCode = exitCodeOf(outcome.result);
@@ -501,6 +517,7 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     verify->add_option("IN", choices->file, "Intel HEX file to compare with")->required();
     addRegionFlags(*verify);
     addOutputOptions(*verify, choices->output);
+    addStrictFlag(*verify, choices->output);
     verify->callback([&context, choices] {
         context.exitCode = runVerifyCommand(context, choices->output, choices->file,
                                             {!choices->noProgram, !choices->noData});
@@ -514,6 +531,7 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     write->add_flag("--check-id", choices->checkId, "Check the device ID first");
     write->add_flag("--yes", choices->output.yes, "Write even when the device ID differs");
     addOutputOptions(*write, choices->output);
+    addStrictFlag(*write, choices->output);
     write->callback([&context, choices] {
         context.exitCode = runWriteCommand(
             context, choices->output, choices->file,
@@ -556,6 +574,7 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     program->add_flag("--check-id", prog->DevIdChk, "Check the device ID first");
     program->add_flag("--yes", choices->output.yes, "Write even when the device ID differs");
     addOutputOptions(*program, choices->output);
+    addStrictFlag(*program, choices->output);
     program->callback([&context, choices, prog] {
         ProgOptions options = *prog;
         options.ProgEn = !choices->noProgram;

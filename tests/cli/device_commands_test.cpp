@@ -103,6 +103,34 @@ TEST_F(DeviceCommandsTest, FileFailuresAreFileErrorsAlsoInTheJsonResult) {
         << result.out;
 }
 
+// For production scripts: --strict refuses a file that loads with warnings before the chip is
+// touched, and a binary file is never written as an empty buffer.
+TEST_F(DeviceCommandsTest, StrictRefusesAFileWithWarningsAndABinaryFileIsAFileError) {
+    const std::string before = readFile(state());
+    const std::string cut = dir.file("cut.hex");
+    std::ofstream(cut) << ":020000000C28CA\n";  // no end record
+    const std::string binary = dir.file("binary.hex");
+    std::ofstream(binary, std::ios::binary) << std::string("\x0C\x28\0\0", 4);
+    struct Case {
+        std::string command;
+        int exitCode;
+    };
+    for (const Case& c : {Case{"write --strict '" + cut + "'", 7},
+                          Case{"program --strict --verify '" + cut + "'", 7},
+                          Case{"verify --strict '" + cut + "'", 7},
+                          Case{"write '" + binary + "'", 6}, Case{"program '" + binary + "'", 6}}) {
+        SCOPED_TRACE(c.command);
+        const CliRun result = run(c.command);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_EQ(readFile(state()), before) << "the chip was touched";
+    }
+    // Without --strict the warning is shown and the write goes on.
+    const CliRun result = run("write '" + cut + "'");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.err, "終了レコードがありません")) << result.err;
+    EXPECT_NE(readFile(state()), before);
+}
+
 TEST_F(DeviceCommandsTest, SkippingBothRegionsIsAUsageErrorAndTouchesNothing) {
     const std::string hex = dir.file("nothing.hex");
     for (const std::string& command : {"read '" + hex + "'", std::string("blank"),
