@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <set>
 #include <sstream>
 
+#include "catalogue/config_fields.h"
 #include "catalogue/erase_cmd_limits.h"
 #include "catalogue/ini_number.h"
 
@@ -429,6 +431,92 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
     }
     std::stable_sort(findings.begin(), findings.end(),
                      [](const LintFinding& x, const LintFinding& y) { return x.line < y.line; });
+    return findings;
+}
+
+namespace {
+
+// A whole number as Config.ini writes option values: an optional sign, then "0x" and hex
+// digits or decimal digits, nothing after them (a comment aside).
+bool isIniNumber(const std::string& raw) {
+    const std::string text = StripIniComment(raw);
+    size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    const bool hex = text.compare(i, 2, "0x") == 0;
+    if (hex)
+        i += 2;
+    const size_t digits = i;
+    while (i < text.size() && (hex ? std::isxdigit(static_cast<unsigned char>(text[i]))
+                                   : std::isdigit(static_cast<unsigned char>(text[i]))))
+        ++i;
+    return i > digits && i == text.size();
+}
+
+std::string hex16(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFFu);
+    return text;
+}
+
+}  // namespace
+
+std::vector<LintFinding> lintConfigFile(const DeviceFileMap& config) {
+    std::vector<LintFinding> findings;
+    for (const auto& section : config.sections()) {
+        const std::string where = "[" + section.name + "] ";
+        if (section.keys.size() > static_cast<size_t>(ConfigFieldTable::kMaxRows))
+            findings.push_back({section.keys[ConfigFieldTable::kMaxRows].line,
+                                where + "has " + std::to_string(section.keys.size()) +
+                                    " entries; the panel shows the first " +
+                                    std::to_string(ConfigFieldTable::kMaxRows)});
+        for (const auto& key : section.keys) {
+            // The entry as the panel receives it.
+            const ConfigField field = parseConfigEntry(key.name + "=" + key.value);
+            auto report = [&](const std::string& message) {
+                findings.push_back({key.line, where + message});
+            };
+            const std::string label = field.label.empty() ? "an entry" : field.label;
+            if (field.label.empty())
+                report("entry has no label before \"(\"");
+            if (field.mask == 0)
+                report(label + " has no mask (or a mask of 0)");
+            if (field.word < 1 || field.word > 9)
+                report(label + " names configuration word " + std::to_string(field.word) +
+                       "; it must be 1..9");
+            if (field.optionNames.empty())
+                report(label + " has no options");
+            if (field.optionNames.size() != field.optionValues.size())
+                report(label + " has " + std::to_string(field.optionNames.size()) +
+                       " option names but " + std::to_string(field.optionValues.size()) +
+                       " values");
+            for (size_t i = 0; i < field.optionValues.size(); ++i) {
+                const std::string& value = field.optionValues[i];
+                const std::string name =
+                    i < field.optionNames.size() ? field.optionNames[i] : std::to_string(i + 1);
+                if (!isIniNumber(value)) {
+                    report(label + " option " + name + " value \"" + value + "\" is no number");
+                    continue;
+                }
+                const auto bits = static_cast<uint32_t>(ParseIniNumber(value, 0));
+                if ((bits & ~uint32_t{field.mask} & 0xFFFFu) != 0)
+                    report(label + " option " + name + " value " + hex16(bits) +
+                           " sets bits outside the mask " + hex16(field.mask));
+            }
+        }
+    }
+    return findings;
+}
+
+std::vector<LintFinding> lintConfigSettings(const DeviceFileMap& devices,
+                                            const DeviceFileMap& config,
+                                            const ResolveDevice& resolve) {
+    std::vector<LintFinding> findings;
+    for (const auto& section : devices.sections()) {
+        const std::string setting = resolve(section.name).ConfigSetting;
+        if (!setting.empty() && config.find(setting) == nullptr)
+            findings.push_back({lineOfKey(devices, section.name, "ConfigSetting"),
+                                "[" + section.name + "] ConfigSetting " + setting +
+                                    " names no section of Config.ini"});
+    }
     return findings;
 }
 

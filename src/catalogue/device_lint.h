@@ -46,6 +46,18 @@ private:
 using ResolveDevice = std::function<DeviceDefinition(const std::string& name)>;
 std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const ResolveDevice& resolve);
 
+// Checks Config.ini's text for what the configuration panel drops or shows wrongly without
+// a word: an entry "label(mask,word)(names)(values)" without a label, with a mask of 0, a
+// word outside 1..9, a different number of names and values, or a value that is no number
+// or sets bits outside the mask; a section with more entries than the panel has rows.
+std::vector<LintFinding> lintConfigFile(const DeviceFileMap& config);
+
+// Devices whose resolved ConfigSetting names no section of Config.ini (their panel stays
+// empty), at the line that sets it.
+std::vector<LintFinding> lintConfigSettings(const DeviceFileMap& devices,
+                                            const DeviceFileMap& config,
+                                            const ResolveDevice& resolve);
+
 // The line to blame for `key` of device `name`: the first section of its Alias and
 // Default chain that writes the key, else the device's own header.
 int lineOfKey(const DeviceFileMap& file, const std::string& name, const std::string& key);

@@ -1,5 +1,5 @@
-// lint-devices: checks a device file for what the loader forgives silently, and each
-// device's waits against the minimum times of its simulated chip.
+// lint-devices: checks a device file for what the loader forgives silently, each device's
+// waits against the minimum times of its simulated chip, and the Config.ini beside it.
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
@@ -114,34 +114,49 @@ int lintFile(const std::string& path, std::ostream& out, std::string& error) {
         folder = *copy;
     }
     DeviceCatalogue catalogue(folder.empty() ? "." : folder.string());
-    std::vector<LintFinding> findings = lintDeviceFile(file, [&](const std::string& name) {
+    auto resolve = [&catalogue](const std::string& name) {
         SilentMessageSink sink;
         ConfigFieldTable fields;
         DeviceDefinition d;
         catalogue.LoadSection(name, d, fields, sink);
         return d;
-    });
+    };
+    std::vector<LintFinding> findings = lintDeviceFile(file, resolve);
     for (const auto& section : file.sections()) {
-        SilentMessageSink sink;
-        ConfigFieldTable fields;
-        DeviceDefinition d;
-        catalogue.LoadSection(section.name, d, fields, sink);
-        for (auto& [key, message] : shortWaits(section.name, d))
+        for (auto& [key, message] : shortWaits(section.name, resolve(section.name)))
             findings.push_back({lineOfKey(file, section.name, key), std::move(message)});
     }
-    std::stable_sort(findings.begin(), findings.end(),
-                     [](const LintFinding& a, const LintFinding& b) { return a.line < b.line; });
+    // Config.ini beside the device file, when there is one.
+    const fs::path configPath = fs::path(path).parent_path() / "Config.ini";
+    std::vector<LintFinding> configFindings;
+    std::string configText;
+    bool configTooLarge = false;
+    if (fs::is_regular_file(configPath) &&
+        readWholeFile(configPath.string(), configText, kMaxDeviceFileBytes, &configTooLarge) &&
+        configText.find('\0') == std::string::npos) {
+        const DeviceFileMap config(configText);
+        configFindings = lintConfigFile(config);
+        for (LintFinding& f : lintConfigSettings(file, config, resolve))
+            findings.push_back(std::move(f));
+    }
+
+    auto byLine = [](const LintFinding& a, const LintFinding& b) { return a.line < b.line; };
+    std::stable_sort(findings.begin(), findings.end(), byLine);
+    std::stable_sort(configFindings.begin(), configFindings.end(), byLine);
     for (const auto& f : findings)
         out << path << ':' << f.line << ": " << f.message << '\n';
-    return static_cast<int>(findings.size());
+    for (const auto& f : configFindings)
+        out << configPath.string() << ':' << f.line << ": " << f.message << '\n';
+    return static_cast<int>(findings.size() + configFindings.size());
 }
 
 }  // namespace
 
 void registerLintCommands(CLI::App& app, CliContext& context) {
     auto options = std::make_shared<LintOptions>();
-    auto* lint = app.add_subcommand("lint-devices",
-                                    "Check a device file (default: the data folder's device.ini)");
+    auto* lint = app.add_subcommand(
+        "lint-devices",
+        "Check a device file (default: the data folder's device.ini) and the Config.ini beside it");
     lint->add_option("file", options->file, "device.ini to check");
     lint->callback([&context, options] {
         const std::string path =

@@ -97,6 +97,46 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
         << "a shared ID said so";
 }
 
+// The Config.ini beside the device file is checked too; a device pointing at a section it
+// lacks is reported in the device file.
+TEST(LintDevices, ConfigIniBesideTheFileIsCheckedAtEachLine) {
+    test::TempDir dir;
+    const std::string devices = dir.file("device.ini");
+    std::ofstream(devices) << "[Good]\n"                         // 1
+                              "ConfigSetting=Fields\n"           // 2
+                              "[Lost]\n"                         // 3
+                              "Default=Good\n"                   // 4
+                              "ConfigSetting=Nowhere ; typo\n";  // 5
+    const std::string config = dir.file("Config.ini");
+    std::ofstream(config) << "[Fields]\n"                               // 1
+                             "WDTE(0x0004,1)(OFF,ON)(0x0000,0x0004)\n"  // 2
+                             "(0x0008,1)(ON,OFF)(0x0000,0x0008)\n"      // 3
+                             "CP(0,1)(ON)(0)\n"                         // 4
+                             "FOSC(0x0003,0)(LP,XT)(0,1)\n"             // 5
+                             "BOR(0x0040,2)(OFF,ON)(0x0000)\n"          // 6
+                             "MCLR(0x0020,1)(OFF,ON)(0x0000,ON)\n"      // 7
+                             "PWRT(0x0008,1)(ON,OFF)(0x0000,0x0018)\n"  // 8
+                             "[Crowded]\n";                             // 9
+    for (int i = 0; i < 61; ++i)                                        // 10..70
+        std::ofstream(config, std::ios::app) << "B" << i << "(0x0001,1)(A,B)(0,1)\n";
+    test::TempDir scratch;
+    const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(devices), scratch);
+    EXPECT_EQ(run.exitCode, 7);
+    for (const std::string& expected : {
+             devices + ":5: [Lost] ConfigSetting Nowhere names no section of Config.ini",
+             config + ":3: [Fields] entry has no label",
+             config + ":4: [Fields] CP has no mask",
+             config + ":5: [Fields] FOSC names configuration word 0; it must be 1..9",
+             config + ":6: [Fields] BOR has 2 option names but 1 values",
+             config + ":7: [Fields] MCLR option ON value \"ON\" is no number",
+             config + ":8: [Fields] PWRT option OFF value 0x0018 sets bits outside the mask 0x0008",
+             config + ":70: [Crowded] has 61 entries; the panel shows the first 60",
+         })
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+    EXPECT_EQ(run.out.find(config + ":2:"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find(devices + ":2:"), std::string::npos) << run.out;
+}
+
 // A folder, a file far larger than any device file and a binary file are refused at once
 // with a message naming them; so is a huge simulator state.
 TEST(LintDevices, FoldersHugeAndBinaryFilesAreRefusedByName) {
