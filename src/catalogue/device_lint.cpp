@@ -165,15 +165,8 @@ std::string eraseCmdSyntaxError(std::string_view list, int level = 0) {
         if (open == std::string_view::npos)
             return "has an L without \"(\"; it stops there";
         list.remove_prefix(open + 1);
-        int depth = 1;
-        size_t close = 0;
-        for (; close < list.size(); ++close) {
-            if (list[close] == '(')
-                ++depth;
-            else if (list[close] == ')' && --depth == 0)
-                break;
-        }
-        if (close == list.size())
+        const size_t close = eraseCmdGroupEnd(list);
+        if (close == std::string_view::npos)
             return "has an L group without its \")\"; it stops there";
         if (std::string error =
                 eraseCmdSyntaxError(trim(std::string(list.substr(0, close))), level + 1);

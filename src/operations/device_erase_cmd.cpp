@@ -107,15 +107,8 @@ bool runList(ProgrammerLink& link, std::string_view command, int level, Budget& 
                 return false;
             const int64_t count = decimalValue(rest.substr(0, open));
             rest.remove_prefix(open + 1);
-            int depth = 1;
-            size_t close = 0;
-            for (; close < rest.size(); ++close) {
-                if (rest[close] == '(')
-                    ++depth;
-                else if (rest[close] == ')' && --depth == 0)
-                    break;
-            }
-            if (close == rest.size())
+            const size_t close = eraseCmdGroupEnd(rest);
+            if (close == std::string_view::npos)
                 return false;
             const std::string body(rest.substr(0, close));
             rest.remove_prefix(close + 1);
