@@ -50,7 +50,7 @@ HardwareSettings readHardwareSettings(const IniFile& ini) {
                                         kJdmLinesSection + "] " + error);
     }
     if (const std::string problem = lines.problem(); !problem.empty()) {
-        settings.problems.push_back(at(ini.lineOf(kJdmLinesSection)) + "[" + kJdmLinesSection +
+        settings.problems.push_back(at(ini.sectionLine(kJdmLinesSection)) + "[" + kJdmLinesSection +
                                     "] " + problem);
         lines = {};
     }

@@ -191,12 +191,13 @@ const IniFile::Line* IniFile::findKey(std::string_view section, std::string_view
 }
 
 int IniFile::lineOf(std::string_view section, std::string_view key) const {
-    if (key.empty()) {
-        const Section* found = findSection(section);
-        return found != nullptr ? found->number : 0;
-    }
     const Line* line = findKey(section, key);
     return line != nullptr ? line->number : 0;
+}
+
+int IniFile::sectionLine(std::string_view section) const {
+    const Section* found = findSection(section);
+    return found != nullptr ? found->number : 0;
 }
 
 bool IniFile::hasSection(std::string_view section) const {

@@ -57,9 +57,10 @@ public:
     // True for any non-zero integer; `defaultValue` as readInteger.
     bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
-    // The 1-based line of the file `key` was read from (the section's header line when
-    // `key` is empty); 0 when it was not read from the file.
-    int lineOf(std::string_view section, std::string_view key = {}) const;
+    // The 1-based line of the file `key` was read from; 0 when it was not read from the file.
+    int lineOf(std::string_view section, std::string_view key) const;
+    // The 1-based line of the section's header; 0 when it was not read from the file.
+    int sectionLine(std::string_view section) const;
 
     // Section names in file order, each once, as long as they fit kNameListBytes.
     std::vector<std::string> sectionNames() const;
