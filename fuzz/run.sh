@@ -55,14 +55,18 @@ run_one() {
     [ -f "fuzz/dict/$name.dict" ] && extra+=(-dict="fuzz/dict/$name.dict")
     [ "${FUZZ_JOBS:-1}" -gt 1 ] && extra+=(-jobs="$FUZZ_JOBS" -workers="$FUZZ_JOBS")
     echo "== $name: $seconds s" >&2
-    "$build/bin/fuzz_$name" "${extra[@]}" -max_total_time="$seconds" -timeout=30 \
+    # The time given is wall-clock time; the CPU time says how much fuzzing it was on a
+    # machine doing other work too.
+    local TIMEFORMAT="== $name: %U s user + %S s system CPU in %R s" status=0
+    time "$build/bin/fuzz_$name" "${extra[@]}" -max_total_time="$seconds" -timeout=30 \
         -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
         -artifact_prefix="$findings/" "$corpus" "fuzz/corpus/$name" \
-        2>"$build/$name.log" || {
+        2>"$build/$name.log" || status=$?
+    if [ "$status" -ne 0 ]; then
         tail -n 40 "$build/$name.log" >&2
         echo "== $name: FINDING, see $findings/ and $build/$name.log" >&2
         return 1
-    }
+    fi
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)|cov: ' "$build/$name.log" \
         | tail -n 3 >&2
 }
