@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "catalogue/device_catalogue.h"
@@ -79,23 +78,30 @@ struct LintOptions {
 // A device file is a few hundred KiB; anything near this is no device file.
 constexpr uintmax_t kMaxDeviceFileBytes = uintmax_t{16} << 20;
 
+// Reads device.ini or Config.ini whole; false with `error` set, naming the file, when it
+// cannot be read, is too large or is not text.
+bool readTextFile(const std::string& path, std::string& contents, std::string& error) {
+    bool tooLarge = false;
+    if (!readWholeFile(path, contents, kMaxDeviceFileBytes, &tooLarge)) {
+        error = tooLarge ? path + " is larger than " + std::to_string(kMaxDeviceFileBytes >> 20) +
+                               " MiB and is not read"
+                         : "cannot read " + path;
+        return false;
+    }
+    if (contents.find('\0') != std::string::npos) {
+        error = path + " is not a text file";
+        return false;
+    }
+    return true;
+}
+
 // Lints `path`; prints "FILE:LINE: message" lines and returns how many there were, or -1
 // with `error` set when the file cannot be read, is too large or is not text.
 int lintFile(const std::string& path, std::ostream& out, std::string& error) {
     std::string contents;
-    bool tooLarge = false;
-    if (!readWholeFile(path, contents, kMaxDeviceFileBytes, &tooLarge)) {
-        error = tooLarge ? path + " is larger than " + std::to_string(kMaxDeviceFileBytes >> 20) +
-                               " MiB: no device file"
-                         : "cannot read " + path;
+    if (!readTextFile(path, contents, error))
         return -1;
-    }
-    if (contents.find('\0') != std::string::npos) {
-        error = path + " is not a text file";
-        return -1;
-    }
-    std::stringstream text(contents);
-    const DeviceFileMap file(text.str());
+    const DeviceFileMap file(contents);
 
     // The loader reads device.ini from a folder: a file of another name is read from a
     // private copy.
@@ -110,7 +116,7 @@ int lintFile(const std::string& path, std::ostream& out, std::string& error) {
         copy.reset(new fs::path(fs::temp_directory_path() /
                                 ("velkaro-lint-" + std::to_string(::getpid()))));
         fs::create_directories(*copy);
-        std::ofstream(*copy / "device.ini", std::ios::binary) << text.str();
+        std::ofstream(*copy / "device.ini", std::ios::binary) << contents;
         folder = *copy;
     }
     DeviceCatalogue catalogue(folder.empty() ? "." : folder.string());
@@ -126,18 +132,18 @@ int lintFile(const std::string& path, std::ostream& out, std::string& error) {
         for (auto& [key, message] : shortWaits(section.name, resolve(section.name)))
             findings.push_back({lineOfKey(file, section.name, key), std::move(message)});
     }
-    // Config.ini beside the device file, when there is one.
-    const fs::path configPath = fs::path(path).parent_path() / "Config.ini";
+    // Config.ini beside the device file, when there is one; one that cannot be read is a
+    // finding of its own (the program would show every device without its fields).
+    const std::string configPath = (fs::path(path).parent_path() / "Config.ini").string();
     std::vector<LintFinding> configFindings;
-    std::string configText;
-    bool configTooLarge = false;
-    if (fs::is_regular_file(configPath) &&
-        readWholeFile(configPath.string(), configText, kMaxDeviceFileBytes, &configTooLarge) &&
-        configText.find('\0') == std::string::npos) {
-        const DeviceFileMap config(configText);
-        configFindings = lintConfigFile(config);
-        for (LintFinding& f : lintConfigSettings(file, config, resolve))
-            findings.push_back(std::move(f));
+    std::string configText, configError;
+    if (fs::exists(configPath)) {
+        if (readTextFile(configPath, configText, configError)) {
+            const DeviceFileMap config(configText);
+            configFindings = lintConfigFile(config);
+            for (LintFinding& f : lintConfigSettings(file, config, resolve))
+                findings.push_back(std::move(f));
+        }
     }
 
     auto byLine = [](const LintFinding& a, const LintFinding& b) { return a.line < b.line; };
@@ -146,8 +152,10 @@ int lintFile(const std::string& path, std::ostream& out, std::string& error) {
     for (const auto& f : findings)
         out << path << ':' << f.line << ": " << f.message << '\n';
     for (const auto& f : configFindings)
-        out << configPath.string() << ':' << f.line << ": " << f.message << '\n';
-    return static_cast<int>(findings.size() + configFindings.size());
+        out << configPath << ':' << f.line << ": " << f.message << '\n';
+    if (!configError.empty())
+        out << configError << '\n';
+    return static_cast<int>(findings.size() + configFindings.size() + !configError.empty());
 }
 
 }  // namespace

@@ -135,6 +135,12 @@ TEST(LintDevices, ConfigIniBesideTheFileIsCheckedAtEachLine) {
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
     EXPECT_EQ(run.out.find(config + ":2:"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find(devices + ":2:"), std::string::npos) << run.out;
+
+    // A Config.ini that cannot be read is a finding, not a silent skip.
+    std::ofstream(config, std::ios::binary) << std::string("[Fields]\n\0\x01", 11);
+    const CliRun binary = test::runVelkaroCli("lint-devices " + test::shellQuote(devices), scratch);
+    EXPECT_EQ(binary.exitCode, 7);
+    EXPECT_NE(binary.out.find(config + " is not a text file"), std::string::npos) << binary.out;
 }
 
 // A folder, a file far larger than any device file and a binary file are refused at once
