@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "catalogue/device_catalogue.h"
 #include "catalogue/device_lint.h"
@@ -137,13 +138,12 @@ int lintFile(const std::string& path, std::ostream& out, std::string& error) {
     const std::string configPath = (fs::path(path).parent_path() / "Config.ini").string();
     std::vector<LintFinding> configFindings;
     std::string configText, configError;
-    if (fs::exists(configPath)) {
-        if (readTextFile(configPath, configText, configError)) {
-            const DeviceFileMap config(configText);
-            configFindings = lintConfigFile(config);
-            for (LintFinding& f : lintConfigSettings(file, config, resolve))
-                findings.push_back(std::move(f));
-        }
+    std::error_code ec;
+    if (fs::exists(configPath, ec) && readTextFile(configPath, configText, configError)) {
+        const DeviceFileMap config(configText);
+        configFindings = lintConfigFile(config);
+        for (LintFinding& f : lintConfigSettings(file, config, resolve))
+            findings.push_back(std::move(f));
     }
 
     auto byLine = [](const LintFinding& a, const LintFinding& b) { return a.line < b.line; };
