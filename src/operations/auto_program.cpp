@@ -38,8 +38,9 @@ ResultCode blankWriteVerify(Workspace& ws, OperationUi& ui, StepCaption& steps,
         steps.pause();
     }
     steps.show(ProgStep::Write);
+    // The configuration words belong to program memory: a data-only sequence leaves them.
     if (!ticked.VerifyEn)
-        return WriteDevice(ws, ui, work.program, work.data, true);
+        return WriteDevice(ws, ui, work.program, work.data, work.program);
 
     // The configuration words, which may protect the chip, go in only once everything
     // else has been written and found right.
@@ -49,7 +50,7 @@ ResultCode blankWriteVerify(Workspace& ws, OperationUi& ui, StepCaption& steps,
     steps.pause();
     steps.show(ProgStep::Verify);
     if (const ResultCode code = verifyDevice(ws, ui, work.program, work.data, false);
-        code != kResultOk)
+        code != kResultOk || !work.program)
         return code;
     steps.pause();
     steps.show(ProgStep::ConfigWrite);

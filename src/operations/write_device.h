@@ -11,18 +11,21 @@ namespace velkaro {
 // - program memory (with writeProgram), then the four ID locations in the same phase.
 //   Words are loaded in latch groups of LoadCnt counted from address 0; the last address
 //   of a group, and the last address of program memory, starts the group's programming
-//   cycle and is read back. With `erased` the chip is known to be blank: blank words are
-//   skipped (a group with nothing loaded sends no cycle) and program-only cycles may be
-//   used. The OSCCAL word comes from image.OscCalValue on flash parts, and on other parts
-//   when workspace.writeOptions.OscCal is clear;
-// - data memory (with writeData, for a device that has some), byte by byte, unverified;
+//   cycle and is read back, the other words loaded into a group are read back in a phase
+//   of their own once program memory is done. With `erased` the chip is known to be blank:
+//   blank words are skipped (a group with nothing loaded sends no cycle) and program-only
+//   cycles may be used. The OSCCAL word comes from image.OscCalValue on flash parts, and on
+//   other parts when workspace.writeOptions.OscCal is clear;
+// - data memory (with writeData, for a device that has some), byte by byte;
 // - the configuration words (with writeConfig), the first one ORed with image.BGValue on
-//   devices with band-gap bits; unverified.
-// Results: kResultOk; kResultProgramError when a program word still differs after its
-// retries (nothing after it is written); kResultHardwareError when the link would not open
-// or the target lost power during a section; kResultCancelled when ui reported Cancel
-// before a program word or data byte. The link always ends closed. Requires
-// workspace.link; shows no message.
+//   devices with band-gap bits. When they turn on code or data protection, what this call
+//   wrote is verified first and a difference stops the write before them.
+// Everything written is read back (devices with ProgramRead). Results: kResultOk;
+// kResultProgramError, kResultDataError or kResultConfigError for a word of that region
+// that does not read back (nothing after it is written); kResultHardwareError when the link
+// would not open or the target lost power during a section; kResultCancelled when ui
+// reported Cancel before a program word or data byte. The link always ends closed.
+// Requires workspace.link; shows no message.
 ResultCode WriteSequence(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData,
                          bool writeConfig, bool erased);
 
@@ -31,11 +34,18 @@ ResultCode WriteSequence(Workspace& ws, OperationUi& ui, bool writeProgram, bool
 ResultCode WriteDevice(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData,
                        bool writeConfig);
 
+// After an erase that keeps the chip's calibration (12/14-bit cores): writes the first
+// configuration word as erased but for its band-gap bits, which come from `bg`. Nothing is
+// written on a device without band-gap bits. kResultConfigError when the word does not read
+// back, kResultHardwareError when the link fails; shows no message.
+ResultCode writeBandGapBits(Workspace& ws, OperationUi& ui, uint16_t bg);
+
 // The write driver of the 12/14-bit cores: with `writeProgram` clears code protection (when
 // that fails it shows "デバイスの書き込みができません。", writes nothing and returns
 // kResultProgramError) and erases program memory (and data memory with `writeData`); with
-// only `writeData` erases data memory. Then WriteSequence with the configuration words,
-// told whether the erase succeeded, and its result is reported through the link.
+// only `writeData` erases data memory. Then WriteSequence, told whether the erase
+// succeeded, with the configuration words only together with program memory; its result is
+// reported through the link.
 ResultCode writeChip(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData);
 
 // What the write window shows when it opens: its four check boxes from

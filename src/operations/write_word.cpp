@@ -15,6 +15,11 @@ void loadAndProgram(ProgrammerLink& link, uint16_t word, bool erased, bool isCon
 }  // namespace
 
 bool WriteWordVerified(Workspace& ws, uint16_t word, bool erased, bool isConfig) {
+    return WriteWordVerified(ws, word, erased, isConfig, ws.device.BlankWord);
+}
+
+bool WriteWordVerified(Workspace& ws, uint16_t word, bool erased, bool isConfig,
+                       uint16_t compareMask) {
     ProgrammerLink& link = *ws.link;
     const DeviceDefinition& d = ws.device;
     int triesLeft = d.RetryCnt;
@@ -23,7 +28,7 @@ bool WriteWordVerified(Workspace& ws, uint16_t word, bool erased, bool isConfig)
         loadAndProgram(link, word, erased, isConfig);
         if (d.ProgramRead) {
             link.SendCommand(kCmdReadData);
-            ok = (link.ReceiveData() & d.BlankWord) == word;
+            ok = (link.ReceiveData() & compareMask) == (word & compareMask);
         } else {
             ok = true;
         }

@@ -109,6 +109,7 @@ TEST(AutoProgram, WritesEachFamilyWithEachCombinationOfOptions) {
         {"file's OSCCAL, verify", {true, true, false, false, true, false}},
         {"program only, blank check", {true, false, true, true, false, false}},
         {"data only, verify", {false, true, true, false, true, false}},
+        {"data only", {false, true, true, false, false, false}},
     };
     for (const char* name : kDevices) {
         for (const Combo& combo : combos) {
@@ -139,6 +140,11 @@ TEST(AutoProgram, WritesEachFamilyWithEachCombinationOfOptions) {
             // The configuration check compares the IDs too, which only a program write sets.
             for (int k = 0; !o.ProgEn && k < (d.isExtendedFamily() ? 8 : 4); ++k)
                 bench.setIdWord(k, bench.image().IdWords[k]);
+            // Without program memory the configuration is left as the chip has it, even one
+            // that would protect it.
+            const uint16_t configBefore = bench.configWord(0);
+            if (!o.ProgEn)
+                bench.image().ConfigWords[0] = 0;
             MemoryImage expected = bench.image();
             const bool keep = o.OscCalEn && d.OscCal != 0;
             if (keep) {
@@ -156,6 +162,7 @@ TEST(AutoProgram, WritesEachFamilyWithEachCombinationOfOptions) {
             }
             if (!o.ProgEn) {
                 EXPECT_EQ(bench.programWord(0), 0x0456) << "program memory left alone";
+                EXPECT_EQ(bench.configWord(0), configBefore) << "configuration left alone";
             }
             if (d.EpromSize != 0 && !o.DataEn) {
                 EXPECT_EQ(bench.dataByte(1), 10) << "data memory left alone";
@@ -171,7 +178,9 @@ TEST(AutoProgram, WritesEachFamilyWithEachCombinationOfOptions) {
                 steps.push_back(S::BlankCheck);
             steps.push_back(S::Write);
             if (o.VerifyEn)
-                steps.insert(steps.end(), {S::Verify, S::ConfigWrite, S::ConfigCheck});
+                steps.push_back(S::Verify);
+            if (o.VerifyEn && o.ProgEn)
+                steps.insert(steps.end(), {S::ConfigWrite, S::ConfigCheck});
             EXPECT_EQ(bench.ui().captions(), captionsOf(steps));
             EXPECT_TRUE(bench.ui().okCancelQuestions().empty());
             EXPECT_EQ(bench.workspace().progOptions.BlankEn, o.BlankEn) << "boxes remembered";

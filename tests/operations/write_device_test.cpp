@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "operations/blank_check.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
 #include "operations/write_device.h"
+#include "sim/midrange_chip.h"
 #include "support/sim_bench.h"
 
 namespace velkaro {
@@ -146,6 +148,128 @@ TEST(WriteWindow, EveryModelledMidrangeDeviceIsWrittenOverOldDataAndOverProtecti
             EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
             expectChipHolds(bench, expected);
             expectReadBackMatches(bench, expected);
+        }
+    }
+}
+
+// A write of data memory alone leaves the program and the configuration already in the chip
+// as they are, even when the buffer's configuration would protect it: without a program
+// erase the configuration cycle could only clear bits.
+TEST(WriteWindow, DataOnlyWriteLeavesProgramAndConfigurationAlone) {
+    for (const char* name : {"PIC12F675", "PIC16F628A", "PIC16F84A", "PIC16F877A"}) {
+        SCOPED_TRACE(name);
+        SimBench bench;
+        bench.load(name);
+        bench.programmer().setCallLogEnabled(false);
+        const DeviceDefinition& d = bench.device();
+        fillImage(bench);
+        ASSERT_EQ(WriteDevice(bench.workspace(), bench.ui(), true, true, true), kResultOk);
+        const MemoryImage inChip = bench.image();
+        const uint16_t config = bench.configWord(0);
+
+        MemoryImage& image = bench.image();
+        image.ConfigWords[0] = 0;  // every protection bit on
+        for (int32_t i = 0; i < d.EpromSize; ++i)
+            image.DataMemory[i] = static_cast<uint8_t>(i);
+        const FlowOutcome outcome =
+            runWrite(bench.workspace(), bench.ui(), {false, true, true, false});
+        EXPECT_EQ(outcome.result, kResultOk);
+        EXPECT_EQ(bench.configWord(0), config);
+        EXPECT_EQ(bench.dataByte(d.EpromSize - 1), static_cast<uint8_t>(d.EpromSize - 1));
+        image = inChip;
+        EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, false, true), kResultOk);
+    }
+}
+
+// Everything the write puts into the chip is read back: each word of a latch group, the ID
+// locations, the data bytes and the configuration word. A location that does not take its
+// value fails the write with its region's code, and nothing after it is written.
+TEST(WriteSequence, EveryRegionIsReadBackAfterItsCycle) {
+    enum class Fault { GroupWords, IdWord, DataByte, ConfigWord };
+    struct Case {
+        const char* device;
+        Fault fault;
+        ResultCode code;
+    };
+    const Case cases[] = {
+        {"PIC16F877A", Fault::GroupWords, kResultProgramError},
+        {"PIC12F683", Fault::GroupWords, kResultProgramError},
+        {"PIC16F628A", Fault::IdWord, kResultConfigError},
+        {"PIC12F508", Fault::IdWord, kResultConfigError},
+        {"PIC16F628A", Fault::DataByte, kResultDataError},
+        {"PIC16F877A", Fault::ConfigWord, kResultConfigError},
+        {"PIC12F508", Fault::ConfigWord, kResultConfigError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.device << " fault " << static_cast<int>(c.fault));
+        SimBench bench;
+        bench.load(c.device);
+        bench.programmer().setCallLogEnabled(false);
+        const DeviceDefinition& d = bench.device();
+        const sim::MidrangeDevice& model = *sim::findMidrangeDevice(c.device);
+        fillImage(bench);
+        bool program = true, data = false;
+        switch (c.fault) {
+            case Fault::GroupWords:
+                // A stuck bit in every word of a group but the one that starts its cycle.
+                ASSERT_GT(d.LoadCnt, 1);
+                for (int32_t a = 8 * d.LoadCnt; a < 9 * d.LoadCnt - 1; ++a) {
+                    bench.image().ProgMemory[a] |= 0x0001;
+                    bench.chip().setStuckBits(a, 0x0001, 0x0000);
+                }
+                break;
+            case Fault::IdWord:
+                bench.setIdWord(1, 0);  // a program-only cycle cannot set its bits again
+                break;
+            case Fault::DataByte:
+                program = false;
+                data = true;
+                bench.setConfigWord(0, bench.configWord(0) & ~model.cpdMask);
+                break;
+            case Fault::ConfigWord:
+                bench.setConfigWord(0, bench.configWord(0) & ~model.cpMask);
+                break;
+        }
+        const ResultCode code =
+            c.fault == Fault::ConfigWord
+                ? WriteSequence(bench.workspace(), bench.ui(), false, false, true, true)
+                : WriteSequence(bench.workspace(), bench.ui(), program, data, true, true);
+        EXPECT_EQ(code, c.code);
+        EXPECT_FALSE(bench.programmer().targetPowered());
+        if (c.fault != Fault::ConfigWord) {
+            EXPECT_EQ(bench.configWord(0) & d.ConfigMask[0], c.fault == Fault::DataByte
+                                                                 ? d.ConfigMask[0] & ~model.cpdMask
+                                                                 : d.ConfigMask[0])
+                << "configuration not written after the failure";
+        }
+        bench.takeNotes();  // cycles a protected chip refuses
+    }
+}
+
+// A buffer whose configuration protects the chip: the write compares everything it wrote
+// before it writes that configuration, words it skipped as blank included, so a chip that
+// would be locked with wrong contents is never protected and the write fails instead.
+TEST(WriteWindow, ProtectingConfigurationIsWrittenOnlyOverVerifiedContents) {
+    for (const char* name : {"PIC12F508", "PIC12F675", "PIC16F84A", "PIC16F877A"}) {
+        for (const bool protecting : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (protecting ? " protecting" : " unprotected"));
+            SimBench bench;
+            bench.load(name);
+            bench.programmer().setCallLogEnabled(false);
+            const DeviceDefinition& d = bench.device();
+            const sim::MidrangeDevice& model = *sim::findMidrangeDevice(name);
+            fillImage(bench);
+            MemoryImage& image = bench.image();
+            if (protecting)
+                image.ConfigWords[0] &= static_cast<uint16_t>(~model.cpMask);
+            // A word the image leaves blank is skipped by the write.
+            image.ProgMemory[70] = d.BlankWord;
+            bench.chip().setStuckBits(70, 0x0001, 0x0000);
+            const FlowOutcome outcome =
+                runWrite(bench.workspace(), bench.ui(), {true, false, true, false});
+            EXPECT_EQ(outcome.result, protecting ? kResultProgramError : kResultOk);
+            EXPECT_EQ(bench.configWord(0) & model.cpMask, model.cpMask)
+                << "the chip is never left protected";
         }
     }
 }
