@@ -27,13 +27,14 @@ KeptCalibration readCalibration(Workspace& ws, bool wanted) {
     return kept;
 }
 
-// The OSCCAL word goes back into the erased program memory; the BG bits go back with the
-// configuration words, which the write takes from the buffer.
+// The OSCCAL word goes back into the erased program memory and the BG bits into the erased
+// configuration word; nothing else of the buffer is written, so the chip stays blank but for
+// its calibration (the buffer's configuration could protect it or lock it out).
 void restoreCalibration(Workspace& ws, OperationUi& ui, const KeptCalibration& kept) {
     ws.image.OscCalValue = kept.oscCal;
     ws.image.BGValue = kept.bg;
     writeOscCalWord(ws, ui, kept.oscCal);
-    WriteDevice(ws, ui, false, false, true);
+    writeBandGapBits(ws, ui, kept.bg);
 }
 
 // The window closes with Cancel after a cancel, and after a failure, which is reported as

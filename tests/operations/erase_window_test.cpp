@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "operations/blank_check.h"
 #include "operations/erase_device.h"
 #include "operations/erase_window.h"
 #include "operations/operation_messages.h"
@@ -55,6 +56,8 @@ TEST(EraseWindow, ErasesEveryDeviceAndKeepsOscCalAndBgOnlyWhenAsked) {
             bench.writePattern();
             if (isProtected)
                 bench.setConfigWord(0, bench.configWord(0) & ~(model.cpMask | model.cpdMask));
+            // Only the calibration goes back after the erase, never the buffer's configuration.
+            bench.image().ConfigWords[0] = 0;
 
             const FlowOutcome outcome = runErase(bench.workspace(), bench.ui(), allTicked(keep));
             EXPECT_EQ(outcome.close, WindowClose::Ok);
@@ -67,14 +70,13 @@ TEST(EraseWindow, ErasesEveryDeviceAndKeepsOscCalAndBgOnlyWhenAsked) {
             if (d.BGMask != 0) {
                 EXPECT_EQ(bench.configWord(0) & d.BGMask, kept ? bg : d.BGMask);
             }
-            if (!kept) {
-                for (int k = 0; k < d.ConfigCount; ++k)
-                    EXPECT_EQ(bench.configWord(k) & d.ConfigMask[k], d.ConfigMask[k]);
-            }
+            for (int k = 0; k < d.ConfigCount; ++k)
+                EXPECT_EQ(bench.configWord(k) & d.ConfigMask[k], d.ConfigMask[k]);
             if (kept) {
                 EXPECT_EQ(bench.image().OscCalValue, oscCal);
                 EXPECT_EQ(bench.image().BGValue, bg);
             }
+            EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, true), kResultOk);
         }
     }
 }
