@@ -4,6 +4,7 @@
 
 #include "app/workspace.h"
 #include "catalogue/config_fields.h"
+#include "link/operation_ui.h"
 
 namespace velkaro {
 
@@ -18,5 +19,10 @@ bool configProtects(const ConfigFieldTable& fields, const uint16_t* words, int c
 
 // The same for the buffer's configuration words and the selected device's fields.
 bool imageProtectsChip(const Workspace& ws);
+
+// Reads the configuration words of the chip in the socket (they stay readable under
+// protection) and tells whether they protect it. False also when the link would not open or
+// the words cannot be reached; the image is not touched and the link ends closed.
+bool chipIsProtected(Workspace& ws, OperationUi& ui);
 
 }  // namespace velkaro

@@ -37,6 +37,11 @@ inline constexpr std::string_view kVerifyingConfig = "コンフィグメモリ�
 inline constexpr std::string_view kVerifyingConfig16 = "コンフィグレーション比較中...";  // 16-bit
 inline constexpr std::string_view kVerifyingData = "データメモリ比較中...";
 inline constexpr std::string_view kVerifyNoErrors = "ベリファイでエラーは見つかりませんでした。";
+// Why a protected chip differs (after the region's own message, "\r" between them), and what
+// a read of one holds.
+inline constexpr std::string_view kChipProtected =
+    "デバイスはプロテクトされています。保護された領域は0として読み出されます"
+    "（コンフィグレーションは読み出せます）。";
 
 // ---- Write window ----
 inline constexpr std::string_view kWriteCaption = "デバイスへの書き込み";

@@ -1,5 +1,6 @@
 #include "operations/read_device.h"
 
+#include "operations/code_protection.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
 
@@ -217,6 +218,9 @@ FlowOutcome runRead(Workspace& workspace, OperationUi& ui, ReadOptions ticked) {
     const LinkUiScope uiScope(*workspace.link, ui);
     const ReadResult read = readDevice(workspace, ui, ticked.ProgEn, ticked.DataEn);
     if (read.code == kResultOk) {
+        // A protected chip reads as zeros where it is protected; the file would hold them.
+        if (ticked.ProgEn && imageProtectsChip(workspace))
+            ui.showMessage(msg::kChipProtected);
         workspace.readOptions = ticked;
         return {WindowClose::Ok, kResultOk};
     }

@@ -1,5 +1,9 @@
 #include "operations/verify_device.h"
 
+#include <string>
+
+#include "link/link_messages.h"
+#include "operations/code_protection.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
 
@@ -270,10 +274,17 @@ FlowOutcome runVerify(Workspace& workspace, OperationUi& ui, VerifyOptions ticke
     const bool program = ticked.ProgEn;
     const bool data = ticked.DataEn && workspace.device.EpromSize != 0;
     const ResultCode code = verifyDevice(workspace, ui, program, data, program);
-    if (code == kResultOk)
+    if (code == kResultOk) {
         ui.showMessage(msg::kVerifyNoErrors);
-    else
+    } else if ((code == kResultProgramError || code == kResultDataError) &&
+               chipIsProtected(workspace, ui)) {
+        // The difference is the protection's zeros, not a fault of the chip.
+        ui.showMessage(std::string(code == kResultProgramError ? kMsgProgramMemoryError
+                                                               : kMsgDataMemoryError) +
+                       "\r" + std::string(msg::kChipProtected));
+    } else {
         workspace.link->ReportResult(code);
+    }
     workspace.verifyOptions = ticked;
     return {WindowClose::Ok, code};
 }

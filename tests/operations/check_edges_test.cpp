@@ -377,5 +377,44 @@ TEST(InjectedFaults, StuckBitIsFoundByVerify) {
     EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, false, false), kResultProgramError);
 }
 
+// A protected chip reads as zeros where it is protected: the read and the verify windows say
+// so, while a chip that merely differs gets the region's message alone.
+TEST(ProtectedChip, ReadAndVerifySayTheChipIsProtected) {
+    struct Case {
+        const char* device;
+        int word;  // configuration word index holding the code protection bits
+        uint16_t cpBits;
+    };
+    const Case cases[] = {
+        {"PIC12F508", 0, 0x0008}, {"PIC12F675", 0, 0x0080},  {"PIC16F877A", 0, 0x2000},
+        {"PIC18F452", 4, 0x000F}, {"PIC18F4520", 4, 0x000F},
+    };
+    for (const Case& c : cases) {
+        for (const bool isProtected : {false, true}) {
+            SCOPED_TRACE(std::string(c.device) + (isProtected ? " protected" : " differing"));
+            SimBench bench;
+            bench.load(c.device);
+            bench.programmer().setCallLogEnabled(false);
+            bench.writePattern();
+            ASSERT_EQ(runRead(bench.workspace(), bench.ui(), {true, true}).result, kResultOk);
+            ASSERT_TRUE(bench.ui().messages().empty());
+            MemoryImage& image = bench.image();
+            if (isProtected) {
+                bench.setConfigWord(c.word, bench.configWord(c.word) & ~c.cpBits);
+                image.ConfigWords[c.word] &= static_cast<uint16_t>(~c.cpBits);
+            } else {
+                image.ProgMemory[100] ^= 0x0001;
+            }
+            runVerify(bench.workspace(), bench.ui(), {true, true});
+            const std::string region(kMsgProgramMemoryError);
+            EXPECT_EQ(bench.ui().messages().back(),
+                      isProtected ? region + "\r" + std::string(msg::kChipProtected) : region);
+
+            runRead(bench.workspace(), bench.ui(), {true, true});
+            EXPECT_EQ(bench.ui().messages().back() == msg::kChipProtected, isProtected);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velkaro
