@@ -92,5 +92,19 @@ TEST_F(ProgramCommandTest, JsonResultAndTheIdQuestion) {
     EXPECT_EQ(run("--no-program --no-data").exitCode, 64);
 }
 
+// The configuration goes with program memory: a data-only run leaves the chip's as it is.
+TEST_F(ProgramCommandTest, NoProgramLeavesProgramAndConfigurationAlone) {
+    const uint16_t config = chipAfter()->peek(0x2007);
+    for (const char* options : {"--no-program", "--no-program --verify"}) {
+        SCOPED_TRACE(options);
+        const test::CliRun result = run(options);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        auto chip = chipAfter();
+        EXPECT_EQ(chip->peek(0x2007), config);
+        EXPECT_EQ(chip->peek(1), 0x0456);
+        EXPECT_EQ(chip->peekData(0), 0x99);
+    }
+}
+
 }  // namespace
 }  // namespace velkaro
