@@ -63,7 +63,8 @@ ProgWindowState activateProgWindow(const Workspace& workspace);
 // - erase of the scope; a failure shows "データの消去でエラーが発生しました。" alone;
 // - with BlankEn, a blank check of the regions written;
 // - with VerifyEn: program and data memory written, verified, then the configuration words
-//   written and checked; otherwise one write of everything;
+//   written and checked; otherwise one write of everything. The configuration words (and
+//   the IDs) go only with program memory: a data-only sequence leaves the chip's;
 // with a 500 ms pause after each step but the last. The first failure ends the sequence:
 // its result is reported through the link (nothing for a cancel), a success shows
 // "プログラムは正常に終了しました。", and the boxes are remembered. Closes with OK and the
