@@ -32,8 +32,9 @@ std::vector<std::string> modelledMidrangeDevices() {
 
 // An image unlike the simulator's own pattern: every program word, the four IDs and the
 // data bytes hold address-dependent values; the first configuration word loses its lowest
-// implemented bit (an oscillator bit, never a protection bit). OSCCAL and BG are the chip's
-// factory values, as the write window puts them when it keeps them.
+// implemented bit (an oscillator bit, never a protection bit) and, as HEX files have it,
+// holds ones where the device implements nothing. OSCCAL and BG are the chip's factory
+// values, as the write window puts them when it keeps them.
 void fillImage(SimBench& bench) {
     const DeviceDefinition& d = bench.device();
     MemoryImage& image = bench.image();
@@ -45,6 +46,7 @@ void fillImage(SimBench& bench) {
         image.DataMemory[i] = static_cast<uint8_t>(0xA5 ^ (i * 13));
     const uint16_t lowest = d.ConfigMask[0] & static_cast<uint16_t>(-d.ConfigMask[0]);
     image.ConfigWords[0] = static_cast<uint16_t>(image.ConfigWords[0] & ~lowest);
+    image.ConfigWords[0] |= d.BlankWord & ~(d.ConfigMask[0] | d.BGMask);
     if (d.OscCal != 0) {
         image.OscCalValue = bench.programWord(d.OscCal) & d.BlankWord;
         image.ProgMemory[d.OscCal] = image.OscCalValue;
