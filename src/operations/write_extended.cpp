@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "link/icsp_commands.h"
+#include "operations/code_protection.h"
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
@@ -217,6 +218,11 @@ ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui) {
     bool idsWritten = true;
     for (int k = 0; k < idWordCount16(d); ++k)
         idsWritten = link.TableReadByte() == (image.IdWords[k] & 0xFF) && idsWritten;
+    // A configuration that protects the chip goes in only over contents found right.
+    if (!idsWritten && imageProtectsChip(ws)) {
+        const ResultCode code = closeSection(link);
+        return code == kResultOk ? kResultConfigError : code;
+    }
 
     core(link, {kSetEepgd, kSetCfgs, kGotoLow, kGotoHigh});
     for (const int k : extendedConfigOrder(d)) {

@@ -107,25 +107,34 @@ TEST(WriteExtended, EveryModelledDeviceIsErasedWrittenAndReadBack) {
 }
 
 // Program memory without data memory: the panel erase leaves the user IDs, so IDs written
-// before can only lose bits. The write must not call that a success.
+// before can only lose bits. The write must not call that a success, nor protect the chip
+// over them.
 TEST(WriteExtended, IdsTheEraseDidNotReachAreReportedNotClaimedWritten) {
+    constexpr int kCpWord = 4;  // CONFIG5L/H: CP0..CP3
     for (const char* name : {"PIC18F452", "PIC18F4520"}) {
-        SCOPED_TRACE(name);
-        SimBench bench;
-        bench.load(name);
-        fillImage(bench);
-        for (int k = 0; k < 8; ++k)
-            bench.setIdWord(k, 0x00);
-        const FlowOutcome outcome =
-            runWrite(bench.workspace(), bench.ui(), {true, false, true, false});
-        EXPECT_EQ(outcome.result, kResultConfigError);
-        EXPECT_FALSE(bench.programmer().targetPowered());
+        for (const bool protecting : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (protecting ? " protecting" : ""));
+            SimBench bench;
+            bench.load(name);
+            fillImage(bench);
+            if (protecting)
+                bench.image().ConfigWords[kCpWord] &= static_cast<uint16_t>(~0x000F);
+            for (int k = 0; k < 8; ++k)
+                bench.setIdWord(k, 0x00);
+            const FlowOutcome outcome =
+                runWrite(bench.workspace(), bench.ui(), {true, false, true, false});
+            EXPECT_EQ(outcome.result, kResultConfigError);
+            EXPECT_FALSE(bench.programmer().targetPowered());
+            if (protecting) {
+                EXPECT_EQ(bench.configWord(kCpWord) & 0x000F, 0x000F) << "left unprotected";
+            }
 
-        for (int k = 0; k < 8; ++k)
-            bench.setIdWord(k, 0xFF);
-        EXPECT_EQ(runWrite(bench.workspace(), bench.ui(), {true, false, true, false}).result,
-                  kResultOk);
-        EXPECT_EQ(bench.idWord(7), 0x88);
+            for (int k = 0; k < 8; ++k)
+                bench.setIdWord(k, 0xFF);
+            EXPECT_EQ(runWrite(bench.workspace(), bench.ui(), {true, false, true, false}).result,
+                      kResultOk);
+            EXPECT_EQ(bench.idWord(7), 0x88);
+        }
     }
 }
 
