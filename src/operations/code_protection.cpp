@@ -12,6 +12,11 @@ namespace {
 using namespace ops;
 using ConfigWordArray = std::array<uint16_t, DeviceDefinition::kMaxConfigWords>;
 
+// Configuration words of the device, capped to the image.
+int configWordCount(const DeviceDefinition& d) {
+    return std::clamp(d.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
+}
+
 // 6-bit family: the configuration words lie on the reset-vector walk, or after
 // Load Configuration, or after program memory. False when they are not reached.
 bool readConfig6(ProgrammerLink& link, const DeviceDefinition& d, ConfigWordArray& words) {
@@ -35,7 +40,7 @@ bool readConfig6(ProgrammerLink& link, const DeviceDefinition& d, ConfigWordArra
         for (; a < d.ProgSize; ++a)
             link.SendCommand(kCmdIncrementAddress);
     }
-    const int32_t last = d.ConfigBaseAdr + configWordCount16(d) - 1;
+    const int32_t last = d.ConfigBaseAdr + configWordCount(d) - 1;
     if (d.ConfigBaseAdr < a || last < d.ConfigBaseAdr)
         return false;
     for (; a <= last; ++a) {
@@ -50,7 +55,7 @@ bool readConfig6(ProgrammerLink& link, const DeviceDefinition& d, ConfigWordArra
 
 void readConfig16(ProgrammerLink& link, const DeviceDefinition& d, ConfigWordArray& words) {
     link.SetTablePointer(static_cast<uint32_t>(d.ConfigBaseAdr));
-    for (int k = 0; k < configWordCount16(d); ++k)
+    for (int k = 0; k < configWordCount(d); ++k)
         words[k] = tableReadWord(link);
 }
 
@@ -91,12 +96,11 @@ bool chipIsProtected(Workspace& ws, OperationUi& ui) {
     else
         read = readConfig6(link, d, words);
     link.CloseLink();
-    return read && configProtects(ws.configFields, words.data(), configWordCount16(d));
+    return read && configProtects(ws.configFields, words.data(), configWordCount(d));
 }
 
 bool imageProtectsChip(const Workspace& ws) {
-    const int count = std::clamp(ws.device.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
-    return configProtects(ws.configFields, ws.image.ConfigWords.data(), count);
+    return configProtects(ws.configFields, ws.image.ConfigWords.data(), configWordCount(ws.device));
 }
 
 }  // namespace velkaro
