@@ -105,6 +105,12 @@ TMainForm::TMainForm(Workspace& workspace, Dialogs& dialogs, Options options, QW
     createCentralWidgets();
     createStatusBar();
     ComPort->setCurrentIndex(0);
+    // The port chosen is the one every following link opening uses, the About window's
+    // firmware query included.
+    connect(ComPort, &QComboBox::currentIndexChanged, this, [this] {
+        if (mWorkspace.link)
+            syncPort();
+    });
     setAcceptDrops(true);
     createOperationWindows();
 }

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 #include "app/workspace.h"
 #include "scripted_dialogs.h"
 #include "support/paths.h"
+#include "ui/about_form.h"
 #include "ui/operation_windows.h"
 
 namespace velkaro {
@@ -302,6 +304,21 @@ void pressOkInNextModal(QWidget** opened) {
 
 // Both programmer types: the simulated PRO, and the bit-banged JDM whose backend clocks
 // every bit over simulated serial lines into the chip's pins.
+// A port chosen in the list is the one every following opening uses, without a device
+// selection in between: here only COM3 has a programmer.
+TEST_F(MainWindow, TheChosenPortIsUsedAtOnceByTheFirmwareQuery) {
+    TMainForm& main = start();
+    main.cbProgrammer->setCurrentIndex(0);  // "VKR-20 PRO": the About window asks it
+    socket->programmer().setAvailablePorts({3});
+    socket->programmer().setCallLogEnabled(true);
+    main.ComPort->setCurrentIndex(2);
+    EXPECT_EQ(workspace->link->portIndex(), 2);
+    main.aboutForm().FormActivate();
+    EXPECT_FALSE(main.aboutForm().FrmVer->text().isEmpty());
+    ASSERT_FALSE(socket->programmer().callsNamed("SOpen").empty());
+    EXPECT_EQ(socket->programmer().callsNamed("SOpen").back().args, std::vector<int32_t>{3});
+}
+
 TEST_F(MainWindow, ToolbarWritesTheBufferToTheChipAndReadsItBackOnEitherProgrammer) {
     TMainForm& window = start({hexFile("prog.hex", record(0, {0x83, 0x16, 0x05, 0x28}))});
     const MemoryImage loaded = workspace->image;
