@@ -78,6 +78,8 @@ public:
     int32_t SReadWord() override;
     int32_t SReadBit(int32_t count) override;
     DeferredReads* deferredReads() override { return mActive->deferredReads(); }
+    // The JDM's wiring, whichever type is active now: the link asks before it opens.
+    bool jdmVddFromPort() const override { return mHardware.jdmLines.vdd.line == PortLine::None; }
 
 private:
     bool jdmType() const { return mType == 1; }

@@ -19,7 +19,7 @@ enum ExitCode : int {
     kExitCancelled = 5,      // Ctrl-C
     kExitFileError = 6,      // a file could not be read or written
     kExitWarnings = 7,       // the input loaded with warnings and --strict was given
-    kExitIdMismatch = 8,     // device ID of another device
+    kExitIdMismatch = 8,     // device ID of another device, or a lock-out not confirmed (--yes)
     kExitNoId = 9,           // no device ID could be read
     kExitUsage = 64,         // bad arguments, unknown device
     kExitInternal = 70,

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/open_image_file.h"
 #include "app/save_image_file.h"
@@ -22,6 +23,7 @@
 #include "operations/blank_check.h"
 #include "operations/device_id.h"
 #include "operations/erase_window.h"
+#include "operations/lock_out.h"
 #include "operations/operation_messages.h"
 #include "operations/osccal_window.h"
 #include "operations/read_device.h"
@@ -34,7 +36,7 @@ namespace {
 struct OutputOptions {
     bool quiet = false;
     bool json = false;
-    bool yes = false;     // answer OK to the device-ID question
+    bool yes = false;     // answer OK to the device-ID and lock-out questions
     bool strict = false;  // a HEX file with warnings is refused before the chip is touched
 };
 
@@ -123,6 +125,9 @@ public:
         return kExitOk;
     }
 
+    // The JSON "result" when the command stopped for a reason its exit code does not tell.
+    void setResultName(std::string name) { mResultName = std::move(name); }
+
     // The regions the command works on, checked by open() once the device is known.
     void setRegions(bool program, bool data) { mRegions.emplace(program, data); }
 
@@ -156,7 +161,7 @@ public:
         JsonObject object;
         object.add("command", command)
             .add("device", mWorkspace.device.DeviceName)
-            .add("result", resultName(code, exitCode))
+            .add("result", mResultName.empty() ? resultName(code, exitCode) : mResultName)
             .add("resultCode", code)
             .add("exitCode", exitCode)
             .add("seconds", seconds())
@@ -194,6 +199,7 @@ private:
     InterruptCancel mInterrupt;
     uint64_t mStartUs = 0;
     std::optional<std::pair<bool, bool>> mRegions;  // program, data
+    std::string mResultName;
 };
 
 int finish(DeviceSession& session, bool json, JsonObject object, int exitCode) {
@@ -290,6 +296,19 @@ int runVerifyCommand(CliContext& context, const OutputOptions& output, const std
     return finish(session, output.json, object, exitCode);
 }
 
+// A write whose configuration this programmer could not bring the chip back from needs
+// --yes: without it nothing is written (exit code 8), and the reason is on stderr.
+bool refusesLockOut(DeviceSession& session, const OutputOptions& output, bool program) {
+    if (output.yes || !program || !configurationLocksOut(session.workspace()))
+        return false;
+    session.setResultName("lockOut");
+    session.ui().endProgressLine();
+    std::cerr << "velkaro-cli: the configuration selects the internal oscillator with MCLR off "
+                 "and this programmer raises VDD before VPP, so the chip could not be brought "
+                 "into programming mode again; nothing was written (--yes writes it anyway)\n";
+    return true;
+}
+
 int runWriteCommand(CliContext& context, const OutputOptions& output, const std::string& file,
                     WriteOptions options) {
     DeviceSession session(context, output);
@@ -304,6 +323,8 @@ int runWriteCommand(CliContext& context, const OutputOptions& output, const std:
     };
     if (const int exitCode = loadImageFile(session, file, output); exitCode != kExitOk)
         return stop(kResultOk, exitCode);
+    if (refusesLockOut(session, output, options.ProgEn))
+        return stop(kResultOk, session.saveChip(kExitIdMismatch));
     const FlowOutcome outcome = runWrite(workspace, session.ui(), options);
     int exitCode = exitCodeOf(outcome.result);
     if (outcome.close == WindowClose::Cancel && outcome.result == kResultOk)
@@ -395,6 +416,8 @@ int runProgramCommand(CliContext& context, const OutputOptions& output, const st
     };
     if (const int exitCode = loadImageFile(session, file, output); exitCode != kExitOk)
         return stop(kResultOk, exitCode);
+    if (refusesLockOut(session, output, options.ProgEn))
+        return stop(kResultOk, session.saveChip(kExitIdMismatch));
     // No window caption on the terminal: each step prints as its own indented line.
     const FlowOutcome outcome = runAutoProgram(workspace, session.ui(), options, "");
     int exitCode = exitCodeOf(outcome.result);
@@ -529,7 +552,9 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     write->add_flag("--keep-osccal,!--no-keep-osccal", choices->keepOscCal,
                     "Keep the chip's own OSCCAL and BG values (default) or write the file's");
     write->add_flag("--check-id", choices->checkId, "Check the device ID first");
-    write->add_flag("--yes", choices->output.yes, "Write even when the device ID differs");
+    write->add_flag("--yes", choices->output.yes,
+                    "Write even when the device ID differs or the configuration would lock "
+                    "the chip out of this programmer");
     addOutputOptions(*write, choices->output);
     addStrictFlag(*write, choices->output);
     write->callback([&context, choices] {
@@ -572,7 +597,9 @@ void registerDeviceCommands(CLI::App& app, CliContext& context) {
     program->add_flag("--keep-osccal,!--no-keep-osccal", prog->OscCalEn,
                       "Keep the chip's own OSCCAL and BG values (default) or write the file's");
     program->add_flag("--check-id", prog->DevIdChk, "Check the device ID first");
-    program->add_flag("--yes", choices->output.yes, "Write even when the device ID differs");
+    program->add_flag("--yes", choices->output.yes,
+                      "Write even when the device ID differs or the configuration would lock "
+                      "the chip out of this programmer");
     addOutputOptions(*program, choices->output);
     addStrictFlag(*program, choices->output);
     program->callback([&context, choices, prog] {

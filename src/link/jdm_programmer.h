@@ -37,6 +37,7 @@ public:
     uint64_t portCalls() const { return mPortCalls; }
     uint64_t lineChanges() const { return mLineChanges; }
     const LineAssignment& assignment() const { return mAssignment; }
+    bool jdmVddFromPort() const override { return mAssignment.vdd.line == PortLine::None; }
     // Reads the PGD input as the circuit shows it (tests and the self-test).
     std::optional<bool> readPgd();
     // Drives PGD out and reads PGD in: true when the circuit loops one back to the other

@@ -19,6 +19,9 @@ public:
     virtual bool cancelRequested() const = 0;
     // Information box with OK and Cancel; true when the user chose OK.
     virtual bool askOkCancel(std::string_view text) = 0;
+    // The same box with Cancel as its default button, for a question where going on could
+    // overwrite the wrong chip or lock one out: Enter alone never goes on.
+    virtual bool askOkCancelDefaultCancel(std::string_view text) { return askOkCancel(text); }
     // Yes/No box with its own caption; true for Yes.
     virtual bool askYesNo(std::string_view text, std::string_view caption) = 0;
     // Window caption (the automatic sequence names its step there).

@@ -35,6 +35,10 @@ public:
     // Not one of the seventeen: reads whose values may be taken later (see DeferredReads);
     // nullptr when the backend answers each read at once.
     virtual DeferredReads* deferredReads() { return nullptr; }
+    // Not one of the seventeen: true when the bit-banged programmer ("VKR-20 JDM") takes
+    // the target's supply from the port, so VDD is there before VPP whatever the order of
+    // SVccOn and SVppOn; false for backends that switch the supply when told.
+    virtual bool jdmVddFromPort() const { return false; }
 };
 
 // Reads taken later, in the order they were queued. A programmer behind a link with a long

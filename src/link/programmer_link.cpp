@@ -42,6 +42,7 @@ bool ProgrammerLink::setPortIndex(int index) {
 
 bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     const bool pro = mHardwareType == kProgrammerPro;
+    mFailureReason.clear();
     // Indices beyond the two known types are the library's to interpret; a negative one
     // can only be a corrupt setting and is sent as the type it behaves as.
     mLibrary.SSetMode(mHardwareType < 0 ? kProgrammerJdm : mHardwareType);
@@ -178,10 +179,21 @@ bool ProgrammerLink::ReportResult(ResultCode code) {
         case kResultConfigError:
             mUi->showMessage(kMsgConfigMemoryError);
             return false;
-        default:
-            mUi->showMessage(kMsgHardwareError);
+        default: {
+            std::string text(kMsgHardwareError);
+            if (!mFailureReason.empty())
+                text += "\r" + mFailureReason;
+            mFailureReason.clear();
+            mUi->showMessage(text);
             return false;
+        }
     }
+}
+
+bool ProgrammerLink::raisesVddFirst() const {
+    if (mDevice.PowerOnSequence != 1)
+        return true;
+    return mHardwareType != kProgrammerPro && mLibrary.jdmVddFromPort();
 }
 
 bool oscCalibrationAvailable(int hardwareType, const DeviceDefinition& device) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 
 #include "catalogue/device_definition.h"
 #include "image/memory_image.h"
@@ -63,8 +64,18 @@ public:
     // Firmware date (YYYYMMDD...) and version of a "VKR-20 PRO"; false for other types, a
     // port that does not open, a missing answer or a date shorter than 8 characters.
     bool QueryFirmware(std::string& date, std::string& version);
-    // Shows the message of `code` (none for 0 and -2); true only for 0.
+    // Shows the message of `code` (none for 0 and -2); true only for 0. A hardware failure
+    // shows its reason, when one was recorded, on a line below the fixed text.
     bool ReportResult(ResultCode code);
+    // Why the operation under way failed as a hardware failure, when more is known than
+    // the failure itself. OpenLink starts each phase without one; ReportResult shows and
+    // clears it.
+    void setFailureReason(std::string reason) { mFailureReason = std::move(reason); }
+    const std::string& failureReason() const { return mFailureReason; }
+
+    // Whether the target's VDD comes up before VPP on this programmer: the device asks for
+    // VCC first (PowerOnSequence other than 1), or the "VKR-20 JDM" takes VDD from the port.
+    bool raisesVddFirst() const;
 
     // Delay calibration: tick reads per millisecond, measured on the clock.
     int CallsPerMillisecond() const { return mCallsPerMillisecond; }
@@ -132,6 +143,7 @@ private:
     bool mLinkOpen = false;
     int mCallsPerMillisecond = 0;
     std::deque<uint16_t> mReadValues;  // reads done at once, not yet taken
+    std::string mFailureReason;
 };
 
 // Whether the OSCCAL calibration menu item is offered for this programmer type and device.

@@ -4,6 +4,7 @@
 
 #include "operations/blank_check.h"
 #include "operations/device_id.h"
+#include "operations/lock_out.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
 #include "operations/verify_device.h"
@@ -107,6 +108,11 @@ FlowOutcome runAutoProgram(Workspace& workspace, OperationUi& ui, ProgOptions ti
     if (!work.scope) {
         steps.restore();
         return {WindowClose::Ok, kResultOk};
+    }
+    // Asked before the chip is touched; the configuration goes with program memory.
+    if (work.program && !confirmLockOutRisk(workspace, ui)) {
+        steps.restore();
+        return {WindowClose::Cancel, kResultOk};
     }
 
     // The step runs even for a device without an ID, which then simply goes on.

@@ -56,6 +56,8 @@ ProgWindowState activateProgWindow(const Workspace& workspace);
 // each step shows it followed by two blanks and the step text, and it is put back at the
 // end. In order, each step opening and closing the link itself:
 // - nothing to do (neither region): closes with OK, nothing touched or remembered;
+// - with ProgEn, a configuration that would lock the chip out of this programmer
+//   (configurationLocksOut) is asked about; declined, as a declined ID question;
 // - with DevIdChk, the ID check: a mismatch asks whether to write anyway; declined, the
 //   window closes with Cancel and kResultOk and nothing is remembered;
 // - with OscCalEn, the chip's OSCCAL and BG values are read into the image (the write puts

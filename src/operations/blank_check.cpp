@@ -2,6 +2,7 @@
 
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
+#include "operations/programming_mode.h"
 
 namespace velkaro {
 namespace {
@@ -15,10 +16,13 @@ ResultCode stopProgramPart(ProgrammerLink& link, OperationUi& ui, ResultCode cod
     return code;
 }
 
-// ID locations and configuration words, after program memory (6-bit family).
+// ID locations and configuration words, after program memory (6-bit family); the
+// device-ID word on the way tells whether the chip answered at all.
 ResultCode checkIdAndConfig6(ProgrammerLink& link, const DeviceDefinition& device,
                              bool configSeen) {
     const int32_t end = configPassEnd(device, configSeen);
+    bool idMet = false;
+    uint16_t idWord = 0;
     int32_t a = device.ProgSize;  // where the counter stands after program memory
     if (device.hasLoadConfig()) {
         link.SendCommand(kCmdLoadConfig);
@@ -39,10 +43,14 @@ ResultCode checkIdAndConfig6(ProgrammerLink& link, const DeviceDefinition& devic
                 link.CloseLink();
                 return kResultConfigError;
             }
+        } else if (a == device.DeviceIDAdr && hasDeviceIdWord(device)) {
+            link.SendCommand(kCmdReadData);
+            idMet = true;
+            idWord = link.ReceiveData();
         }
         link.SendCommand(kCmdIncrementAddress);
     }
-    return kResultOk;
+    return checkProgrammingModeWord6(link, idMet, idWord);
 }
 
 ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui) {
@@ -126,6 +134,11 @@ ResultCode blankData6(ProgrammerLink& link, const DeviceDefinition& device, Oper
             }
             link.SendCommand(kCmdIncrementAddress);
         }
+        if (const ResultCode code = checkProgrammingModeFromProgramMemory6(link);
+            code != kResultOk) {
+            ui.setStatusText("");
+            return code;
+        }
         link.CloseLink();
     }
     ui.setProgress(100);
@@ -173,6 +186,10 @@ ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, 
     if (fast)
         leaveFastMode(link);
     ui.setProgress(100);
+    if (const ResultCode code = checkProgrammingMode16(link); code != kResultOk) {
+        ui.setStatusText("");
+        return code;
+    }
     ui.setStatusText(msg::kBlankCheckingConfig16);
 
     link.SetTablePointer(static_cast<uint32_t>(device.IdAdr));
@@ -202,6 +219,10 @@ ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, Ope
     ui.setStatusText(msg::kBlankCheckingData16);
     if (!link.OpenLink(false, false))
         return kResultHardwareError;
+    if (const ResultCode code = checkProgrammingMode16(link); code != kResultOk) {
+        ui.setStatusText("");
+        return code;
+    }
     selectDataMemory16(link);
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
@@ -231,10 +252,13 @@ ResultCode blankCheck(Workspace& workspace, OperationUi& ui, bool program, bool 
         const ResultCode code =
             extended ? blankProgram16(link, device, ui) : blankProgram6(link, device, ui);
         if (code != kResultOk)
-            return code;
+            return confirmRegionFailure(link, code);
     }
-    if (data)
-        return extended ? blankData16(link, device, ui) : blankData6(link, device, ui);
+    if (data) {
+        const ResultCode code =
+            extended ? blankData16(link, device, ui) : blankData6(link, device, ui);
+        return confirmRegionFailure(link, code);
+    }
     return kResultOk;
 }
 
@@ -244,7 +268,7 @@ CheckWindowState activateBlankCheckWindow(const Workspace& workspace) {
 }
 
 FlowOutcome runBlankCheck(Workspace& workspace, OperationUi& ui, BlankOptions ticked) {
-    if (!ticked.ProgEn && !ticked.DataEn)
+    if (!checksSomething(workspace.device, ticked.ProgEn, ticked.DataEn))
         return {WindowClose::Cancel, kResultOk};
     workspace.blankOptions = ticked;
     const LinkUiScope uiScope(*workspace.link, ui);

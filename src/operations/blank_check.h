@@ -13,14 +13,17 @@ namespace velkaro {
 // program memory itself in blocks of 1024 words. Stops at the first location that is not
 // blank. Results: kResultOk (blank), kResultProgramError, kResultDataError,
 // kResultConfigError (an ID or configuration word), kResultHardwareError (link would not
-// open; no message shown), kResultCancelled. The link ends closed. Requires workspace.link.
+// open, or on a device with a device ID the chip did not answer like one in programming
+// mode, its reason recorded on the link; no message shown), kResultCancelled. The link ends
+// closed. Requires workspace.link.
 ResultCode blankCheck(Workspace& workspace, OperationUi& ui, bool program, bool data);
 
 // The blank-check window opening: its check boxes from workspace.blankOptions.
 CheckWindowState activateBlankCheckWindow(const Workspace& workspace);
 
-// The blank-check window's OK: with neither box ticked the window closes with Cancel and
-// nothing is read. Otherwise remembers the boxes, runs blankCheck, shows "デバイスはブランク
+// The blank-check window's OK: when the boxes leave nothing to check (checksSomething: neither
+// ticked, or only data on a device without any) the window closes with Cancel and nothing
+// is read. Otherwise remembers the boxes, runs blankCheck, shows "デバイスはブランク
 // です。" or the result's message, and closes with OK.
 FlowOutcome runBlankCheck(Workspace& workspace, OperationUi& ui, BlankOptions ticked);
 

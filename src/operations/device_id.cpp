@@ -74,11 +74,34 @@ DeviceIdCheck checkDeviceId(Workspace& workspace) {
                                                           : DeviceIdCheck::Mismatch;
 }
 
+std::string mismatchQuestion(std::string_view question, std::string_view found, uint16_t raw) {
+    std::string foundLine(msg::kDevIdFoundLabel);
+    foundLine += found.empty() ? msg::kDevIdFoundUnknown : found;
+    foundLine += " (";
+    foundLine += msg::kDevIdFoundIdLabel;
+    foundLine += hexText(raw, "%04X");
+    foundLine += ")";
+    const size_t lineEnd = question.find('\r');
+    if (lineEnd == std::string_view::npos)
+        return std::string(question) + "\r" + foundLine;
+    std::string text(question.substr(0, lineEnd + 1));
+    text += foundLine;
+    text += question.substr(lineEnd);
+    return text;
+}
+
 bool confirmDeviceId(Workspace& workspace, OperationUi& ui, std::string_view question) {
     const LinkUiScope uiScope(*workspace.link, ui);
-    if (checkDeviceId(workspace) != DeviceIdCheck::Mismatch)
+    const DeviceDefinition& device = workspace.device;
+    if (device.DeviceID == 0 || device.DeviceIDMask == 0)
         return true;
-    return ui.askOkCancel(question);
+    const uint16_t raw = readDeviceId(workspace);
+    if (raw == 0 || (raw & device.DeviceIDMask) == device.DeviceID)
+        return true;
+    const std::string found =
+        workspace.catalogue.LookupDeviceById(raw, workspace.deviceList, device.isExtendedFamily());
+    // Going on writes over a chip that is not the selected device: Enter must not do it.
+    return ui.askOkCancelDefaultCancel(mismatchQuestion(question, found, raw));
 }
 
 DeviceIdView showDeviceId(Workspace& workspace, OperationUi& ui) {

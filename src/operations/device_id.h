@@ -26,8 +26,12 @@ uint16_t readDeviceId(Workspace& workspace);
 DeviceIdCheck checkDeviceId(Workspace& workspace);
 
 // The ID check that the erase, write and automatic windows run before touching the chip:
-// only a Mismatch asks `question` (OK/Cancel). True when the operation may go on.
+// only a Mismatch asks `question` (OK/Cancel, Cancel the default button), with the chip
+// found named below its first line (mismatchQuestion). True when the operation may go on.
 bool confirmDeviceId(Workspace& workspace, OperationUi& ui, std::string_view question);
+// `question` with the line "検出されたデバイス: NAME (デバイスID XXXX)" after its first line;
+// an empty `found` is shown as "不明".
+std::string mismatchQuestion(std::string_view question, std::string_view found, uint16_t raw);
 
 // What the device-ID window shows: the raw ID ("%04X"), the revision ("%02X"), the device
 // the ID belongs to, and the status text; "----" panels when no ID was read.

@@ -73,6 +73,24 @@ inline constexpr std::string_view kDevIdMismatchEraseQuestion =
 inline constexpr std::string_view kDevIdMismatchWriteQuestion =
     "デバイスIDが一致しませんでした。デバイスが間違っている可能性があります。\r"
     "デバイスIDを無視して書き込みますか？";
+// The line a mismatch question gets below its first one: the chip in the socket, by the
+// device list's owner of the ID read ("不明" when no listed device has it), and the raw ID.
+inline constexpr std::string_view kDevIdFoundLabel = "検出されたデバイス: ";
+inline constexpr std::string_view kDevIdFoundUnknown = "不明";
+inline constexpr std::string_view kDevIdFoundIdLabel = "デバイスID ";
+
+// The reason below "ハードウェアのエラーが発生しました。" when the device-ID location read as
+// all ones or all zeros: the chip never entered programming mode.
+inline constexpr std::string_view kNotInProgrammingMode =
+    "デバイスがプログラミングモードになりませんでした（デバイスIDが読めません）。"
+    "デバイスの接続と電源の順序を確認してください。";
+
+// Asked before writing a configuration that this programmer could not get the chip out of.
+inline constexpr std::string_view kLockOutQuestion =
+    "書き込むコンフィグレーションは内部発振器を使用し、MCLRが無効になっています。\r"
+    "このプログラマはVPPより先にVDDを加えるため、書き込んだ後はデバイスをプログラミング"
+    "モードにできず、読み込みも書き換えもできなくなります。\r"
+    "このまま書き込みますか？";
 
 // ---- Erase window ----
 inline constexpr std::string_view kEraseCaption = "デバイスの消去";

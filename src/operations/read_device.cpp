@@ -3,6 +3,7 @@
 #include "operations/code_protection.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
+#include "operations/programming_mode.h"
 
 namespace velkaro {
 namespace {
@@ -71,9 +72,15 @@ ResultCode readProgram6(Workspace& workspace, OperationUi& ui) {
         link.SendData(0);
         a = device.IdAdr;
     }
+    bool idMet = false;
+    uint16_t idWord = 0;
     for (; a <= last; ++a) {
         link.SendCommand(kCmdReadData);
         const uint16_t word = link.ReceiveData() & device.BlankWord;
+        if (a == device.DeviceIDAdr) {
+            idMet = true;
+            idWord = word;
+        }
         if (inIdRange(device, a)) {
             image.IdWords[a - device.IdAdr] = word & 0xFF;
         } else if (inConfigRange(device, a)) {
@@ -85,6 +92,8 @@ ResultCode readProgram6(Workspace& workspace, OperationUi& ui) {
         link.SendCommand(kCmdIncrementAddress);
     }
     ui.setStatusText("");
+    if (const ResultCode code = checkProgrammingModeWord6(link, idMet, idWord); code != kResultOk)
+        return code;
     link.CloseLink();
     return kResultOk;
 }
@@ -112,8 +121,10 @@ ResultCode readData6(Workspace& workspace, OperationUi& ui) {
     }
     reads.flush();
     ui.setProgress(100);
-    link.CloseLink();
     ui.setStatusText("");
+    if (const ResultCode code = checkProgrammingModeFromProgramMemory6(link); code != kResultOk)
+        return code;
+    link.CloseLink();
     return kResultOk;
 }
 
@@ -123,6 +134,8 @@ ResultCode readProgram16(Workspace& workspace, OperationUi& ui) {
     MemoryImage& image = workspace.image;
     if (!link.OpenLink(true, false))
         return kResultHardwareError;
+    if (const ResultCode code = checkProgrammingMode16(link); code != kResultOk)
+        return code;
     ui.setStatusText(msg::kReadingProgram);
     link.SetTablePointer(0);
     // Two table reads a word, low byte first: tag 2i and 2i + 1.
@@ -167,6 +180,10 @@ ResultCode readData16(Workspace& workspace, OperationUi& ui) {
     ui.setStatusText(msg::kReadingData);
     if (!link.OpenLink(true, false))
         return kResultHardwareError;
+    if (const ResultCode code = checkProgrammingMode16(link); code != kResultOk) {
+        ui.setStatusText("");
+        return code;
+    }
     selectDataMemory16(link);
     ReadPipeline reads(link, [&](int32_t i, uint16_t value) {
         storeDataByte(workspace.image, i, static_cast<uint8_t>(value));
@@ -195,16 +212,23 @@ ReadResult readDevice(Workspace& workspace, OperationUi& ui, bool program, bool 
     const DeviceDefinition& device = workspace.device;
     const bool extended = device.isExtendedFamily();
     const bool readData = data && device.EpromSize != 0;
+    // What a chip that failed to answer gave is not its content: the buffer is put back.
+    const MemoryImage before = workspace.image;
+    auto failed = [&](ResultCode code, bool inDataSection) {
+        if (code == kResultHardwareError)
+            workspace.image = before;
+        return ReadResult{code, inDataSection};
+    };
     if (program) {
         const ResultCode code =
             extended ? readProgram16(workspace, ui) : readProgram6(workspace, ui);
         if (code != kResultOk)
-            return {code, false};
+            return failed(code, false);
     }
     if (readData) {
         const ResultCode code = extended ? readData16(workspace, ui) : readData6(workspace, ui);
         if (code != kResultOk)
-            return {code, true};
+            return failed(code, true);
     }
     return {};
 }
@@ -224,8 +248,13 @@ FlowOutcome runRead(Workspace& workspace, OperationUi& ui, ReadOptions ticked) {
         workspace.readOptions = ticked;
         return {WindowClose::Ok, kResultOk};
     }
-    if (workspace.device.isExtendedFamily())
-        return {WindowClose::Ok, read.code};  // the link has shown its own message
+    if (workspace.device.isExtendedFamily()) {
+        // The link has shown its own message when it did not open; a chip that did not
+        // answer is reported here.
+        if (read.code == kResultHardwareError && !workspace.link->failureReason().empty())
+            workspace.link->ReportResult(read.code);
+        return {WindowClose::Ok, read.code};
+    }
     if (read.code == kResultCancelled)
         return {WindowClose::Cancel, read.code};
     workspace.link->ReportResult(kResultHardwareError);

@@ -19,8 +19,10 @@ struct ReadResult {
 // data memory (only for a device that has some). Chooses the algorithm by the device's
 // Algorithm. Each section opens and closes the link. Results: kResultOk;
 // kResultHardwareError when the link would not open (the 16-bit family shows the link's own
-// message first); kResultCancelled when ui reported Cancel before a word (words read so far
-// stay in the image, the link ends closed). The chip's answers are stored as they come.
+// message first) or, on a device with a device ID, the chip did not answer like one in
+// programming mode (the reason recorded on the link); the image is then as it was before;
+// kResultCancelled when ui reported Cancel before a word (words read so far stay in the
+// image, the link ends closed). The chip's answers are stored as they come.
 // Requires workspace.link.
 ReadResult readDevice(Workspace& workspace, OperationUi& ui, bool program, bool data);
 

@@ -6,6 +6,7 @@
 #include "operations/code_protection.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
+#include "operations/programming_mode.h"
 
 namespace velkaro {
 namespace {
@@ -85,6 +86,12 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
             link.CloseLink();
             return kResultProgramError;
         }
+        // Without the configuration pass the device-ID word is fetched on its own.
+        if (!configuration) {
+            if (const ResultCode code = checkProgrammingModeFromProgramMemory6(link);
+                code != kResultOk)
+                return code;
+        }
     }
 
     if (configuration) {
@@ -96,9 +103,15 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
             link.SendCommand(kCmdLoadConfig);
             link.SendData(0);
         }
+        bool idMet = false;
+        uint16_t idWord = 0;
         for (; a <= end; ++a) {
             bool same = true;
-            if (inIdRange(device, a) && a - device.IdAdr < idWordCount6(device)) {
+            if (a == device.DeviceIDAdr && hasDeviceIdWord(device)) {
+                link.SendCommand(kCmdReadData);
+                idMet = true;
+                idWord = link.ReceiveData();
+            } else if (inIdRange(device, a) && a - device.IdAdr < idWordCount6(device)) {
                 link.SendCommand(kCmdReadData);
                 same = idMatches(link.ReceiveData(), image.IdWords[a - device.IdAdr]);
             } else if (inConfigRange(device, a)) {
@@ -113,6 +126,9 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
             }
             link.SendCommand(kCmdIncrementAddress);
         }
+        if (const ResultCode code = checkProgrammingModeWord6(link, idMet, idWord);
+            code != kResultOk)
+            return code;
     }
     ui.setProgress(100);
     link.CloseLink();
@@ -147,6 +163,8 @@ ResultCode verifyData6(Workspace& workspace, OperationUi& ui) {
         return kResultDataError;
     }
     ui.setProgress(100);
+    if (const ResultCode code = checkProgrammingModeFromProgramMemory6(link); code != kResultOk)
+        return code;
     link.CloseLink();
     return kResultOk;
 }
@@ -158,6 +176,8 @@ ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool 
     const MemoryImage& image = workspace.image;
     if (!link.OpenLink(false, false))
         return kResultHardwareError;
+    if (const ResultCode code = checkProgrammingMode16(link); code != kResultOk)
+        return code;
     if (program) {
         ui.setStatusText(msg::kVerifyingProgram);
         link.SetTablePointer(0);
@@ -221,6 +241,8 @@ ResultCode verifyData16(Workspace& workspace, OperationUi& ui) {
     ui.setStatusText(msg::kVerifyingData);
     if (!link.OpenLink(false, false))
         return kResultHardwareError;
+    if (const ResultCode code = checkProgrammingMode16(link); code != kResultOk)
+        return code;
     selectDataMemory16(link);
     ReadPipeline reads(link, [&](int32_t i, uint16_t chip) {
         return (chip & 0xFF) == imageDataByte(workspace.image, i);
@@ -257,10 +279,12 @@ ResultCode verifyDevice(Workspace& workspace, OperationUi& ui, bool program, boo
             extended ? verifyProgramAndConfig16(workspace, ui, program, configuration)
                      : verifyProgramAndConfig6(workspace, ui, program, configuration);
         if (code != kResultOk)
-            return code;
+            return confirmRegionFailure(*workspace.link, code);
     }
-    if (data && workspace.device.EpromSize != 0)
-        return extended ? verifyData16(workspace, ui) : verifyData6(workspace, ui);
+    if (data && workspace.device.EpromSize != 0) {
+        const ResultCode code = extended ? verifyData16(workspace, ui) : verifyData6(workspace, ui);
+        return confirmRegionFailure(*workspace.link, code);
+    }
     return kResultOk;
 }
 
@@ -273,6 +297,8 @@ FlowOutcome runVerify(Workspace& workspace, OperationUi& ui, VerifyOptions ticke
     const LinkUiScope uiScope(*workspace.link, ui);
     const bool program = ticked.ProgEn;
     const bool data = ticked.DataEn && workspace.device.EpromSize != 0;
+    if (!checksSomething(workspace.device, program, data))
+        return {WindowClose::Cancel, kResultOk};
     const ResultCode code = verifyDevice(workspace, ui, program, data, program);
     if (code == kResultOk) {
         ui.showMessage(msg::kVerifyNoErrors);

@@ -12,8 +12,9 @@ namespace velkaro {
 // bits) and configuration words (under their masks), with `data` the data memory (only for
 // a device that has some). Stops at the first difference. Results: kResultOk,
 // kResultProgramError, kResultDataError, kResultConfigError, kResultHardwareError (link
-// would not open; no message shown), kResultCancelled. The link ends closed. Requires
-// workspace.link.
+// would not open, or on a device with a device ID the chip did not answer like one in
+// programming mode, its reason recorded on the link; no message shown), kResultCancelled.
+// The link ends closed. Requires workspace.link.
 ResultCode verifyDevice(Workspace& workspace, OperationUi& ui, bool program, bool data,
                         bool configuration);
 
@@ -23,7 +24,8 @@ CheckWindowState activateVerifyWindow(const Workspace& workspace);
 // The verify window's OK: verifies program and configuration together when the program box
 // is ticked and data when the data box is ticked (and the device has data memory), shows
 // "ベリファイでエラーは見つかりませんでした。" or the result's message, remembers the boxes and
-// closes with OK.
+// closes with OK. When the boxes leave nothing to compare (checksSomething) nothing is read
+// or shown and the window closes with Cancel.
 FlowOutcome runVerify(Workspace& workspace, OperationUi& ui, VerifyOptions ticked);
 
 }  // namespace velkaro

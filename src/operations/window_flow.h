@@ -30,6 +30,13 @@ struct CheckWindowState {
     bool dataEnabled = false;
 };
 
+// Whether the ticked boxes of a blank-check or verify window leave anything to check:
+// program memory, or data memory on a device that has some. Checking nothing is no
+// success, so those windows keep OK disabled otherwise and their flows show nothing.
+inline bool checksSomething(const DeviceDefinition& device, bool program, bool data) {
+    return program || (data && device.EpromSize != 0);
+}
+
 // The Cancel button of the read, blank-check and verify windows, after the window has set
 // its cancel flag (which the running loop sees at its next word): clears the status text,
 // closes the link (target unpowered) and closes the window with the Cancel result.

@@ -8,6 +8,7 @@
 #include "operations/code_protection.h"
 #include "operations/device_id.h"
 #include "operations/erase_device.h"
+#include "operations/lock_out.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
 #include "operations/verify_device.h"
@@ -323,6 +324,9 @@ WriteWindowState activateWriteWindow(const Workspace& workspace) {
 FlowOutcome runWrite(Workspace& workspace, OperationUi& ui, WriteOptions ticked) {
     const LinkUiScope uiScope(*workspace.link, ui);
     const DeviceDefinition& d = workspace.device;
+    // The configuration goes with program memory.
+    if (ticked.ProgEn && !confirmLockOutRisk(workspace, ui))
+        return {WindowClose::Cancel, kResultOk};
     if (ticked.DevIdChk && !confirmDeviceId(workspace, ui, msg::kDevIdMismatchWriteQuestion))
         return {WindowClose::Cancel, kResultOk};
     if (d.isExtendedFamily()) {

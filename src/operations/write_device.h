@@ -58,8 +58,10 @@ struct WriteWindowState {
 };
 WriteWindowState activateWriteWindow(const Workspace& workspace);
 
-// The write window's OK. With DevIdChk ticked a device-ID mismatch asks whether to write
-// anyway; declined, nothing is written and the window closes with Cancel and kResultOk.
+// The write window's OK. With ProgEn ticked, a configuration that would lock the chip out
+// of this programmer (configurationLocksOut) is asked about first; with DevIdChk ticked a
+// device-ID mismatch asks whether to write anyway; either declined, nothing is written and
+// the window closes with Cancel and kResultOk.
 // 16-bit core devices: WriteExtendedFromWindow (erase, then write), the choices remembered
 // unless cancelled. 12/14-bit cores: with OscCal ticked on a flash part the chip's OSCCAL and BG
 // values are read into the image first (they survive the erase), then writeChip; the choices are

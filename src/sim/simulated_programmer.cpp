@@ -358,10 +358,12 @@ int32_t SimulatedProgrammer::SReadWord() {
     uint64_t now;
     if (!begin(now))
         return record("SReadWord", {}, mFaults.lostReadsAllOnes ? 0xFFFF : 0, now);
-    // An unpowered or absent target leaves the data line low.
+    // An unpowered or absent target leaves the data line low, unless the circuit pulls it up.
     int32_t word = 0;
     if (portOpen() && chipInProgrammingMode())
         word = mChip->readWord(now);
+    if (mFaults.undrivenDataLineHigh && !(chipInProgrammingMode() && mChip->inProgrammingMode()))
+        word = 0xFFFF;
     return record("SReadWord", {}, word, now);
 }
 
@@ -373,6 +375,8 @@ int32_t SimulatedProgrammer::SReadBit(int32_t count) {
     int32_t bits = 0;
     if (portOpen() && chipInProgrammingMode())
         bits = static_cast<int32_t>(mChip->readBits(count, now));
+    if (mFaults.undrivenDataLineHigh && !(chipInProgrammingMode() && mChip->inProgrammingMode()))
+        bits = ones;
     return record("SReadBit", {count}, bits, now);
 }
 

@@ -23,7 +23,11 @@ struct FaultPlan {
     // -1), reads return garbage and the target loses power. Negative: never.
     int64_t connectionLostAfterCalls = -1;
     bool lostReadsAllOnes = false;  // garbage read after the loss: all ones instead of 0
-    int slowAnswerPolls = 0;        // SGetc returns -1 this many times before each character
+    // Reads while no chip in programming mode drives the data line (empty socket, a chip
+    // that stayed out of programming mode): all ones, as behind a pull-up or from a chip
+    // whose own program drives the pin high, instead of 0.
+    bool undrivenDataLineHigh = false;
+    int slowAnswerPolls = 0;  // SGetc returns -1 this many times before each character
 };
 
 // One call of the library as the simulator saw it.

@@ -12,6 +12,7 @@ TBlankChkForm::TBlankChkForm(Workspace& workspace, Dialogs& dialogs, QWidget* pa
     : OperationForm(workspace, dialogs, parent, msg::kBlankCaption) {
     ProgEn = addCheckBox(msg::kBlankProgEn);
     DataEn = addCheckBox(msg::kBlankDataEn);
+    enableOkOnlyWhileChecking(ProgEn, DataEn);
     OkBtn->setText(QStringLiteral("OK"));
     CancelBtn->setText(QStringLiteral("Cancel"));
 }

@@ -13,9 +13,12 @@ void QtDialogs::error(QWidget* parent, const QString& caption, const QString& te
     QMessageBox::critical(parent, caption, text);
 }
 
-bool QtDialogs::okCancel(QWidget* parent, const QString& caption, const QString& text) {
+bool QtDialogs::okCancel(QWidget* parent, const QString& caption, const QString& text,
+                         DefaultButton defaultButton) {
+    const QMessageBox::StandardButton focused =
+        defaultButton == DefaultButton::Cancel ? QMessageBox::Cancel : QMessageBox::Ok;
     return QMessageBox::information(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
-                                    QMessageBox::Ok) == QMessageBox::Ok;
+                                    focused) == QMessageBox::Ok;
 }
 
 bool QtDialogs::yesNo(QWidget* parent, const QString& caption, const QString& text) {

@@ -77,6 +77,21 @@ void OperationForm::resetForRun() {
     Progress->setValue(0);
     OkBtn->setEnabled(true);
     OkBtn->setFocus();
+    updateOkForChecks();
+}
+
+void OperationForm::enableOkOnlyWhileChecking(QCheckBox* prog, QCheckBox* data) {
+    mCheckProg = prog;
+    mCheckData = data;
+    connect(prog, &QCheckBox::toggled, this, &OperationForm::updateOkForChecks);
+    connect(data, &QCheckBox::toggled, this, &OperationForm::updateOkForChecks);
+}
+
+void OperationForm::updateOkForChecks() {
+    if (mCheckProg == nullptr || mRunning)
+        return;
+    OkBtn->setEnabled(checksSomething(mWorkspace.device, mCheckProg->isChecked(),
+                                      mCheckData->isChecked() && mCheckData->isEnabled()));
 }
 
 void OperationForm::runAction(const std::function<FlowOutcome()>& action) {
@@ -142,7 +157,12 @@ void OperationForm::pumpEvents() {
 
 bool OperationForm::askOkCancel(std::string_view text) {
     return mDialogs.okCancel(boxParent(), QGuiApplication::applicationDisplayName(),
-                             toQString(text));
+                             toQString(text), DefaultButton::Ok);
+}
+
+bool OperationForm::askOkCancelDefaultCancel(std::string_view text) {
+    return mDialogs.okCancel(boxParent(), QGuiApplication::applicationDisplayName(),
+                             toQString(text), DefaultButton::Cancel);
 }
 
 bool OperationForm::askYesNo(std::string_view text, std::string_view caption) {

@@ -55,6 +55,7 @@ public:
     void pumpEvents() override;
     bool cancelRequested() const override { return mCancel; }
     bool askOkCancel(std::string_view text) override;
+    bool askOkCancelDefaultCancel(std::string_view text) override;
     bool askYesNo(std::string_view text, std::string_view caption) override;
     void setCaption(std::string_view text) override;
 
@@ -66,11 +67,16 @@ protected:
     QCheckBox* addCheckBox(std::string_view text);
     // Enables and focuses OK, sets the gauge to 0 and clears the cancel flag.
     void resetForRun();
+    // Windows that check the chip: from now on OK is enabled only while `prog` and `data`
+    // leave something to check (checksSomething), so checking nothing never looks like a
+    // success.
+    void enableOkOnlyWhileChecking(QCheckBox* prog, QCheckBox* data);
     // Runs one window action with OK disabled, then closes the window as it says.
     void runAction(const std::function<FlowOutcome()>& action);
     void closeWith(WindowClose close);
     void imageChanged();
     QWidget* boxParent();
+    void updateOkForChecks();
 
     Workspace& mWorkspace;
     Dialogs& mDialogs;
@@ -79,6 +85,8 @@ protected:
     // A window whose opening talks to the chip opens first and activates from the event
     // loop: its links pump events, and a Cancel handled during show() could not end exec().
     bool mDeferActivation = false;
+    QCheckBox* mCheckProg = nullptr;  // set by enableOkOnlyWhileChecking
+    QCheckBox* mCheckData = nullptr;
     bool mCancel = false;
     bool mRunning = false;
     FlowOutcome mOutcome;

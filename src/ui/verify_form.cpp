@@ -12,6 +12,7 @@ TVerifyForm::TVerifyForm(Workspace& workspace, Dialogs& dialogs, QWidget* parent
     : OperationForm(workspace, dialogs, parent, msg::kVerifyCaption) {
     ProgEn = addCheckBox(msg::kVerifyProgEn);
     DataEn = addCheckBox(msg::kVerifyDataEn);
+    enableOkOnlyWhileChecking(ProgEn, DataEn);
 }
 
 void TVerifyForm::FormActivate() {

@@ -112,7 +112,9 @@ TEST(JdmFaults, MiswiredLinesEndInTheRightFailure) {
         const char* what;
         LineAssignment wiring;
         sim::LineFaults faults;
-        ResultCode readResult;  // the programmer's own check catches PGD faults
+        // The programmer's own check catches PGD faults; a chip out of programming mode
+        // reads as all ones, which its device-ID word gives away.
+        ResultCode readResult;
         DeviceIdCheck idCheck;  // a chip out of programming mode answers with ones
         const char* selfTestAdvice;
     };
@@ -138,13 +140,13 @@ TEST(JdmFaults, MiswiredLinesEndInTheRightFailure) {
         {"VPP not reaching the chip",
          {},
          noVpp,
-         kResultOk,
+         kResultHardwareError,
          DeviceIdCheck::Mismatch,
          "VPP reaches MCLR"},
         {"PGC inverted in the circuit",
          pgcInverted,
          {},
-         kResultOk,
+         kResultHardwareError,
          DeviceIdCheck::Mismatch,
          "PGC the chip's clock"},
     };

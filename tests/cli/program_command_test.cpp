@@ -106,5 +106,38 @@ TEST_F(ProgramCommandTest, NoProgramLeavesProgramAndConfigurationAlone) {
     }
 }
 
+// A file setting the internal oscillator with MCLR off: the "VKR-20 JDM" takes VDD from
+// the port and could not enter the chip again, so neither `write` nor `program` writes it
+// without --yes. Written with --yes, the simulated chip is indeed locked out of the JDM.
+TEST_F(ProgramCommandTest, AConfigurationThatLocksTheChipOutNeedsYes) {
+    std::ofstream(hex()) << ":020000000528D1\n"
+                         << ":02400E00D431AB\n"  // 31D4: INTRCIO, MCLRE off
+                         << ":00000001FF\n";
+    auto command = [&](const std::string& what) {
+        return test::runVelkaroCli("--device PIC12F675 --simulate --programmer 1 --sim-state " +
+                                       test::shellQuote(state()) + " " + what + " " +
+                                       test::shellQuote(hex()) + " </dev/null",
+                                   dir);
+    };
+    for (const char* what : {"write --json", "program --json"}) {
+        SCOPED_TRACE(what);
+        const test::CliRun refused = command(what);
+        EXPECT_EQ(refused.exitCode, 8) << refused.err;
+        EXPECT_NE(refused.err.find("MCLR off"), std::string::npos) << refused.err;
+        EXPECT_NE(refused.out.find(R"("result":"lockOut")"), std::string::npos) << refused.out;
+        EXPECT_EQ(chipAfter()->peek(0), 0x0123) << "nothing written";
+    }
+
+    const test::CliRun written = command("write --yes");
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_EQ(chipAfter()->peek(0x2007) & 0x01FF, 0x01D4);
+    const test::CliRun read = test::runVelkaroCli(
+        "--device PIC12F675 --simulate --programmer 1 --sim-state " + test::shellQuote(state()) +
+            " read " + test::shellQuote(dir.file("out.hex")),
+        dir);
+    EXPECT_EQ(read.exitCode, 4) << read.err;
+    EXPECT_NE(read.err.find("プログラミングモード"), std::string::npos) << read.err;
+}
+
 }  // namespace
 }  // namespace velkaro

@@ -8,6 +8,7 @@
 
 #include "link/link_messages.h"
 #include "operations/auto_program.h"
+#include "operations/device_id.h"
 #include "operations/operation_messages.h"
 #include "support/sim_bench.h"
 
@@ -277,8 +278,10 @@ TEST(AutoProgram, DeclinedIdQuestionTouchesNothingAndRemembersNothing) {
     const FlowOutcome outcome = runAutoProgram(bench.workspace(), bench.ui(), options, kCaption);
     EXPECT_EQ(outcome.close, WindowClose::Cancel);
     EXPECT_EQ(outcome.result, kResultOk);
-    EXPECT_EQ(bench.ui().okCancelQuestions(),
-              std::vector<std::string>{std::string(msg::kDevIdMismatchWriteQuestion)});
+    EXPECT_EQ(bench.ui().okCancelQuestions(), std::vector<std::string>{mismatchQuestion(
+                                                  msg::kDevIdMismatchWriteQuestion, "PIC16F628A",
+                                                  readDeviceId(bench.workspace()))});
+    EXPECT_EQ(bench.ui().okCancelDefaultsToCancel(), std::vector<bool>{true});
     EXPECT_TRUE(bench.ui().messages().empty());
     EXPECT_EQ(bench.ui().captions(), captionsOf({ProgStep::DeviceId}));
     EXPECT_EQ(bench.programWord(0), 0x0456) << "nothing erased";

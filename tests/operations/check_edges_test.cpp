@@ -76,7 +76,8 @@ TEST(FastBlankCheck, BlockOf1024WordsThenSingleWordsOn1500Words) {
     EXPECT_EQ(programmerCommands(bench, 119), 1u);  // fast mode prepared by the link
     EXPECT_EQ(programmerCommands(bench, 104), 1u);
     EXPECT_EQ(programmerCommands(bench, 113), 1u);  // left once, before the first word
-    EXPECT_EQ(commandsSent(bench, 4), 476u + 4u + static_cast<size_t>(configCount));
+    // The words after the block, the IDs, the device ID and the configuration.
+    EXPECT_EQ(commandsSent(bench, 4), 476u + 4u + 1u + static_cast<size_t>(configCount));
     EXPECT_EQ(bench.ui().progress().back(), 100);
 
     // A word in the block makes the block test fail; the programmer's answer decides.
@@ -97,7 +98,7 @@ TEST(FastBlankCheck, JdmProgrammerReadsEveryWord) {
     EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
     EXPECT_TRUE(bench.programmer().callsNamed("SSendCmd").empty());
     EXPECT_EQ(commandsSent(bench, 4),
-              static_cast<size_t>(bench.device().ProgSize + 4 + bench.device().ConfigCount));
+              static_cast<size_t>(bench.device().ProgSize + 4 + 1 + bench.device().ConfigCount));
 }
 
 TEST(FastBlankCheck, BlockHoldingTheOscCalWordIsCheckedWordByWordSkippingIt) {
@@ -110,7 +111,7 @@ TEST(FastBlankCheck, BlockHoldingTheOscCalWordIsCheckedWordByWordSkippingIt) {
     bench.programmer().clearCallLog();
     EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, false), kResultOk);
     EXPECT_EQ(programmerCommands(bench, 104), 0u);
-    EXPECT_EQ(commandsSent(bench, 4), 1023u + 4u + static_cast<size_t>(d.ConfigCount));
+    EXPECT_EQ(commandsSent(bench, 4), 1023u + 4u + 1u + static_cast<size_t>(d.ConfigCount));
     // Verify skips it as well; read keeps it.
     bench.image().ProgMemory.assign(d.ProgSize, d.BlankWord);
     bench.image().IdWords.fill(d.BlankWord);
@@ -136,7 +137,7 @@ TEST(ExtendedRead, IdAndConfigurationCountsAreCappedToTheImage) {
     bench.programmer().clearCallLog();
     ASSERT_EQ(runRead(bench.workspace(), bench.ui(), {true, false}).result, kResultOk);
     const auto reads = bench.programmer().callsNamed("SReadBit");
-    EXPECT_EQ(reads.size(), 2u * 64 + 8 + 2 * 10);
+    EXPECT_EQ(reads.size(), 2u + 2u * 64 + 8 + 2 * 10);  // the device ID first
     EXPECT_EQ(bench.image().IdWords[7], bench.idWord(7) & 0xFF);
     EXPECT_EQ(bench.image().ConfigWords[9], bench.configWord(9));
 }
@@ -265,7 +266,7 @@ TEST(ConfigurationOnlyVerify, StartsAtTheIdLocationsAfterLoadConfig) {
     const auto writes = bench.programmer().callsNamed("SWriteBit");
     ASSERT_FALSE(writes.empty());
     EXPECT_EQ(writes.front().args, (std::vector<int32_t>{0, 6})) << "LoadConfig comes first";
-    EXPECT_EQ(commandsSent(bench, 4), 4u + static_cast<size_t>(d.ConfigCount));
+    EXPECT_EQ(commandsSent(bench, 4), 4u + 1u + static_cast<size_t>(d.ConfigCount));
     EXPECT_EQ(commandsSent(bench, 6),
               static_cast<size_t>(d.ConfigBaseAdr + d.ConfigCount - d.IdAdr));
 }

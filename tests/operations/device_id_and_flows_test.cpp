@@ -65,9 +65,13 @@ TEST(DeviceIdCheck, MatchMismatchAndNoIdOnEveryModelledDeviceWithAnId) {
                       workspace.catalogue.LookupDeviceById(foreign, workspace.deviceList));
             EXPECT_FALSE(view.DevName.empty()) << "ID " << foreign << " of " << *other;
 
+            // The question names the chip found and Enter does not go on.
             bench.ui().scriptOkCancel({false});
             EXPECT_FALSE(confirmDeviceId(workspace, bench.ui(), msg::kDevIdMismatchWriteQuestion));
-            EXPECT_EQ(bench.ui().okCancelQuestions().back(), msg::kDevIdMismatchWriteQuestion);
+            EXPECT_EQ(bench.ui().okCancelQuestions().back(),
+                      mismatchQuestion(msg::kDevIdMismatchWriteQuestion, view.DevName, view.raw));
+            EXPECT_NE(bench.ui().okCancelQuestions().back().find(view.DevName), std::string::npos);
+            EXPECT_TRUE(bench.ui().okCancelDefaultsToCancel().back());
         }
 
         if (d.BitWidth == 16) {
@@ -131,25 +135,34 @@ TEST(WindowFlows, CheckBoxesFollowTheRememberedChoicesAndDataMemory) {
     EXPECT_FALSE(activateBlankCheckWindow(workspace).progChecked) << "before settings load";
 }
 
-TEST(WindowFlows, BlankCheckWithNothingTickedClosesWithCancelAndReadsNothing) {
-    SimBench bench;
-    bench.load(SimBench::modelledDevices().at(0));
-    bench.programmer().clearCallLog();
-    const FlowOutcome outcome = runBlankCheck(bench.workspace(), bench.ui(), {false, false});
-    EXPECT_EQ(outcome.close, WindowClose::Cancel);
-    EXPECT_TRUE(bench.programmer().callLog().empty());
-    EXPECT_TRUE(bench.ui().messages().empty());
-}
-
-TEST(WindowFlows, VerifyWithNothingTickedReportsNoErrors) {
-    SimBench bench;
-    bench.load(SimBench::modelledDevices().at(0));
-    bench.programmer().clearCallLog();
-    const FlowOutcome outcome = runVerify(bench.workspace(), bench.ui(), {false, false});
-    EXPECT_EQ(outcome.close, WindowClose::Ok);
-    EXPECT_TRUE(bench.programmer().callLog().empty());
-    EXPECT_EQ(bench.ui().messages(), std::vector<std::string>{std::string(msg::kVerifyNoErrors)});
-    EXPECT_FALSE(bench.workspace().verifyOptions.ProgEn);
+// Checking nothing is no success: neither box, or only data on a device without any, reads
+// nothing, shows nothing and closes with Cancel.
+TEST(WindowFlows, ChecksWithNothingToCheckCloseWithCancelAndShowNothing) {
+    struct Case {
+        const char* device;  // PIC16F73: no data memory
+        bool prog;
+        bool data;
+    };
+    for (const Case c : {Case{"PIC16F84A", false, false}, Case{"PIC16F73", false, true},
+                         Case{"PIC18F452", false, false}}) {
+        for (const bool verify : {false, true}) {
+            SCOPED_TRACE(std::string(c.device) + (verify ? " verify" : " blank check"));
+            SimBench bench;
+            bench.load(c.device);
+            bench.programmer().clearCallLog();
+            bench.workspace().verifyOptions = {true, true};
+            const FlowOutcome outcome =
+                verify ? runVerify(bench.workspace(), bench.ui(), {c.prog, c.data})
+                       : runBlankCheck(bench.workspace(), bench.ui(), {c.prog, c.data});
+            EXPECT_EQ(outcome.close, WindowClose::Cancel);
+            EXPECT_EQ(outcome.result, kResultOk);
+            EXPECT_TRUE(bench.programmer().callLog().empty());
+            EXPECT_TRUE(bench.ui().messages().empty());
+            EXPECT_TRUE(bench.workspace().verifyOptions.ProgEn) << "nothing remembered";
+            EXPECT_TRUE(checksSomething(bench.device(), true, c.data));
+            EXPECT_FALSE(checksSomething(bench.device(), false, c.data));
+        }
+    }
 }
 
 TEST(WindowFlows, EachCallReportsToItsOwnUiAndLeavesTheLinksUiAsItWas) {
@@ -170,7 +183,7 @@ TEST(WindowFlows, EachCallReportsToItsOwnUiAndLeavesTheLinksUiAsItWas) {
     {
         test::RecordingUi window;  // a window that goes away after its action
         runBlankCheck(workspace, window, {true, false});
-        runVerify(workspace, window, {false, false});
+        runVerify(workspace, window, {true, false});
         runRead(workspace, window, {false, true});
         showDeviceId(workspace, window);
         EXPECT_EQ(window.messages().size(), 2u);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "operations/blank_check.h"
+#include "operations/device_id.h"
 #include "operations/erase_device.h"
 #include "operations/erase_window.h"
 #include "operations/operation_messages.h"
@@ -112,7 +113,10 @@ TEST(EraseWindow, IdMismatchAnsweredCancelErasesAndRemembersNothing) {
     EXPECT_EQ(outcome.close, WindowClose::Cancel);
     EXPECT_EQ(outcome.result, kResultOk) << "nothing ran";
     ASSERT_EQ(bench.ui().okCancelQuestions().size(), 1u);
-    EXPECT_EQ(bench.ui().okCancelQuestions()[0], msg::kDevIdMismatchEraseQuestion);
+    EXPECT_EQ(bench.ui().okCancelQuestions()[0],
+              mismatchQuestion(msg::kDevIdMismatchEraseQuestion, "PIC16F628A",
+                               readDeviceId(bench.workspace())));
+    EXPECT_TRUE(bench.ui().okCancelDefaultsToCancel()[0]);
     EXPECT_NE(firstNotBlank(bench), "");
     EXPECT_EQ(bench.workspace().eraseOptions.ProgEn, before.ProgEn);
     EXPECT_EQ(bench.workspace().eraseOptions.BuffClear, before.BuffClear);

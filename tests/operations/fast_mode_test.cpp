@@ -74,10 +74,10 @@ TEST(ExtendedFastBlankCheck, BlockOf1024WordsThenSingleWords) {
     EXPECT_EQ(sendCmdCount(bench, 102), 1u);
     EXPECT_EQ(sendCmdCount(bench, 109), 1u);
     EXPECT_EQ(sendCmdCount(bench, 113), 1u);
-    // 476 words of two table reads, the ID bytes and the configuration words.
+    // 476 words of two table reads, the device ID, the ID bytes and the configuration words.
     const DeviceDefinition& d = bench.device();
     EXPECT_EQ(bench.programmer().callsNamed("SReadBit").size(),
-              2u * 476 + static_cast<size_t>(d.IdCount + 2 * d.ConfigCount));
+              2u * 476 + 2u + static_cast<size_t>(d.IdCount + 2 * d.ConfigCount));
     EXPECT_EQ(bench.ui().statusTexts().front(), "プログラムメモリチェック中...");
 
     bench.setProgramWord(1000, 0x1234);

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "link/link_messages.h"
 #include "operations/auto_program.h"
 #include "operations/blank_check.h"
 #include "operations/device_id.h"
 #include "operations/erase_window.h"
+#include "operations/operation_messages.h"
 #include "operations/osccal_window.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
@@ -278,6 +280,103 @@ TEST(FaultMatrix, EveryOperationUnderEveryFaultEndsSafelyAndNeverFakesSuccess) {
             bench.takeNotes();  // a fault may cut any protocol sequence short
         }
     }
+}
+
+// Every phase that reads the chip, as the windows and the automatic sequence run them.
+struct ReadingPhase {
+    const char* name;
+    std::function<ResultCode(SimBench&)> run;
+};
+
+const std::vector<ReadingPhase>& readingPhases() {
+    static const std::vector<ReadingPhase> list = {
+        {"read program",
+         [](SimBench& b) {
+             return runRead(b.workspace(), b.ui(), {true, false}).result;
+         }},
+        {"read data",
+         [](SimBench& b) {
+             return runRead(b.workspace(), b.ui(), {false, true}).result;
+         }},
+        {"blank program",
+         [](SimBench& b) {
+             return runBlankCheck(b.workspace(), b.ui(), {true, false}).result;
+         }},
+        {"blank data",
+         [](SimBench& b) {
+             return runBlankCheck(b.workspace(), b.ui(), {false, true}).result;
+         }},
+        {"verify program and configuration",
+         [](SimBench& b) {
+             return runVerify(b.workspace(), b.ui(), {true, false}).result;
+         }},
+        {"verify data",
+         [](SimBench& b) {
+             return runVerify(b.workspace(), b.ui(), {false, true}).result;
+         }},
+        // The automatic sequence's two verify steps.
+        {"verify program only",
+         [](SimBench& b) { return verifyDevice(b.workspace(), b.ui(), true, false, false); }},
+        {"verify configuration only",
+         [](SimBench& b) { return verifyDevice(b.workspace(), b.ui(), false, false, true); }},
+    };
+    return list;
+}
+
+// A chip that never entered programming mode answers all ones (its own program drives the
+// line, or a pull-up) or all zeros: it must not pass for blank, verified or read. The buffer
+// is blank, so a verify against all ones would otherwise agree everywhere.
+TEST(FaultMatrix, AChipOutOfProgrammingModeIsAHardwareFailureInEveryPhase) {
+    for (const char* device : {"PIC16F84A", "PIC12F675", "PIC16F877A", "PIC18F452", "PIC18F4520"}) {
+        for (const bool lineHigh : {false, true}) {
+            for (const ReadingPhase& phase : readingPhases()) {
+                SCOPED_TRACE(std::string(device) +
+                             (lineHigh ? " / line high / " : " / line low / ") + phase.name);
+                SimBench bench;
+                bench.load(device);
+                bench.image().ClearImage(bench.device(), true, true);
+                // Powered in circuit, but nothing answers in programming mode.
+                bench.programmer().insertChip(nullptr);
+                bench.programmer().setInCircuitTarget(true);
+                sim::FaultPlan faults;
+                faults.undrivenDataLineHigh = lineHigh;
+                bench.programmer().setFaults(faults);
+                const MemoryImage before = bench.image();
+
+                EXPECT_EQ(phase.run(bench), kResultHardwareError);
+                const std::vector<std::string>& shown = bench.ui().messages();
+                const bool flow = std::string(phase.name).find(" only") == std::string::npos;
+                if (flow) {
+                    ASSERT_EQ(shown.size(), 1u);
+                    EXPECT_EQ(shown[0], std::string(kMsgHardwareError) + "\r" +
+                                            std::string(msg::kNotInProgrammingMode));
+                } else {
+                    EXPECT_EQ(bench.workspace().link->failureReason(), msg::kNotInProgrammingMode);
+                }
+                EXPECT_TRUE(sameBuffer(bench.image(), before)) << "the buffer changed";
+                EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+            }
+        }
+    }
+}
+
+// The real case: a 12F675 set to its internal oscillator with MCLR off, powered VDD first,
+// runs its program and stays out of programming mode; VPP first it reads as written.
+TEST(FaultMatrix, AChipLockedOutByVddFirstIsNotReadOrBlank) {
+    SimBench bench;
+    bench.load("PIC12F675");
+    bench.setProgramWord(0, 0x2805);
+    bench.setConfigWord(0, 0x31D4);  // INTRCIO, MCLRE off, code protection off
+    bench.workspace().device.PowerOnSequence = 0;
+    EXPECT_EQ(runRead(bench.workspace(), bench.ui(), {true, true}).result, kResultHardwareError);
+    EXPECT_EQ(runBlankCheck(bench.workspace(), bench.ui(), {true, true}).result,
+              kResultHardwareError);
+    EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+    bench.takeNotes();
+
+    bench.workspace().device.PowerOnSequence = 1;
+    EXPECT_EQ(runRead(bench.workspace(), bench.ui(), {true, true}).result, kResultOk);
+    EXPECT_EQ(bench.image().ProgMemory[0], 0x2805);
 }
 
 }  // namespace

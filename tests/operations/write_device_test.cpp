@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "operations/auto_program.h"
 #include "operations/blank_check.h"
+#include "operations/operation_messages.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
 #include "operations/write_device.h"
@@ -431,6 +433,77 @@ TEST(WriteWindow, DeclinedIdMismatchWritesNothingAndForgetsNothing) {
     EXPECT_EQ(bench.ui().okCancelQuestions().size(), 1u);
     EXPECT_EQ(bench.programWord(0), bench.device().BlankWord);
     EXPECT_FALSE(bench.workspace().writeOptions.ProgEn);
+}
+
+// A configuration with the internal oscillator and MCLR off, written by a programmer that
+// raises VDD first, locks the chip out of it: asked about first, with Cancel as default.
+TEST(WriteWindow, AConfigurationThatLocksTheChipOutIsAskedAboutFirst) {
+    struct Case {
+        uint16_t config;
+        int powerOnSequence;
+        bool asked;
+    };
+    const Case cases[] = {
+        {0x01D4, 0, true},   // INTRCIO, MCLRE off, VDD first
+        {0x01D5, 0, true},   // INTRCCLK, MCLRE off
+        {0x01D4, 1, false},  // VPP first: the chip is entered before its program runs
+        {0x01F4, 0, false},  // MCLRE on
+        {0x01D2, 0, false},  // HS oscillator
+    };
+    for (const Case& c : cases) {
+        for (const bool answer : {false, true}) {
+            SCOPED_TRACE(std::to_string(c.config) + " / " + std::to_string(c.powerOnSequence) +
+                         (answer ? " / OK" : " / Cancel"));
+            SimBench bench;
+            bench.load("PIC12F675");
+            bench.workspace().device.PowerOnSequence = c.powerOnSequence;
+            fillImage(bench);
+            bench.image().ConfigWords[0] = c.config;
+            bench.ui().scriptOkCancel({answer});
+            const FlowOutcome outcome =
+                runWrite(bench.workspace(), bench.ui(), {true, true, true, false});
+            ASSERT_EQ(bench.ui().okCancelQuestions().size(), c.asked ? 1u : 0u);
+            if (c.asked) {
+                EXPECT_EQ(bench.ui().okCancelQuestions()[0], msg::kLockOutQuestion);
+                EXPECT_TRUE(bench.ui().okCancelDefaultsToCancel()[0]);
+            }
+            EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+            if (c.asked && !answer) {
+                EXPECT_EQ(outcome.close, WindowClose::Cancel);
+                EXPECT_EQ(outcome.result, kResultOk);
+                EXPECT_EQ(bench.programmer().programmingSessions(), 0) << "chip touched";
+                continue;
+            }
+            EXPECT_EQ(outcome.result, kResultOk);
+            EXPECT_EQ(bench.configWord(0) & 0x01FF, c.config);
+            // The simulated chip is the judge: written so and powered VDD first, it stays out.
+            bench.ui().clear();
+            const bool lockedOut = (c.config & 0x0026) == 0x0004;
+            bench.workspace().device.PowerOnSequence = 0;
+            EXPECT_EQ(runRead(bench.workspace(), bench.ui(), {true, false}).result,
+                      lockedOut ? kResultHardwareError : kResultOk);
+            bench.takeNotes();
+        }
+    }
+}
+
+TEST(AutoProgram, DeclinedLockOutQuestionTouchesNothing) {
+    SimBench bench;
+    bench.load("PIC12F675");
+    bench.workspace().device.PowerOnSequence = 0;
+    bench.writePattern();
+    const uint16_t word0 = bench.programWord(0);
+    fillImage(bench);
+    bench.image().ConfigWords[0] = 0x01D4;
+    bench.ui().scriptOkCancel({false});
+    const FlowOutcome outcome =
+        runAutoProgram(bench.workspace(), bench.ui(), {true, true, true, true, true, true}, "");
+    EXPECT_EQ(outcome.close, WindowClose::Cancel);
+    EXPECT_EQ(outcome.result, kResultOk);
+    EXPECT_EQ(bench.ui().okCancelQuestions(),
+              std::vector<std::string>{std::string(msg::kLockOutQuestion)});
+    EXPECT_EQ(bench.programWord(0), word0) << "nothing erased";
+    EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
 }
 
 }  // namespace

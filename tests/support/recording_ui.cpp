@@ -25,8 +25,15 @@ void RecordingUi::pumpEvents() {
 
 bool RecordingUi::askOkCancel(std::string_view text) {
     mOkCancelQuestions.emplace_back(text);
+    mOkCancelDefaultCancel.push_back(false);
     mEvents.push_back("ask: " + std::string(text));
     return nextAnswer(mOkCancelScript);
+}
+
+bool RecordingUi::askOkCancelDefaultCancel(std::string_view text) {
+    const bool answer = askOkCancel(text);
+    mOkCancelDefaultCancel.back() = true;
+    return answer;
 }
 
 bool RecordingUi::askYesNo(std::string_view text, std::string_view caption) {

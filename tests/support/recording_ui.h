@@ -22,6 +22,7 @@ public:
     void pumpEvents() override;
     bool cancelRequested() const override { return mCancel; }
     bool askOkCancel(std::string_view text) override;
+    bool askOkCancelDefaultCancel(std::string_view text) override;
     bool askYesNo(std::string_view text, std::string_view caption) override;
     void setCaption(std::string_view text) override;
 
@@ -33,6 +34,8 @@ public:
     const std::vector<std::string>& statusTexts() const { return mStatusTexts; }
     const std::vector<std::string>& captions() const { return mCaptions; }
     const std::vector<std::string>& okCancelQuestions() const { return mOkCancelQuestions; }
+    // Parallel to okCancelQuestions: whether the box had Cancel as its default button.
+    const std::vector<bool>& okCancelDefaultsToCancel() const { return mOkCancelDefaultCancel; }
     // (text, caption) of each Yes/No question.
     const std::vector<std::pair<std::string, std::string>>& yesNoQuestions() const {
         return mYesNoQuestions;
@@ -60,6 +63,7 @@ private:
     std::vector<std::string> mStatusTexts;
     std::vector<std::string> mCaptions;
     std::vector<std::string> mOkCancelQuestions;
+    std::vector<bool> mOkCancelDefaultCancel;
     std::vector<std::pair<std::string, std::string>> mYesNoQuestions;
     std::deque<bool> mOkCancelScript;
     std::deque<bool> mYesNoScript;

@@ -10,6 +10,7 @@
 
 #include "app/app_settings.h"
 #include "catalogue/ini_file.h"
+#include "operations/operation_messages.h"
 #include "support/sim_bench.h"
 #include "ui/click_during_run.h"
 #include "ui/read_form.h"
@@ -62,6 +63,39 @@ TEST(OperationForms, WriteLandsInTheChipAndReadBringsItBack) {
         EXPECT_EQ(write.Progress->value(), 100);
         EXPECT_TRUE(dialogs.shown.size() == 0 || dialogs.shown.back().kind == "information");
     }
+}
+
+// The questions that guard a chip (a configuration that locks it out of this programmer, the
+// ID of another device) have Cancel as their default button: Enter never writes.
+TEST(OperationForms, WriteQuestionsDefaultToCancelAndNameWhatTheyFound) {
+    SimBench bench;
+    bench.load("PIC12F675");
+    bench.workspace().device.PowerOnSequence = 0;  // VDD first
+    bench.image().ConfigWords[0] = 0x01D4;         // INTRCIO, MCLRE off
+    ScriptedDialogs dialogs;
+    TWriteForm write(bench.workspace(), dialogs, nullptr);
+    write.FormActivate();
+    write.ProgEn->setChecked(true);
+    write.OkBtn->click();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, "okCancel");
+    EXPECT_TRUE(dialogs.shown[0].cancelIsDefault);
+    EXPECT_EQ(dialogs.shown[0].text.toStdString(), msg::kLockOutQuestion);
+    EXPECT_EQ(write.result(), QDialog::Rejected);
+    EXPECT_EQ(bench.programmer().programmingSessions(), 0) << "chip touched";
+
+    bench.image().ConfigWords[0] = 0x01FF;
+    bench.workspace().device.DeviceID = 0x0F80;  // a PIC12F629's; the chip is a 12F675
+    dialogs.shown.clear();
+    write.FormActivate();
+    write.DevIdChk->setChecked(true);
+    write.OkBtn->click();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].cancelIsDefault);
+    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("PIC12F675")));
+    EXPECT_EQ(write.result(), QDialog::Rejected);
+    EXPECT_EQ(bench.programWord(0), bench.device().BlankWord);
+    EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
 }
 
 TEST(OperationForms, CancelDuringWriteStopsAtTheNextWordUnpowered) {

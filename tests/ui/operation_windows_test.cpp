@@ -38,6 +38,8 @@ TEST(OperationWindows, OpeningFollowsTheDevice) {
         SCOPED_TRACE(row.device);
         SimBench bench;
         bench.load(row.device);
+        // Remembered boxes that leave something to check (otherwise OK stays disabled).
+        bench.workspace().blankOptions = {true, true};
         ScriptedDialogs dialogs;
         OperationWindows windows(bench.workspace(), dialogs, nullptr);
         OperationForm* const forms[] = {&windows.readForm(),       &windows.writeForm(),
@@ -115,6 +117,41 @@ TEST(OperationWindows, EraseVerifyAndBlankCheckThroughTheirButtons) {
     EXPECT_EQ(blank.result(), QDialog::Accepted);
     EXPECT_EQ(dialogs.shown.back().text, q(msg::kDeviceIsBlank));
     EXPECT_TRUE(bench.workspace().blankOptions.ProgEn);
+}
+
+// OK of the verify and blank-check windows is enabled only while something can be checked:
+// a click on it can never report an unchecked chip as verified or blank.
+TEST(OperationWindows, ChecksKeepOkDisabledWhileNothingCanBeChecked) {
+    for (const char* device : {"PIC16F84A", "PIC16F73"}) {  // with and without data memory
+        SCOPED_TRACE(device);
+        SimBench bench;
+        bench.load(device);
+        const bool hasData = bench.device().EpromSize != 0;
+        ScriptedDialogs dialogs;
+        OperationWindows windows(bench.workspace(), dialogs, nullptr);
+        struct Window {
+            OperationForm& form;
+            QCheckBox* prog;
+            QCheckBox* data;
+        };
+        for (const Window w : {Window{windows.verifyForm(), windows.verifyForm().ProgEn,
+                                      windows.verifyForm().DataEn},
+                               Window{windows.blankCheckForm(), windows.blankCheckForm().ProgEn,
+                                      windows.blankCheckForm().DataEn}}) {
+            w.form.FormActivate();
+            w.prog->setChecked(true);
+            w.data->setChecked(true);
+            EXPECT_TRUE(w.form.OkBtn->isEnabled());
+            w.prog->setChecked(false);
+            EXPECT_EQ(w.form.OkBtn->isEnabled(), hasData);
+            w.data->setChecked(false);
+            EXPECT_FALSE(w.form.OkBtn->isEnabled());
+            w.form.FormActivate();  // the remembered boxes may leave nothing either
+            EXPECT_EQ(w.form.OkBtn->isEnabled(),
+                      w.prog->isChecked() || (hasData && w.data->isChecked()));
+        }
+        EXPECT_TRUE(dialogs.shown.empty());
+    }
 }
 
 TEST(OperationWindows, AutomaticSequenceNamesEachStepInTheCaption) {

@@ -10,8 +10,9 @@ void ScriptedDialogs::error(QWidget*, const QString& caption, const QString& tex
     shown.push_back({"error", caption, text});
 }
 
-bool ScriptedDialogs::okCancel(QWidget*, const QString& caption, const QString& text) {
-    shown.push_back({"okCancel", caption, text});
+bool ScriptedDialogs::okCancel(QWidget*, const QString& caption, const QString& text,
+                               DefaultButton defaultButton) {
+    shown.push_back({"okCancel", caption, text, defaultButton == DefaultButton::Cancel});
     return nextAnswer();
 }
 

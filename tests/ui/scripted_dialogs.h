@@ -17,7 +17,8 @@ public:
     struct Shown {
         QString kind;  // "information", "error", "okCancel", "yesNo", "open", "save"
         QString caption;
-        QString text;  // message text, or the filters joined with ";;"
+        QString text;                  // message text, or the filters joined with ";;"
+        bool cancelIsDefault = false;  // "okCancel" with Cancel as its default button
     };
 
     std::deque<bool> answers;
@@ -26,7 +27,8 @@ public:
 
     void information(QWidget*, const QString& caption, const QString& text) override;
     void error(QWidget*, const QString& caption, const QString& text) override;
-    bool okCancel(QWidget*, const QString& caption, const QString& text) override;
+    bool okCancel(QWidget*, const QString& caption, const QString& text,
+                  DefaultButton defaultButton) override;
     bool yesNo(QWidget*, const QString& caption, const QString& text) override;
     QString openFileName(QWidget*, const QString& caption, const QString& dir,
                          const QStringList& filters) override;

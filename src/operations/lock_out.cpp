@@ -1,0 +1,48 @@
+#include "operations/lock_out.h"
+
+#include <string_view>
+
+#include "operations/operation_messages.h"
+
+namespace velkaro {
+namespace {
+
+// The option a field's configuration word selects, or empty when none matches.
+std::string_view selectedOption(const ConfigField& field, const MemoryImage& image) {
+    if (field.word < 1 || static_cast<size_t>(field.word) > image.ConfigWords.size())
+        return {};
+    const int option = matchingConfigOption(field, image.ConfigWords[field.word - 1]);
+    if (option < 0 || static_cast<size_t>(option) >= field.optionNames.size())
+        return {};
+    return field.optionNames[option];
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+bool configurationLocksOut(const Workspace& workspace) {
+    if (workspace.device.isExtendedFamily() || !workspace.link || !workspace.link->raisesVddFirst())
+        return false;
+    bool internalOscillator = false;
+    bool mclrOff = false;
+    const ConfigFieldTable& fields = workspace.configFields;
+    for (int i = 0; i < fields.count(); ++i) {
+        const ConfigField& field = fields.row(i);
+        const std::string_view option = selectedOption(field, workspace.image);
+        if (field.label == "FOSC" || field.label == "OSC")
+            internalOscillator =
+                internalOscillator || startsWith(option, "INT") || startsWith(option, "IRC");
+        else if (field.label == "MCLRE")
+            mclrOff = mclrOff || option == "OFF";
+    }
+    return internalOscillator && mclrOff;
+}
+
+bool confirmLockOutRisk(const Workspace& workspace, OperationUi& ui) {
+    return !configurationLocksOut(workspace) || ui.askOkCancelDefaultCancel(msg::kLockOutQuestion);
+}
+
+}  // namespace velkaro
