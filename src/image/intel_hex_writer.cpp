@@ -102,6 +102,15 @@ int configCount(const DeviceDefinition& device) {
     return std::clamp(device.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
 }
 
+// The image keeps configuration word 1 without the band-gap bits, which it holds apart; the
+// file carries them in place, as the reader takes them apart again, so a chip read into a
+// file and written back from it keeps its factory calibration.
+uint16_t savedConfigWord(const DeviceDefinition& device, const MemoryImage& image, int j) {
+    if (j == 0 && device.BGMask != 0)
+        return static_cast<uint16_t>(image.ConfigWords[0] | (image.BGValue & device.BGMask));
+    return image.ConfigWords[j];
+}
+
 void writeProgram(RecordWriter& out, const DeviceDefinition& device, const MemoryImage& image) {
     out.region(HexRegion::Program);
     const size_t total = 2 * programWords(device, image);
@@ -159,7 +168,7 @@ void writeWordMapped(RecordWriter& out, const DeviceDefinition& device, const Me
     out.region(HexRegion::Config);
     for (int j = 0; j < configCount(device); ++j) {
         out.begin(static_cast<uint32_t>(2 * (int64_t{device.ConfigBaseAdr} + j)), 0x00);
-        out.word(image.ConfigWords[j]);
+        out.word(savedConfigWord(device, image, j));
         out.end();
     }
     writeData(out, device, image, true);
@@ -180,7 +189,7 @@ void writeByteMapped(RecordWriter& out, const DeviceDefinition& device, const Me
     out.addressRecord(0x04, static_cast<uint16_t>(device.ConfigBaseAdr >> 16));
     for (int j = 0; j < configCount(device); ++j) {
         out.begin(static_cast<uint32_t>(2 * j), 0x00);
-        out.word(image.ConfigWords[j]);
+        out.word(savedConfigWord(device, image, j));
         out.end();
     }
 }
@@ -219,7 +228,7 @@ HexRegion findReadBackDifference(const std::string& text, const DeviceDefinition
             return HexRegion::Id;
     }
     for (int j = 0; j < configCount(device); ++j) {
-        if (image.ConfigWords[j] != copy.ConfigWords[j])
+        if (savedConfigWord(device, image, j) != copy.ConfigWords[j])
             return HexRegion::Config;
     }
     const size_t bytes = dataBytes(device, image);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "app/file_history.h"
 #include "app/save_image_file.h"
@@ -168,6 +169,35 @@ TEST_F(OpenImageFileTest, SavingReportsFailureAndLeavesHistoryAlone) {
     EXPECT_EQ(sink.messages[0].rfind("ファイル " + folder + " を保存できませんでした。", 0), 0u);
     EXPECT_TRUE(SaveImageFile(dir.file("ok.hex"), device, image, sink).ok());
     EXPECT_EQ(history, std::vector<std::string>{"keep.hex"});
+}
+
+// A chip read into the buffer keeps its band-gap bits apart from the masked word; the file
+// must carry them, or writing it back replaces the factory calibration.
+TEST_F(OpenImageFileTest, SavedFileKeepsTheBandGapBitsAndLoadsBackTheSame) {
+    device.BGMask = 0x3000;
+    device.ConfigMask[0] = 0x01FF;  // 12F675: BG1:BG0 are not among the implemented bits
+    image.ConfigWords[0] = 0x01C4;
+    image.BGValue = 0x1000;
+    const std::string path = dir.file("read.hex");
+    ASSERT_TRUE(SaveImageFile(path, device, image, sink).ok());
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find(":02400E00C411DB\r\n"), std::string::npos) << text;
+
+    MemoryImage loaded = test::blankImage(device);
+    ASSERT_EQ(OpenImageFile(path, device, loaded, lastFile, history, sink).status,
+              OpenImageStatus::Loaded);
+    EXPECT_EQ(loaded.ConfigWords[0], 0x01C4);
+    EXPECT_EQ(loaded.BGValue, 0x1000);
+
+    // A device without band-gap bits saves the word as the buffer holds it.
+    device.BGMask = 0;
+    ASSERT_TRUE(SaveImageFile(path, device, image, sink).ok());
+    std::ifstream again(path, std::ios::binary);
+    const std::string plain((std::istreambuf_iterator<char>(again)),
+                            std::istreambuf_iterator<char>());
+    EXPECT_NE(plain.find(":02400E00C401EB\r\n"), std::string::npos) << plain;
+    EXPECT_TRUE(sink.messages.empty());
 }
 
 }  // namespace
