@@ -1,6 +1,7 @@
 #include "catalogue/device_catalogue.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <utility>
 
@@ -68,6 +69,11 @@ public:
     void integer(const char* key, int32_t& field) const { field = ParseIniNumber(raw(key), field); }
     void word(const char* key, uint16_t& field) const {
         field = static_cast<uint16_t>(ParseIniNumber(raw(key), field));
+    }
+    // True when the key holds a number, as opposed to nothing but blanks or a comment.
+    bool given(const char* key) const {
+        const std::string text = raw(key);
+        return ParseIniNumber(text, 0) == ParseIniNumber(text, 1);
     }
     void flag(const char* key, bool& field) const {
         field = ParseIniNumber(raw(key), field ? 1 : 0) != 0;
@@ -141,9 +147,11 @@ public:
             if (depth > kMaxNesting)
                 mContext.warnNesting();
             setBuiltInDefaults(device);
+            mNoImplementedBits.fill(false);
         } else {
             load(parent, depth + 1, device);
         }
+        mOwnSection = depth == 0;
         readKeys(SectionReader(mContext.ini, section), device);
         if (depth == 0) {
             device.Comment = mContext.ini.readString(section, "Comment", "");
@@ -177,7 +185,10 @@ private:
         read.integer("ConfigCount", device.ConfigCount);
         for (int n = 0; n < DeviceDefinition::kMaxConfigWords; ++n) {
             const std::string suffix = std::to_string(n + 1);
-            read.word(("ConfigMask" + suffix).c_str(), device.ConfigMask[n]);
+            const std::string maskKey = "ConfigMask" + suffix;
+            read.word(maskKey.c_str(), device.ConfigMask[n]);
+            if (mOwnSection && read.given(maskKey.c_str()))
+                mNoImplementedBits[n] = device.ConfigMask[n] == 0;
             read.integer(("ConfigValue" + suffix).c_str(), device.ConfigValue[n]);
             if (device.ConfigValue[n] == -1)
                 device.ConfigValue[n] = device.ConfigMask[n];
@@ -228,10 +239,13 @@ private:
         read.text("DeviceEraseCmd", device.DeviceEraseCmd);
     }
 
-    static void normaliseConfigMasks(DeviceDefinition& device) {
+    // A mask of 0 stands for every bit, except one the device's own section writes as 0:
+    // that word has no implemented bits (PIC18F248's CONFIG3), and comparing it as 0xFFFF
+    // would fail every file that holds the toolchains' FF there.
+    void normaliseConfigMasks(DeviceDefinition& device) const {
         for (int n = 0; n < DeviceDefinition::kMaxConfigWords; ++n) {
             if (n < device.ConfigCount) {
-                if (device.ConfigMask[n] == 0)
+                if (device.ConfigMask[n] == 0 && !mNoImplementedBits[n])
                     device.ConfigMask[n] = device.BlankWord;
             } else {
                 device.ConfigMask[n] = 0;
@@ -242,6 +256,9 @@ private:
     LoadContext& mContext;
     ConfigFieldTable& mFields;
     const ConfigSource& mConfig;
+    // Per configuration word: the device's own section gives its mask as 0.
+    std::array<bool, DeviceDefinition::kMaxConfigWords> mNoImplementedBits{};
+    bool mOwnSection = false;
 };
 
 }  // namespace

@@ -177,7 +177,10 @@ TEST_F(CatalogueTest, DerivesBlankWordMasksAndConfigValues) {
     writeDeviceIni(
         "[W12]\nBitWidth=12\nAdrMask=0\nConfigCount=2\nConfigMask1=0x0FF\n"
         "[W16]\nBitWidth=16\nConfigCount=3\nConfigMask2=0\nConfigValue2=-1\nConfigValue3=0x1234\n"
-        "[Child]\nDefault=W16\nConfigCount=2\nConfigMask1=0x00F0\n");
+        "[Child]\nDefault=W16\nConfigCount=2\nConfigMask1=0x00F0\n"
+        "[Narrow]\nBitWidth=16\nConfigCount=1\nConfigMask2=0\n"
+        "[Wide]\nDefault=Narrow\nConfigCount=4\nConfigMask2=0x0F0F\nConfigMask4=; none\n"
+        "[Wider]\nDefault=Wide\nConfigMask2=0x0\n");
     const DeviceDefinition w12 = load("W12");
     EXPECT_EQ(w12.BlankWord, 0x0FFF);
     EXPECT_EQ(w12.AdrMask, 0x0FFF);
@@ -187,14 +190,24 @@ TEST_F(CatalogueTest, DerivesBlankWordMasksAndConfigValues) {
     EXPECT_EQ(w12.ConfigMask[2], 0);
     const DeviceDefinition w16 = load("W16");
     EXPECT_EQ(w16.BlankWord, 0xFFFF);
-    EXPECT_EQ(w16.ConfigMask[1], 0xFFFF);  // 0 below ConfigCount becomes BlankWord
-    EXPECT_EQ(w16.ConfigValue[1], 0);      // -1 takes the mask as read, before normalising
+    EXPECT_EQ(w16.ConfigMask[1], 0);   // written as 0: the word has no implemented bits
+    EXPECT_EQ(w16.ConfigValue[1], 0);  // -1 takes the mask as read, before normalising
     EXPECT_EQ(w16.ConfigValue[2], 0x1234);
     // Each level normalises with its own ConfigCount: masks beyond the child's are cleared.
     const DeviceDefinition child = load("Child");
     EXPECT_EQ(child.ConfigMask[0], 0x00F0);
     EXPECT_EQ(child.ConfigValue[0], 0x3FFF);  // inherited, already resolved in the template
+    EXPECT_EQ(child.ConfigMask[1], 0xFFFF);   // a template's 0 follows the general rule
     EXPECT_EQ(child.ConfigMask[2], 0);
+    // A mask that is 0 only because no section gave one below ConfigCount (cleared beyond
+    // the template's count, or only a comment) becomes BlankWord.
+    const DeviceDefinition wide = load("Wide");
+    EXPECT_EQ(wide.ConfigMask[1], 0x0F0F);
+    EXPECT_EQ(wide.ConfigMask[2], 0xFFFF);
+    EXPECT_EQ(wide.ConfigMask[3], 0xFFFF);
+    const DeviceDefinition wider = load("Wider");
+    EXPECT_EQ(wider.ConfigMask[1], 0);
+    EXPECT_EQ(wider.ConfigMask[2], 0xFFFF);
 }
 
 TEST_F(CatalogueTest, ClampsValuesBeyondTheImageLimits) {
@@ -333,7 +346,9 @@ TEST(ShippedDeviceIni, EverySectionLoadsWithSaneValues) {
         EXPECT_FALSE(device.ConfigSetting.empty() && name != "PIC16C84");
         EXPECT_EQ(fields.count() > 0, !device.ConfigSetting.empty());
         for (int n = 0; n < device.ConfigCount; ++n) {
-            EXPECT_NE(device.ConfigMask[n], 0);
+            // Only a word without implemented bits has the mask 0, and then no value.
+            if (device.ConfigMask[n] == 0)
+                EXPECT_EQ(device.ConfigValue[n], 0);
             EXPECT_EQ(device.ConfigValue[n] & ~0xFFFF, 0);
         }
         if (device.isExtendedFamily()) {

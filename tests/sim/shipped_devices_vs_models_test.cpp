@@ -116,10 +116,7 @@ void expectPic18Agrees(const DeviceDefinition& d, const sim::Pic18Chip& chip) {
     EXPECT_EQ(d.DeviceID, m.deviceId & d.DeviceIDMask);
     EXPECT_EQ(d.ConfigCount, 7);
     for (int k = 0; k < 7; ++k) {
-        // A word without implemented bits cannot be written as mask 0: the loader turns a
-        // zero mask below ConfigCount into the blank word.
-        const uint16_t mask = m.configMasks[k] != 0 ? m.configMasks[k] : d.BlankWord;
-        EXPECT_EQ(d.ConfigMask[k], mask) << "ConfigMask" << k + 1;
+        EXPECT_EQ(d.ConfigMask[k], m.configMasks[k]) << "ConfigMask" << k + 1;
         EXPECT_EQ(d.ConfigValue[k], m.configBlank[k]) << "ConfigValue" << k + 1;
     }
     const sim::Pic18Timing& t = chip.timing();
