@@ -167,27 +167,35 @@ bool ProgrammerLink::QueryFirmware(std::string& date, std::string& version) {
 bool ProgrammerLink::ReportResult(ResultCode code) {
     switch (code) {
         case kResultOk:
-            return true;
+            break;
         case kResultCancelled:
-            return false;
+            break;
         case kResultProgramError:
-            mUi->showMessage(kMsgProgramMemoryError);
-            return false;
+            showResultMessage(kMsgProgramMemoryError);
+            break;
         case kResultDataError:
-            mUi->showMessage(kMsgDataMemoryError);
-            return false;
+            showResultMessage(kMsgDataMemoryError);
+            break;
         case kResultConfigError:
-            mUi->showMessage(kMsgConfigMemoryError);
-            return false;
-        default: {
-            std::string text(kMsgHardwareError);
-            if (!mFailureReason.empty())
-                text += "\r" + mFailureReason;
-            mFailureReason.clear();
-            mUi->showMessage(text);
-            return false;
-        }
+            showResultMessage(kMsgConfigMemoryError);
+            break;
+        default:
+            showResultMessage(kMsgHardwareError);
+            break;
     }
+    mFailureReason.clear();
+    return code == kResultOk;
+}
+
+void ProgrammerLink::showResultMessage(std::string_view text) {
+    if (mFailureReason.empty()) {
+        mUi->showMessage(text);
+        return;
+    }
+    std::string message(text);
+    message += '\r';  // the line break of a message box, as in the other two-line texts
+    message += mFailureReason;
+    mUi->showMessage(message);
 }
 
 bool ProgrammerLink::raisesVddFirst() const {

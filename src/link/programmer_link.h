@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "catalogue/device_definition.h"
@@ -64,12 +65,12 @@ public:
     // Firmware date (YYYYMMDD...) and version of a "VKR-20 PRO"; false for other types, a
     // port that does not open, a missing answer or a date shorter than 8 characters.
     bool QueryFirmware(std::string& date, std::string& version);
-    // Shows the message of `code` (none for 0 and -2); true only for 0. A hardware failure
-    // shows its reason, when one was recorded, on a line below the fixed text.
+    // Shows the message of `code` (none for 0 and -2); true only for 0. A failure shows its
+    // reason, when one was recorded, on a line below the fixed text.
     bool ReportResult(ResultCode code);
-    // Why the operation under way failed as a hardware failure, when more is known than
-    // the failure itself. OpenLink starts each phase without one; ReportResult shows and
-    // clears it.
+    // Why the operation under way failed, when more is known than the failure itself (a
+    // hardware failure's cause; a configuration the chip refused until a full erase).
+    // OpenLink starts each phase without one; ReportResult shows and clears it.
     void setFailureReason(std::string reason) { mFailureReason = std::move(reason); }
     const std::string& failureReason() const { return mFailureReason; }
 
@@ -129,6 +130,8 @@ public:
     static constexpr uint32_t kDischargeUs = 100;
 
 private:
+    void showResultMessage(std::string_view text);
+
     // A 4-bit command, 8 bits of 0 and the 8 bits the chip shifts out (table reads, TABLAT).
     uint8_t shiftOut(int command);
     void queueShiftOut(int command);

@@ -51,6 +51,12 @@ inline constexpr std::string_view kWriteOscCal = "OSCCALとBGはデバイスの�
 inline constexpr std::string_view kWritingProgram = "プログラムメモリ書き込み中...";
 inline constexpr std::string_view kWritingData = "データメモリ書き込み中...";
 inline constexpr std::string_view kWriteImpossible = "デバイスの書き込みができません。";
+// Second lines of the configuration error after a configuration write that did not take.
+inline constexpr std::string_view kConfigWriteProtectedReason =
+    "コンフィグレーションが書き込み保護(WRTC)されています。書き換えるには、データメモリも選んで"
+    "デバイス全体を消去してから書き込んでください。";
+inline constexpr std::string_view kConfigNotTakenReason =
+    "書き込んだコンフィグレーションを読み出すと、値が異なっていました。";
 
 // ---- Device-ID window and the ID question of the erase, write and automatic windows ----
 inline constexpr std::string_view kDevIdCaption = "デバイスIDの確認";

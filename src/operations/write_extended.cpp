@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <string>
+#include <string_view>
 
 #include "link/icsp_commands.h"
 #include "operations/code_protection.h"
@@ -43,6 +45,7 @@ constexpr int kDataPolls = 100;
 constexpr uint8_t kWrBit = 0x02;
 // Configuration word 5 (CONFIG6L/H) holds WRTC, the write protection of the configuration.
 constexpr int kConfigWriteProtectWord = 5;
+constexpr uint16_t kWrtcBit = 0x2000;  // CONFIG6H bit 5; 0 protects
 
 void core(ProgrammerLink& link, std::initializer_list<uint16_t> instructions) {
     for (const uint16_t instruction : instructions)
@@ -113,6 +116,26 @@ bool pollDataWrite(ProgrammerLink& link, bool nopBeforeShift) {
             return poll < kDataPolls - 1;
     }
     return false;
+}
+
+// Reads the configuration words back after they were written. A chip whose configuration
+// was write-protected before (WRTC) refuses every byte, and only an erase that takes the
+// configuration lifts that; a write of program memory alone erases just the boot block and
+// the panels. Returns the reason for the user when a word differs, else nothing.
+std::string_view configReadBackFailure(ProgrammerLink& link, const Workspace& ws) {
+    const DeviceDefinition& d = ws.device;
+    link.SetTablePointer(static_cast<uint32_t>(d.ConfigBaseAdr));
+    bool same = true;
+    bool writeProtected = false;
+    for (int k = 0; k < configWordCount16(d); ++k) {
+        const uint16_t word = tableReadWord(link);
+        same = same && (word & d.ConfigMask[k]) == (ws.image.ConfigWords[k] & d.ConfigMask[k]);
+        if (k == kConfigWriteProtectWord && (d.ConfigMask[k] & kWrtcBit) != 0)
+            writeProtected = (word & kWrtcBit) == 0;
+    }
+    if (same)
+        return {};
+    return writeProtected ? msg::kConfigWriteProtectedReason : msg::kConfigNotTakenReason;
 }
 
 }  // namespace
@@ -235,8 +258,13 @@ ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui) {
         link.SendCoreInstruction(kCmdTableWriteStartProgramming, word);
         link.ProgrammingPulse();
     }
+    const std::string_view configFailure = configReadBackFailure(link, ws);
     const ResultCode code = closeSection(link);
-    return code == kResultOk && !idsWritten ? kResultConfigError : code;
+    if (code != kResultOk)
+        return code;
+    if (!configFailure.empty())
+        link.setFailureReason(std::string(configFailure));
+    return idsWritten && configFailure.empty() ? kResultOk : kResultConfigError;
 }
 
 ResultCode WriteDataExtended(Workspace& ws, OperationUi& ui) {

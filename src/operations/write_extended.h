@@ -27,7 +27,10 @@ ResultCode WriteProgramExtended(Workspace& ws, OperationUi& ui);
 // further configuration writes. The ID bytes the device has (IdCount) are read back after
 // their pulse: IDs left from an earlier write that the erase did not reach (a write of
 // program memory alone keeps them) give kResultConfigError once the configuration is
-// written; the configuration itself is not read back.
+// written. The configuration words are read back too, under their masks: a difference (a
+// chip whose configuration was write-protected before refuses every byte until an erase
+// that takes the configuration) gives kResultConfigError, with the reason set on the link
+// for the message's second line.
 ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui);
 
 // The configuration words in the order WriteIdConfigExtended writes them.

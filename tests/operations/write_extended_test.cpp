@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "link/link_messages.h"
 #include "operations/erase_device.h"
 #include "operations/erase_window.h"
 #include "operations/operation_messages.h"
@@ -135,6 +136,67 @@ TEST(WriteExtended, IdsTheEraseDidNotReachAreReportedNotClaimedWritten) {
                       kResultOk);
             EXPECT_EQ(bench.idWord(7), 0x88);
         }
+    }
+}
+
+// A chip whose configuration was write-protected (WRTC) before refuses every configuration
+// byte, and a write of program memory alone does not erase the configuration: the write
+// reads it back and says why it failed. With data memory the erase takes the configuration.
+TEST(WriteExtended, ConfigurationTheChipRefusesIsAnErrorThatSaysWhy) {
+    for (const char* name : {"PIC18F452", "PIC18F4520"}) {
+        SCOPED_TRACE(name);
+        SimBench bench;
+        bench.load(name);
+        bench.programmer().setCallLogEnabled(false);
+        fillImage(bench);
+        const DeviceDefinition& d = bench.device();
+        bench.setConfigWord(5, static_cast<uint16_t>(bench.configWord(5) & ~0x2000));
+        const uint16_t before = bench.configWord(0);
+        ASSERT_NE(before & d.ConfigMask[0], bench.image().ConfigWords[0] & d.ConfigMask[0]);
+
+        const FlowOutcome outcome =
+            runWrite(bench.workspace(), bench.ui(), {true, false, true, false});
+        EXPECT_EQ(outcome.result, kResultConfigError);
+        ASSERT_FALSE(bench.ui().messages().empty());
+        EXPECT_EQ(bench.ui().messages().back(), std::string(kMsgConfigMemoryError) + "\r" +
+                                                    std::string(msg::kConfigWriteProtectedReason));
+        EXPECT_EQ(bench.configWord(0), before);
+        EXPECT_FALSE(bench.programmer().targetPowered());
+        // The automatic sequence's write says the same through its result.
+        EXPECT_EQ(WriteDevice(bench.workspace(), bench.ui(), true, false, true),
+                  kResultConfigError);
+        EXPECT_FALSE(bench.takeNotes().empty());  // the chip noted the refused writes
+
+        // A verify finds the same difference and reports it without a stale reason.
+        bench.ui().clear();
+        EXPECT_EQ(runVerify(bench.workspace(), bench.ui(), {true, false}).result,
+                  kResultConfigError);
+        EXPECT_EQ(bench.ui().messages(),
+                  std::vector<std::string>{std::string(kMsgConfigMemoryError)});
+
+        EXPECT_EQ(runWrite(bench.workspace(), bench.ui(), {true, true, true, false}).result,
+                  kResultOk);
+        EXPECT_EQ(bench.configWord(0) & d.ConfigMask[0],
+                  bench.image().ConfigWords[0] & d.ConfigMask[0]);
+    }
+}
+
+// CONFIG3 of the 18FXX8 parts has no implemented bit and reads as 0; a file holding the
+// toolchains' FF there must still verify against a correctly written chip.
+TEST(WriteExtended, ConfigurationWordWithoutImplementedBitsIsNotCompared) {
+    for (const char* name : {"PIC18F248", "PIC18F258", "PIC18F448", "PIC18F458"}) {
+        SCOPED_TRACE(name);
+        SimBench bench;
+        bench.load(name);
+        bench.programmer().setCallLogEnabled(false);
+        EXPECT_EQ(bench.device().ConfigMask[2], 0);
+        fillImage(bench);
+        bench.image().ConfigWords[2] = 0x00FF;
+        ASSERT_EQ(runWrite(bench.workspace(), bench.ui(), {true, true, true, false}).result,
+                  kResultOk);
+        EXPECT_EQ(bench.configWord(2), 0);
+        EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), false, false, true), kResultOk);
+        EXPECT_FALSE(bench.programmer().targetPowered());
     }
 }
 
