@@ -33,6 +33,17 @@ void setupErase(ProgrammerLink& link, int32_t cycleMs) {
     link.SendCommand(kCmdBulkEraseSetup2);
 }
 
+// The 2XXX/4XXX chip erase leaves a data EEPROM protected by CPD (CONFIG5H bit 7 clear);
+// it needs its own erase code first.
+constexpr uint16_t kDataErase2xxx = 0x0084;
+constexpr uint32_t kConfig5hOffset = 9;
+constexpr uint8_t kCpdBit = 0x80;
+
+bool dataProtected2xxx(ProgrammerLink& link, const DeviceDefinition& d) {
+    link.SetTablePointer(static_cast<uint32_t>(d.ConfigBaseAdr) + kConfig5hOffset);
+    return (link.TableReadByte() & kCpdBit) == 0;
+}
+
 bool hasSetupCommands(const DeviceDefinition& d) {
     return (d.CmdSet & kCmdSetSetup1) != 0 && (d.CmdSet & kCmdSetSetup2) != 0;
 }
@@ -142,7 +153,11 @@ bool panelErase(Workspace& ws, OperationUi& ui, EraseScope scope) {
     LinkUiScope uiScope(link, ui);
     if (!link.OpenLink(true, false))
         return false;
-    for (const uint16_t code : panelEraseCodes(d, scope)) {
+    std::vector<uint16_t> codes = panelEraseCodes(d, scope);
+    if (d.Algorithm == 2 && d.EpromSize != 0 && scope == EraseScope::All &&
+        dataProtected2xxx(link, d))
+        codes.insert(codes.begin(), kDataErase2xxx);
+    for (const uint16_t code : codes) {
         if (code > 0xFF) {
             link.SetTablePointer(kEraseControlHigh);
             link.SendCoreInstruction(kCmdTableWrite, static_cast<uint16_t>((code >> 8) * 0x0101));

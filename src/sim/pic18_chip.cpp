@@ -944,7 +944,9 @@ std::vector<std::pair<uint32_t, uint32_t>> Pic18Chip::eraseRanges(uint16_t code)
             block(k);
     if (code & 0x02)
         ranges.push_back(config);
-    if (code & 0x04)
+    // A data-protected EEPROM (CPD = 0) survives the chip erase; only its own erase code,
+    // 0x84 in 0x3C0004, takes it then (DS39622L, bulk erase section).
+    if ((code & 0x04) && ((code & 0xFF) == 0x84 || !dataReadProtected()))
         ranges.push_back(eeprom);
     if (code & 0x08)
         ranges.push_back(ids);

@@ -296,6 +296,27 @@ TEST(PanelErase, CodesPerFamilyAndScopeEraseWhatTheyName) {
     }
 }
 
+// The 2XXX/4XXX chip erase leaves a data EEPROM protected by CPD; the erase gives it its own
+// code then, so the whole chip still ends blank.
+TEST(PanelErase, DataProtectedEepromIsErasedToo) {
+    for (const char* name : {"PIC18F4520", "PIC18F4620"}) {
+        SCOPED_TRACE(name);
+        SimBench bench;
+        bench.load(name);
+        const DeviceDefinition& d = bench.device();
+        bench.writePattern();
+        bench.setConfigWord(4, static_cast<uint16_t>(bench.configWord(4) & ~0x8000));  // CPD
+        ASSERT_TRUE(eraseDevice(bench.workspace(), bench.ui(), EraseScope::All));
+        int32_t firstKept = -1;
+        for (int32_t i = 0; i < d.EpromSize && firstKept < 0; ++i)
+            firstKept = bench.dataByte(i) != 0xFF ? i : -1;
+        EXPECT_EQ(firstKept, -1) << "first data byte the erase left";
+        EXPECT_EQ(bench.configWord(4) & 0x8000, 0x8000);
+        EXPECT_EQ(bench.programWord(0), 0xFFFF);
+        EXPECT_FALSE(bench.programmer().targetPowered());
+    }
+}
+
 // On the wire: a code above 0xFF goes to 0x3C0005 first, each byte in both halves of the
 // table write's operand (the register takes the half its address selects).
 TEST(PanelErase, TwoByteCodesAreWrittenHighRegisterFirst) {

@@ -36,24 +36,34 @@ bool configIsBlank(const sim::Pic18Chip& chip) {
     return true;
 }
 
-TEST(Pic18Erase, ChipErase3F8FClearsEverything) {
-    auto chip = makePic18("PIC18F4520");
-    fillWithZeros(*chip);
-    Pic18Driver driver(*chip);
-    driver.powerUp();
-    driver.erase(0x3F8F, 5000);
-    driver.powerDown();
-    EXPECT_TRUE(rangeIs(*chip, 0, 0x8000, 0xFF));
-    EXPECT_TRUE(rangeIs(*chip, 0x200000, 0x200008, 0xFF));
-    EXPECT_TRUE(configIsBlank(*chip));
-    EXPECT_EQ(chip->peekData(0), 0xFF);
-    EXPECT_EQ(chip->peekData(255), 0xFF);
-    EXPECT_TRUE(chip->notes().empty());
+// A data EEPROM protected by CPD survives the chip erase and needs its own code, 0x0084.
+TEST(Pic18Erase, ChipErase3F8FClearsEverythingButADataProtectedEeprom) {
+    for (const bool dataProtected : {false, true}) {
+        SCOPED_TRACE(dataProtected ? "CPD on" : "CPD off");
+        auto chip = makePic18("PIC18F4520");
+        fillWithZeros(*chip);
+        if (!dataProtected)
+            chip->poke(0x300009, 0x80);
+        Pic18Driver driver(*chip);
+        driver.powerUp();
+        driver.erase(0x3F8F, 5000);
+        EXPECT_TRUE(rangeIs(*chip, 0, 0x8000, 0xFF));
+        EXPECT_TRUE(rangeIs(*chip, 0x200000, 0x200008, 0xFF));
+        EXPECT_TRUE(configIsBlank(*chip));
+        EXPECT_EQ(chip->peekData(0), dataProtected ? 0x00 : 0xFF);
+        EXPECT_EQ(chip->peekData(255), dataProtected ? 0x00 : 0xFF);
+        driver.erase(0x0084, 5000);
+        driver.powerDown();
+        EXPECT_EQ(chip->peekData(0), 0xFF);
+        EXPECT_EQ(chip->peekData(255), 0xFF);
+        EXPECT_TRUE(chip->notes().empty());
+    }
 }
 
 TEST(Pic18Erase, OldChipErase0F87LeavesTheUserIds) {
     auto chip = makePic18("PIC18F4620");
     fillWithZeros(*chip);
+    chip->poke(0x300009, 0x80);  // CPD off: the EEPROM goes with the chip erase
     Pic18Driver driver(*chip);
     driver.powerUp();
     driver.erase(0x0F87, 5000);
