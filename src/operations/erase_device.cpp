@@ -56,12 +56,16 @@ bool commandStringErase(Workspace& ws) {
     return runEraseCmdKeepingBackup(ws, false);
 }
 
-bool chipErase(Workspace& ws, bool withData) {
+bool chipErase(Workspace& ws) {
     ProgrammerLink& link = *ws.link;
     const DeviceDefinition& d = ws.device;
     if (!link.OpenLink(false, false))
         return false;
-    if (withData && d.hasLoadConfig()) {
+    // With the counter in program memory the chip erase cannot reach the IDs, the
+    // configuration word or its protection bits, which a write of program memory needs
+    // erased too; from the configuration area it takes them, with the data memory, which
+    // it takes from program memory as well.
+    if (d.hasLoadConfig()) {
         link.SendCommand(kCmdLoadConfig);
         link.SendData(0);
     }
@@ -210,7 +214,7 @@ bool bulkEraseProgram(Workspace& ws, OperationUi& ui, bool withData) {
     if (!d.DeviceEraseCmd.empty())
         return commandStringErase(ws);
     if (chipEraseRuns(d))
-        return chipErase(ws, withData);
+        return chipErase(ws);
     return bulkErase(ws, ui, withData);
 }
 

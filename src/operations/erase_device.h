@@ -29,7 +29,8 @@ bool eraseDevice(Workspace& ws, OperationUi& ui, EraseScope scope);
 bool clearCodeProtection(Workspace& ws, OperationUi& ui);
 
 // Erases program memory (6-bit family): code protection first, then the device's command
-// string, its chip erase (which also takes data memory) or its bulk erase; with `withData`
+// string, its chip erase (given after Load Configuration, so that it reaches the IDs, the
+// configuration and its protection; it also takes data memory) or its bulk erase; with `withData`
 // a bulk erase is followed by bulkEraseData. True when nothing was needed (FlashType
 // false) or the erase ran; false when the device has no erase method, protection could not
 // be cleared or the link would not open. Opens and closes the link silently.

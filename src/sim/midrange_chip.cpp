@@ -543,8 +543,11 @@ void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
         case CycleTarget::Chip:
             if (!complete || !bulkEraseAllowed(cycle.target, cycle.pc))
                 break;
+            // Like 09, the chip erase reaches the IDs and the configuration word (and so the
+            // protection bits) only with the counter in the configuration area.
             eraseProgram();
-            eraseConfigArea(true);
+            if (!inProgramMemory(cycle.pc))
+                eraseConfigArea(true);
             eraseData();
             latchProtection();
             break;
@@ -562,7 +565,12 @@ void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
                 if (cycle.pc == configWordAddr(0) && wasProtected)
                     eraseData();
             } else if (mLastLoad == LastLoad::Data) {
-                eraseData();
+                if (mDevice.protocol->setupErasesData)
+                    eraseData();
+                else
+                    note(
+                        "01, 07, 08 after Load Data Memory does not erase the EEPROM of this "
+                        "device (0B, then 08 does)");
             } else {
                 eraseProgram();
             }

@@ -56,6 +56,9 @@ struct MidrangeProtocol {
     // oscillator value (bit 0, CLKOUT or I/O, does not matter); mask 0 = no such rule.
     uint16_t intOscFieldMask = 0;
     uint16_t intOscValue = 0;
+    // The 01-07-08 sequence after Load Data Memory erases the EEPROM. The 16F84A documents
+    // 0B, then 08 for that; only the non-A parts erase data memory with the sequence.
+    bool setupErasesData = true;
 };
 
 // One real device as the simulator models it.

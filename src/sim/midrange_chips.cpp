@@ -32,14 +32,15 @@ constexpr MidrangeProtocol kBaseline{
     .endCode = 0x0E, .dataWriteTimeUs = 0,
     .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 10000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0, .dischargeUs = 100};
 // PIC16F84A: 08 erases and programs, 18 programs only, both internally timed; 09/0B are
-// started by a following 08 or 18; the 01-07-08 sequence erases, and at the configuration
-// word it is the only way out of code protection.
+// started by a following 08 or 18; the 01-07-08 sequence erases program memory (not the
+// EEPROM), and at the configuration word it is the only way out of code protection.
 constexpr MidrangeProtocol kF84A{
     .commands = commandSet({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x0B, 0x18}),
     .beginCycle = K::EraseProgram, .beginTimeUs = 8000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnly, .progOnlyTimeUs = 8000,
     .endCode = 0, .dataWriteTimeUs = 8000,
-    .bulkEraseStart = S::OnBeginCommand, .bulkEraseTimeUs = 8000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 8000, .protectionClear = P::SetupAtConfig, .progOnlyStartsErase = true};
+    .bulkEraseStart = S::OnBeginCommand, .bulkEraseTimeUs = 8000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 8000, .protectionClear = P::SetupAtConfig, .progOnlyStartsErase = true,
+    .setupErasesData = false};
 // PIC16F83/84: as the 84A without bulk-erase commands; slower cells.
 constexpr MidrangeProtocol kF84{
     .commands = commandSet({0, 1, 2, 3, 4, 5, 6, 7, 8, 0x18}),

@@ -394,6 +394,40 @@ TEST(MidrangeChip, ChipEraseAndStuckBits) {
     EXPECT_EQ(b.chip->peek(6), 0x3FFF);
 }
 
+// With the counter in program memory the chip erase takes program and data memory only:
+// the IDs and the configuration word, and so the code protection, stay until the erase is
+// given from the configuration area.
+TEST(MidrangeChip, ChipEraseReachesTheConfigurationAreaOnlyFromThere) {
+    for (const char* name : {"PIC16F877A", "PIC16F88"}) {
+        SCOPED_TRACE(name);
+        Bench b(name);
+        b.chip->poke(5, 0x0000);
+        b.chip->pokeData(5, 0x00);
+        b.chip->poke(0x2000, 0x0001);
+        b.chip->poke(0x2007, 0x0000);  // every protection bit on
+        b.powerUp();
+        b.command(0x1F);
+        b.waitUs(10000);
+        b.increment();
+        EXPECT_EQ(b.chip->peek(5), 0x3FFF);
+        EXPECT_EQ(b.chip->peekData(5), 0xFF);
+        EXPECT_EQ(b.chip->peek(0x2000), 0x0001);
+        EXPECT_EQ(b.chip->peek(0x2007), 0x0000);
+        b.powerDown();
+        b.powerUp();
+        b.increment(4);
+        EXPECT_EQ(b.read(), 0) << "still protected";
+        b.load(0, 0x3FFF);
+        b.command(0x1F);
+        b.waitUs(10000);
+        b.increment();
+        EXPECT_EQ(b.chip->peek(0x2000), 0x3FFF);
+        EXPECT_NE(b.chip->peek(0x2007), 0x0000);
+        b.powerDown();
+        EXPECT_TRUE(b.chip->takeNotes().empty());
+    }
+}
+
 TEST(MidrangeChip, OscillatorRunsOnlyWithAProgramAndFollowsOsccal) {
     auto chip = makeSimChip("PIC12F675");
     auto& m = dynamic_cast<MidrangeChip&>(*chip);

@@ -178,6 +178,23 @@ TEST(MidrangeProtocol, F84ADataMemoryErases) {
         EXPECT_EQ(b.chip->peekData(1), 0xFF) << "0B then " << begin;
         EXPECT_EQ(b.chip->takeNotes(), std::vector<std::string>{});
     }
+    // The set-up sequence after Load Data Memory erases the EEPROM of the non-A parts only.
+    for (const char* name : {"PIC16F84", "PIC16F84A"}) {
+        SCOPED_TRACE(name);
+        const bool erases = std::string(name) == "PIC16F84";
+        Bench b(name);
+        b.chip->pokeData(1, 0x42);
+        b.powerUp();
+        b.load(3, 0xFF);
+        for (int code : {1, 7, 8})
+            b.command(code);
+        b.waitUs(b.chip->device().protocol->setupEraseTimeUs);
+        b.command(1);
+        b.command(7);
+        EXPECT_EQ(b.chip->peekData(1), erases ? 0xFF : 0x42);
+        EXPECT_EQ(noted(b, "does not erase the EEPROM"), !erases);
+        b.powerDown();
+    }
     // The 16F877 has no 0B: the peer's 0B then 18 writes one byte and erases nothing else.
     Bench n("PIC16F877");
     n.chip->pokeData(1, 0x42);
