@@ -61,6 +61,13 @@ void fillImage(SimBench& bench) {
     setPlainConfig(image, d);
 }
 
+// A fresh chip of `name` in the socket and the image of fillImage in the buffer.
+void loadFilled(SimBench& bench, const char* name) {
+    bench.load(name);
+    bench.programmer().setCallLogEnabled(false);
+    fillImage(bench);
+}
+
 // The program's own read finds `expected`, and its verify agrees.
 void expectReadBackMatches(SimBench& bench, const MemoryImage& expected) {
     const DeviceDefinition& d = bench.device();
@@ -146,9 +153,7 @@ TEST(WriteExtended, ConfigurationTheChipRefusesIsAnErrorThatSaysWhy) {
     for (const char* name : {"PIC18F452", "PIC18F4520"}) {
         SCOPED_TRACE(name);
         SimBench bench;
-        bench.load(name);
-        bench.programmer().setCallLogEnabled(false);
-        fillImage(bench);
+        loadFilled(bench, name);
         const DeviceDefinition& d = bench.device();
         bench.setConfigWord(5, static_cast<uint16_t>(bench.configWord(5) & ~0x2000));
         const uint16_t before = bench.configWord(0);
@@ -228,9 +233,7 @@ TEST(WriteExtended, ProtectedImageKeepsEveryConfigurationByteAndCanBeRewritten) 
     for (const char* name : {"PIC18F452", "PIC18F4520"}) {
         SCOPED_TRACE(name);
         SimBench bench;
-        bench.load(name);
-        bench.programmer().setCallLogEnabled(false);
-        fillImage(bench);
+        loadFilled(bench, name);
         const DeviceDefinition& d = bench.device();
         MemoryImage& image = bench.image();
         image.ConfigWords[4] &= static_cast<uint16_t>(~0x0001);  // CP0
