@@ -78,7 +78,11 @@ void AppSettings::takeFrom(const Workspace& workspace) {
 
 AppSettings readSettings(const IniFile& ini) {
     AppSettings s;
-    s.ProgrammerTypes = ini.keyNames("ProgrammerType");
+    s.ProgrammerTypes = ini.keyNames(kProgrammerTypeSection);
+    // Without the section the programmer list would be empty and nothing could run.
+    if (s.ProgrammerTypes.empty())
+        s.ProgrammerTypes = {std::string(kBuiltInProgrammerTypes[0]),
+                             std::string(kBuiltInProgrammerTypes[1])};
     s.HardwareType = ini.readInteger("Setting", "HardwareType", 0);
     s.Device = ini.readString("LastSetting", "Device", "PIC16F84A");
     s.Port = std::max(1, ini.readInteger("LastSetting", "Port", 1));
@@ -96,6 +100,10 @@ AppSettings readSettings(const IniFile& ini) {
 }
 
 void writeSettings(const AppSettings& settings, IniFile& ini) {
+    // A file without the programmer list gets the one in use, so that it lists them itself.
+    if (ini.keyNames(kProgrammerTypeSection).empty())
+        for (const std::string& name : settings.ProgrammerTypes)
+            ini.writeString(kProgrammerTypeSection, name, "");
     ini.writeInteger("Setting", "HardwareType", settings.HardwareType);
     ini.writeString("LastSetting", "Device", settings.Device);
     ini.writeInteger("LastSetting", "Port", settings.Port);

@@ -15,7 +15,8 @@ struct Workspace;
 // defaults below, and every option flag as ticked (the option structs themselves start as
 // the windows show them before any settings are read).
 struct AppSettings {
-    std::vector<std::string> ProgrammerTypes;  // key names of [ProgrammerType], file order
+    // Key names of [ProgrammerType] in file order; the built-in types without the section.
+    std::vector<std::string> ProgrammerTypes;
     int HardwareType = 0;
     std::string Device = "PIC16F84A";
     int Port = 1;  // COMn; read as at least 1, written as 0 when no port is selected
@@ -38,6 +39,11 @@ struct AppSettings {
     void applyTo(Workspace& workspace) const;
     void takeFrom(const Workspace& workspace);
 };
+
+// The programmer types offered when the settings file has no [ProgrammerType] section, in
+// the order of their type index.
+inline constexpr const char* kProgrammerTypeSection = "ProgrammerType";
+inline constexpr const char* kBuiltInProgrammerTypes[2] = {"VKR-20 PRO", "VKR-20 JDM"};
 
 // Name of the settings file beside the programs.
 inline constexpr const char* kSettingsFileName = "velkaro.ini";

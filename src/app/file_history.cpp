@@ -17,11 +17,19 @@ bool samePathIgnoringCase(const std::string& a, const std::string& b) {
                       [](char x, char y) { return upper(x) == upper(y); });
 }
 
+bool sameHistoryPath(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+    return samePathIgnoringCase(a, b);
+#else
+    return a == b;
+#endif
+}
+
 bool rememberOpenedFile(const std::string& path, std::string& lastFile,
                         std::vector<std::string>& history) {
     lastFile = path;
     const auto found = std::find_if(history.begin(), history.end(), [&](const std::string& entry) {
-        return samePathIgnoringCase(entry, path);
+        return sameHistoryPath(entry, path);
     });
     if (found == history.begin() && found != history.end())
         return false;

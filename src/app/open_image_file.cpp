@@ -50,6 +50,10 @@ std::string notTextMessage(const std::string& path) {
     return "ファイル " + path + " はテキストファイルではないため読み込みませんでした。";
 }
 
+std::string noRecordMessage(const std::string& path) {
+    return "ファイル " + path + " にはHEXレコードがないため読み込みませんでした。";
+}
+
 std::string loadWarningMessage(const std::string& path, const HexReadResult& read) {
     std::string text = "ファイル " + path + " を読み込みましたが、次の問題があります。" +
                        "内容を確認してください。";
@@ -70,6 +74,16 @@ std::string loadWarningMessage(const std::string& path, const HexReadResult& rea
     if (read.recordsAfterEnd > 0)
         text += "\n終了レコードの後のレコード: " + std::to_string(read.recordsAfterEnd) +
                 " 件（無視しました）";
+    if (read.pic18AddressRecords > 0)
+        text +=
+            "\nPIC18用の拡張リニアアドレスのレコード: " + std::to_string(read.pic18AddressRecords) +
+            " 件（このデバイス用のファイルではない可能性があります。そのアドレスのデータは"
+            "プログラムメモリの先頭に読み込まれました）";
+    if (read.wordEepromBytes > 0)
+        text += "\n12/14ビットコア用のEEPROMの位置（4200h〜）のデータ: " +
+                std::to_string(read.wordEepromBytes) +
+                " バイト（このデバイス用のファイルではない可能性があります。"
+                "プログラムメモリに読み込まれました）";
     if (read.firstProblemLine > 0)
         text += "\n最初の問題: " + std::to_string(read.firstProblemLine) + " 行目";
     return text;
@@ -99,8 +113,17 @@ OpenImageResult OpenImageFile(const std::string& path, const DeviceDefinition& d
         messages.showMessage(notTextMessage(path));
         return result;
     }
-    image.ClearImage(device, true, true);
-    result.read = ReadIntelHexText(text, device, image);
+    // Read into a copy: text without a single record (a text file given the extension) is
+    // refused like a binary one, before it can cost the buffer.
+    MemoryImage loaded = image;
+    loaded.ClearImage(device, true, true);
+    result.read = ReadIntelHexText(text, device, loaded);
+    if (result.read.records == 0) {
+        result.status = OpenImageStatus::CannotOpen;
+        messages.showMessage(noRecordMessage(path));
+        return result;
+    }
+    image = std::move(loaded);
     deriveLoadedValues(device, image);
     result.historyChanged = rememberOpenedFile(path, lastFile, history);
     if (result.read.hasWarnings()) {
@@ -114,8 +137,11 @@ OpenImageResult OpenImageFile(const std::string& path, const DeviceDefinition& d
 
 OpenImageResult OpenImageFile(Workspace& workspace, const std::string& path,
                               MessageSink& messages) {
-    return OpenImageFile(path, workspace.device, workspace.image, workspace.LastFile,
-                         workspace.FileHistory, messages);
+    OpenImageResult result = OpenImageFile(path, workspace.device, workspace.image,
+                                           workspace.LastFile, workspace.FileHistory, messages);
+    if (result.loaded())
+        workspace.markBufferSaved();
+    return result;
 }
 
 }  // namespace velkaro

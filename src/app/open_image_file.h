@@ -19,7 +19,7 @@ enum class OpenImageStatus {
     Loaded,                // read cleanly
     LoadedWithWarnings,    // read, and the user was warned about what was wrong
     UnsupportedExtension,  // refused with kUnsupportedExtensionMessage; nothing changed
-    CannotOpen,            // reported; image, last file and history unchanged
+    CannotOpen,            // reported (unreadable, not text, no record); nothing changed
 };
 
 struct OpenImageResult {
@@ -42,7 +42,8 @@ OpenImageResult OpenImageFile(const std::string& path, const DeviceDefinition& d
                               MemoryImage& image, std::string& lastFile,
                               std::vector<std::string>& history, MessageSink& messages);
 
-// The same on the workspace's device, image, last file and history.
+// The same on the workspace's device, image, last file and history; a loaded file is what
+// the buffer's unsaved changes are measured against from then on.
 OpenImageResult OpenImageFile(Workspace& workspace, const std::string& path, MessageSink& messages);
 
 // The text that reports a file which cannot be opened.
@@ -51,6 +52,9 @@ std::string cannotOpenMessage(const std::string& path);
 std::string tooLargeMessage(const std::string& path);
 // The text that refuses a file holding NUL bytes, which no HEX file does (it is not read).
 std::string notTextMessage(const std::string& path);
+
+// The text that refuses a file holding no record at all (it is not loaded).
+std::string noRecordMessage(const std::string& path);
 
 // The warning shown after loading a file with problems: each kind with its count, and the
 // line of the first problem.

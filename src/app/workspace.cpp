@@ -8,6 +8,7 @@ void Workspace::SelectDevice(const std::string& name, MessageSink& messages) {
     image.ResizeImage(device);
     SyncConfigBoxes(configFields, image.ConfigWords.data(),
                     static_cast<int>(image.ConfigWords.size()));
+    markBufferSaved();
 }
 
 }  // namespace velkaro

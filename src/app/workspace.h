@@ -27,6 +27,12 @@ struct Workspace {
     ConfigFieldTable configFields;
     MemoryImage image;
 
+    // The buffer as it was last loaded, saved or read, or as a device change left it; the
+    // buffer holds unsaved changes while it differs from this.
+    MemoryImage savedImage;
+    bool bufferModified() const { return image != savedImage; }
+    void markBufferSaved() { savedImage = image; }
+
     std::string LastFile;
     std::vector<std::string> FileHistory;  // most recent first
 

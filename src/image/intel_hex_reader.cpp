@@ -160,7 +160,7 @@ private:
 class RecordReader {
 public:
     RecordReader(const DeviceDefinition& device, MemoryImage& image, HexReadResult& result)
-        : mResult(result), mPlacer(device, image, result) {}
+        : mResult(result), mPlacer(device, image, result), mWordMapping(device.Algorithm == 0) {}
 
     void line(std::string_view text, int lineNumber) {
         if (text.empty() || text[0] != ':')
@@ -208,11 +208,22 @@ public:
                     mSegment = value;
                 } else {
                     mUpper = value << 16;
+                    if (value != 0) {
+                        mLeftFirst64K = true;
+                        if (mWordMapping)
+                            ++mResult.pic18AddressRecords;
+                    }
                 }
                 break;
             default:
                 break;  // start addresses and unknown types carry no data
         }
+    }
+
+    // After the last line: the verdicts that need the whole file.
+    void finish() {
+        if (mWordMapping || mLeftFirst64K || mWordEepromOddByteSet)
+            mResult.wordEepromBytes = 0;
     }
 
 private:
@@ -250,10 +261,28 @@ private:
     }
 
     void data(uint32_t address, size_t count) {
+        if (!mWordMapping && mUpper == 0)
+            noteWordEeprom(mSegment * 16 + address, count);
         const size_t strays = mPlacer.placeAll(mUpper, mSegment * 16 + address, &mBytes[4], count);
         if (strays > 0) {
             mResult.outOfRangeBytes += static_cast<long>(strays);
             problem(HexProblem::OutOfRange);
+        }
+    }
+
+    // A 12/14-bit file keeps its EEPROM at word 0x2100 on, one byte per word with a zero
+    // high byte; PIC18 code there has instruction high bytes.
+    void noteWordEeprom(uint32_t first, size_t count) {
+        constexpr uint32_t kEnd = kDataByteBase + 0x200;
+        if (first >= kEnd || first + count <= kDataByteBase)
+            return;
+        for (size_t j = 0; j < count; ++j) {
+            const uint32_t address = first + static_cast<uint32_t>(j);
+            if (address < kDataByteBase || address >= kEnd)
+                continue;
+            ++mResult.wordEepromBytes;
+            if ((address & 1) != 0 && mBytes[4 + j] != 0)
+                mWordEepromOddByteSet = true;
         }
     }
 
@@ -271,6 +300,9 @@ private:
     uint32_t mSegment = 0;
     uint32_t mUpper = 0;
     int mLineNumber = 0;
+    bool mWordMapping = true;
+    bool mLeftFirst64K = false;
+    bool mWordEepromOddByteSet = false;
 };
 
 }  // namespace
@@ -313,6 +345,7 @@ HexReadResult ReadIntelHexText(std::string_view text, const DeviceDefinition& de
         if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n')
             ++pos;
     }
+    reader.finish();
     return result;
 }
 

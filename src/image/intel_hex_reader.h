@@ -38,6 +38,15 @@ struct HexReadResult {
     long highestProgramByte = -1;
     int firstProblemLine = 0;  // 1-based line of the first problem; 0 when there is none
     HexProblem firstProblem = HexProblem::None;
+    // Signs of a file made for the other core family, whose addresses this mapping misreads.
+    // Word mapping: extended linear address records above 0 (PIC18 IDs, configuration,
+    // EEPROM), whose bytes land in the low addresses instead.
+    int pic18AddressRecords = 0;
+    // Byte mapping: bytes at 0x4200-0x43FF laid out as a 12/14-bit file's EEPROM (every
+    // high byte 0) in a file that never leaves the first 64 KiB; they land in program memory.
+    long wordEepromBytes = 0;
+
+    bool otherFamily() const { return pic18AddressRecords > 0 || wordEepromBytes > 0; }
 
     // True when the file was read without checksum errors, bad records, text after a
     // record or stray bytes.
@@ -46,8 +55,11 @@ struct HexReadResult {
                outOfRangeBytes == 0;
     }
     // True when the user should be told about the file: it is not clean, it has no end
-    // record (it may be cut short), or records follow the end record.
-    bool hasWarnings() const { return !clean() || !endRecordSeen || recordsAfterEnd > 0; }
+    // record (it may be cut short), records follow the end record, or it seems made for the
+    // other core family.
+    bool hasWarnings() const {
+        return !clean() || !endRecordSeen || recordsAfterEnd > 0 || otherFamily();
+    }
 };
 
 // Longest record line accepted, in characters without the line end.

@@ -28,6 +28,8 @@ struct MemoryImage {
     // `device`, then clears; a change of either size blanks both regions, otherwise only
     // configuration, OSCCAL and BG are reset.
     void ResizeImage(const DeviceDefinition& device);
+
+    bool operator==(const MemoryImage&) const = default;
 };
 
 }  // namespace velkaro

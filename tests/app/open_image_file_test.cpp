@@ -92,8 +92,9 @@ TEST_F(OpenImageFileTest, UnreadableFileIsReportedAndChangesNothing) {
     EXPECT_EQ(history, std::vector<std::string>{"old.hex"});
 }
 
-// A folder, a file far larger than any device needs, an endless file and a binary file are
-// refused with a message naming them, without being read whole; nothing changes.
+// A folder, a file far larger than any device needs, an endless file, a binary file and a
+// text file without a single record are refused with a message naming them, without being
+// read whole; nothing changes.
 TEST_F(OpenImageFileTest, FoldersHugeAndBinaryFilesAreRefusedUnread) {
     image.ProgMemory[0] = 0x1234;
     const std::string folder = dir.file("folder.hex");
@@ -102,9 +103,13 @@ TEST_F(OpenImageFileTest, FoldersHugeAndBinaryFilesAreRefusedUnread) {
     std::filesystem::resize_file(huge, uintmax_t{1} << 30);  // sparse: no disk space used
     // Loaded, it would have been an empty buffer with a missing-end-record warning.
     const std::string binary = writeFile("binary.hex", std::string("\x0C\x28\0\0\xFF\x3F", 6));
+    // The same for text that only has the extension, and for an empty file.
+    const std::string notes = writeFile("notes.hex", "0C28 0000\r\nsee the listing\r\n");
+    const std::string empty = writeFile("empty.hex", "");
     for (const auto& [path, message] :
          {std::pair{folder, cannotOpenMessage(folder)}, std::pair{huge, tooLargeMessage(huge)},
-          std::pair{binary, notTextMessage(binary)}}) {
+          std::pair{binary, notTextMessage(binary)}, std::pair{notes, noRecordMessage(notes)},
+          std::pair{empty, noRecordMessage(empty)}}) {
         sink.messages.clear();
         EXPECT_EQ(open(path).status, OpenImageStatus::CannotOpen) << path;
         EXPECT_EQ(sink.messages, std::vector<std::string>{message});
@@ -142,7 +147,19 @@ TEST_F(OpenImageFileTest, ProblemsLoadAsReadThenWarnWithTheFirstLine) {
     EXPECT_NE(text.find("最初の問題: 2 行目"), std::string::npos) << text;
 }
 
-TEST(FileHistory, FrontInsertionMoveToFrontAndCaseInsensitiveMatch) {
+// A PIC18 file (configuration at 0x300000) opened for a 14-bit device is loaded but named
+// as such in the warning, which is what --strict refuses on.
+TEST_F(OpenImageFileTest, OtherFamilyFileIsNamedInTheWarning) {
+    const auto path = writeFile("pic18.hex", ":020000040030CA\n:02000000221FBD\n:00000001FF\n");
+    const auto result = open(path);
+    EXPECT_EQ(result.status, OpenImageStatus::LoadedWithWarnings);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_NE(sink.messages[0].find("PIC18用の拡張リニアアドレスのレコード: 1 件"),
+              std::string::npos)
+        << sink.messages[0];
+}
+
+TEST(FileHistory, FrontInsertionAndMoveToFront) {
     std::string lastFile;
     std::vector<std::string> history;
     for (const char* path : {"a.hex", "b.hex", "c.hex", "d.hex", "e.hex", "f.hex"})
@@ -150,13 +167,25 @@ TEST(FileHistory, FrontInsertionMoveToFrontAndCaseInsensitiveMatch) {
     EXPECT_EQ(history.size(), 6u);  // not shortened in memory
     EXPECT_EQ(history.front(), "f.hex");
 
-    EXPECT_TRUE(rememberOpenedFile("D.HEX", lastFile, history));
-    EXPECT_EQ(lastFile, "D.HEX");
+    EXPECT_TRUE(rememberOpenedFile("d.hex", lastFile, history));
+    EXPECT_EQ(lastFile, "d.hex");
     EXPECT_EQ(history,
               (std::vector<std::string>{"d.hex", "f.hex", "e.hex", "c.hex", "b.hex", "a.hex"}));
-    EXPECT_FALSE(rememberOpenedFile("d.Hex", lastFile, history));
-    EXPECT_EQ(history.front(), "d.hex");
+    EXPECT_FALSE(rememberOpenedFile("d.hex", lastFile, history));
     EXPECT_EQ(history.size(), 6u);
+}
+
+// Letter case names another file where the file system says so.
+TEST(FileHistory, LetterCaseCountsExceptOnWindows) {
+    std::string lastFile;
+    std::vector<std::string> history{"b.hex", "d.hex"};
+    EXPECT_TRUE(rememberOpenedFile("D.HEX", lastFile, history));
+    EXPECT_EQ(lastFile, "D.HEX");
+#ifdef _WIN32
+    EXPECT_EQ(history, (std::vector<std::string>{"d.hex", "b.hex"}));  // keeps its spelling
+#else
+    EXPECT_EQ(history, (std::vector<std::string>{"D.HEX", "b.hex", "d.hex"}));
+#endif
 }
 
 TEST_F(OpenImageFileTest, SavingReportsFailureAndLeavesHistoryAlone) {

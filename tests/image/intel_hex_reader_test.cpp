@@ -118,6 +118,47 @@ TEST(IntelHexReader, ByteMappingPlacesRegionsByLinearAddress) {
     EXPECT_EQ(result.firstProblemLine, 10);
 }
 
+// A file made for the other core family loads as its addresses say, and is flagged, so that
+// the user is warned instead of finding its bytes silently in program memory.
+TEST(IntelHexReader, FilesOfTheOtherCoreFamilyAreFlagged) {
+    const std::string code = record(0x0000, 0, {0x12, 0xEF, 0x34, 0xF0});
+    const std::string word14Eeprom = record(0x4200, 0, {0x5A, 0x00, 0xA5, 0x00});
+    struct Case {
+        const char* name;
+        bool pic18;  // read for the PIC18 device (byte mapping), else for the 14-bit one
+        std::vector<std::string> records;
+        int pic18AddressRecords;
+        long wordEepromBytes;
+    } cases[] = {
+        {"Pic18FileFor14Bit",
+         false,
+         {record(0, 4, {0x00, 0x00}), code, record(0, 4, {0x00, 0x30}),
+          record(0x0008, 0, {0x22, 0x1F}), record(0, 4, {0x00, 0xF0}), record(0x000A, 0, {0x01})},
+         2,
+         0},
+        {"Own14BitFile", false, {record(0, 4, {0x00, 0x00}), code, word14Eeprom}, 0, 0},
+        {"14BitFileForPic18", true, {code, word14Eeprom}, 0, 4},
+        // PIC18 code at 0x4200 has instruction high bytes.
+        {"Pic18CodeAt4200", true, {code, record(0x4200, 0, {0x12, 0xEF, 0x34, 0xF0})}, 0, 0},
+        {"Pic18FileWithItsOwnUpperRegions",
+         true,
+         {code, word14Eeprom, record(0, 4, {0x00, 0x30}), record(0x0000, 0, {0x22, 0x1F})},
+         0,
+         0},
+    };
+    for (const Case& c : cases) {
+        const auto device = c.pic18 ? pic18Device() : midrangeDevice();
+        auto image = blankImage(device);
+        std::vector<std::string> all = c.records;
+        all.push_back(kEnd);
+        const auto result = ReadIntelHexText(lines(all), device, image);
+        EXPECT_EQ(result.pic18AddressRecords, c.pic18AddressRecords) << c.name;
+        EXPECT_EQ(result.wordEepromBytes, c.wordEepromBytes) << c.name;
+        EXPECT_EQ(result.hasWarnings(), c.pic18AddressRecords + c.wordEepromBytes > 0) << c.name;
+        EXPECT_EQ(image.ProgMemory[0], 0xEF12) << c.name;
+    }
+}
+
 TEST(IntelHexReader, LinearAddressDoesNotResetSegment) {
     const auto device = pic18Device();
     auto image = blankImage(device);
