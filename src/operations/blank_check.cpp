@@ -8,6 +8,7 @@ namespace velkaro {
 namespace {
 
 using namespace ops;
+using Region = FirstDifference::Region;
 
 // Ends the program part early: the check stops at the first location that is not blank.
 ResultCode stopProgramPart(ProgrammerLink& link, OperationUi& ui, ResultCode code) {
@@ -16,10 +17,16 @@ ResultCode stopProgramPart(ProgrammerLink& link, OperationUi& ui, ResultCode cod
     return code;
 }
 
+// The programmer tested a block at once: only the block is known.
+FirstDifference blockDifference(int32_t first) {
+    return {Region::ProgramBlock, static_cast<uint32_t>(first),
+            static_cast<uint32_t>(first + kBlockTestWords - 1), 0, 0};
+}
+
 // ID locations and configuration words, after program memory (6-bit family); the
 // device-ID word on the way tells whether the chip answered at all.
-ResultCode checkIdAndConfig6(ProgrammerLink& link, const DeviceDefinition& device,
-                             bool configSeen) {
+ResultCode checkIdAndConfig6(ProgrammerLink& link, const DeviceDefinition& device, bool configSeen,
+                             FirstDifference& where) {
     const int32_t end = configPassEnd(device, configSeen);
     bool idMet = false;
     uint16_t idWord = 0;
@@ -32,14 +39,18 @@ ResultCode checkIdAndConfig6(ProgrammerLink& link, const DeviceDefinition& devic
     for (; a <= end; ++a) {
         if (inIdRange(device, a)) {
             link.SendCommand(kCmdReadData);
-            if ((link.ReceiveData() & 0x000F) != 0x000F) {
+            const uint16_t chip = link.ReceiveData();
+            if ((chip & 0x000F) != 0x000F) {
+                where = {Region::Id, static_cast<uint32_t>(a), 0, 0xF, chip & 0xFu};
                 link.CloseLink();
                 return kResultConfigError;
             }
         } else if (inConfigRange(device, a)) {
             const uint16_t mask = device.ConfigMask[a - device.ConfigBaseAdr];
             link.SendCommand(kCmdReadData);
-            if ((link.ReceiveData() & mask) != mask) {
+            const uint16_t chip = link.ReceiveData();
+            if ((chip & mask) != mask) {
+                where = {Region::Config, static_cast<uint32_t>(a), 0, mask, uint32_t{chip} & mask};
                 link.CloseLink();
                 return kResultConfigError;
             }
@@ -53,7 +64,8 @@ ResultCode checkIdAndConfig6(ProgrammerLink& link, const DeviceDefinition& devic
     return checkProgrammingModeWord6(link, idMet, idWord);
 }
 
-ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui) {
+ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,
+                         FirstDifference& where) {
     bool fast = fastCheckAvailable(link);
     if (!link.OpenLink(false, fast))
         return kResultHardwareError;
@@ -65,7 +77,9 @@ ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, O
         if (a == device.ConfigBaseAdr) {
             const uint16_t mask = device.ConfigMask[0];
             link.SendCommand(kCmdReadData);
-            if ((link.ReceiveData() & mask) != mask) {
+            const uint16_t chip = link.ReceiveData();
+            if ((chip & mask) != mask) {
+                where = {Region::Config, static_cast<uint32_t>(a), 0, mask, uint32_t{chip} & mask};
                 link.CloseLink();
                 return kResultConfigError;
             }
@@ -85,8 +99,10 @@ ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, O
         const bool blockStep = fast && device.ProgSize - i >= kBlockTestWords &&
                                (device.OscCal == 0 || device.OscCal > i + kBlockTestWords);
         if (blockStep) {
-            if (!blockIsBlank(link, blockCommand))
+            if (!blockIsBlank(link, blockCommand)) {
+                where = blockDifference(i);
                 return stopProgramPart(link, ui, kResultProgramError);
+            }
             i += kBlockTestWords;
         } else {
             if (fast) {
@@ -95,8 +111,13 @@ ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, O
             }
             if (!(i > 0 && i == device.OscCal)) {
                 link.SendCommand(kCmdReadData);
-                if ((link.ReceiveData() & device.BlankWord) != device.BlankWord)
+                const uint16_t chip = link.ReceiveData();
+                if ((chip & device.BlankWord) != device.BlankWord) {
+                    where = {Region::Program, static_cast<uint32_t>(i), 0,
+                             static_cast<uint32_t>(device.BlankWord),
+                             uint32_t{chip} & static_cast<uint32_t>(device.BlankWord)};
                     return stopProgramPart(link, ui, kResultProgramError);
+                }
             }
             link.SendCommand(kCmdIncrementAddress);
             ++i;
@@ -107,7 +128,7 @@ ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, O
     if (fast)
         leaveFastMode(link);
 
-    const ResultCode code = checkIdAndConfig6(link, device, configSeen);
+    const ResultCode code = checkIdAndConfig6(link, device, configSeen, where);
     if (code != kResultOk)
         return code;
     link.CloseLink();
@@ -115,7 +136,8 @@ ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, O
     return kResultOk;
 }
 
-ResultCode blankData6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui) {
+ResultCode blankData6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,
+                      FirstDifference& where) {
     if (device.EpromSize != 0) {
         ui.setStatusText(msg::kBlankCheckingData);
         if (!link.OpenLink(false, false))
@@ -127,7 +149,9 @@ ResultCode blankData6(ProgrammerLink& link, const DeviceDefinition& device, Oper
             }
             ui.setProgress(percentOf(i, device.EpromSize));
             link.SendCommand(kCmdReadDataMemory);
-            if ((link.ReceiveData() & 0xFF) != 0xFF) {
+            const uint16_t chip = link.ReceiveData();
+            if ((chip & 0xFF) != 0xFF) {
+                where = {Region::Data, static_cast<uint32_t>(i), 0, 0xFF, chip & 0xFFu};
                 ui.setStatusText("");
                 link.CloseLink();
                 return kResultDataError;
@@ -146,7 +170,8 @@ ResultCode blankData6(ProgrammerLink& link, const DeviceDefinition& device, Oper
     return kResultOk;
 }
 
-ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui) {
+ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,
+                          FirstDifference& where) {
     bool fast = fastCheckAvailable(link);
     if (!link.OpenLink(false, fast))
         return kResultHardwareError;
@@ -167,6 +192,7 @@ ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, 
         ui.setProgress(percentOf(i, device.ProgSize));
         if (fast && device.ProgSize - i >= kBlockTestWords) {
             if (!blockIsBlank(link, kBlockTest16Bit)) {
+                where = blockDifference(i);
                 link.CloseLink();
                 return kResultProgramError;
             }
@@ -176,7 +202,8 @@ ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, 
                 leaveFastMode(link);
                 fast = false;
             }
-            if (tableReadWord(link) != 0xFFFF) {
+            if (const uint16_t chip = tableReadWord(link); chip != 0xFFFF) {
+                where = {Region::Program, static_cast<uint32_t>(i), 0, 0xFFFF, chip};
                 link.CloseLink();
                 return kResultProgramError;
             }
@@ -194,7 +221,8 @@ ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, 
 
     link.SetTablePointer(static_cast<uint32_t>(device.IdAdr));
     for (int k = 0; k < idWordCount16(device); ++k) {
-        if (link.TableReadByte() != 0xFF) {
+        if (const uint16_t chip = link.TableReadByte(); chip != 0xFF) {
+            where = {Region::Id, static_cast<uint32_t>(device.IdAdr + k), 0, 0xFF, chip};
             link.CloseLink();
             return kResultConfigError;
         }
@@ -205,7 +233,9 @@ ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, 
         // not implement must not make an erased chip look written.
         const uint16_t mask = device.ConfigMask[k];
         const uint16_t erased = static_cast<uint16_t>(device.ConfigValue[k]) & mask;
-        if ((tableReadWord(link) & mask) != erased) {
+        if (const uint16_t chip = tableReadWord(link) & mask; chip != erased) {
+            where = {Region::Config, static_cast<uint32_t>(device.ConfigBaseAdr + 2 * k), 0, erased,
+                     chip};
             link.CloseLink();
             return kResultConfigError;
         }
@@ -215,7 +245,8 @@ ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, 
     return kResultOk;
 }
 
-ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui) {
+ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,
+                       FirstDifference& where) {
     ui.setStatusText(msg::kBlankCheckingData16);
     if (!link.OpenLink(false, false))
         return kResultHardwareError;
@@ -230,7 +261,8 @@ ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, Ope
             return kResultCancelled;
         }
         ui.setProgress(percentOf(i, device.EpromSize));
-        if (readDataByte16(link, i) != 0xFF) {
+        if (const uint8_t chip = readDataByte16(link, i); chip != 0xFF) {
+            where = {Region::Data, static_cast<uint32_t>(i), 0, 0xFF, chip};
             link.CloseLink();
             return kResultDataError;
         }
@@ -243,20 +275,24 @@ ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, Ope
 
 }  // namespace
 
-ResultCode blankCheck(Workspace& workspace, OperationUi& ui, bool program, bool data) {
+ResultCode blankCheck(Workspace& workspace, OperationUi& ui, bool program, bool data,
+                      FirstDifference* firstDifference) {
     ProgrammerLink& link = *workspace.link;
+    FirstDifference unused;
+    FirstDifference& where = firstDifference != nullptr ? *firstDifference : unused;
+    where = {};
     const LinkUiScope uiScope(link, ui);
     const DeviceDefinition& device = workspace.device;
     const bool extended = device.isExtendedFamily();
     if (program) {
-        const ResultCode code =
-            extended ? blankProgram16(link, device, ui) : blankProgram6(link, device, ui);
+        const ResultCode code = extended ? blankProgram16(link, device, ui, where)
+                                         : blankProgram6(link, device, ui, where);
         if (code != kResultOk)
             return confirmRegionFailure(link, code);
     }
     if (data) {
         const ResultCode code =
-            extended ? blankData16(link, device, ui) : blankData6(link, device, ui);
+            extended ? blankData16(link, device, ui, where) : blankData6(link, device, ui, where);
         return confirmRegionFailure(link, code);
     }
     return kResultOk;
@@ -272,9 +308,12 @@ FlowOutcome runBlankCheck(Workspace& workspace, OperationUi& ui, BlankOptions ti
         return {WindowClose::Cancel, kResultOk};
     workspace.blankOptions = ticked;
     const LinkUiScope uiScope(*workspace.link, ui);
-    const ResultCode code = blankCheck(workspace, ui, ticked.ProgEn, ticked.DataEn);
+    FirstDifference where;
+    const ResultCode code = blankCheck(workspace, ui, ticked.ProgEn, ticked.DataEn, &where);
     if (code == kResultOk)
         ui.showMessage(msg::kDeviceIsBlank);
+    else if (where.known() && !regionErrorMessage(code).empty())
+        ui.showMessage(blankFailureText(regionErrorMessage(code), where));
     else
         workspace.link->ReportResult(code);
     return {WindowClose::Ok, code};

@@ -12,6 +12,7 @@ namespace velkaro {
 namespace {
 
 using namespace ops;
+using Region = FirstDifference::Region;
 
 uint16_t imageProgramWord(const MemoryImage& image, int32_t address) {
     if (address >= 0 && static_cast<size_t>(address) < image.ProgMemory.size())
@@ -25,6 +26,15 @@ uint8_t imageDataByte(const MemoryImage& image, int32_t address) {
     return 0xFF;
 }
 
+// Compares data byte `i`; on a difference records where it was.
+bool dataMatches(const MemoryImage& image, int32_t i, uint16_t chip, FirstDifference& where) {
+    const uint8_t want = imageDataByte(image, i);
+    if ((chip & 0xFF) == want)
+        return true;
+    where = {Region::Data, static_cast<uint32_t>(i), 0, want, chip & 0xFFu};
+    return false;
+}
+
 bool idMatches(uint16_t chipWord, uint16_t imageWord) {
     return (chipWord & 0x000F) == (imageWord & 0x000F);
 }
@@ -34,7 +44,7 @@ bool configMatches(uint16_t chipWord, uint16_t imageWord, uint16_t mask) {
 }
 
 ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool program,
-                                   bool configuration) {
+                                   bool configuration, FirstDifference& where) {
     ProgrammerLink& link = *workspace.link;
     const DeviceDefinition& device = workspace.device;
     const MemoryImage& image = workspace.image;
@@ -52,8 +62,11 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
                 // Compared under the mask on both sides: a HEX file may carry bits the
                 // device does not implement.
                 link.SendCommand(kCmdReadData);
-                if (!configMatches(link.ReceiveData(), image.ConfigWords[0],
-                                   device.ConfigMask[0])) {
+                const uint16_t chip = link.ReceiveData();
+                if (!configMatches(chip, image.ConfigWords[0], device.ConfigMask[0])) {
+                    const uint16_t mask = device.ConfigMask[0];
+                    where = {Region::Config, static_cast<uint32_t>(a), 0,
+                             uint32_t{image.ConfigWords[0]} & mask, uint32_t{chip} & mask};
                     link.CloseLink();
                     ui.setStatusText("");
                     return kResultConfigError;
@@ -63,7 +76,11 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
             link.SendCommand(kCmdIncrementAddress);
         }
         ReadPipeline reads(link, [&](int32_t i, uint16_t chip) {
-            return (chip & device.BlankWord) == (imageProgramWord(image, i) & device.BlankWord);
+            const uint32_t want = imageProgramWord(image, i) & device.BlankWord;
+            const uint32_t got = chip & device.BlankWord;
+            if (got != want)
+                where = {Region::Program, static_cast<uint32_t>(i), 0, want, got};
+            return got == want;
         });
         for (int32_t i = 0; i < device.ProgSize; ++i) {
             if (cancelSeen(ui)) {
@@ -113,12 +130,20 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
                 idWord = link.ReceiveData();
             } else if (inIdRange(device, a) && a - device.IdAdr < idWordCount6(device)) {
                 link.SendCommand(kCmdReadData);
-                same = idMatches(link.ReceiveData(), image.IdWords[a - device.IdAdr]);
+                const uint16_t chip = link.ReceiveData();
+                const uint16_t want = image.IdWords[a - device.IdAdr];
+                same = idMatches(chip, want);
+                if (!same)
+                    where = {Region::Id, static_cast<uint32_t>(a), 0, want & 0xFu, chip & 0xFu};
             } else if (inConfigRange(device, a)) {
                 const int k = a - device.ConfigBaseAdr;
                 link.SendCommand(kCmdReadData);
-                same =
-                    configMatches(link.ReceiveData(), image.ConfigWords[k], device.ConfigMask[k]);
+                const uint16_t chip = link.ReceiveData();
+                const uint16_t mask = device.ConfigMask[k];
+                same = configMatches(chip, image.ConfigWords[k], mask);
+                if (!same)
+                    where = {Region::Config, static_cast<uint32_t>(a), 0,
+                             uint32_t{image.ConfigWords[k]} & mask, uint32_t{chip} & mask};
             }
             if (!same) {
                 link.CloseLink();
@@ -135,14 +160,14 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
     return kResultOk;
 }
 
-ResultCode verifyData6(Workspace& workspace, OperationUi& ui) {
+ResultCode verifyData6(Workspace& workspace, OperationUi& ui, FirstDifference& where) {
     ProgrammerLink& link = *workspace.link;
     const DeviceDefinition& device = workspace.device;
     if (!link.OpenLink(false, false))
         return kResultHardwareError;
     ui.setStatusText(msg::kVerifyingData);
     ReadPipeline reads(link, [&](int32_t i, uint16_t chip) {
-        return (chip & 0xFF) == imageDataByte(workspace.image, i);
+        return dataMatches(workspace.image, i, chip, where);
     });
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
@@ -170,7 +195,7 @@ ResultCode verifyData6(Workspace& workspace, OperationUi& ui) {
 }
 
 ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool program,
-                                    bool configuration) {
+                                    bool configuration, FirstDifference& where) {
     ProgrammerLink& link = *workspace.link;
     const DeviceDefinition& device = workspace.device;
     const MemoryImage& image = workspace.image;
@@ -188,7 +213,11 @@ ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool 
                 low = value;
                 return true;
             }
-            return static_cast<uint16_t>(low | (value << 8)) == imageProgramWord(image, tag / 2);
+            const uint16_t chip = static_cast<uint16_t>(low | (value << 8));
+            const uint16_t want = imageProgramWord(image, tag / 2);
+            if (chip != want)
+                where = {Region::Program, static_cast<uint32_t>(tag / 2), 0, want, chip};
+            return chip == want;
         });
         for (int32_t i = 0; i < device.ProgSize; ++i) {
             if (cancelSeen(ui)) {
@@ -217,14 +246,21 @@ ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool 
         ui.setStatusText(msg::kVerifyingConfig16);
         link.SetTablePointer(static_cast<uint32_t>(device.IdAdr));
         for (int k = 0; k < idWordCount16(device); ++k) {
-            if (!idMatches(link.TableReadByte(), image.IdWords[k])) {
+            const uint16_t chip = link.TableReadByte();
+            if (!idMatches(chip, image.IdWords[k])) {
+                where = {Region::Id, static_cast<uint32_t>(device.IdAdr + k), 0,
+                         image.IdWords[k] & 0xFu, chip & 0xFu};
                 link.CloseLink();
                 return kResultConfigError;
             }
         }
         link.SetTablePointer(static_cast<uint32_t>(device.ConfigBaseAdr));
         for (int k = 0; k < configWordCount16(device); ++k) {
-            if (!configMatches(tableReadWord(link), image.ConfigWords[k], device.ConfigMask[k])) {
+            const uint16_t chip = tableReadWord(link);
+            const uint16_t mask = device.ConfigMask[k];
+            if (!configMatches(chip, image.ConfigWords[k], mask)) {
+                where = {Region::Config, static_cast<uint32_t>(device.ConfigBaseAdr + 2 * k), 0,
+                         uint32_t{image.ConfigWords[k]} & mask, uint32_t{chip} & mask};
                 link.CloseLink();
                 return kResultConfigError;
             }
@@ -235,7 +271,7 @@ ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool 
     return kResultOk;
 }
 
-ResultCode verifyData16(Workspace& workspace, OperationUi& ui) {
+ResultCode verifyData16(Workspace& workspace, OperationUi& ui, FirstDifference& where) {
     ProgrammerLink& link = *workspace.link;
     const DeviceDefinition& device = workspace.device;
     ui.setStatusText(msg::kVerifyingData);
@@ -245,7 +281,7 @@ ResultCode verifyData16(Workspace& workspace, OperationUi& ui) {
         return code;
     selectDataMemory16(link);
     ReadPipeline reads(link, [&](int32_t i, uint16_t chip) {
-        return (chip & 0xFF) == imageDataByte(workspace.image, i);
+        return dataMatches(workspace.image, i, chip, where);
     });
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
@@ -271,18 +307,22 @@ ResultCode verifyData16(Workspace& workspace, OperationUi& ui) {
 }  // namespace
 
 ResultCode verifyDevice(Workspace& workspace, OperationUi& ui, bool program, bool data,
-                        bool configuration) {
+                        bool configuration, FirstDifference* firstDifference) {
     const LinkUiScope uiScope(*workspace.link, ui);
+    FirstDifference unused;
+    FirstDifference& where = firstDifference != nullptr ? *firstDifference : unused;
+    where = {};
     const bool extended = workspace.device.isExtendedFamily();
     if (program || configuration) {
         const ResultCode code =
-            extended ? verifyProgramAndConfig16(workspace, ui, program, configuration)
-                     : verifyProgramAndConfig6(workspace, ui, program, configuration);
+            extended ? verifyProgramAndConfig16(workspace, ui, program, configuration, where)
+                     : verifyProgramAndConfig6(workspace, ui, program, configuration, where);
         if (code != kResultOk)
             return confirmRegionFailure(*workspace.link, code);
     }
     if (data && workspace.device.EpromSize != 0) {
-        const ResultCode code = extended ? verifyData16(workspace, ui) : verifyData6(workspace, ui);
+        const ResultCode code =
+            extended ? verifyData16(workspace, ui, where) : verifyData6(workspace, ui, where);
         return confirmRegionFailure(*workspace.link, code);
     }
     return kResultOk;
@@ -299,15 +339,21 @@ FlowOutcome runVerify(Workspace& workspace, OperationUi& ui, VerifyOptions ticke
     const bool data = ticked.DataEn && workspace.device.EpromSize != 0;
     if (!checksSomething(workspace.device, program, data))
         return {WindowClose::Cancel, kResultOk};
-    const ResultCode code = verifyDevice(workspace, ui, program, data, program);
+    FirstDifference where;
+    const ResultCode code = verifyDevice(workspace, ui, program, data, program, &where);
+    // The difference may be the protection's zeros, not a fault of the chip.
+    const bool isProtected =
+        (code == kResultProgramError || code == kResultDataError) && chipIsProtected(workspace, ui);
+    // The region being checked is over once the result shows.
+    ui.setStatusText("");
     if (code == kResultOk) {
         ui.showMessage(msg::kVerifyNoErrors);
-    } else if ((code == kResultProgramError || code == kResultDataError) &&
-               chipIsProtected(workspace, ui)) {
-        // The difference is the protection's zeros, not a fault of the chip.
+    } else if (isProtected) {
         ui.showMessage(std::string(code == kResultProgramError ? kMsgProgramMemoryError
                                                                : kMsgDataMemoryError) +
                        "\r" + std::string(msg::kChipProtected));
+    } else if (where.known() && !regionErrorMessage(code).empty()) {
+        ui.showMessage(verifyFailureText(regionErrorMessage(code), where));
     } else {
         workspace.link->ReportResult(code);
     }

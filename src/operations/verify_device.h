@@ -3,6 +3,7 @@
 #include "app/workspace.h"
 #include "link/operation_ui.h"
 #include "link/result_code.h"
+#include "operations/first_difference.h"
 #include "operations/window_flow.h"
 
 namespace velkaro {
@@ -14,18 +15,19 @@ namespace velkaro {
 // kResultProgramError, kResultDataError, kResultConfigError, kResultHardwareError (link
 // would not open, or on a device with a device ID the chip did not answer like one in
 // programming mode, its reason recorded on the link; no message shown), kResultCancelled.
-// The link ends closed. Requires workspace.link.
+// The link ends closed. Requires workspace.link. With `firstDifference`, a difference found
+// is described there (and it is reset otherwise).
 ResultCode verifyDevice(Workspace& workspace, OperationUi& ui, bool program, bool data,
-                        bool configuration);
+                        bool configuration, FirstDifference* firstDifference = nullptr);
 
 // The verify window opening: its check boxes from workspace.verifyOptions.
 CheckWindowState activateVerifyWindow(const Workspace& workspace);
 
 // The verify window's OK: verifies program and configuration together when the program box
 // is ticked and data when the data box is ticked (and the device has data memory), shows
-// "ベリファイでエラーは見つかりませんでした。" or the result's message, remembers the boxes and
-// closes with OK. When the boxes leave nothing to compare (checksSomething) nothing is read
-// or shown and the window closes with Cancel.
+// "ベリファイでエラーは見つかりませんでした。" or the result's message (with the first
+// difference below it), remembers the boxes and closes with OK. When the boxes leave nothing
+// to compare (checksSomething) nothing is read or shown and the window closes with Cancel.
 FlowOutcome runVerify(Workspace& workspace, OperationUi& ui, VerifyOptions ticked);
 
 }  // namespace velkaro

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -374,12 +375,73 @@ TEST(InjectedFaults, StuckBitIsFoundByVerify) {
     LOAD_OR_SKIP(bench, "PIC16F84A");
     bench.writePattern();
     ASSERT_EQ(runRead(bench.workspace(), bench.ui(), {true, true}).result, kResultOk);
-    bench.chip().setStuckBits(17, 0x0100, static_cast<uint16_t>(~bench.programWord(17) & 0x0100));
-    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, false, false), kResultProgramError);
+    const uint16_t written = bench.programWord(17);
+    bench.chip().setStuckBits(17, 0x0100, static_cast<uint16_t>(~written & 0x0100));
+    FirstDifference where;
+    EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, false, false, &where),
+              kResultProgramError);
+    EXPECT_EQ(where.region, FirstDifference::Region::Program);
+    EXPECT_EQ(where.address, 17u);
+    EXPECT_EQ(where.expected, written);
+    EXPECT_EQ(where.found, written ^ 0x0100u);
+}
+
+// A failed verify or blank check says below the fixed message where, and what the chip
+// holds there, on both cores and in each region (the PRO programmer's block test knows
+// only the block).
+TEST(FirstDifference, VerifyAndBlankCheckNameThePlace) {
+    struct Case {
+        const char* device;
+        int type;
+        std::function<void(SimBench&)> change;  // makes the chip differ from the buffer
+        std::string verifyText;                 // below the fixed message
+        std::string blankText;
+    };
+    const Case cases[] = {
+        {"PIC16F84A", ProgrammerLink::kProgrammerJdm,
+         [](SimBench& b) { b.setProgramWord(0x123, 0x2805); },
+         "最初に異なるアドレス: プログラムメモリ 0123h（バッファ 3FFFh、デバイス 2805h）",
+         "ブランクでない最初のアドレス: プログラムメモリ 0123h（読み出し値 2805h）"},
+        {"PIC16F84A", ProgrammerLink::kProgrammerPro,
+         [](SimBench& b) { b.setProgramWord(0x123, 0x2805); },
+         "最初に異なるアドレス: プログラムメモリ 0123h（バッファ 3FFFh、デバイス 2805h）",
+         "ブランクでない最初のブロック: プログラムメモリ 0000h〜03FFh のブロック"},
+        {"PIC16F84A", ProgrammerLink::kProgrammerJdm,
+         [](SimBench& b) { b.setDataByte(0x21, 0x5A); },
+         "最初に異なるアドレス: データメモリ 0021h（バッファ FFh、デバイス 5Ah）",
+         "ブランクでない最初のアドレス: データメモリ 0021h（読み出し値 5Ah）"},
+        {"PIC16F84A", ProgrammerLink::kProgrammerJdm, [](SimBench& b) { b.setIdWord(2, 0x3FF5); },
+         "最初に異なるアドレス: ID 2002h（バッファ 000Fh、デバイス 0005h）",
+         "ブランクでない最初のアドレス: ID 2002h（読み出し値 0005h）"},
+        {"PIC18F452", ProgrammerLink::kProgrammerJdm,
+         [](SimBench& b) { b.setProgramWord(0x456, 0xEF12); },
+         "最初に異なるアドレス: プログラムメモリ 0456h（バッファ FFFFh、デバイス EF12h）",
+         "ブランクでない最初のアドレス: プログラムメモリ 0456h（読み出し値 EF12h）"},
+        {"PIC18F452", ProgrammerLink::kProgrammerJdm, [](SimBench& b) { b.setDataByte(3, 0x00); },
+         "最初に異なるアドレス: データメモリ 0003h（バッファ FFh、デバイス 00h）",
+         "ブランクでない最初のアドレス: データメモリ 0003h（読み出し値 00h）"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.verifyText);
+        SimBench bench;
+        LOAD_OR_SKIP(bench, c.device);
+        bench.workspace().link->setHardwareType(c.type);
+        c.change(bench);
+        // Data alone where the data is changed: the PIC18 buffer's configuration defaults
+        // need not be the chip's erased values.
+        const bool dataOnly = c.verifyText.find("データメモリ") != std::string::npos;
+        runVerify(bench.workspace(), bench.ui(), {!dataOnly, true});
+        const std::string verified = bench.ui().messages().back();
+        EXPECT_NE(verified.find(std::string("\n") + c.verifyText), std::string::npos) << verified;
+        runBlankCheck(bench.workspace(), bench.ui(), {!dataOnly, true});
+        const std::string blank = bench.ui().messages().back();
+        EXPECT_NE(blank.find(std::string("\n") + c.blankText), std::string::npos) << blank;
+        EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
+    }
 }
 
 // A protected chip reads as zeros where it is protected: the read and the verify windows say
-// so, while a chip that merely differs gets the region's message alone.
+// so, while a chip that merely differs gets the region's message with the first difference.
 TEST(ProtectedChip, ReadAndVerifySayTheChipIsProtected) {
     struct Case {
         const char* device;
@@ -408,8 +470,13 @@ TEST(ProtectedChip, ReadAndVerifySayTheChipIsProtected) {
             }
             runVerify(bench.workspace(), bench.ui(), {true, true});
             const std::string region(kMsgProgramMemoryError);
-            EXPECT_EQ(bench.ui().messages().back(),
-                      isProtected ? region + "\r" + std::string(msg::kChipProtected) : region);
+            const std::string shown = bench.ui().messages().back();
+            if (isProtected)
+                EXPECT_EQ(shown, region + "\r" + std::string(msg::kChipProtected));
+            else
+                EXPECT_EQ(shown.rfind(region + "\n最初に異なるアドレス: プログラムメモリ 0064h", 0),
+                          0u)
+                    << shown;
 
             runRead(bench.workspace(), bench.ui(), {true, true});
             EXPECT_EQ(bench.ui().messages().back() == msg::kChipProtected, isProtected);

@@ -208,7 +208,8 @@ TEST(WindowFlows, ResultsAreShownAndChoicesRemembered) {
     bench.writePattern();
     outcome = runBlankCheck(workspace, bench.ui(), {true, true});
     EXPECT_EQ(outcome.result, kResultProgramError);
-    EXPECT_EQ(bench.ui().messages().back(), kMsgProgramMemoryError);
+    EXPECT_EQ(bench.ui().messages().back().rfind(std::string(kMsgProgramMemoryError) + "\n", 0),
+              0u);
 
     outcome = runRead(workspace, bench.ui(), {true, false});
     EXPECT_EQ(outcome.close, WindowClose::Ok);
@@ -217,7 +218,7 @@ TEST(WindowFlows, ResultsAreShownAndChoicesRemembered) {
 
     outcome = runVerify(workspace, bench.ui(), {true, true});
     EXPECT_EQ(outcome.result, kResultDataError) << "data memory was not read into the image";
-    EXPECT_EQ(bench.ui().messages().back(), kMsgDataMemoryError);
+    EXPECT_EQ(bench.ui().messages().back().rfind(std::string(kMsgDataMemoryError) + "\n", 0), 0u);
 
     const FlowOutcome cancelled = cancelOperationWindow(workspace, bench.ui());
     EXPECT_EQ(cancelled.close, WindowClose::Cancel);

@@ -172,12 +172,16 @@ TEST(WriteExtended, ConfigurationTheChipRefusesIsAnErrorThatSaysWhy) {
                   kResultConfigError);
         EXPECT_FALSE(bench.takeNotes().empty());  // the chip noted the refused writes
 
-        // A verify finds the same difference and reports it without a stale reason.
+        // A verify finds the same difference and reports where, without a stale reason.
         bench.ui().clear();
         EXPECT_EQ(runVerify(bench.workspace(), bench.ui(), {true, false}).result,
                   kResultConfigError);
-        EXPECT_EQ(bench.ui().messages(),
-                  std::vector<std::string>{std::string(kMsgConfigMemoryError)});
+        ASSERT_EQ(bench.ui().messages().size(), 1u);
+        EXPECT_EQ(
+            bench.ui().messages()[0].rfind(
+                std::string(kMsgConfigMemoryError) + "\n最初に異なるアドレス: Config(300000h)", 0),
+            0u)
+            << bench.ui().messages()[0];
 
         EXPECT_EQ(runWrite(bench.workspace(), bench.ui(), {true, true, true, false}).result,
                   kResultOk);
