@@ -3,7 +3,7 @@
 # only when something has to be installed. Run as root (or with sudo available).
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libserialport-dev qt6-base-dev "$@")
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libcli11-dev libserialport-dev qt6-base-dev qt6-translations-l10n "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

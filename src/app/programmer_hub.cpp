@@ -96,7 +96,10 @@ int32_t ProgrammerHub::SOpen(int32_t port) {
                          : mActive == &mEmuPro ? &mEmuPro
                                                : nullptr;
     mLinkClock.setDelaySink(pro);
-    return mActive->SOpen(port);
+    const int32_t opened = mActive->SOpen(port);
+    if (opened != 0 && !hardware)
+        ++mSimulatedOpens;
+    return opened;
 }
 
 int32_t ProgrammerHub::SClose() {

@@ -36,6 +36,8 @@ public:
     Clock& linkClock() { return mLinkClock; }
     // True when port n (1..9) is a real serial device.
     bool isHardwarePort(int port) const { return !mHardware.portPath(port).empty(); }
+    // Ports the simulator opened so far (a rising count: the simulator served a session).
+    int simulatedOpens() const { return mSimulatedOpens; }
 
     sim::SimulatedProgrammer& simulator() { return mSimulator; }
     sim::SimulatedLines& simulatedLines() { return mSimLines; }
@@ -103,6 +105,7 @@ private:
     bool mEmulateBoard = false;
     ProgrammerLibrary* mActive;
     int32_t mType = 0;
+    int mSimulatedOpens = 0;
     std::string mError;
 };
 

@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "app/workspace.h"
 #include "ui/dialogs.h"
@@ -28,6 +30,8 @@ namespace {
 
 const QString kCaption = QStringLiteral("Velkaroの詳細情報");
 const QString kVersion = QStringLiteral("1.00-06");
+const QString kSimulatedProgrammer =
+    QStringLiteral("（シミュレータのプログラマ・実機ではありません）");
 
 }  // namespace
 
@@ -92,6 +96,9 @@ void TAboutForm::showEvent(QShowEvent* event) {
 
 void TAboutForm::FormActivate() {
     FrmVer->clear();
+    const bool simulated = portSimulated && portSimulated();
+    if (simulated)
+        FrmVer->setText(kSimulatedProgrammer);
     ProgrammerLink* link = mWorkspace.link.get();
     if (link == nullptr || link->hardwareType() != 0)
         return;
@@ -101,7 +108,8 @@ void TAboutForm::FormActivate() {
     const bool answered = link->QueryFirmware(date, version);
     OkBtn->setEnabled(true);
     if (answered)
-        FrmVer->setText(QString::fromStdString(firmwareVersionText(date, version)));
+        FrmVer->setText(QString::fromStdString(firmwareVersionText(date, version)) +
+                        (simulated ? QStringLiteral(" ") + kSimulatedProgrammer : QString()));
 }
 
 bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
@@ -128,21 +136,32 @@ void TAboutForm::Image1DblClick() {
                          QStringLiteral("カレントフォルダにDeviceList.txtを出力しました。"));
 }
 
-void mnHtmlHelpClick(QWidget* parent, Dialogs& dialogs, const std::string& dataDir,
-                     const std::function<bool(const QString& path)>& open) {
+QWidget* mnHtmlHelpClick(QWidget* parent, Dialogs& dialogs, const std::string& dataDir,
+                         const std::function<bool(const QString& path)>& open) {
     const QString path =
         QString::fromStdString((std::filesystem::path(dataDir) / kManualFileName).string());
     if (!std::filesystem::is_regular_file(path.toStdString())) {
         dialogs.error(parent, QStringLiteral("Velkaro"),
                       QStringLiteral("ヘルプファイルが開けませんでした。"));
-        return;
+        return nullptr;
     }
-    const bool opened = open ? open(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    if (!opened) {
-        dialogs.error(parent, QStringLiteral("Velkaro"),
-                      QStringLiteral("ヘルプを起動することが出来ませんでした。HtmlHelpを使用する"
-                                     "には、インターネットエクスプローラの4.0以上が必要です。"));
-    }
+    if (open ? open(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return nullptr;
+    // No browser could be started (a bare window manager, no desktop opener): the manual
+    // is plain HTML, which the program shows itself.
+    auto* viewer = new QDialog(parent);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->setObjectName(QStringLiteral("ManualViewer"));
+    viewer->setWindowTitle(QStringLiteral("Velkaroユーザマニュアル"));
+    auto* browser = new QTextBrowser(viewer);
+    browser->setObjectName(QStringLiteral("ManualBrowser"));
+    browser->setSource(QUrl::fromLocalFile(path));
+    auto* layout = new QVBoxLayout(viewer);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser);
+    viewer->resize(640, 560);
+    viewer->show();
+    return viewer;
 }
 
 }  // namespace velkaro

@@ -37,6 +37,9 @@ public:
     QLabel* Label2;
     QPushButton* OkBtn;
 
+    // True while the selected port is served by the simulator; the firmware line says so.
+    std::function<bool()> portSimulated;
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -47,11 +50,12 @@ private:
     std::string mProgramDir;
 };
 
-// Opens the manual beside the program's data files in the desktop's browser. `open`
-// stands for the browser (QDesktopServices::openUrl when empty); the two failures keep
-// their messages.
-void mnHtmlHelpClick(QWidget* parent, Dialogs& dialogs, const std::string& dataDir,
-                     const std::function<bool(const QString& path)>& open = {});
+// Opens the manual beside the program's data files in the desktop's browser, `open`
+// standing for it (QDesktopServices::openUrl when empty). When no browser can be started
+// the manual opens in a viewer window of the program's own, which is returned (it deletes
+// itself on close); a missing manual keeps its message. Null when no viewer was needed.
+QWidget* mnHtmlHelpClick(QWidget* parent, Dialogs& dialogs, const std::string& dataDir,
+                         const std::function<bool(const QString& path)>& open = {});
 
 // The program's icon (window icon and the About window's picture).
 QIcon applicationIcon();

@@ -6,6 +6,7 @@
 
 #include "operations/erase_window.h"
 #include "operations/operation_messages.h"
+#include "ui/buffer_question.h"
 
 namespace velkaro {
 
@@ -38,6 +39,10 @@ void TChipEraseForm::FormActivate() {
 }
 
 void TChipEraseForm::OkBtnClick() {
+    const bool clearsBuffer = BuffClear->isChecked();
+    // No erase starts while the user may still want the buffer; the window stays open.
+    if (clearsBuffer && !confirmDiscardBuffer(mWorkspace, mDialogs, this))
+        return;
     runAction([this] {
         return runErase(
             mWorkspace, *this,
@@ -45,7 +50,13 @@ void TChipEraseForm::OkBtnClick() {
                          DevIdChk->isChecked(), OscCalEn->isChecked()});
     });
     // The buffer may have been cleared, the OSCCAL and BG values read back.
+    if (clearsBuffer && lastOutcome().close == WindowClose::Ok)
+        mWorkspace.markBufferSaved();
     imageChanged();
+}
+
+std::string_view TChipEraseForm::partlyDoneMessage() const {
+    return kPartlyErasedMessage;
 }
 
 void TChipEraseForm::setProgress(int percent) {

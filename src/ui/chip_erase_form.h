@@ -20,6 +20,9 @@ public:
     void OkBtnClick() override;
     // The gauge appears with the first word-by-word pass.
     void setProgress(int percent) override;
+
+protected:
+    std::string_view partlyDoneMessage() const override;
 };
 
 }  // namespace velkaro

@@ -202,6 +202,8 @@ void ConfigPanel::edConfig1Exit(int index) {
         return;
     mWorkspace.image.ConfigWords[index] =
         static_cast<uint16_t>(ParseHex(edConfig[index]->text().toStdString()));
+    // "1" typed stands as the word it became, 0001.
+    edConfig[index]->setText(fromStd(wordText(mWorkspace.image.ConfigWords[index])));
     syncBoxes();
     emit configWordsChanged();
 }

@@ -3,6 +3,9 @@
 #include <cstdio>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "app/app_settings.h"
 #include "app/hardware_settings.h"
@@ -17,7 +20,14 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velkaro"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velkaro"));
+    // No display name: Qt would append it to every window's caption.
+
+    // The program speaks Japanese whatever the locale; Qt's own buttons and file dialogs
+    // follow (where the system has Qt's translations; otherwise they stay English).
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
     QApplication::setWindowIcon(velkaro::applicationIcon());
 
     QStringList arguments = QApplication::arguments();

@@ -1,8 +1,11 @@
 #include "ui/main_form.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -36,6 +39,7 @@
 #include "image/data_edit.h"
 #include "image/listing.h"
 #include "ui/about_form.h"
+#include "ui/buffer_question.h"
 #include "ui/caption_bar.h"
 #include "ui/config_panel.h"
 #include "ui/dialogs.h"
@@ -49,6 +53,10 @@ namespace velkaro {
 namespace {
 
 const QString kTitle = QStringLiteral("Velkaro");
+const QString kSimulatorPanel = QStringLiteral("シミュレータ");
+const QString kSimulatorUsed = QStringLiteral(
+    "この操作はシミュレータで行いました。実際のプログラマとデバイスは使用していません。\n"
+    "実機を使うには、接続ポートをシリアルデバイスに割り当ててください。");
 const QString kClearCaption = QStringLiteral("バッファのクリア");
 const QString kClearQuestion = QStringLiteral("バッファをクリアします。よろしいですか？");
 const QString kOverwriteCaption = QStringLiteral("上書きの確認");
@@ -104,6 +112,7 @@ TMainForm::TMainForm(Workspace& workspace, Dialogs& dialogs, Options options, QW
     createToolBar();
     createCentralWidgets();
     createStatusBar();
+    connect(ComPort, &QComboBox::currentIndexChanged, this, [this] { updateSimulatorPanel(); });
     ComPort->setCurrentIndex(0);
     // The port chosen is the one every following link opening uses, the About window's
     // firmware query included.
@@ -113,6 +122,8 @@ TMainForm::TMainForm(Workspace& workspace, Dialogs& dialogs, Options options, QW
     });
     setAcceptDrops(true);
     createOperationWindows();
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->installEventFilter(this);
 }
 
 void TMainForm::createOperationWindows() {
@@ -121,19 +132,27 @@ void TMainForm::createOperationWindows() {
     mOperations->onFileOpened = [this] {
         RebuildHistoryMenu();
         mnLastFile->setEnabled(!mWorkspace.LastFile.empty());
+        setShownFile(fromStd(mWorkspace.LastFile));
     };
+    mOperations->onBufferRead = [this] { setShownFile(QString()); };
     OperationWindows& ops = *mOperations;
-    connect(mnReadDev, &QAction::triggered, this, [&ops] { ops.openRead(); });
-    connect(mnWrite, &QAction::triggered, this, [&ops] { ops.openWrite(); });
-    connect(mnVerify, &QAction::triggered, this, [&ops] { ops.openVerify(); });
-    connect(mnBlankChk, &QAction::triggered, this, [&ops] { ops.openBlankCheck(); });
-    connect(mnProgram, &QAction::triggered, this, [&ops] { ops.openProgram(); });
-    connect(mnDevErase, &QAction::triggered, this, [&ops] { ops.openErase(); });
-    connect(mnDevIdChk, &QAction::triggered, this, [&ops] { ops.openDevIdCheck(); });
-    connect(mnOscCalc, &QAction::triggered, this, [&ops] { ops.openOscCalc(); });
+    const std::pair<QAction*, int (OperationWindows::*)()> windows[] = {
+        {mnReadDev, &OperationWindows::openRead},
+        {mnWrite, &OperationWindows::openWrite},
+        {mnVerify, &OperationWindows::openVerify},
+        {mnBlankChk, &OperationWindows::openBlankCheck},
+        {mnProgram, &OperationWindows::openProgram},
+        {mnDevErase, &OperationWindows::openErase},
+        {mnDevIdChk, &OperationWindows::openDevIdCheck},
+        {mnOscCalc, &OperationWindows::openOscCalc},
+    };
+    for (const auto& [action, open] : windows)
+        connect(action, &QAction::triggered, this,
+                [this, &ops, open] { runOperationWindow([&ops, open] { return (ops.*open)(); }); });
 
     // DeviceList.txt goes beside the program's data files.
     mAbout = new TAboutForm(mWorkspace, mDialogs, mWorkspace.catalogue.dataDir(), this);
+    mAbout->portSimulated = [this] { return portSimulated(); };
     connect(mnAbout, &QAction::triggered, this, [this] { mAbout->mnAboutClick(); });
     // The details window stays beside the main window and follows the device list.
     mInfo = new TInfoForm(mWorkspace, this);
@@ -394,6 +413,13 @@ void TMainForm::createStatusBar() {
         // The comment takes what is left of the bar.
         bar->addWidget(mPanels[i], i < 9 ? 0 : 1);
     }
+    // Beyond the device's panels: whether the selected port is only simulated.
+    mSimPanel = new QLabel(bar);
+    mSimPanel->setObjectName(QStringLiteral("SimulatorPanel"));
+    mSimPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    mSimPanel->setToolTip(QStringLiteral("接続ポートはシミュレータにつながっています"));
+    bar->addPermanentWidget(mSimPanel);
+    mSimPanel->hide();
     mPanels[0]->setText(QStringLiteral("Device"));
     mPanels[2]->setText(QStringLiteral("PIN"));
     mPanels[4]->setText(QStringLiteral("PROM"));
@@ -413,6 +439,7 @@ void TMainForm::FormActivate() {
         return;
     mActivated = true;
     LoadSettings();
+    updateSimulatorPanel();
 
     std::vector<std::string> args;
     for (const QString& arg : mOptions.arguments)
@@ -428,6 +455,10 @@ void TMainForm::FormActivate() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!mClosed && mActivated && !confirmDiscardBuffer(mWorkspace, mDialogs, this)) {
+        event->ignore();
+        return;
+    }
     FormClose();
     QMainWindow::closeEvent(event);
 }
@@ -527,12 +558,47 @@ void TMainForm::mnLastFileClick() {
 // ---- Device and programmer ------------------------------------------------------
 
 void TMainForm::DevListBoxChange() {
+    const int index = DevListBox->currentIndex();
+    if (mDeviceIndex >= 0 && index != mDeviceIndex &&
+        !confirmDiscardBuffer(mWorkspace, mDialogs, this)) {
+        const QSignalBlocker blocker(DevListBox);
+        DevListBox->setCurrentIndex(mDeviceIndex);
+        return;
+    }
+    mDeviceIndex = index;
+    const size_t progWords = mWorkspace.image.ProgMemory.size();
+    const size_t dataBytes = mWorkspace.image.DataMemory.size();
     const std::string name = DevListBox->currentText().toStdString();
     if (mOptions.socket != nullptr)
         mOptions.socket->followDevice(name);
     mWorkspace.SelectDevice(name, *this);
+    // A change of size blanks the buffer: it no longer holds the file.
+    if (mWorkspace.image.ProgMemory.size() != progWords ||
+        mWorkspace.image.DataMemory.size() != dataBytes)
+        setShownFile(QString());
     applyDeviceToWindow();
     emit deviceApplied();
+}
+
+bool TMainForm::portSimulated() const {
+    if (mOptions.socket == nullptr || ComPort->currentIndex() < 0)
+        return false;
+    return !mOptions.socket->hub().isHardwarePort(ComPort->currentIndex() + 1);
+}
+
+void TMainForm::updateSimulatorPanel() {
+    mSimPanel->setText(kSimulatorPanel);
+    mSimPanel->setVisible(portSimulated());
+}
+
+void TMainForm::runOperationWindow(const std::function<int()>& open) {
+    const int before = mOptions.socket ? mOptions.socket->hub().simulatedOpens() : 0;
+    open();
+    if (mToldSimulated || mOptions.socket == nullptr ||
+        mOptions.socket->hub().simulatedOpens() == before)
+        return;
+    mToldSimulated = true;
+    mDialogs.information(this, kTitle, kSimulatorUsed);
 }
 
 void TMainForm::applyDeviceToWindow() {
@@ -579,10 +645,17 @@ void TMainForm::showMessage(std::string_view text) {
     mDialogs.information(this, kTitle, QString::fromUtf8(text.data(), qsizetype(text.size())));
 }
 
-bool TMainForm::openImage(const QString& path) {
+bool TMainForm::openImage(const QString& given) {
+    if (!confirmDiscardBuffer(mWorkspace, mDialogs, this))
+        return false;
+    // The history and LastFile must still find the file from another working folder.
+    const QString path = given.isEmpty() || QDir::isAbsolutePath(given)
+                             ? given
+                             : QDir::cleanPath(QDir::current().absoluteFilePath(given));
     const OpenImageResult result = OpenImageFile(mWorkspace, path.toStdString(), *this);
     if (!result.loaded())
         return false;
+    setShownFile(path);
     RefreshImageView();
     if (result.historyChanged)
         RebuildHistoryMenu();
@@ -590,16 +663,31 @@ bool TMainForm::openImage(const QString& path) {
     return true;
 }
 
+void TMainForm::setShownFile(const QString& path) {
+    setWindowTitle(path.isEmpty() ? kTitle
+                                  : kTitle + QStringLiteral(" - ") + QFileInfo(path).fileName());
+}
+
+// The dialogs start where the last file lies, and Save proposes its name.
+QString TMainForm::fileDialogStart() const {
+    if (mWorkspace.LastFile.empty())
+        return {};
+    const QFileInfo last(fromStd(mWorkspace.LastFile));
+    return last.dir().exists() ? last.absoluteFilePath() : QString();
+}
+
 void TMainForm::mnLoadProgClick() {
-    const QString path =
-        mDialogs.openFileName(this, QStringLiteral("ファイルを開く"), QString(), {kOpenFilter});
+    const QString start = fileDialogStart();
+    const QString path = mDialogs.openFileName(
+        this, QStringLiteral("ファイルを開く"),
+        start.isEmpty() ? start : QFileInfo(start).absolutePath(), {kOpenFilter});
     if (!path.isEmpty())
         openImage(path);
 }
 
 void TMainForm::mnSaveAsClick() {
-    QString path =
-        mDialogs.saveFileName(this, QStringLiteral("名前を付けて保存"), QString(), {kSaveFilter});
+    QString path = mDialogs.saveFileName(this, QStringLiteral("名前を付けて保存"),
+                                         fileDialogStart(), {kSaveFilter});
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -609,13 +697,19 @@ void TMainForm::mnSaveAsClick() {
             this, kOverwriteCaption,
             QStringLiteral("ファイル ") + path + QStringLiteral("が存在します。上書きしますか？")))
         return;
-    SaveImageFile(path.toStdString(), mWorkspace.device, mWorkspace.image, *this);
+    if (SaveImageFile(path.toStdString(), mWorkspace.device, mWorkspace.image, *this).ok()) {
+        mWorkspace.markBufferSaved();
+        setShownFile(path);
+    }
 }
 
 void TMainForm::mnClearClick() {
     if (!mDialogs.yesNo(this, kClearCaption, kClearQuestion))
         return;
     mWorkspace.image.ClearImage(mWorkspace.device, true, true);
+    // Asked and agreed: nothing left to lose.
+    mWorkspace.markBufferSaved();
+    setShownFile(QString());
     RefreshImageView();
 }
 
@@ -720,7 +814,23 @@ bool TMainForm::dataDispKeyPress(const QString& text) {
     return true;
 }
 
+// A line edit claims Ctrl+V, Ctrl+C, Ctrl+E and others for itself; in this window those
+// keys are the menu's, wherever the caret is.
+bool TMainForm::isMenuShortcut(const QKeyEvent& key) const {
+    const QKeySequence pressed(key.keyCombination());
+    const QList<QAction*> all = findChildren<QAction*>();
+    return std::any_of(all.begin(), all.end(), [&](const QAction* action) {
+        return action->isEnabled() && !action->shortcut().isEmpty() &&
+               action->shortcut().matches(pressed) == QKeySequence::ExactMatch;
+    });
+}
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit*>(watched) &&
+        isMenuShortcut(*static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
     if (watched == DataDisp && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (!key->text().isEmpty() && key->text().at(0).isPrint())

@@ -3,12 +3,14 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 #include "catalogue/message_sink.h"
 
 class QAction;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -86,6 +88,10 @@ public:
 
     // Text of status-bar panel 0..9.
     QString statusPanelText(int panel) const;
+    // The panel beside them that says the selected port is served by the simulator.
+    QLabel* simulatorPanel() const { return mSimPanel; }
+    // True when the selected port is served by the simulator, not by hardware.
+    bool portSimulated() const;
     bool epPanelActive() const { return mEpPanelActive; }
     bool dataEditing() const;
 
@@ -166,9 +172,16 @@ private:
     QToolButton* addToolButton(QToolBar* bar, QAction* action, const QString& caption,
                                const QString& icon, int width);
     void applyDeviceToWindow();
+    // Shows an operation window; the first one the simulator served says so, once.
+    void runOperationWindow(const std::function<int()>& open);
+    void updateSimulatorPanel();
+    // "Velkaro", with the name of the file the buffer came from while it holds one.
+    void setShownFile(const QString& path);
+    QString fileDialogStart() const;
     void setEpPanelActive(bool active);
     void syncPort();
     bool dataDispKeyPress(const QString& text);
+    bool isMenuShortcut(const QKeyEvent& key) const;
 
     Workspace& mWorkspace;
     Dialogs& mDialogs;
@@ -176,7 +189,10 @@ private:
     bool mActivated = false;
     bool mClosed = false;
     bool mEpPanelActive = false;
+    bool mToldSimulated = false;
+    int mDeviceIndex = -1;  // the device applied last; a declined switch returns to it
     QLabel* mPanels[10] = {};
+    QLabel* mSimPanel = nullptr;
     // Destroyed before the window's child widgets, as it must be.
     std::unique_ptr<OperationWindows> mOperations;
     TAboutForm* mAbout = nullptr;

@@ -99,6 +99,8 @@ void OperationForm::runAction(const std::function<FlowOutcome()>& action) {
     mRunning = true;
     mOutcome = action();
     mRunning = false;
+    if (mCancel && mOutcome.result != kResultOk && !partlyDoneMessage().empty())
+        showMessage(partlyDoneMessage());
     closeWith(mOutcome.close);
 }
 

@@ -21,6 +21,12 @@ namespace velkaro {
 
 QString toQString(std::string_view text);
 
+// Said after a write or an erase was stopped halfway, so that nobody trusts the chip.
+inline constexpr std::string_view kPartlyWrittenMessage =
+    "書き込みを中止しました。デバイスは一部だけ書き込まれた状態です。";
+inline constexpr std::string_view kPartlyErasedMessage =
+    "消去を中止しました。デバイスは一部だけ消去された状態です。";
+
 // What every operation window shares: a gauge, a status bar, OK and Cancel, a cancel flag
 // that the running loop reads after each pump, and the boxes of the core's questions
 // shown through Dialogs. The window is created once and shown modally again and again;
@@ -77,6 +83,9 @@ protected:
     void imageChanged();
     QWidget* boxParent();
     void updateOkForChecks();
+    // What an action stopped by Cancel (or by closing the window) leaves the chip as, said
+    // once it has stopped; empty for windows that only read.
+    virtual std::string_view partlyDoneMessage() const { return {}; }
 
     Workspace& mWorkspace;
     Dialogs& mDialogs;

@@ -1,11 +1,14 @@
 #include "ui/operation_windows.h"
 
 #include "operations/osccal_window.h"
+#include "ui/buffer_question.h"
 
 namespace velkaro {
 
 OperationWindows::OperationWindows(Workspace& workspace, Dialogs& dialogs, QWidget* mainWindow)
     : mWorkspace(workspace),
+      mDialogs(dialogs),
+      mMainWindow(mainWindow),
       mRead(std::make_unique<TReadForm>(workspace, dialogs, mainWindow)),
       mWrite(std::make_unique<TWriteForm>(workspace, dialogs, mainWindow)),
       mErase(std::make_unique<TChipEraseForm>(workspace, dialogs, mainWindow)),
@@ -29,7 +32,14 @@ void OperationWindows::imageChanged() {
 }
 
 int OperationWindows::openRead() {
-    return mRead->exec();
+    const int close = mRead->exec();
+    // What was read is on the chip: the buffer's changes count from here.
+    if (close == QDialog::Accepted && mRead->lastOutcome().result == kResultOk) {
+        mWorkspace.markBufferSaved();
+        if (onBufferRead)
+            onBufferRead();
+    }
+    return close;
 }
 int OperationWindows::openWrite() {
     return mWrite->exec();
@@ -51,6 +61,9 @@ int OperationWindows::openDevIdCheck() {
 }
 
 int OperationWindows::openOscCalc() {
+    // The calibration program replaces the buffer.
+    if (!confirmDiscardBuffer(mWorkspace, mDialogs, mMainWindow))
+        return QDialog::Rejected;
     const OscCalStart start = startOscCalibration(mWorkspace, *mOscCalc);
     if (start == OscCalStart::Declined)
         return QDialog::Rejected;

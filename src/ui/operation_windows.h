@@ -42,6 +42,8 @@ public:
     // A file was opened (the calibration program): the main window updates its caption
     // and file history.
     std::function<void()> onFileOpened;
+    // The chip was read into the buffer, which no longer holds a file.
+    std::function<void()> onBufferRead;
 
     TReadForm& readForm() { return *mRead; }
     TWriteForm& writeForm() { return *mWrite; }
@@ -56,6 +58,8 @@ private:
     void imageChanged();
 
     Workspace& mWorkspace;
+    Dialogs& mDialogs;
+    QWidget* mMainWindow;
     std::unique_ptr<TReadForm> mRead;
     std::unique_ptr<TWriteForm> mWrite;
     std::unique_ptr<TChipEraseForm> mErase;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "operations/osccal_calc.h"
+#include "ui/hex_key_filter.h"
 
 namespace velkaro {
 
@@ -30,8 +31,10 @@ TOscCalcForm::TOscCalcForm(Workspace& workspace, Dialogs& dialogs, QWidget* pare
     OscVal = panel(this);
     OscDiff = panel(this);
     newOSCCAL = new QLineEdit(this);
-    newOSCCAL->setMaxLength(4);
+    // Four places like the main window's hex edits; keys from "G" on never reach them.
+    newOSCCAL->setInputMask(QStringLiteral(">NNNN;_"));
     newOSCCAL->setAlignment(Qt::AlignRight);
+    newOSCCAL->installEventFilter(new HexKeyFilter(newOSCCAL));
     const std::pair<std::string_view, QWidget*> rows[] = {
         {msg::kOscCalCurrentLabel, CurOsc},
         {msg::kOscCalFrequencyLabel, OscVal},

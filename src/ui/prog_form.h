@@ -21,6 +21,9 @@ public:
     void OkBtnClick() override;
     // Only asks the running step to stop (it closes the link itself).
     void CancelBtnClick() override;
+
+protected:
+    std::string_view partlyDoneMessage() const override { return kPartlyWrittenMessage; }
 };
 
 }  // namespace velkaro

@@ -18,6 +18,9 @@ public:
     void FormActivate() override;
     void OkBtnClick() override;
     void CancelBtnClick() override;
+
+protected:
+    std::string_view partlyDoneMessage() const override { return kPartlyWrittenMessage; }
 };
 
 }  // namespace velkaro

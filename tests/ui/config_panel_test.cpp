@@ -75,6 +75,12 @@ TEST_F(ConfigPanelTest, OptionsAndWordsFollowEachOther) {
     panel.edConfig[0]->setText("3F0E");
     QCoreApplication::sendEvent(panel.edConfig[0], &out);
     EXPECT_EQ(panel.VBox[row("CP")]->currentText(), "ON");
+
+    // A short value stands as the word it became.
+    panel.edConfig[0]->setText("1");
+    QCoreApplication::sendEvent(panel.edConfig[0], &out);
+    EXPECT_EQ(workspace.image.ConfigWords[0], 0x0001);
+    EXPECT_EQ(panel.edConfig[0]->text(), "0001");
 }
 
 TEST_F(ConfigPanelTest, ByteAddressedWordsAreLabelledTwoApart) {

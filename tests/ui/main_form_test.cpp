@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,11 +22,13 @@
 
 #include <gtest/gtest.h>
 
+#include "app/app_settings.h"
 #include "app/simulated_socket.h"
 #include "app/workspace.h"
 #include "scripted_dialogs.h"
 #include "support/paths.h"
 #include "ui/about_form.h"
+#include "ui/config_panel.h"
 #include "ui/operation_windows.h"
 
 namespace velkaro {
@@ -225,6 +230,24 @@ TEST_F(MainWindow, LeavingTheHexEditsStoresTheirValues) {
     EXPECT_EQ(workspace->image.BGValue, 0x0002);
 }
 
+// The menu's keys reach the menu while the caret is in a hex edit; the edit keeps the
+// keys no menu item has.
+TEST_F(MainWindow, MenuShortcutsWorkFromTheHexEdits) {
+    TMainForm& window = start({QStringLiteral("/pPIC12F675")});
+    const auto claimedByEdit = [](QLineEdit* edit, Qt::Key key) {
+        QKeyEvent override(QEvent::ShortcutOverride, key, Qt::ControlModifier);
+        override.ignore();
+        QApplication::sendEvent(edit, &override);
+        return override.isAccepted();
+    };
+    for (QLineEdit* edit : {window.edID, window.edOscCal, window.configPanel->edConfig[0]}) {
+        SCOPED_TRACE(edit->objectName().toStdString());
+        for (Qt::Key key : {Qt::Key_V, Qt::Key_C, Qt::Key_E})
+            EXPECT_FALSE(claimedByEdit(edit, key)) << key;
+        EXPECT_TRUE(claimedByEdit(edit, Qt::Key_Z));  // undo stays the edit's
+    }
+}
+
 TEST_F(MainWindow, HistoryKeepsFiveEntriesAcrossARestartAndMovesReopenedFilesFirst) {
     TMainForm* window = &start();
     QStringList files;
@@ -300,6 +323,125 @@ void pressOkInNextModal(QWidget** opened) {
             form->OkBtn->click();
     });
     timer->start(1);
+}
+
+const QString kDiscardQuestion =
+    QStringLiteral("バッファに保存されていない変更があります。変更を破棄してよろしいですか？");
+
+// Every way the buffer can be replaced asks first while it holds changes not saved since
+// the last load, save or read; No leaves buffer and window as they were.
+TEST_F(MainWindow, UnsavedChangesAreAskedAboutBeforeTheBufferIsReplaced) {
+    const QString first = hexFile("first.hex", record(0, {0x05, 0x28}));
+    const QString other = hexFile("other.hex", record(0, {0x06, 0x28}));
+    TMainForm& window = start({first});
+    // Unchanged since the load: nothing to ask.
+    ASSERT_TRUE(window.openImage(other));
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    TChipEraseForm& erase = window.operations().eraseForm();
+    struct Loss {
+        const char* name;
+        std::function<void()> act;
+        std::function<bool()> done;
+    };
+    const Loss losses[] = {
+        {"device switch", [&] { selectDevice(QStringLiteral("PIC12F675")); },
+         [&] { return window.DevListBox->currentText() == QStringLiteral("PIC12F675"); }},
+        {"another file", [&] { window.openImage(first); },
+         [&] { return workspace->LastFile == first.toStdString(); }},
+        {"erase that clears the buffer",
+         [&] {
+             erase.FormActivate();
+             erase.BuffClear->setChecked(true);
+             erase.DevIdChk->setChecked(false);
+             erase.OkBtnClick();
+         },
+         [&] { return workspace->image.DataMemory[0] == 0xFF; }},
+        {"closing", [&] { window.close(); },
+         [&] { return LoadSettings(dir.file("velkaro.ini")).LastFile == first.toStdString(); }},
+    };
+    for (const Loss& loss : losses) {
+        SCOPED_TRACE(loss.name);
+        workspace->image.DataMemory[0] = 0x12;  // as an edit in the listing leaves it
+        ASSERT_TRUE(workspace->bufferModified());
+        dialogs.shown.clear();
+        dialogs.answers = {false};
+        loss.act();
+        ASSERT_FALSE(dialogs.shown.empty());
+        EXPECT_EQ(dialogs.shown[0].kind, QStringLiteral("yesNo"));
+        EXPECT_EQ(dialogs.shown[0].text, kDiscardQuestion);
+        EXPECT_FALSE(loss.done());
+        EXPECT_EQ(workspace->image.DataMemory[0], 0x12);
+
+        dialogs.answers = {true};
+        loss.act();
+        EXPECT_TRUE(loss.done());
+    }
+}
+
+// With no port mapped to hardware nothing looks like hardware: the status bar, the About
+// window and (once) the first operation say that the simulator served.
+TEST_F(MainWindow, TheSimulatorIsNeverTakenForHardware) {
+    TMainForm& window = start();
+    EXPECT_FALSE(window.simulatorPanel()->isHidden());
+    EXPECT_EQ(window.simulatorPanel()->text(), QStringLiteral("シミュレータ"));
+    window.aboutForm().FormActivate();
+    EXPECT_TRUE(window.aboutForm().FrmVer->text().contains(QStringLiteral("シミュレータ")));
+
+    const auto simulatorNotes = [&] {
+        int n = 0;
+        for (const auto& shown : dialogs.shown)
+            n += shown.text.contains(QStringLiteral("シミュレータで行いました")) ? 1 : 0;
+        return n;
+    };
+    for (int round = 0; round < 2; ++round) {
+        QWidget* opened = nullptr;
+        pressOkInNextModal(&opened);
+        window.ReadBtn->click();
+        EXPECT_EQ(opened, &window.operations().readForm());
+        EXPECT_EQ(simulatorNotes(), 1) << round;
+    }
+
+    // A port mapped to a device is hardware: no panel there.
+    form.reset();
+    workspace.reset();
+    HardwareSettings hardware;
+    hardware.portPaths[1] = "/dev/ttyUSB7";
+    std::string error;
+    socket = SimulatedSocket::create("", error, hardware, false);
+    workspace = std::make_unique<Workspace>(dir.path());
+    workspace->attachProgrammer(socket->library(), socket->clock());
+    TMainForm::Options options;
+    options.settingsPath = QString::fromStdString(dir.file("velkaro.ini"));
+    options.socket = socket.get();
+    form = std::make_unique<TMainForm>(*workspace, dialogs, options);
+    form->FormActivate();
+    EXPECT_FALSE(form->simulatorPanel()->isHidden());
+    form->ComPort->setCurrentIndex(1);
+    EXPECT_TRUE(form->simulatorPanel()->isHidden());
+}
+
+// The title names the file the buffer came from; the file dialogs start beside it, Save
+// proposes its name; a relative path is kept absolute.
+TEST_F(MainWindow, TheWindowSaysWhichFileItHoldsAndTheDialogsStartThere) {
+    hexFile("rel.hex", record(0, {0x05, 0x28}));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir.path())));
+    TMainForm& window = start({QStringLiteral("rel.hex")});
+    QDir::setCurrent(previous);
+    const QString absolute = QString::fromStdString(dir.file("rel.hex"));
+    EXPECT_EQ(workspace->LastFile, absolute.toStdString());
+    EXPECT_EQ(workspace->FileHistory, std::vector<std::string>{absolute.toStdString()});
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Velkaro - rel.hex"));
+
+    window.mnLoadProg->trigger();
+    EXPECT_EQ(dialogs.shown.back().dir, QString::fromStdString(dir.path()));
+    window.mnSaveAs->trigger();
+    EXPECT_EQ(dialogs.shown.back().dir, absolute);
+
+    dialogs.answers = {true};
+    window.ClearBtn->click();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Velkaro"));
 }
 
 // Both programmer types: the simulated PRO, and the bit-banged JDM whose backend clocks

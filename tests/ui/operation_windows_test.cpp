@@ -103,6 +103,7 @@ TEST(OperationWindows, EraseVerifyAndBlankCheckThroughTheirButtons) {
     erase.DataEn->setChecked(true);
     erase.BuffClear->setChecked(true);
     const int before = refreshed;
+    dialogs.answers = {true};  // the buffer's changes may go
     erase.OkBtn->click();
     EXPECT_EQ(erase.result(), QDialog::Accepted);
     EXPECT_GT(refreshed, before);
@@ -238,6 +239,7 @@ TEST(OperationWindows, CalibrationLoadsMeasuresAndUpdates) {
     EXPECT_TRUE(form.btnOk->isEnabled());
 
     // Typing: upper case, nothing after "F"; leaving the field keeps only the low byte.
+    EXPECT_EQ(form.newOSCCAL->inputMask(), ">NNNN;_");
     form.newOSCCAL->clear();
     for (const char* key : {"a", "z", "7"}) {
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromLatin1(key));

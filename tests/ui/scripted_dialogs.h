@@ -19,6 +19,7 @@ public:
         QString caption;
         QString text;                  // message text, or the filters joined with ";;"
         bool cancelIsDefault = false;  // "okCancel" with Cancel as its default button
+        QString dir;                   // file dialogs: where they start
     };
 
     std::deque<bool> answers;
