@@ -31,7 +31,8 @@ namespace {
 const QString kCaption = QStringLiteral("Velkaroの詳細情報");
 const QString kVersion = QStringLiteral("1.00-06");
 const QString kSimulatedProgrammer =
-    QStringLiteral("（シミュレータのプログラマ・実機ではありません）");
+    QStringLiteral("シミュレータ（実機のプログラマではありません）");
+const QString kSimulatedSuffix = QStringLiteral("（シミュレータ）");
 
 }  // namespace
 
@@ -97,8 +98,10 @@ void TAboutForm::showEvent(QShowEvent* event) {
 void TAboutForm::FormActivate() {
     FrmVer->clear();
     const bool simulated = portSimulated && portSimulated();
-    if (simulated)
+    if (simulated) {
         FrmVer->setText(kSimulatedProgrammer);
+        setFixedSize(sizeHint().expandedTo(QSize(358, 95)));
+    }
     ProgrammerLink* link = mWorkspace.link.get();
     if (link == nullptr || link->hardwareType() != 0)
         return;
@@ -109,7 +112,9 @@ void TAboutForm::FormActivate() {
     OkBtn->setEnabled(true);
     if (answered)
         FrmVer->setText(QString::fromStdString(firmwareVersionText(date, version)) +
-                        (simulated ? QStringLiteral(" ") + kSimulatedProgrammer : QString()));
+                        (simulated ? kSimulatedSuffix : QString()));
+    // The window is as wide as its longest line.
+    setFixedSize(sizeHint().expandedTo(QSize(358, 95)));
 }
 
 bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {

@@ -17,16 +17,13 @@ TChipEraseForm::TChipEraseForm(Workspace& workspace, Dialogs& dialogs, QWidget* 
     BuffClear = addCheckBox(msg::kEraseBuffClear);
     DevIdChk = addCheckBox(msg::kDevIdCheckOption);
     OscCalEn = addCheckBox(msg::kEraseOscCalEn);
-    // Keep the dialog's height when the gauge is hidden.
-    QSizePolicy keep = Progress->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    Progress->setSizePolicy(keep);
 }
 
 void TChipEraseForm::FormActivate() {
     const EraseWindowState state = activateEraseWindow(mWorkspace);
     resetForRun();
     Progress->hide();
+    adjustSize();
     ProgEn->setChecked(state.checked.ProgEn);
     DataEn->setChecked(state.checked.DataEn);
     BuffClear->setChecked(state.checked.BuffClear);
@@ -60,8 +57,11 @@ std::string_view TChipEraseForm::partlyDoneMessage() const {
 }
 
 void TChipEraseForm::setProgress(int percent) {
-    if (Progress->isHidden())
+    // The gauge takes no room until a pass needs it; the window grows to hold it.
+    if (Progress->isHidden()) {
         Progress->show();
+        adjustSize();
+    }
     OperationForm::setProgress(percent);
 }
 
