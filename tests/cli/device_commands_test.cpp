@@ -111,14 +111,18 @@ TEST_F(DeviceCommandsTest, StrictRefusesAFileWithWarningsAndABinaryFileIsAFileEr
     std::ofstream(cut) << ":020000000C28CA\n";  // no end record
     const std::string binary = dir.file("binary.hex");
     std::ofstream(binary, std::ios::binary) << std::string("\x0C\x28\0\0", 4);
+    // A PIC18 file (configuration at 0x300000) would land in this device's program memory.
+    const std::string pic18 = dir.file("pic18.hex");
+    std::ofstream(pic18) << ":020000040030CA\n:02000000221FBD\n:00000001FF\n";
     struct Case {
         std::string command;
         int exitCode;
     };
-    for (const Case& c : {Case{"write --strict '" + cut + "'", 7},
-                          Case{"program --strict --verify '" + cut + "'", 7},
-                          Case{"verify --strict '" + cut + "'", 7},
-                          Case{"write '" + binary + "'", 6}, Case{"program '" + binary + "'", 6}}) {
+    for (const Case& c :
+         {Case{"write --strict '" + cut + "'", 7},
+          Case{"program --strict --verify '" + cut + "'", 7},
+          Case{"verify --strict '" + cut + "'", 7}, Case{"write --strict '" + pic18 + "'", 7},
+          Case{"write '" + binary + "'", 6}, Case{"program '" + binary + "'", 6}}) {
         SCOPED_TRACE(c.command);
         const CliRun result = run(c.command);
         EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
