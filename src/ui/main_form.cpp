@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -46,6 +47,7 @@
 #include "ui/hex_key_filter.h"
 #include "ui/info_form.h"
 #include "ui/operation_windows.h"
+#include "ui/port_form.h"
 #include "ui/toolbar_icons.h"
 
 namespace velkaro {
@@ -56,7 +58,7 @@ const QString kTitle = QStringLiteral("Velkaro");
 const QString kSimulatorPanel = QStringLiteral("シミュレータ");
 const QString kSimulatorUsed = QStringLiteral(
     "この操作はシミュレータで行いました。実際のプログラマとデバイスは使用していません。\n"
-    "実機を使うには、接続ポートをシリアルデバイスに割り当ててください。");
+    "実機を使うには、「ツール」→「接続ポートの設定」でシリアルデバイスを割り当ててください。");
 const QString kClearCaption = QStringLiteral("バッファのクリア");
 const QString kClearQuestion = QStringLiteral("バッファをクリアします。よろしいですか？");
 const QString kOverwriteCaption = QStringLiteral("上書きの確認");
@@ -215,6 +217,8 @@ void TMainForm::createActions() {
     N3 = separator("N3");
     mnDataEdit = make("mnDataEdit", QStringLiteral("データ編集を有効にする"), "Ctrl+T");
     mnDataEdit->setCheckable(true);
+    N4 = separator("N4");
+    mnPortSetting = make("mnPortSetting", QStringLiteral("接続ポートの設定(&P)..."), nullptr);
 
     mnHtmlHelp = make("mnHtmlHelp", QStringLiteral("Velkaroオンラインヘルプ(&H)"), "F1");
     mnDeviceInfo = make("mnDeviceInfo", QStringLiteral("デバイス詳細情報の表示(&I)"), "Ctrl+I");
@@ -226,6 +230,7 @@ void TMainForm::createActions() {
     connect(mnExit, &QAction::triggered, this, &QWidget::close);
     connect(mnClear, &QAction::triggered, this, &TMainForm::mnClearClick);
     connect(mnDataEdit, &QAction::triggered, this, &TMainForm::mnDataEditClick);
+    connect(mnPortSetting, &QAction::triggered, this, [this] { portForm().exec(); });
     // The operation windows are connected in createOperationWindows(); the details
     // window, About and the manual where those are made.
 }
@@ -241,7 +246,7 @@ void TMainForm::createMenus() {
     mnTool = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
     mnTool->setObjectName(QStringLiteral("mnTool"));
     mnTool->addActions({mnReadDev, mnWrite, mnVerify, mnBlankChk, N1, mnProgram, mnDevErase,
-                        mnClear, N2, mnDevIdChk, mnOscCalc, N3, mnDataEdit});
+                        mnClear, N2, mnDevIdChk, mnOscCalc, N3, mnDataEdit, N4, mnPortSetting});
 
     mnHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     mnHelp->setObjectName(QStringLiteral("mnHelp"));
@@ -349,7 +354,17 @@ void TMainForm::createCentralWidgets() {
     ComPort->setObjectName(QStringLiteral("ComPort"));
     for (int n = 1; n <= 9; ++n)
         ComPort->addItem(QStringLiteral("COM%1").arg(n));
-    form->addRow(QStringLiteral("接続ポート"), ComPort);
+    // Beside the list: the dialog that maps a COM number to a real serial device.
+    auto* portRow = new QHBoxLayout;
+    portRow->setSpacing(2);
+    portRow->addWidget(ComPort, 1);
+    PortBtn = new QToolButton(right);
+    PortBtn->setObjectName(QStringLiteral("PortBtn"));
+    PortBtn->setDefaultAction(mnPortSetting);
+    PortBtn->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    PortBtn->setText(QStringLiteral("..."));
+    portRow->addWidget(PortBtn);
+    form->addRow(QStringLiteral("接続ポート"), portRow);
     DevListBox = new QComboBox(right);
     DevListBox->setObjectName(QStringLiteral("DevListBox"));
     DevListBox->setMaxVisibleItems(20);
@@ -578,6 +593,13 @@ void TMainForm::DevListBoxChange() {
         setShownFile(QString());
     applyDeviceToWindow();
     emit deviceApplied();
+}
+
+PortForm& TMainForm::portForm() {
+    if (mPortForm == nullptr)
+        mPortForm = new PortForm(mOptions.settingsPath.toStdString(), {}, {}, this);
+    mPortForm->refresh(ComPort->currentIndex() + 1);
+    return *mPortForm;
 }
 
 bool TMainForm::portSimulated() const {

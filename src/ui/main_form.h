@@ -28,6 +28,7 @@ class TAboutForm;
 class TInfoForm;
 class Dialogs;
 class OperationWindows;
+class PortForm;
 class SimulatedSocket;
 struct Workspace;
 
@@ -53,6 +54,8 @@ public:
     OperationWindows& operations() { return *mOperations; }
     TAboutForm& aboutForm() { return *mAbout; }
     TInfoForm& infoForm() { return *mInfo; }
+    // The port dialog, filled afresh (created on first use).
+    PortForm& portForm();
 
     // Life cycle. The first activation loads the settings, reads the command line, selects
     // the device and opens the named file; later calls do nothing.
@@ -118,6 +121,8 @@ public:
     QAction* mnOscCalc;
     QAction* N3;
     QAction* mnDataEdit;
+    QAction* N4;
+    QAction* mnPortSetting;  // the port dialog
     QMenu* mnHelp;
     QAction* mnHtmlHelp;
     QAction* mnDeviceInfo;
@@ -132,6 +137,7 @@ public:
     QToolButton* ChipEraseBtn;
     QToolButton* ClearBtn;
     QToolButton* ProgBtn;
+    QToolButton* PortBtn;  // beside the port list: the port dialog
 
     // Views and the right-hand column.
     QPlainTextEdit* ProgDisp;
@@ -197,6 +203,7 @@ private:
     std::unique_ptr<OperationWindows> mOperations;
     TAboutForm* mAbout = nullptr;
     TInfoForm* mInfo = nullptr;
+    PortForm* mPortForm = nullptr;
 };
 
 }  // namespace velkaro
