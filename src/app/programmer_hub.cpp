@@ -53,7 +53,7 @@ std::string ProgrammerHub::lastError() const {
         return mHardPro.lastError();
     if (mActive == &mEmuPro)
         return mEmuPro.lastError();
-    return {};
+    return mSimulator.linkFault();
 }
 
 std::string ProgrammerHub::checkLeftSafe() const {

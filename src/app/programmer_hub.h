@@ -82,6 +82,7 @@ public:
     DeferredReads* deferredReads() override { return mActive->deferredReads(); }
     // The JDM's wiring, whichever type is active now: the link asks before it opens.
     bool jdmVddFromPort() const override { return mHardware.jdmLines.vdd.line == PortLine::None; }
+    std::string linkFault() const override { return mActive->linkFault(); }
 
 private:
     bool jdmType() const { return mType == 1; }

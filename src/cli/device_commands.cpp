@@ -138,7 +138,9 @@ public:
             return exitCode;
         std::string error;
         if (exitCode == kExitHardwareError) {
-            if (const std::string why = mBackend->hub().lastError(); !why.empty()) {
+            // The reason, unless a message has shown it already.
+            if (const std::string why = mBackend->hub().lastError();
+                !why.empty() && !mUi.hasShown(why)) {
                 mUi.endProgressLine();
                 std::cerr << "velkaro-cli: " << why << '\n';
             }
@@ -165,6 +167,7 @@ public:
             .add("resultCode", code)
             .add("exitCode", exitCode)
             .add("seconds", seconds())
+            .add("simulated", mBackend != nullptr && !mBackend->usesHardware())
             .add("messages", mUi.messages());
         return object;
     }
@@ -339,7 +342,10 @@ int runIdCommand(CliContext& context, const OutputOptions& output) {
     const DeviceIdView view = showDeviceId(session.workspace(), session.ui());
     int exitCode = kExitOk;
     std::string check = "match";
-    if (view.check == DeviceIdCheck::Mismatch) {
+    if (!view.linkFault.empty()) {
+        exitCode = kExitHardwareError;  // the programmer failed, not the chip's ID
+        check = "none";
+    } else if (view.check == DeviceIdCheck::Mismatch) {
         exitCode = kExitIdMismatch;
         check = "mismatch";
     } else if (view.check == DeviceIdCheck::NoId) {

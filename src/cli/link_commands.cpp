@@ -14,6 +14,7 @@
 #include "cli/cli_support.h"
 #include "cli/link_backend.h"
 #include "cli/link_options.h"
+#include "link/link_messages.h"
 #include "link/programmer_link.h"
 #include "link/serial_port_lines.h"
 #include "sim/simulated_programmer.h"
@@ -127,7 +128,14 @@ void runPowerTest(CliContext& context) {
     std::cout << "Target powered: " << device.DeviceName << " on " << portName(link.portIndex())
               << " (" << programmerName(link.hardwareType()) << "), "
               << (device.PowerOnSequence == 1 ? "VPP before VCC" : "VCC before VPP") << '\n';
-    link.CloseLink();
+    // A power-off the programmer did not confirm may have left the target on.
+    if (!link.CloseLink()) {
+        std::cerr << "velkaro-cli: " << kMsgHardwareError << '\n';
+        if (link.linkFault() != session.backend->hub().lastError())  // else told below
+            std::cerr << "velkaro-cli: " << link.linkFault() << '\n';
+        context.exitCode = closeSession(session, kExitHardwareError);
+        return;
+    }
     std::cout << "Target switched off, link closed\n";
     context.exitCode = closeSession(session, kExitOk);
 }

@@ -36,6 +36,14 @@ public:
 
     // Every message shown, in order.
     const std::vector<std::string>& messages() const { return mMessages; }
+    // True when a message shown so far contains `text`.
+    bool hasShown(std::string_view text) const {
+        for (const std::string& m : mMessages) {
+            if (m.find(text) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
     // Ends an open progress line so that what follows starts on a line of its own.
     void endProgressLine();
 

@@ -180,8 +180,7 @@ bool ProgrammerLink::ReadCalibrationWords() {
         }
     }
 
-    CloseLink();
-    return true;
+    return CloseLink();  // values read over a failed link are not the chip's
 }
 
 void ProgrammerLink::SendCoreInstruction(int command, uint16_t operand) {

@@ -44,6 +44,8 @@ public:
     // with no chip driving the line.
     bool pgdLoopsBack();
 
+    std::string linkFault() const override { return mError; }
+
     int32_t SOpen(int32_t port) override;
     int32_t SClose() override;
     int32_t SSetMode(int32_t mode) override;

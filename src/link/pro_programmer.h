@@ -62,6 +62,7 @@ public:
     int32_t SReadWord() override;
     int32_t SReadBit(int32_t count) override;
     DeferredReads* deferredReads() override { return this; }
+    std::string linkFault() const override { return mError; }
 
 private:
     void queueReadWord() override;

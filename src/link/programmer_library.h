@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace velkaro {
 
@@ -39,6 +40,11 @@ public:
     // the target's supply from the port, so VDD is there before VPP whatever the order of
     // SVccOn and SVppOn; false for backends that switch the supply when told.
     virtual bool jdmVddFromPort() const { return false; }
+    // Not one of the seventeen: why the connection to the programmer failed since the port
+    // was last opened (no answer, a garbled reply, the port gone); empty while it works or
+    // when the backend cannot tell. Calls after such a failure only pretend to work (reads
+    // give 0), so the link asks this before it trusts a session's results.
+    virtual std::string linkFault() const { return {}; }
 };
 
 // Reads taken later, in the order they were queued. A programmer behind a link with a long

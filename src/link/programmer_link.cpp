@@ -17,6 +17,11 @@ constexpr uint32_t kCloseSettleMs = 100;
 
 constexpr size_t kFirmwareDateLength = 8;
 
+constexpr const char* kFaultNoTargetPower =
+    "the target's supply did not come up (no chip, a short, or a supply that failed)";
+constexpr const char* kFaultNotSwitchedOff =
+    "the programmer did not confirm switching the target off";
+
 OperationUi& silentUi() {
     static SilentOperationUi ui;
     return ui;
@@ -45,10 +50,19 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     mFailureReason.clear();
     // Indices beyond the two known types are the library's to interpret; a negative one
     // can only be a corrupt setting and is sent as the type it behaves as.
+    if (!mFault.empty()) {
+        // This operation's link has failed already: nothing more goes out.
+        if (showMessages)
+            showFailure(kMsgProgrammerUnavailable);
+        return false;
+    }
     mLibrary.SSetMode(mHardwareType < 0 ? kProgrammerJdm : mHardwareType);
     if (mLibrary.SOpen(mPortIndex + 1) == 0) {
+        std::string why = mLibrary.linkFault();
+        noteFault(why.empty() ? "COM" + std::to_string(mPortIndex + 1) + " could not be opened"
+                              : std::move(why));
         if (showMessages)
-            mUi->showMessage(kMsgProgrammerUnavailable);
+            showFailure(kMsgProgrammerUnavailable);
         return false;
     }
 
@@ -76,9 +90,12 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     }
 
     if (!powered) {
+        // A power-up whose answers were lost is a link fault, not a supply problem.
+        std::string why = mLibrary.linkFault();
+        noteFault(why.empty() ? std::string(kFaultNoTargetPower) : std::move(why));
         CloseLink();
         if (showMessages)
-            mUi->showMessage(kMsgNoTargetPower);
+            showFailure(kMsgNoTargetPower);
         return false;
     }
     mLinkOpen = true;
@@ -90,12 +107,47 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
 }
 
 bool ProgrammerLink::CloseLink() {
+    const bool wasOpen = mLinkOpen;
     mReadValues.clear();  // the programmer drops its own with the session
-    mLibrary.SPowerOff();
-    mLibrary.SClose();
+    const bool off = mLibrary.SPowerOff() != 0;
+    const bool closed = mLibrary.SClose() != 0;
     mClock.sleepMilliseconds(kCloseSettleMs);
     mLinkOpen = false;
-    return true;
+    if (!wasOpen)
+        return true;  // nothing of a session to judge (a Cancel button, a failed power-up)
+    std::string fault = mLibrary.linkFault();
+    if (fault.empty() && !(off && closed))
+        fault = kFaultNotSwitchedOff;
+    noteFault(std::move(fault));
+    return mFault.empty();
+}
+
+void ProgrammerLink::noteFault(std::string why) {
+    if (mFault.empty())
+        mFault = std::move(why);
+}
+
+void ProgrammerLink::showFailure(std::string_view text) {
+    mUi->showMessage(text);
+    mFailureShown = true;
+}
+
+void ProgrammerLink::beginOperation() {
+    if (mOperationDepth++ == 0) {
+        mFault.clear();
+        mFailureShown = false;
+    }
+}
+
+void ProgrammerLink::endOperation() {
+    if (mOperationDepth > 0)
+        --mOperationDepth;
+}
+
+ResultCode ProgrammerLink::checkedResult(ResultCode code) const {
+    if (mFault.empty() || code == kResultCancelled)
+        return code;
+    return kResultHardwareError;
 }
 
 bool ProgrammerLink::WaitAck() {
@@ -180,7 +232,11 @@ bool ProgrammerLink::ReportResult(ResultCode code) {
             showResultMessage(kMsgConfigMemoryError);
             break;
         default:
+            // The link's own failure, when there was one, is the reason shown.
+            if (!mFault.empty())
+                mFailureReason = mFault;
             showResultMessage(kMsgHardwareError);
+            mFailureShown = true;
             break;
     }
     mFailureReason.clear();

@@ -50,7 +50,10 @@ public:
     // `showMessages` the failure is also shown; `prepareFastCheck` readies the PRO's block
     // blank test.
     bool OpenLink(bool showMessages, bool prepareFastCheck);
-    // Target off, port closed, 100 ms pause; always true, safe when not open.
+    // Target off, port closed, 100 ms pause; safe when not open. False when the session
+    // that ends here failed: the programmer reported the connection lost or garbled at any
+    // point, or did not confirm switching the target off and closing. The reason is kept in
+    // linkFault() until the next operation begins.
     bool CloseLink();
     // Waits for the "#" that acknowledges a programmer command: 200 polls, events pumped
     // before each. True when it came on polls 1..199.
@@ -77,6 +80,21 @@ public:
     // Whether the target's VDD comes up before VPP on this programmer: the device asks for
     // VCC first (PowerOnSequence other than 1), or the "VKR-20 JDM" takes VDD from the port.
     bool raisesVddFirst() const;
+
+    // Why the link failed during the current operation (kept from the first failure); empty
+    // while it works. While it is set OpenLink refuses, so no later phase of the operation
+    // runs on a programmer whose earlier answers cannot be trusted.
+    const std::string& linkFault() const { return mFault; }
+    // True once this operation has shown a hardware or link failure (OpenLink's own
+    // messages, ReportResult's hardware message), so that a caller does not show another.
+    bool failureShown() const { return mFailureShown; }
+    // Operations nest (a window's flow runs the algorithm, the automatic sequence runs
+    // several); the outermost one begins with a sound link.
+    void beginOperation();
+    void endOperation();
+    // `code` as the operation may report it: a failed link turns any result but a cancel
+    // into kResultHardwareError, since reads taken over it mean nothing.
+    ResultCode checkedResult(ResultCode code) const;
 
     // Delay calibration: tick reads per millisecond, measured on the clock.
     int CallsPerMillisecond() const { return mCallsPerMillisecond; }
@@ -109,7 +127,8 @@ public:
     // allowed and the device has no erase-and-program command.
     bool StartProgrammingCycle(bool allowProgramOnly, bool programMemory, bool preferErase);
     // Opens the link, reads the chip's OSCCAL and BG values into the image, closes it.
-    // False only when the link does not open.
+    // False when the link does not open or fails meanwhile (the values are then not the
+    // chip's).
     bool ReadCalibrationWords();
 
     // 16-bit core family.
@@ -135,6 +154,9 @@ private:
     // A 4-bit command, 8 bits of 0 and the 8 bits the chip shifts out (table reads, TABLAT).
     uint8_t shiftOut(int command);
     void queueShiftOut(int command);
+    // Keeps the first reason the link failed in this operation; an empty one changes nothing.
+    void noteFault(std::string why);
+    void showFailure(std::string_view text);
 
     ProgrammerLibrary& mLibrary;
     Clock& mClock;
@@ -144,6 +166,9 @@ private:
     int mPortIndex = 0;
     int mHardwareType = kProgrammerPro;
     bool mLinkOpen = false;
+    std::string mFault;
+    bool mFailureShown = false;
+    int mOperationDepth = 0;
     int mCallsPerMillisecond = 0;
     std::deque<uint16_t> mReadValues;  // reads done at once, not yet taken
     std::string mFailureReason;

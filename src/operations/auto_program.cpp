@@ -134,7 +134,7 @@ FlowOutcome runAutoProgram(Workspace& workspace, OperationUi& ui, ProgOptions ti
     ResultCode result = kResultOk;
     if (eraseDevice(workspace, ui, *work.scope)) {
         steps.pause();
-        result = blankWriteVerify(workspace, ui, steps, ticked, work);
+        result = uiScope.checked(blankWriteVerify(workspace, ui, steps, ticked, work));
         if (result == kResultOk)
             ui.showMessage(msg::kProgDone);
         else

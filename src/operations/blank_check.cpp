@@ -284,16 +284,18 @@ ResultCode blankCheck(Workspace& workspace, OperationUi& ui, bool program, bool 
     const LinkUiScope uiScope(link, ui);
     const DeviceDefinition& device = workspace.device;
     const bool extended = device.isExtendedFamily();
+    // Reads over a failed link are no evidence either way: neither blank nor a region that
+    // is not.
     if (program) {
-        const ResultCode code = extended ? blankProgram16(link, device, ui, where)
-                                         : blankProgram6(link, device, ui, where);
+        const ResultCode code = uiScope.checked(extended ? blankProgram16(link, device, ui, where)
+                                                         : blankProgram6(link, device, ui, where));
         if (code != kResultOk)
-            return confirmRegionFailure(link, code);
+            return uiScope.checked(confirmRegionFailure(link, code));
     }
     if (data) {
-        const ResultCode code =
-            extended ? blankData16(link, device, ui, where) : blankData6(link, device, ui, where);
-        return confirmRegionFailure(link, code);
+        const ResultCode code = uiScope.checked(extended ? blankData16(link, device, ui, where)
+                                                         : blankData6(link, device, ui, where));
+        return uiScope.checked(confirmRegionFailure(link, code));
     }
     return kResultOk;
 }

@@ -68,7 +68,7 @@ DeviceIdCheck checkDeviceId(Workspace& workspace) {
     if (device.DeviceID == 0 || device.DeviceIDMask == 0)
         return DeviceIdCheck::NoId;
     const uint16_t raw = readDeviceId(workspace);
-    if (raw == 0)
+    if (raw == 0 || !workspace.link->linkFault().empty())
         return DeviceIdCheck::NoId;
     return (raw & device.DeviceIDMask) == device.DeviceID ? DeviceIdCheck::Match
                                                           : DeviceIdCheck::Mismatch;
@@ -110,6 +110,11 @@ DeviceIdView showDeviceId(Workspace& workspace, OperationUi& ui) {
     ui.pumpEvents();
     DeviceIdView view;
     view.raw = readDeviceId(workspace);
+    view.linkFault = workspace.link->linkFault();
+    if (!view.linkFault.empty()) {
+        view.raw = 0;  // a word read over a failed link is nobody's ID
+        workspace.link->ReportResult(kResultHardwareError);
+    }
     if (view.raw != 0) {
         view.DevID = hexText(view.raw, "%04X");
         view.RevNo = hexText(view.raw & static_cast<uint16_t>(~device.DeviceIDMask), "%02X");

@@ -43,6 +43,9 @@ struct DeviceIdView {
     std::string DevName;  // the selected device on a match; the catalogue's owner of the ID
                           // (possibly empty) on a mismatch
     std::string status;
+    // Why the link failed while the ID was read (the view then shows no ID, and the window
+    // has reported a hardware failure); empty otherwise.
+    std::string linkFault;
 };
 
 // The device-ID window's activation and its "更新" button: reads the ID, fills the view and

@@ -80,8 +80,7 @@ bool chipErase(Workspace& ws) {
             link.SendCommand(kCmdIncrementAddress);
         }
     }
-    link.CloseLink();
-    return true;
+    return link.CloseLink();  // an erase the programmer did not confirm may not have run
 }
 
 bool bulkErase(Workspace& ws, OperationUi& ui, bool withData) {
@@ -101,7 +100,8 @@ bool bulkErase(Workspace& ws, OperationUi& ui, bool withData) {
         setupErase(link, d.BulkEraseCycle);
     else
         link.DelayMilliseconds(waitMs(d.BulkEraseCycle));
-    link.CloseLink();
+    if (!link.CloseLink())
+        return false;
     return withData ? bulkEraseData(ws, ui) : true;
 }
 
@@ -170,8 +170,7 @@ bool panelErase(Workspace& ws, OperationUi& ui, EraseScope scope) {
         link.SendCoreInstruction(kCmdTableWrite, static_cast<uint16_t>((code & 0xFF) * 0x0101));
         link.NopAndHold(waitMs(d.ChipEraseCycle));
     }
-    link.CloseLink();
-    return true;
+    return link.CloseLink();
 }
 
 bool clearCodeProtection(Workspace& ws, OperationUi& ui) {
@@ -198,8 +197,7 @@ bool clearCodeProtection(Workspace& ws, OperationUi& ui) {
         }
         link.SendCommand(kCmdIncrementAddress);
     }
-    link.CloseLink();
-    return ran;
+    return link.CloseLink() && ran;
 }
 
 bool bulkEraseProgram(Workspace& ws, OperationUi& ui, bool withData) {
@@ -212,7 +210,7 @@ bool bulkEraseProgram(Workspace& ws, OperationUi& ui, bool withData) {
         return false;
     LinkUiScope uiScope(*ws.link, ui);
     if (!d.DeviceEraseCmd.empty())
-        return commandStringErase(ws);
+        return commandStringErase(ws) && ws.link->linkFault().empty();
     if (chipEraseRuns(d))
         return chipErase(ws);
     return bulkErase(ws, ui, withData);
@@ -238,8 +236,7 @@ bool bulkEraseData(Workspace& ws, OperationUi& ui) {
         link.SendCommand(kCmdBeginEraseProgram);
         link.DelayMilliseconds(waitMs(d.BulkEraseCycle));
     }
-    link.CloseLink();
-    return true;
+    return link.CloseLink();
 }
 
 bool writeOscCalWord(Workspace& ws, OperationUi& ui, uint16_t value) {
@@ -261,8 +258,7 @@ bool writeOscCalWord(Workspace& ws, OperationUi& ui, uint16_t value) {
         }
         link.SendCommand(kCmdIncrementAddress);
     }
-    link.CloseLink();
-    return true;
+    return link.CloseLink();
 }
 
 namespace {
@@ -290,7 +286,7 @@ ResultCode eraseWordByWord(Workspace& ws, OperationUi& ui, int loadCommand, int3
     ui.setStatusText("");
     ui.setProgress(100);
     link.CloseLink();
-    return kResultOk;
+    return uiScope.checked(kResultOk);
 }
 
 }  // namespace

@@ -41,13 +41,19 @@ inline void closeLinkIfOpen(ProgrammerLink& link) {
 }
 
 // Routes the link's event pumping and messages to `ui` while an operation runs, then gives
-// the link back the UI it had: the caller's UI may not outlive the call.
+// the link back the UI it had: the caller's UI may not outlive the call. The outermost scope
+// begins the operation with a sound link; checked() is what the operation may return.
 class LinkUiScope {
 public:
     LinkUiScope(ProgrammerLink& link, OperationUi& ui) : mLink(link), mPrevious(link.ui()) {
         link.setUi(ui);
+        link.beginOperation();
     }
-    ~LinkUiScope() { mLink.setUi(mPrevious); }
+    ~LinkUiScope() {
+        mLink.endOperation();
+        mLink.setUi(mPrevious);
+    }
+    ResultCode checked(ResultCode code) const { return mLink.checkedResult(code); }
     LinkUiScope(const LinkUiScope&) = delete;
     LinkUiScope& operator=(const LinkUiScope&) = delete;
 

@@ -27,7 +27,8 @@ std::optional<uint16_t> readBackup(ProgrammerLink& link, const DeviceDefinition&
     walkToBackup(link, d);
     link.SendCommand(kCmdReadData);
     const auto word = static_cast<uint16_t>(link.ReceiveData() & d.BlankWord);
-    link.CloseLink();
+    if (!link.CloseLink())
+        return std::nullopt;  // a word read over a failed link is not the chip's
     return word;
 }
 
@@ -62,11 +63,12 @@ bool runEraseCmdKeepingBackup(Workspace& ws, bool showMessages) {
     if (!link.OpenLink(showMessages, false))
         return false;
     runDeviceEraseCmd(link, d.DeviceEraseCmd, 0);
-    link.CloseLink();
+    if (!link.CloseLink())
+        return false;
     // An erased copy (lost before) is left erased.
     if (backup && *backup != d.BlankWord)
         restoreBackup(link, d, *backup);
-    return true;
+    return link.linkFault().empty();
 }
 
 }  // namespace velkaro

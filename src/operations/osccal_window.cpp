@@ -33,8 +33,11 @@ OscFrequency readFrequency(Workspace& ws) {
                 f = ParseHex(answer);
         }
     }
-    lib.SPowerOff();
-    lib.SClose();
+    const bool off = lib.SPowerOff() != 0;
+    const bool closed = lib.SClose() != 0;
+    // A count from a session that did not end as it should is not the chip's.
+    if (!off || !closed || !lib.linkFault().empty())
+        return 0;
     return f;
 }
 
@@ -93,7 +96,7 @@ ResultCode updateOscCal(Workspace& workspace, OperationUi& ui, OscCalView& view)
     ui.setProgress(0);
     measureOscillator(workspace, ui, view);
     view.okEnabled = true;
-    return written;
+    return uiScope.checked(written);
 }
 
 }  // namespace velkaro

@@ -212,7 +212,8 @@ ReadResult readDevice(Workspace& workspace, OperationUi& ui, bool program, bool 
     const DeviceDefinition& device = workspace.device;
     const bool extended = device.isExtendedFamily();
     const bool readData = data && device.EpromSize != 0;
-    // What a chip that failed to answer gave is not its content: the buffer is put back.
+    // What a chip that failed to answer, or a link that failed, gave is not the chip's
+    // content: the buffer is put back.
     const MemoryImage before = workspace.image;
     auto failed = [&](ResultCode code, bool inDataSection) {
         if (code == kResultHardwareError)
@@ -221,12 +222,13 @@ ReadResult readDevice(Workspace& workspace, OperationUi& ui, bool program, bool 
     };
     if (program) {
         const ResultCode code =
-            extended ? readProgram16(workspace, ui) : readProgram6(workspace, ui);
+            uiScope.checked(extended ? readProgram16(workspace, ui) : readProgram6(workspace, ui));
         if (code != kResultOk)
             return failed(code, false);
     }
     if (readData) {
-        const ResultCode code = extended ? readData16(workspace, ui) : readData6(workspace, ui);
+        const ResultCode code =
+            uiScope.checked(extended ? readData16(workspace, ui) : readData6(workspace, ui));
         if (code != kResultOk)
             return failed(code, true);
     }
@@ -250,8 +252,8 @@ FlowOutcome runRead(Workspace& workspace, OperationUi& ui, ReadOptions ticked) {
     }
     if (workspace.device.isExtendedFamily()) {
         // The link has shown its own message when it did not open; a chip that did not
-        // answer is reported here.
-        if (read.code == kResultHardwareError && !workspace.link->failureReason().empty())
+        // answer, or a link that failed later, is reported here.
+        if (read.code == kResultHardwareError && !workspace.link->failureShown())
             workspace.link->ReportResult(read.code);
         return {WindowClose::Ok, read.code};
     }

@@ -313,17 +313,18 @@ ResultCode verifyDevice(Workspace& workspace, OperationUi& ui, bool program, boo
     FirstDifference& where = firstDifference != nullptr ? *firstDifference : unused;
     where = {};
     const bool extended = workspace.device.isExtendedFamily();
+    // A mismatch read over a failed link is the link's, not the chip's.
     if (program || configuration) {
-        const ResultCode code =
+        const ResultCode code = uiScope.checked(
             extended ? verifyProgramAndConfig16(workspace, ui, program, configuration, where)
-                     : verifyProgramAndConfig6(workspace, ui, program, configuration, where);
+                     : verifyProgramAndConfig6(workspace, ui, program, configuration, where));
         if (code != kResultOk)
-            return confirmRegionFailure(*workspace.link, code);
+            return uiScope.checked(confirmRegionFailure(*workspace.link, code));
     }
     if (data && workspace.device.EpromSize != 0) {
-        const ResultCode code =
-            extended ? verifyData16(workspace, ui, where) : verifyData6(workspace, ui, where);
-        return confirmRegionFailure(*workspace.link, code);
+        const ResultCode code = uiScope.checked(extended ? verifyData16(workspace, ui, where)
+                                                         : verifyData6(workspace, ui, where));
+        return uiScope.checked(confirmRegionFailure(*workspace.link, code));
     }
     return kResultOk;
 }

@@ -343,18 +343,21 @@ ResultCode WriteExtendedFromWindow(Workspace& ws, OperationUi& ui, bool progEn, 
         ui.showMessage(msg::kWriteEraseFailed);
         return kResultHardwareError;
     }
+    // A cancel between the steps ends the write as cancelled: the chip is erased and only
+    // partly written, which is no success.
     ResultCode code = kResultOk;
-    if (progEn && !ui.cancelRequested())
-        code = WriteProgramExtended(ws, ui);
+    auto step = [&](bool wanted, auto run) {
+        if (code == kResultOk && wanted)
+            code = ui.cancelRequested() ? kResultCancelled : run();
+    };
     const bool data = dataEn && ws.device.EpromSize != 0;
-    if (code == kResultOk && data && !ui.cancelRequested())
-        code = WriteDataExtended(ws, ui);
+    step(progEn, [&] { return WriteProgramExtended(ws, ui); });
+    step(data, [&] { return WriteDataExtended(ws, ui); });
     // The family's writes are not read back as they go, so a word that did not take would
     // pass unseen: compare what was written, before a configuration can protect it.
-    if (code == kResultOk && (progEn || data) && !ui.cancelRequested())
-        code = verifyDevice(ws, ui, progEn, data, false);
-    if (code == kResultOk && progEn && !ui.cancelRequested())
-        code = WriteIdConfigExtended(ws, ui);
+    step(progEn || data, [&] { return verifyDevice(ws, ui, progEn, data, false); });
+    step(progEn, [&] { return WriteIdConfigExtended(ws, ui); });
+    code = uiScope.checked(code);
     ws.link->ReportResult(code);
     return code;
 }

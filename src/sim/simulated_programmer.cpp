@@ -116,6 +116,10 @@ void SimulatedProgrammer::enterProgramming(bool vppFirst, uint64_t nowUs) {
     ++mSessions;
 }
 
+std::string SimulatedProgrammer::linkFault() const {
+    return mLost ? "the programmer stopped answering (connection lost)" : std::string();
+}
+
 int32_t SimulatedProgrammer::SOpen(int32_t port) {
     uint64_t now;
     if (!begin(now))

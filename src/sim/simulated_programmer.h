@@ -101,6 +101,7 @@ public:
     int32_t SWriteWord(int32_t word) override;
     int32_t SReadWord() override;
     int32_t SReadBit(int32_t count) override;
+    std::string linkFault() const override;
 
 private:
     // Starts a call: reads the clock, counts it, and tells whether the link still works.

@@ -152,6 +152,41 @@ TEST_F(LinkTest, CloseLinkPowersOffClosesAndWaitsEvenWhenNotOpen) {
     EXPECT_FALSE(link.LinkOpen());
 }
 
+// A session's end counts: a power-off or close the programmer does not confirm fails the
+// session, says why below the hardware message, and keeps later phases from opening.
+TEST_F(LinkTest, AnUnconfirmedPowerOffOrCloseFailsTheSession) {
+    for (const bool powerOffFails : {true, false}) {
+        SCOPED_TRACE(powerOffFails);
+        library.powerOffResult = powerOffFails ? 0 : 1;
+        library.closeResult = powerOffFails ? 1 : 0;
+        link.beginOperation();
+        ASSERT_TRUE(link.OpenLink(false, false));
+        EXPECT_FALSE(link.CloseLink());
+        EXPECT_FALSE(link.LinkOpen());
+        EXPECT_NE(link.linkFault().find("did not confirm"), std::string::npos);
+        EXPECT_EQ(link.checkedResult(kResultOk), kResultHardwareError);
+        EXPECT_EQ(link.checkedResult(kResultDataError), kResultHardwareError);
+        EXPECT_EQ(link.checkedResult(kResultCancelled), kResultCancelled);
+        library.clearCalls();
+        EXPECT_FALSE(link.OpenLink(false, false));
+        EXPECT_EQ(library.count("SOpen"), 0) << "nothing more goes out in this operation";
+        ui.clear();
+        link.ReportResult(kResultHardwareError);
+        EXPECT_THAT(ui.messages(),
+                    ElementsAre(std::string(kMsgHardwareError) + "\r" + link.linkFault()));
+        link.endOperation();
+    }
+    // The next operation starts sound; closing an unopened link judges nothing.
+    library.powerOffResult = library.closeResult = 1;
+    link.beginOperation();
+    EXPECT_EQ(link.linkFault(), "");
+    EXPECT_TRUE(link.OpenLink(false, false));
+    EXPECT_TRUE(link.CloseLink());
+    library.powerOffResult = 0;
+    EXPECT_TRUE(link.CloseLink());
+    link.endOperation();
+}
+
 TEST_F(LinkTest, SocketLedOpensThePortOnlyWhenTheLinkIsClosed) {
     device.Position = 3;
     link.ShowSocketLed();

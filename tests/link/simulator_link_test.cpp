@@ -125,7 +125,8 @@ TEST_F(SimulatorLinkTest, SilentOrLostProgrammerFailsTheFirmwareQuery) {
     lost.setFaults({.connectionLostAfterCalls = static_cast<int64_t>(lost.callLog().size())});
     lostLink.SendCommand(4);
     EXPECT_EQ(lostLink.ReceiveData(), 0);
-    EXPECT_TRUE(lostLink.CloseLink());
+    EXPECT_FALSE(lostLink.CloseLink()) << "a session over a lost link is no success";
+    EXPECT_NE(lostLink.linkFault().find("connection lost"), std::string::npos);
     EXPECT_FALSE(lostLink.LinkOpen());
     EXPECT_EQ(lost.checkLeftSafe(), "");
 }

@@ -220,6 +220,9 @@ TEST(AutoProgram, StopsAtTheFirstFailureWithItsMessage) {
         std::string_view message;
     };
     using S = ProgStep;
+    // A lost programmer is said with its reason below the hardware message.
+    static const std::string kLost =
+        std::string(kMsgHardwareError) + "\rthe programmer stopped answering (connection lost)";
     const Case cases[] = {
         {"not blank after the erase",
          [](SimBench& b) { b.chip().setStuckBits(5, 0x0001, 0x0000); },
@@ -249,7 +252,7 @@ TEST(AutoProgram, StopsAtTheFirstFailureWithItsMessage) {
          {true, true, false, false, false, false},
          {S::Erase, S::Write},
          kResultHardwareError,
-         kMsgHardwareError},
+         kLost},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

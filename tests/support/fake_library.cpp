@@ -35,7 +35,7 @@ int32_t FakeLibrary::SOpen(int32_t port) {
     return log("SOpen", {port}, openResult);
 }
 int32_t FakeLibrary::SClose() {
-    return log("SClose", {}, 1);
+    return log("SClose", {}, closeResult);
 }
 int32_t FakeLibrary::SSetMode(int32_t mode) {
     return log("SSetMode", {mode}, 1);
@@ -47,7 +47,7 @@ int32_t FakeLibrary::SVppOn(int32_t type) {
     return log("SVppOn", {type}, vppResult);
 }
 int32_t FakeLibrary::SPowerOff() {
-    return log("SPowerOff", {}, 1);
+    return log("SPowerOff", {}, powerOffResult);
 }
 int32_t FakeLibrary::SCheckPower() {
     return log("SCheckPower", {}, checkPowerResult);

@@ -60,6 +60,8 @@ public:
     int32_t vppResult = 1;
     int32_t checkPowerResult = 1;
     int32_t checkOscResult = 1;
+    int32_t powerOffResult = 1;
+    int32_t closeResult = 1;
     // SReadWord / SReadBit answer from these queues, then with the default.
     std::deque<int32_t> readWords;
     int32_t defaultReadWord = 0;
