@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <iterator>
 
 namespace velkaro::cli {
 namespace {
@@ -14,7 +15,8 @@ extern "C" void onInterrupt(int) {
     gInterrupted.store(true);
 }
 
-struct sigaction gPrevious;
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction gPrevious[std::size(kSignals)];
 
 }  // namespace
 
@@ -23,11 +25,13 @@ InterruptCancel::InterruptCancel() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &gPrevious);
+    for (size_t i = 0; i < std::size(kSignals); ++i)
+        sigaction(kSignals[i], &action, &gPrevious[i]);
 }
 
 InterruptCancel::~InterruptCancel() {
-    sigaction(SIGINT, &gPrevious, nullptr);
+    for (size_t i = 0; i < std::size(kSignals); ++i)
+        sigaction(kSignals[i], &gPrevious[i], nullptr);
 }
 
 bool InterruptCancel::requested() {

@@ -2,9 +2,10 @@
 
 namespace velkaro::cli {
 
-// While an object of this class lives, Ctrl-C (SIGINT) does not end the program but asks
-// the running operation to cancel: it stops at its next word and switches the target off.
-// The previous handler comes back when the object goes.
+// While an object of this class lives, Ctrl-C (SIGINT), SIGTERM and SIGHUP (a closed
+// terminal, a system shutting down) do not end the program but ask the running operation to
+// cancel: it stops at its next word, switches the target off and closes the port. The
+// previous handlers come back when the object goes.
 class InterruptCancel {
 public:
     InterruptCancel();
@@ -12,7 +13,7 @@ public:
     InterruptCancel(const InterruptCancel&) = delete;
     InterruptCancel& operator=(const InterruptCancel&) = delete;
 
-    // True once Ctrl-C was pressed (or requestForTest() called) since construction.
+    // True once one of the signals came (or requestForTest() was called) since construction.
     static bool requested();
     static void requestForTest();
 };

@@ -16,6 +16,7 @@
 #include "ui/about_form.h"
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
+#include "ui/signal_close.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     options.settingsPath = QString::fromStdString(settingsPath);
     options.socket = socket.get();
     velkaro::TMainForm form(workspace, dialogs, options);
+    velkaro::closeOnTerminationSignals(form);
     form.show();
     return QApplication::exec();
 }
