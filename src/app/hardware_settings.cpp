@@ -1,5 +1,11 @@
 #include "app/hardware_settings.h"
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "catalogue/ini_file.h"
 
 namespace velkaro {
@@ -25,10 +31,42 @@ std::string at(int line) {
     return line > 0 ? "line " + std::to_string(line) + ": " : std::string();
 }
 
+// A key of [Port] other than COM1..COM9 maps nothing: the user meant a port and would get
+// the simulator.
+bool isPortKey(const std::string& key) {
+    for (size_t i = 1; i <= HardwareSettings{}.portPaths.size(); ++i) {
+        const std::string name = "COM" + std::to_string(i);
+        if (key.size() == name.size() &&
+            std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) {
+                return std::toupper(static_cast<unsigned char>(a)) == b;
+            }))
+            return true;
+    }
+    return false;
+}
+
+// The 1-based line of the first CR that ends a line on its own, or 0. The reader splits at
+// LF only, so a file with CR-only line ends reads as one line and maps nothing.
+int firstBareCrLine(const std::string& text) {
+    int line = 1;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n')
+            ++line;
+        else if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] != '\n')
+            return line;
+    }
+    return 0;
+}
+
 }  // namespace
 
 HardwareSettings readHardwareSettings(const IniFile& ini) {
     HardwareSettings settings;
+    for (const std::string& key : ini.keyNames(kPortSection)) {
+        if (!isPortKey(key))
+            settings.problems.push_back(at(ini.lineOf(kPortSection, key)) + "[" + kPortSection +
+                                        "] " + key + ": no such port (COM1 to COM9)");
+    }
     for (size_t i = 0; i < settings.portPaths.size(); ++i) {
         const std::string key = "COM" + std::to_string(i + 1);
         std::string path = ini.readString(kPortSection, key, "");
@@ -62,9 +100,38 @@ HardwareSettings loadHardwareSettings(const std::string& path) {
     IniFile ini;
     ini.load(path);
     HardwareSettings settings = readHardwareSettings(ini);
-    if (!ini.loadError().empty())
+    if (!ini.loadError().empty()) {
         settings.problems.insert(settings.problems.begin(), ini.loadError());
+        return settings;
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (const int line = firstBareCrLine(text); line > 0) {
+        settings.problems.insert(settings.problems.begin(),
+                                 at(line) +
+                                     "line ends are CR alone; the file reads as one line "
+                                     "(save it with LF or CR LF line ends)");
+    }
     return settings;
+}
+
+std::string outdatedCopyProblem(const std::string& inUse, const std::string& shipped) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (inUse == shipped || !fs::exists(shipped, error) || !fs::exists(inUse, error))
+        return {};
+    const auto copied = fs::last_write_time(inUse, error);
+    const auto changed = fs::last_write_time(shipped, error);
+    if (error || changed <= copied)
+        return {};
+    const IniFile copy(inUse);
+    const IniFile original(shipped);
+    for (const char* section : {kPortSection, kJdmLinesSection}) {
+        if (copy.sectionEntries(section) != original.sectionEntries(section))
+            return inUse + " is older than " + shipped + " and its [" + section +
+                   "] differs: copy the hardware settings over (or delete the copy)";
+    }
+    return {};
 }
 
 std::string hardwareProblemsMessage(const std::string& path, const HardwareSettings& settings) {

@@ -46,6 +46,12 @@ HardwareSettings readHardwareSettings(const IniFile& ini);
 // Reads the settings file at `path`; a missing file gives the defaults.
 HardwareSettings loadHardwareSettings(const std::string& path);
 
+// When the settings file in use (`inUse`) is the per-user copy of `shipped` (the program's
+// folder is not writable) and is older than it with other [Port] or [VKR-20 JDM] entries,
+// the copy may map a port the administrator has changed since: a problem naming both
+// files; empty otherwise.
+std::string outdatedCopyProblem(const std::string& inUse, const std::string& shipped);
+
 // What the desktop program tells the user when the settings file at `path` has hardware
 // problems: that no real port is used until they are fixed, then each problem. Empty when
 // there are none.

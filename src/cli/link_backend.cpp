@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "app/app_settings.h"
 #include "app/hardware_settings.h"
+#include "app/paths.h"
 #include "cli/link_options.h"
+#include "image/atomic_file.h"
 #include "link/real_clock.h"
 #include "link/virtual_clock.h"
 #include "sim/sim_chip.h"
@@ -17,7 +20,9 @@ namespace velkaro::cli {
 
 namespace {
 bool gLeftUnsafe = false;
-}
+// How long a command waits for another one to finish with the same --sim-state file.
+constexpr int kStateLockWaitMs = 3000;
+}  // namespace
 
 LinkBackend::LinkBackend() = default;
 
@@ -58,9 +63,27 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
                                                  const DeviceDefinition& device, std::string& error,
                                                  int& exitCode) {
     exitCode = kExitUsage;
-    HardwareSettings hardware = loadHardwareSettings(settingsFilePath(context.dataDir));
-    if (context.simulate)
+    const std::string settingsPath = settingsFilePath(context.dataDir);
+    HardwareSettings hardware = loadHardwareSettings(settingsPath);
+    if (std::string stale =
+            outdatedCopyProblem(settingsPath, joinPath(context.dataDir, kSettingsFileName));
+        !stale.empty())
+        hardware.problems.push_back(std::move(stale));
+    if (context.simulate) {
         hardware.portPaths = {};
+    } else if (!hardware.problems.empty()) {
+        // A mapping that cannot be read would leave the port to the simulator, and the
+        // command would report a chip written that was never touched; half-read lines could
+        // put VPP where the clock should be.
+        error = settingsPath + ": " + hardware.problems.front();
+        for (size_t i = 1; i < hardware.problems.size(); ++i)
+            error += "\nvelkaro-cli: " + settingsPath + ": " + hardware.problems[i];
+        error +=
+            "\nvelkaro-cli: no programmer is used until the settings file is fixed "
+            "(--simulate ignores its hardware settings)";
+        exitCode = kExitFileError;
+        return nullptr;
+    }
     // A device path names the port itself: the COM number mapped to it, else COM1.
     std::optional<int> port;
     if (!context.port.empty() && context.port.front() == '/') {
@@ -86,13 +109,6 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
         return nullptr;
     }
     const bool onHardware = !hardware.portPath(*port + 1).empty();
-    if (onHardware && !hardware.problems.empty()) {
-        // Lines driven by a half-read setting could put VPP where the clock should be.
-        error = "the settings file " + settingsFilePath(context.dataDir) +
-                " cannot be used for real hardware: " + hardware.problems.front();
-        exitCode = kExitFileError;
-        return nullptr;
-    }
 
     std::unique_ptr<LinkBackend> backend(new LinkBackend());
     backend->mPortIndex = *port;
@@ -119,6 +135,15 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
         return nullptr;
     }
 
+    if (!context.simState.empty()) {
+        // One chip, one process: a second run on the same state would load it before the
+        // first saved, and one of the two writes would be lost.
+        RealClock wall;
+        if (!backend->mStateLock.acquire(context.simState, wall, kStateLockWaitMs, error)) {
+            exitCode = kExitFileError;
+            return nullptr;
+        }
+    }
     if (chip && !context.simState.empty()) {
         std::error_code ec;
         if (std::filesystem::exists(context.simState, ec)) {
@@ -145,6 +170,10 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
     }
     if (chip)
         backend->mHub->insertChip(std::move(chip));
+    // Said once, so that nobody takes a simulated write for a programmed chip.
+    std::fprintf(stderr, "velkaro-cli: %s is served by the simulator (%s)\n",
+                 backend->portText().c_str(),
+                 context.simulate ? "--simulate" : "no serial device is mapped to it");
     exitCode = kExitOk;
     return backend;
 }
@@ -153,23 +182,13 @@ bool LinkBackend::saveSimState(std::string& error) const {
     const sim::SimChip* chip = mHub->chip();
     if (mStateFile.empty() || chip == nullptr)
         return true;
-    const std::string temporary = mStateFile + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out)
-            chip->saveState(out);
-        out.flush();
-        if (!out) {
-            std::remove(temporary.c_str());
-            error = "cannot write the simulator state to \"" + mStateFile + "\"";
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, mStateFile, ec);
-    if (ec) {
-        std::remove(temporary.c_str());
-        error = "cannot write the simulator state to \"" + mStateFile + "\": " + ec.message();
+    std::ostringstream text;
+    chip->saveState(text);
+    std::string why;
+    if (!text || !writeFileAtomically(mStateFile, text.str(), why)) {
+        error = "cannot write the simulator state to \"" + mStateFile + "\"";
+        if (!why.empty())
+            error += ": " + why;
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/file_lock.h"
 #include "app/programmer_hub.h"
 #include "catalogue/device_definition.h"
 #include "cli/cli_context.h"
@@ -26,7 +27,8 @@ public:
     // Nullptr, with `error` and `exitCode` set, when --port or --programmer name nothing
     // known (kExitUsage), --simulate names a chip the simulator lacks (kExitUsage), the
     // --sim-state file cannot be read or describes another chip (kExitFileError), or a
-    // hardware port's settings cannot be read (kExitFileError).
+    // settings file names hardware it cannot use (kExitFileError), or another process holds
+    // the --sim-state file past a brief wait (kExitFileError).
     static std::unique_ptr<LinkBackend> create(const CliContext& context,
                                                const DeviceDefinition& device, std::string& error,
                                                int& exitCode);
@@ -60,6 +62,7 @@ private:
     std::unique_ptr<Clock> mClock;
     std::unique_ptr<ProgrammerHub> mHub;
     std::string mStateFile;
+    FileLock mStateLock;  // held from before the state is read until it is saved
     int mPortIndex = 0;
     int mHardwareType = 0;
     bool mHardware = false;

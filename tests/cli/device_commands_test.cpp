@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -217,6 +219,39 @@ TEST_F(DeviceCommandsTest, WriteErasesAndWritesTheFileThenVerifyFindsIt) {
     EXPECT_EQ(workspace.image.DataMemory[0], 0x99);
     EXPECT_EQ(workspace.image.DataMemory[63], 0xFF);
     EXPECT_EQ(workspace.image.ConfigWords[0], 0x3FF2);
+}
+
+// Two runs on one --sim-state file take turns: each write lands whole (the second one on
+// the chip the first one saved) or the second is refused with a file error, and the state
+// is never a mix of both.
+TEST_F(DeviceCommandsTest, TwoRunsOnOneStateFileTakeTurns) {
+    const std::string a = dir.file("a.hex");
+    const std::string b = dir.file("b.hex");
+    std::ofstream(a) << hexRecord(0x0000, {0x11, 0x11}) << hexRecord(0x4200, {0xA1})
+                     << ":00000001FF\n";
+    std::ofstream(b) << hexRecord(0x0010, {0x22, 0x22}) << hexRecord(0x4201, {0xB2})
+                     << ":00000001FF\n";
+    const std::string cli = test::shellQuote(test::binDir() + "/velkaro-cli") +
+                            " --device PIC16F84A --simulate --sim-state " +
+                            test::shellQuote(state()) + " write -q ";
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        const std::string command =
+            "(" + cli + test::shellQuote(a) + " >/dev/null 2>&1; echo $? >" +
+            test::shellQuote(dir.file("a.rc")) + ") & (" + cli + test::shellQuote(b) +
+            " >/dev/null 2>&1; echo $? >" + test::shellQuote(dir.file("b.rc")) + ") & wait";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const int rcA = std::stoi(readFile(dir.file("a.rc")));
+        const int rcB = std::stoi(readFile(dir.file("b.rc")));
+        EXPECT_TRUE((rcA == 0 || rcA == 6) && (rcB == 0 || rcB == 6) && (rcA == 0 || rcB == 0))
+            << rcA << " " << rcB;
+        // A write erases first: the chip holds exactly one of the two files.
+        const bool holdsA = run("verify -q '" + a + "'").exitCode == 0;
+        const bool holdsB = run("verify -q '" + b + "'").exitCode == 0;
+        EXPECT_NE(holdsA, holdsB);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
 // A 16-bit core: code, an ID byte, a configuration byte and an EEPROM byte through the

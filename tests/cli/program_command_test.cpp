@@ -85,8 +85,13 @@ TEST_F(ProgramCommandTest, JsonResultAndTheIdQuestion) {
     result = run("--no-data --verify --json");
     ASSERT_EQ(result.exitCode, 0) << result.err;
     for (const char* member : {R"("command":"program")", R"("result":"ok")", R"("data":false)",
-                               R"("verify":true)", R"("seconds":)"})
+                               R"("verify":true)", R"("seconds":)", R"("simulated":true)"})
         EXPECT_NE(result.out.find(member), std::string::npos) << member << " in " << result.out;
+    // Said once on stderr too: a simulated write is no programmed chip.
+    const std::string notice = "COM1 is served by the simulator";
+    const size_t first = result.err.find(notice);
+    EXPECT_NE(first, std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(notice, first + 1), std::string::npos) << result.err;
     EXPECT_EQ(chipAfter()->peekData(1), 0x42) << "--no-data leaves data memory";
 
     EXPECT_EQ(run("--no-program --no-data").exitCode, 64);
