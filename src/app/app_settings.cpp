@@ -8,9 +8,11 @@
 #include <system_error>
 
 #include "app/file_history.h"
+#include "app/file_lock.h"
 #include "app/paths.h"
 #include "app/workspace.h"
 #include "catalogue/ini_file.h"
+#include "link/real_clock.h"
 
 namespace velkaro {
 
@@ -124,13 +126,67 @@ AppSettings LoadSettings(const std::string& path) {
     return settings;
 }
 
-bool SaveSettings(const std::string& path, const AppSettings& settings) {
+namespace {
+
+// How long a save waits for another program's save of the same file to finish.
+constexpr int kSettingsLockWaitMs = 2000;
+
+// The history after this program's save: its own list first, then what another program
+// added to the file meanwhile, without repeats.
+std::vector<std::string> mergedHistory(const std::vector<std::string>& ours,
+                                       const std::vector<std::string>& loaded,
+                                       const std::vector<std::string>& inFile) {
+    std::vector<std::string> merged = ours;
+    for (const std::string& entry : inFile) {
+        const bool known = std::find(loaded.begin(), loaded.end(), entry) != loaded.end() ||
+                           std::find(merged.begin(), merged.end(), entry) != merged.end();
+        if (!known)
+            merged.push_back(entry);
+    }
+    return merged;
+}
+
+}  // namespace
+
+bool SaveSettings(const std::string& path, const AppSettings& settings, const AppSettings* loaded) {
+    // Two programs saving at once would each write over what the other just read.
+    RealClock wall;
+    FileLock lock;
+    std::string lockError;
+    if (!lock.acquire(path, wall, kSettingsLockWaitMs, lockError))
+        return false;
     // Start from the file as it is, so sections we do not own (the programmer list, port
     // mappings) survive.
     IniFile ini(path);
     if (!ini.loadError().empty())
         return false;
-    writeSettings(settings, ini);
+    if (loaded == nullptr) {
+        writeSettings(settings, ini);
+        return ini.save(path);
+    }
+    // Only what this program changed since it read the file goes in: a key another
+    // program (or the user in an editor) changed meanwhile keeps that value.
+    IniFile before;
+    IniFile after;
+    AppSettings merged = settings;
+    merged.FileHistory =
+        mergedHistory(settings.FileHistory, loaded->FileHistory, readSettings(ini).FileHistory);
+    writeSettings(*loaded, before);
+    writeSettings(merged, after);
+    for (const std::string& section : after.sectionNames()) {
+        if (section == kHistorySection)
+            continue;
+        for (const std::string& key : after.keyNames(section)) {
+            const std::string value = after.readString(section, key, "");
+            if (!before.hasKey(section, key) || before.readString(section, key, "") != value)
+                ini.writeString(section, key, value);
+        }
+    }
+    if (merged.FileHistory != readSettings(ini).FileHistory) {
+        ini.eraseSection(kHistorySection);
+        for (const std::string& key : after.keyNames(kHistorySection))
+            ini.writeString(kHistorySection, key, after.readString(kHistorySection, key, ""));
+    }
     return ini.save(path);
 }
 

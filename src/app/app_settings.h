@@ -59,8 +59,12 @@ void writeSettings(const AppSettings& settings, IniFile& ini);
 AppSettings LoadSettings(const std::string& path);
 // Updates `path` by temporary file and rename; false on failure (callers stay silent),
 // the old file then stays as it was. A file that is there but cannot be read (too large,
-// not text) is never replaced: its sections we do not own would be lost.
-bool SaveSettings(const std::string& path, const AppSettings& settings);
+// not text) is never replaced: its sections we do not own would be lost. With `loaded` (the
+// settings as this program read them) only the keys that changed since then are written,
+// so what another program saved meanwhile stays, and the history keeps its entries too.
+// Two programs' saves never interleave (the file is locked while one reads and writes it).
+bool SaveSettings(const std::string& path, const AppSettings& settings,
+                  const AppSettings* loaded = nullptr);
 
 // Where the settings live. `programDir` (beside the executable) when that folder is
 // writable; otherwise "velkaro/velkaro.ini" in the user's configuration folder

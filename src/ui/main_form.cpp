@@ -494,6 +494,7 @@ void TMainForm::FormClose() {
 
 void TMainForm::LoadSettings() {
     const AppSettings settings = velkaro::LoadSettings(mOptions.settingsPath.toStdString());
+    mLoadedSettings = settings;
     {
         const QSignalBlocker programmerBlocker(cbProgrammer);
         const QSignalBlocker deviceBlocker(DevListBox);
@@ -544,7 +545,8 @@ void TMainForm::SaveSettings() {
     settings.Device = DevListBox->currentText().toStdString();
     settings.Port = ComPort->currentIndex() + 1;
     // Failure stays silent: the old file is kept as it was.
-    velkaro::SaveSettings(mOptions.settingsPath.toStdString(), settings);
+    // Only what changed here: another program's changes meanwhile are kept.
+    velkaro::SaveSettings(mOptions.settingsPath.toStdString(), settings, &mLoadedSettings);
 }
 
 void TMainForm::RebuildHistoryMenu() {

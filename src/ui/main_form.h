@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/app_settings.h"
 #include "catalogue/message_sink.h"
 
 class QAction;
@@ -194,6 +195,7 @@ private:
     Options mOptions;
     bool mActivated = false;
     bool mClosed = false;
+    AppSettings mLoadedSettings;  // as read at start: a save writes only what changed since
     bool mEpPanelActive = false;
     bool mToldSimulated = false;
     int mDeviceIndex = -1;  // the device applied last; a declined switch returns to it

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "app/file_history.h"
+#include "app/hardware_settings.h"
 #include "app/workspace.h"
 #include "catalogue/device_catalogue.h"
 #include "link/virtual_clock.h"
@@ -154,6 +156,36 @@ TEST_F(AppSettingsTest, LongHistoryLoadsWholeAndSavesFive) {
     ASSERT_TRUE(SaveSettings(path, s));
     EXPECT_EQ(LoadSettings(path).FileHistory,
               (std::vector<std::string>{"a", "b=c", "c", "d", "e"}));
+}
+
+// Two desktop programs on one settings file: each save writes only what that program
+// changed, so the other's device and history survive, and a key edited meanwhile (in an
+// editor, by a command) is not put back on close.
+TEST_F(AppSettingsTest, ASaveKeepsWhatAnotherProgramChangedMeanwhile) {
+    write("[LastSetting]\nDevice=PIC16F84A\nPort=1\n[FileHistory]\nFile1=/w/old.hex\n");
+    const AppSettings firstLoaded = LoadSettings(path);
+    const AppSettings secondLoaded = LoadSettings(path);
+
+    AppSettings second = secondLoaded;
+    second.Device = "PIC16F628A";
+    second.FileHistory.insert(second.FileHistory.begin(), "/w/second.hex");
+    ASSERT_TRUE(SaveSettings(path, second, &secondLoaded));
+
+    AppSettings first = firstLoaded;
+    first.Port = 3;
+    first.FileHistory.insert(first.FileHistory.begin(), "/w/first.hex");
+    ASSERT_TRUE(SaveSettings(path, first, &firstLoaded));
+
+    const AppSettings after = LoadSettings(path);
+    EXPECT_EQ(after.Device, "PIC16F628A");
+    EXPECT_EQ(after.Port, 3);
+    EXPECT_EQ(after.FileHistory,
+              (std::vector<std::string>{"/w/first.hex", "/w/old.hex", "/w/second.hex"}));
+
+    // Nothing changed here: an unchanged program leaves the file's values alone.
+    write("[LastSetting]\nDevice=PIC12F675\n");
+    ASSERT_TRUE(SaveSettings(path, firstLoaded, &firstLoaded));
+    EXPECT_EQ(LoadSettings(path).Device, "PIC12F675");
 }
 
 TEST_F(AppSettingsTest, FailedSaveLeavesNoFileAndReportsFalse) {
@@ -310,6 +342,28 @@ TEST(HardwareSettingsFile, ProblemsNameTheFileAndLine) {
           path + ": line 5: [VKR-20 JDM] "}) {
         EXPECT_NE(run.err.find(expected), std::string::npos) << expected << "\n" << run.err;
     }
+}
+
+// A per-user copy older than the program folder's file, with other hardware entries, is a
+// problem of its own: the copy may name a port that is no longer the programmer.
+TEST(HardwareSettingsFile, AnOutdatedPerUserCopyIsAProblem) {
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    const std::string shipped = dir.file("shipped.ini");
+    const std::string copy = dir.file("copy.ini");
+    std::ofstream(copy) << "[Port]\nCOM1=/dev/ttyUSB0\n[LastSetting]\nDevice=PIC16F84A\n";
+    std::ofstream(shipped) << "[Port]\nCOM1=/dev/ttyACM0\n";
+    const auto now = fs::file_time_type::clock::now();
+    fs::last_write_time(copy, now - std::chrono::hours(1));
+    fs::last_write_time(shipped, now);
+    EXPECT_NE(outdatedCopyProblem(copy, shipped).find("[Port] differs"), std::string::npos);
+    EXPECT_EQ(outdatedCopyProblem(shipped, shipped), "");
+    // Newer than the shipped file, or the same hardware: the user's own settings count.
+    fs::last_write_time(copy, now + std::chrono::hours(1));
+    EXPECT_EQ(outdatedCopyProblem(copy, shipped), "");
+    std::ofstream(copy) << "[Port]\nCOM1=/dev/ttyACM0\n[LastSetting]\nDevice=PIC12F675\n";
+    fs::last_write_time(copy, now - std::chrono::hours(1));
+    EXPECT_EQ(outdatedCopyProblem(copy, shipped), "");
 }
 
 }  // namespace
