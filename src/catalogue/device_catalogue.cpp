@@ -12,7 +12,7 @@ namespace velkaro {
 
 namespace {
 
-constexpr int kMaxNesting = 20;
+constexpr int kMaxNesting = kDeviceNestingLimit;
 constexpr int32_t kMaxProgSize = 0x100000;  // words; beyond any PIC of both families
 constexpr int32_t kMaxEpromSize = 0x10000;  // bytes
 constexpr std::string_view kNestingMessage =

@@ -13,6 +13,10 @@
 
 namespace velkaro {
 
+// Levels of Default (and of Alias) the loader follows before it stops with the nesting
+// message.
+inline constexpr int kDeviceNestingLimit = 20;
+
 class IniFile;
 
 // device.ini in one folder, parsed on the first look-up and answered from memory after that

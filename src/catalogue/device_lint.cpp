@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "catalogue/config_fields.h"
+#include "catalogue/device_catalogue.h"
 #include "catalogue/erase_cmd_limits.h"
 #include "catalogue/ini_number.h"
 
@@ -205,6 +206,7 @@ DeviceFileMap::DeviceFileMap(const std::string& text) {
             continue;
         if (line.front() == '[' && line.back() == ']') {
             mSections.push_back({line.substr(1, line.size() - 2), number, {}});
+            mIndex.emplace(lower(mSections.back().name), mSections.size() - 1);  // first counts
             continue;
         }
         if (mSections.empty())
@@ -228,24 +230,83 @@ const DeviceFileMap::Key* DeviceFileMap::Section::find(const std::string& key) c
 }
 
 const DeviceFileMap::Section* DeviceFileMap::find(const std::string& name) const {
-    const std::string wanted = lower(name);
-    for (const auto& s : mSections) {
-        if (lower(s.name) == wanted)
-            return &s;
+    const auto found = mIndex.find(lower(name));
+    return found != mIndex.end() ? &mSections[found->second] : nullptr;
+}
+
+namespace {
+
+// Where the chain of `name` sets `key` (a value that is not empty), within the levels the
+// loader follows; nullptr when nowhere.
+const DeviceFileMap::Key* keyOf(const DeviceFileMap& file, const std::string& name,
+                                const std::string& key) {
+    const DeviceFileMap::Section* section = resolveAlias(file, name);
+    std::set<const DeviceFileMap::Section*> seen;
+    for (int depth = 0; section && depth <= kDeviceNestingLimit && seen.insert(section).second;
+         ++depth) {
+        if (const auto* k = section->find(key); k && !k->value.empty())
+            return k;
+        const auto* parent = section->find("Default");
+        section = parent && !parent->value.empty() ? resolveAlias(file, parent->value) : nullptr;
     }
     return nullptr;
 }
 
-int lineOfKey(const DeviceFileMap& file, const std::string& name, const std::string& key) {
-    const DeviceFileMap::Section* own = file.find(name);
-    const DeviceFileMap::Section* section = resolveAlias(file, name);
-    std::set<const DeviceFileMap::Section*> seen;
-    while (section && seen.insert(section).second) {
-        if (const auto* k = section->find(key); k && !k->value.empty())
-            return k->line;
-        const auto* parent = section->find("Default");
-        section = parent && !parent->value.empty() ? resolveAlias(file, parent->value) : nullptr;
+// Every section whose Alias/Default chain comes back to it, in file order, with the link
+// that closes the loop. Each section has one next section at most, so one pass finds them.
+std::vector<std::pair<const DeviceFileMap::Section*, const DeviceFileMap::Key*>> cycles(
+    const DeviceFileMap& file) {
+    const auto& sections = file.sections();
+    const size_t n = sections.size();
+    std::vector<size_t> next(n, n);
+    std::vector<const DeviceFileMap::Key*> link(n, nullptr);
+    for (size_t i = 0; i < n; ++i) {
+        const auto* k = sections[i].find("Alias");
+        if (!k || k->value.empty())
+            k = sections[i].find("Default");
+        if (!k || k->value.empty())
+            continue;
+        if (const auto* to = file.find(k->value)) {
+            next[i] = static_cast<size_t>(to - sections.data());
+            link[i] = k;
+        }
     }
+    enum : char { kNew, kOnPath, kDone };
+    std::vector<char> state(n, kNew);
+    std::vector<size_t> closedBy(n, n);  // a cycle member: the member linking to it
+    for (size_t start = 0; start < n; ++start) {
+        std::vector<size_t> path;
+        size_t at = start;
+        while (at < n && state[at] == kNew) {
+            state[at] = kOnPath;
+            path.push_back(at);
+            at = next[at];
+        }
+        if (at < n && state[at] == kOnPath) {
+            for (size_t member = at;;) {
+                closedBy[next[member]] = member;
+                member = next[member];
+                if (member == at)
+                    break;
+            }
+        }
+        for (size_t p : path)
+            state[p] = kDone;
+    }
+    std::vector<std::pair<const DeviceFileMap::Section*, const DeviceFileMap::Key*>> found;
+    for (size_t i = 0; i < n; ++i) {
+        if (closedBy[i] < n)
+            found.emplace_back(&sections[i], link[closedBy[i]]);
+    }
+    return found;
+}
+
+}  // namespace
+
+int lineOfKey(const DeviceFileMap& file, const std::string& name, const std::string& key) {
+    if (const DeviceFileMap::Key* k = keyOf(file, name, key))
+        return k->line;
+    const DeviceFileMap::Section* own = file.find(name);
     return own ? own->line : 0;
 }
 
@@ -304,25 +365,8 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
     }
 
     // Chains that come back to where they started.
-    for (const auto& section : file.sections()) {
-        std::vector<const DeviceFileMap::Section*> path{&section};
-        const DeviceFileMap::Section* at = &section;
-        while (at) {
-            const auto* link = at->find("Alias");
-            if (!link || link->value.empty())
-                link = at->find("Default");
-            if (!link || link->value.empty())
-                break;
-            at = file.find(link->value);
-            if (at == &section) {
-                report(link->line, "Alias/Default chain of [" + section.name + "] is a cycle");
-                break;
-            }
-            if (std::find(path.begin(), path.end(), at) != path.end())
-                break;  // a cycle further on, reported at its own sections
-            path.push_back(at);
-        }
-    }
+    for (const auto& [section, link] : cycles(file))
+        report(link->line, "Alias/Default chain of [" + section->name + "] is a cycle");
 
     // The devices as the loader resolves them.
     struct Identified {
@@ -366,12 +410,8 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
         }
         // The value as written where the chain sets `key`, before the loader's bounds.
         auto written = [&](const std::string& key, int32_t absent) {
-            const int line = lineOfKey(file, name, key);
-            for (const auto& s : file.sections())
-                for (const auto& k : s.keys)
-                    if (k.line == line && lower(k.name) == lower(key))
-                        return ParseIniNumber(k.value, absent);
-            return absent;
+            const DeviceFileMap::Key* k = keyOf(file, name, key);
+            return k ? ParseIniNumber(k->value, absent) : absent;
         };
         for (const char* key : {"IdAdr", "ConfigBaseAdr", "DeviceIDAdr", "ResetVector"}) {
             const int32_t address = written(key, 0);

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/device_definition.h"
@@ -35,6 +36,7 @@ public:
 
 private:
     std::vector<Section> mSections;
+    std::unordered_map<std::string, size_t> mIndex;  // lower-case name: first section
 };
 
 // Checks a device file's text for what the loader forgives silently: Default and Alias

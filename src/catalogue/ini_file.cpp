@@ -8,6 +8,8 @@
 #include <random>
 #include <system_error>
 
+#include "image/atomic_file.h"
+
 namespace velkaro {
 
 namespace {
@@ -125,6 +127,7 @@ bool IniFile::load(const std::string& path) {
 void IniFile::parse(std::string_view text) {
     mPreamble.clear();
     mSections.clear();
+    mSectionIndex.clear();
     // Editors that add a byte-order mark to a file that has one already leave two.
     while (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
@@ -142,7 +145,7 @@ void IniFile::parse(std::string_view text) {
         if (!trimmed.empty() && trimmed.front() == '[') {
             std::string_view name = trimmed.substr(1);
             name = name.substr(0, name.find(']'));
-            mSections.push_back(Section{std::string(trim(name)), {}, number});
+            addSection(Section{std::string(trim(name)), {}, number});
             continue;
         }
         if (mSections.empty()) {
@@ -166,18 +169,27 @@ void IniFile::parse(std::string_view text) {
     }
 }
 
+std::string IniFile::foldedName(std::string_view name) {
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), lowerAscii);
+    return folded;
+}
+
+// Sections are found through an index of their folded names: a device file of a thousand
+// sections is read key by key, and a linear search per key made that quadratic.
+void IniFile::addSection(Section section) {
+    mSectionIndex.emplace(foldedName(section.name), mSections.size());  // the first one counts
+    mSections.push_back(std::move(section));
+}
+
 const IniFile::Section* IniFile::findSection(std::string_view name) const {
-    for (const auto& section : mSections)
-        if (equalNoCase(section.name, name))
-            return &section;
-    return nullptr;
+    const auto found = mSectionIndex.find(foldedName(name));
+    return found != mSectionIndex.end() ? &mSections[found->second] : nullptr;
 }
 
 IniFile::Section* IniFile::findSection(std::string_view name) {
-    for (auto& section : mSections)
-        if (equalNoCase(section.name, name))
-            return &section;
-    return nullptr;
+    const auto found = mSectionIndex.find(foldedName(name));
+    return found != mSectionIndex.end() ? &mSections[found->second] : nullptr;
 }
 
 const IniFile::Line* IniFile::findKey(std::string_view section, std::string_view key) const {
@@ -295,7 +307,7 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
         return false;
     Section* found = findSection(section);
     if (found == nullptr) {
-        mSections.push_back(Section{std::string(section), {}, 0});
+        addSection(Section{std::string(section), {}, 0});
         found = &mSections.back();
     }
     for (auto& line : found->lines) {
@@ -329,6 +341,9 @@ bool IniFile::writeBool(std::string_view section, std::string_view key, bool val
 
 void IniFile::eraseSection(std::string_view section) {
     std::erase_if(mSections, [&](const Section& s) { return equalNoCase(s.name, section); });
+    mSectionIndex.clear();
+    for (size_t i = 0; i < mSections.size(); ++i)
+        mSectionIndex.emplace(foldedName(mSections[i].name), i);
 }
 
 std::string IniFile::toText() const {
@@ -350,32 +365,9 @@ std::string IniFile::toText() const {
 }
 
 bool IniFile::save(const std::string& path) const {
-    namespace fs = std::filesystem;
-    std::random_device random;
-    const fs::path target(path);
-    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp" +
-                                                       std::to_string(random()));
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        const std::string text = toText();
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
+    // Synced before the rename: a crash right after must not leave an empty profile.
+    std::string error;
+    return writeFileAtomically(path, toText(), error);
 }
 
 }  // namespace velkaro

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velkaro {
@@ -82,8 +83,8 @@ public:
     // Removes every section of that name with all its keys.
     void eraseSection(std::string_view section);
 
-    // Writes the profile to a temporary file beside `path` and renames it over `path`.
-    // False on any failure; `path` is then left as it was.
+    // Writes the profile to a temporary file beside `path`, syncs it and renames it over
+    // `path` (as writeFileAtomically). False on any failure; `path` is then left as it was.
     bool save(const std::string& path) const;
     // The text save() writes (LF line endings; lines not written to stay as read).
     std::string toText() const;
@@ -103,6 +104,8 @@ private:
         int number = 0;  // line of the header; 0 for a section added by writeString
     };
 
+    static std::string foldedName(std::string_view name);
+    void addSection(Section section);
     const Section* findSection(std::string_view name) const;
     Section* findSection(std::string_view name);
     const Line* findKey(std::string_view section, std::string_view key) const;
@@ -110,6 +113,7 @@ private:
     std::vector<std::string> mPreamble;  // lines before the first section, kept on save
     std::string mLoadError;
     std::vector<Section> mSections;
+    std::unordered_map<std::string, size_t> mSectionIndex;  // folded name: first section
 };
 
 }  // namespace velkaro

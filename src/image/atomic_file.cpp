@@ -1,10 +1,13 @@
 #include "image/atomic_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <string_view>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
@@ -27,6 +30,40 @@ FILE* createTemporary(const std::string& path, std::string& tempPath) {
             return nullptr;
     }
     return nullptr;
+}
+
+// A save killed between creating its temporary file and the rename leaves the file behind.
+// Ours (TARGET.~DIGITS.tmp) are removed on the next save once they are old enough that no
+// save still running can own them.
+constexpr auto kStaleTemporaryAge = std::chrono::hours(1);
+
+bool isOurTemporary(const std::string& name, const std::string& prefix) {
+    constexpr std::string_view kSuffix = ".tmp";
+    if (name.size() <= prefix.size() + kSuffix.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
+        return false;
+    const std::string digits =
+        name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void removeStaleTemporaries(const std::string& target) {
+    namespace fs = std::filesystem;
+    const fs::path path(target);
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const std::string prefix = path.filename().string() + ".~";
+    const auto now = fs::file_time_type::clock::now();
+    std::error_code code;
+    for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code)) {
+        std::error_code entryCode;
+        if (!isOurTemporary(it->path().filename().string(), prefix) ||
+            !it->is_regular_file(entryCode))
+            continue;
+        const auto written = it->last_write_time(entryCode);
+        if (!entryCode && now - written > kStaleTemporaryAge)
+            fs::remove(it->path(), entryCode);
+    }
 }
 
 // The file a path finally names: saving through a symbolic link replaces the file it points
@@ -84,6 +121,7 @@ bool writeFileAtomically(const std::string& path, std::string_view contents, std
         return writeInPlace(path, contents, error);
     }
     const std::string target = resolveLinks(path);
+    removeStaleTemporaries(target);
     std::string tempPath;
     FILE* file = createTemporary(target, tempPath);
     if (!file) {

@@ -7,6 +7,13 @@
 #include <filesystem>
 #include <memory>
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace velkaro {
 
 namespace {
@@ -349,6 +356,41 @@ HexReadResult ReadIntelHexText(std::string_view text, const DeviceDefinition& de
     return result;
 }
 
+namespace {
+
+#if defined(__unix__) || defined(__APPLE__)
+// How long a FIFO or device may take to have something to read before it is refused.
+constexpr int kNotRegularWaitMs = 2000;
+#endif
+
+// Opens `path` for reading without hanging: a FIFO with no writer would block the open (and
+// the program) for ever, so the open does not wait, and a file that is not a regular one
+// must have data (or its end) to read within a short wait. nullptr when it cannot be read.
+FILE* openForReading(const std::string& path) {
+#if defined(__unix__) || defined(__APPLE__)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat status {};
+    bool usable = ::fstat(fd, &status) == 0;
+    if (usable && !S_ISREG(status.st_mode)) {
+        pollfd waiting{fd, POLLIN, 0};
+        usable = ::poll(&waiting, 1, kNotRegularWaitMs) == 1 &&
+                 (waiting.revents & (POLLIN | POLLHUP)) != 0;
+    }
+    if (usable)
+        usable = ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+    FILE* file = usable ? ::fdopen(fd, "rb") : nullptr;
+    if (!file)
+        ::close(fd);
+    return file;
+#else
+    return std::fopen(path.c_str(), "rb");
+#endif
+}
+
+}  // namespace
+
 bool readWholeFile(const std::string& path, std::string& contents, uintmax_t limit,
                    bool* tooLarge) {
     if (tooLarge)
@@ -358,7 +400,7 @@ bool readWholeFile(const std::string& path, std::string& contents, uintmax_t lim
             *tooLarge = true;
         return false;
     };
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(openForReading(path), &std::fclose);
     if (!file)
         return false;
     // One read of the size the file has now; a file that grows meanwhile (or a pipe, whose

@@ -12,15 +12,22 @@
 
 namespace velkaro {
 
+std::string serialGroupToJoin(unsigned gid, unsigned mode) {
+    // Joining the superuser's group is no advice to give, nor a group that may not write.
+    constexpr unsigned kGroupReadWrite = S_IRGRP | S_IWGRP;
+    if (gid == 0 || (mode & kGroupReadWrite) != kGroupReadWrite)
+        return {};
+    const struct group* g = ::getgrgid(static_cast<gid_t>(gid));
+    return g != nullptr ? g->gr_name : std::string();
+}
+
 namespace {
 
-// The group that owns the device node, for the permission message.
 std::string owningGroup(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
         return {};
-    const struct group* g = ::getgrgid(info.st_gid);
-    return g != nullptr ? g->gr_name : std::string();
+    return serialGroupToJoin(info.st_gid, info.st_mode);
 }
 
 constexpr const char* kNoModemLines =
@@ -77,7 +84,8 @@ sp_port* openPort(const std::string& path, std::string& error) {
     if (code == EACCES || code == EPERM) {
         const std::string group = owningGroup(path);
         error = "no permission to open " + path +
-                (group.empty() ? std::string(": ask for access to the port")
+                (group.empty() ? std::string(": the permission to read and write it is "
+                                             "missing (ask the administrator for access)")
                                : ": join the group \"" + group + "\" (sudo usermod -aG " + group +
                                      " $USER) and log in again");
     } else if (code == ENOENT || code == ENODEV || code == ENXIO) {

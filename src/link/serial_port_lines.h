@@ -66,4 +66,9 @@ struct SerialPortInfo {
 // Every serial port found; empty when there are none or they cannot be listed.
 std::vector<SerialPortInfo> listSerialPorts();
 
+// The group to join for access to a serial device node owned by group `gid` with
+// permission bits `mode`: one given read and write access that is not the superuser's;
+// empty when no group should be named (the message then says the permission is missing).
+std::string serialGroupToJoin(unsigned gid, unsigned mode);
+
 }  // namespace velkaro

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -68,6 +69,31 @@ void killDuringSaves(const std::string& path, const std::set<std::string>& compl
     }
 }
 
+// The temporary files the kills left beside the target; once they are stale (an hour old)
+// the next save removes them, and nothing but `kept` is left in the folder.
+void expectStaleTemporariesRemovedBy(const test::TempDir& dir, const std::set<std::string>& kept,
+                                     const std::function<void()>& save) {
+    namespace fs = std::filesystem;
+    const auto longAgo = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    int left = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (!kept.count(entry.path().filename().string())) {
+            fs::last_write_time(entry.path(), longAgo);
+            ++left;
+        }
+    }
+    // A fresh one may belong to a save still running and stays.
+    const std::string fresh = *kept.begin() + ".~123456.tmp";
+    std::ofstream(dir.file(fresh)) << "partial";
+    save();
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        names.insert(entry.path().filename().string());
+    std::set<std::string> expected = kept;
+    expected.insert(fresh);
+    EXPECT_EQ(names, expected) << left << " files were left by the kills";
+}
+
 TEST(KillDuringSave, HexFileIsTheOldOrAWholeNewOne) {
     Workspace workspace(test::binDir());
     SilentMessageSink silent;
@@ -92,6 +118,8 @@ TEST(KillDuringSave, HexFileIsTheOldOrAWholeNewOne) {
             image.ProgMemory[i] = static_cast<uint16_t>(i * (round % 2 + 4) + round % 2 + 1);
         WriteIntelHex(path, device, image);
     });
+    expectStaleTemporariesRemovedBy(dir, {"program.hex"},
+                                    [&] { WriteIntelHex(path, device, workspace.image); });
 }
 
 TEST(KillDuringSave, SettingsFileIsTheOldOrAWholeNewOne) {
@@ -120,6 +148,8 @@ TEST(KillDuringSave, SettingsFileIsTheOldOrAWholeNewOne) {
     ASSERT_EQ(complete.size(), 3u);
     writeAll(path, old);
     killDuringSaves(path, complete, [&](int round) { SaveSettings(path, settings[round % 2]); });
+    expectStaleTemporariesRemovedBy(dir, {"velkaro.ini", "velkaro.ini.lock"},
+                                    [&] { SaveSettings(path, settings[0]); });
 }
 
 }  // namespace

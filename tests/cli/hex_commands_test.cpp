@@ -6,6 +6,8 @@
 #include <sstream>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "support/cli_runner.h"
 
 namespace velkaro {
@@ -84,6 +86,16 @@ TEST_F(HexCommandsTest, FileErrorsExitWithSix) {
     const auto in = write("in.hex", kProgram);
     std::filesystem::create_directory(dir.file("taken.hex"));
     EXPECT_EQ(run("hex '" + in + "' -o '" + dir.file("taken.hex") + "'").exitCode, 6);
+    // A FIFO nobody writes to is refused after a short wait instead of hanging the command.
+    const std::string fifo = dir.file("nobody.hex");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(run("hex '" + fifo + "'").exitCode, 6);
+    // One with a writer is read like a file.
+    const CliRun fed =
+        test::runVelkaroCli("--data-dir " + test::shellQuote(dir.path()) + " --device MID hex '" +
+                                fifo + "' & printf '" + kProgram + "' >'" + fifo + "'; wait",
+                            dir);
+    EXPECT_EQ(fed.exitCode, 0) << fed.err;
 }
 
 TEST_F(HexCommandsTest, DumpShowsTheViews) {

@@ -145,6 +145,34 @@ TEST(LintDevices, ConfigIniBesideTheFileIsCheckedAtEachLine) {
 
 // A folder, a file far larger than any device file and a binary file are refused at once
 // with a message naming them; so is a huge simulator state.
+// A thousand sections chained by Default, and a ring of them: each ring member is reported
+// once at the link that closes its loop (in one pass; the chain once took minutes).
+TEST(LintDevices, LongChainsAndRingsAreCheckedInOnePass) {
+    test::TempDir dir;
+    const std::string path = dir.file("chain.ini");
+    std::ofstream out(path);
+    out << "[C0]\nProgSize=1024\n";
+    for (int i = 1; i < 1000; ++i)
+        out << "[C" << i << "]\nDefault=C" << i - 1 << "\n";
+    constexpr int kRing = 30;
+    for (int i = 0; i < kRing; ++i)
+        out << "[R" << i << "]\nDefault=R" << (i + 1) % kRing << "\n";
+    out.close();
+    test::TempDir scratch;
+    const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
+    EXPECT_EQ(run.exitCode, 7) << run.err;
+    int cycles = 0;
+    for (size_t at = run.out.find("is a cycle"); at != std::string::npos;
+         at = run.out.find("is a cycle", at + 1))
+        ++cycles;
+    EXPECT_EQ(cycles, kRing) << run.out.substr(0, 2000);
+    // R0's loop is closed by the Default of R29, on the last line.
+    EXPECT_NE(run.out.find(path + ":" + std::to_string(2 * 1000 + 2 * kRing) +
+                           ": Alias/Default chain of [R0] is a cycle"),
+              std::string::npos)
+        << run.out.substr(0, 2000);
+}
+
 TEST(LintDevices, FoldersHugeAndBinaryFilesAreRefusedByName) {
     test::TempDir dir;
     const std::string folder = dir.file("folder.ini");
