@@ -312,8 +312,8 @@ ResultCode writeChip(Workspace& ws, OperationUi& ui, bool writeProgram, bool wri
     // The configuration goes with program memory: without a program-memory erase its cycle
     // could only clear bits, and a data-only write would AND the buffer's word into the
     // chip's.
-    const ResultCode code = uiScope.checked(
-        WriteSequence(ws, ui, writeProgram, writeData, writeProgram, erased));
+    const ResultCode code =
+        uiScope.checked(WriteSequence(ws, ui, writeProgram, writeData, writeProgram, erased));
     ws.link->ReportResult(code);
     return code;
 }
