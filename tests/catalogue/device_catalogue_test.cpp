@@ -347,8 +347,9 @@ TEST(ShippedDeviceIni, EverySectionLoadsWithSaneValues) {
         EXPECT_EQ(fields.count() > 0, !device.ConfigSetting.empty());
         for (int n = 0; n < device.ConfigCount; ++n) {
             // Only a word without implemented bits has the mask 0, and then no value.
-            if (device.ConfigMask[n] == 0)
+            if (device.ConfigMask[n] == 0) {
                 EXPECT_EQ(device.ConfigValue[n], 0);
+            }
             EXPECT_EQ(device.ConfigValue[n] & ~0xFFFF, 0);
         }
         if (device.isExtendedFamily()) {

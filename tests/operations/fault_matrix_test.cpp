@@ -272,8 +272,9 @@ TEST(FaultMatrix, EveryOperationUnderEveryFaultEndsSafelyAndNeverFakesSuccess) {
             const ResultCode result = op.run(bench);
 
             if (const ResultCode expected = fault.expected(op); expected == kCancelledOrDone) {
-                if (op.name != std::string("device ID"))  // it never stops on a cancel
+                if (op.name != std::string("device ID")) {  // it never stops on a cancel
                     EXPECT_TRUE(result == kResultCancelled || result == kResultOk) << result;
+                }
             } else {
                 EXPECT_EQ(result, expected);
             }
