@@ -23,5 +23,8 @@ run_suite() {
 
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 if [ "${VELKARO_SKIP_SANITIZERS:-0}" != "1" ]; then
-    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVELKARO_SANITIZE=ON
+    # Asserts on, optimised as far as the sanitizers still see every fault: -O1 runs the
+    # suite several times faster than -O0.
+    run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+        -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DVELKARO_SANITIZE=ON
 fi
