@@ -28,14 +28,50 @@ std::vector<std::string> SimBench::takeNotes() {
     return c ? c->takeNotes() : std::vector<std::string>{};
 }
 
-std::vector<std::string> SimBench::modelledDevices() {
-    Workspace workspace(binDir());
-    std::vector<std::string> devices;
-    for (const std::string& name : workspace.catalogue.FillDeviceList()) {
-        if (sim::makeSimChip(name))
-            devices.push_back(name);
-    }
+namespace {
+
+struct ModelledDevice {
+    std::string name;
+    DeviceDefinition definition;
+};
+
+// Read once a process: device tables are instantiated from it at every start.
+const std::vector<ModelledDevice>& modelled() {
+    static const std::vector<ModelledDevice> devices = [] {
+        Workspace workspace(binDir());
+        std::vector<ModelledDevice> found;
+        for (const std::string& name : workspace.catalogue.FillDeviceList()) {
+            if (!sim::makeSimChip(name))
+                continue;
+            SilentMessageSink sink;
+            ConfigFieldTable fields;
+            found.push_back({name, {}});
+            workspace.catalogue.LoadSection(name, found.back().definition, fields, sink);
+        }
+        return found;
+    }();
     return devices;
+}
+
+}  // namespace
+
+const std::vector<std::string>& SimBench::modelledDevices() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (const ModelledDevice& device : modelled())
+            all.push_back(device.name);
+        return all;
+    }();
+    return names;
+}
+
+std::vector<std::string> SimBench::modelledDevices(bool (*keep)(const DeviceDefinition&)) {
+    std::vector<std::string> names;
+    for (const ModelledDevice& device : modelled()) {
+        if (keep(device.definition))
+            names.push_back(device.name);
+    }
+    return names;
 }
 
 void SimBench::load(const std::string& device) {
@@ -115,6 +151,10 @@ void SimBench::writePattern() {
     }
     for (int32_t i = 0; i < d.EpromSize; ++i)
         setDataByte(i, static_cast<uint8_t>(i * 7 + 3));
+}
+
+std::string deviceCaseName(const testing::TestParamInfo<std::string>& info) {
+    return info.param;
 }
 
 }  // namespace velkaro::test

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "app/workspace.h"
 #include "link/virtual_clock.h"
 #include "sim/sim_chip.h"
@@ -26,8 +28,10 @@ public:
     SimBench(const SimBench&) = delete;
     SimBench& operator=(const SimBench&) = delete;
 
-    // Devices of device.ini for which the simulator has a chip model.
-    static std::vector<std::string> modelledDevices();
+    // Devices of device.ini for which the simulator has a chip model (read once a process).
+    static const std::vector<std::string>& modelledDevices();
+    // Those of them whose resolved definition passes `keep`, in device.ini's order.
+    static std::vector<std::string> modelledDevices(bool (*keep)(const DeviceDefinition&));
 
     // Selects `device` and puts a fresh (erased) chip of the same name into the socket.
     void load(const std::string& device);
@@ -61,5 +65,10 @@ private:
     Workspace mWorkspace;
     RecordingUi mUi;
 };
+
+// Names a case of a table over devices after its device, so each device is a test of its
+// own (CTest runs them side by side): `INSTANTIATE_TEST_SUITE_P(Modelled, Suite,
+// testing::ValuesIn(SimBench::modelledDevices()), deviceCaseName)`.
+std::string deviceCaseName(const testing::TestParamInfo<std::string>& info);
 
 }  // namespace velkaro::test
