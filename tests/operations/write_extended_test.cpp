@@ -24,14 +24,8 @@ namespace {
 using test::SimBench;
 
 std::vector<std::string> modelledExtendedDevices() {
-    std::vector<std::string> names;
-    for (const std::string& name : SimBench::modelledDevices()) {
-        SimBench bench;
-        bench.load(name);
-        if (bench.device().isExtendedFamily())
-            names.push_back(name);
-    }
-    return names;
+    return SimBench::modelledDevices(
+        [](const DeviceDefinition& d) { return d.isExtendedFamily(); });
 }
 
 // Configuration words that read back as written: a few oscillator/option bits cleared in
@@ -88,30 +82,36 @@ void expectReadBackMatches(SimBench& bench, const MemoryImage& expected) {
 
 // The write window on every modelled PIC18 over a chip full of other data: erase, write,
 // read back, verify. The FXX2 parts also in multi-panel mode (all panels in one pulse).
-TEST(WriteExtended, EveryModelledDeviceIsErasedWrittenAndReadBack) {
-    const std::vector<std::string> devices = modelledExtendedDevices();
-    ASSERT_GE(devices.size(), 40u);
-    for (const std::string& name : devices) {
-        for (const bool multiPanel : {false, true}) {
-            SimBench bench;
-            bench.load(name);
-            if (multiPanel && bench.device().Algorithm != 1)
-                continue;
-            SCOPED_TRACE(name + (multiPanel ? " multi-panel" : ""));
-            bench.workspace().device.MultiPanel = multiPanel;
-            bench.programmer().setCallLogEnabled(false);
-            bench.writePattern();
-            fillImage(bench);
-            const MemoryImage expected = bench.image();
-            const FlowOutcome outcome =
-                runWrite(bench.workspace(), bench.ui(), {true, true, true, false});
-            EXPECT_EQ(outcome.close, WindowClose::Ok);
-            EXPECT_EQ(outcome.result, kResultOk);
-            EXPECT_TRUE(bench.ui().messages().empty());
-            EXPECT_FALSE(bench.programmer().targetPowered());
-            expectReadBackMatches(bench, expected);
-        }
+class WriteExtendedDevice : public testing::TestWithParam<std::string> {};
+
+TEST_P(WriteExtendedDevice, IsErasedWrittenAndReadBack) {
+    const std::string& name = GetParam();
+    for (const bool multiPanel : {false, true}) {
+        SimBench bench;
+        bench.load(name);
+        if (multiPanel && bench.device().Algorithm != 1)
+            continue;
+        SCOPED_TRACE(name + (multiPanel ? " multi-panel" : ""));
+        bench.workspace().device.MultiPanel = multiPanel;
+        bench.programmer().setCallLogEnabled(false);
+        bench.writePattern();
+        fillImage(bench);
+        const MemoryImage expected = bench.image();
+        const FlowOutcome outcome =
+            runWrite(bench.workspace(), bench.ui(), {true, true, true, false});
+        EXPECT_EQ(outcome.close, WindowClose::Ok);
+        EXPECT_EQ(outcome.result, kResultOk);
+        EXPECT_TRUE(bench.ui().messages().empty());
+        EXPECT_FALSE(bench.programmer().targetPowered());
+        expectReadBackMatches(bench, expected);
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modelled, WriteExtendedDevice,
+                         testing::ValuesIn(modelledExtendedDevices()), test::deviceCaseName);
+
+TEST(WriteExtended, FortyOrMorePic18PartsAreModelled) {
+    EXPECT_GE(modelledExtendedDevices().size(), 40u);
 }
 
 // Program memory without data memory: the panel erase leaves the user IDs, so IDs written
