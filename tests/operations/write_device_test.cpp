@@ -22,14 +22,8 @@ namespace {
 using test::SimBench;
 
 std::vector<std::string> modelledMidrangeDevices() {
-    std::vector<std::string> names;
-    for (const std::string& name : SimBench::modelledDevices()) {
-        SimBench bench;
-        bench.load(name);
-        if (!bench.device().isExtendedFamily())
-            names.push_back(name);
-    }
-    return names;
+    return SimBench::modelledDevices(
+        [](const DeviceDefinition& d) { return !d.isExtendedFamily(); });
 }
 
 // An image unlike the simulator's own pattern: every program word, the four IDs and the
@@ -98,63 +92,67 @@ void expectReadBackMatches(SimBench& bench, const MemoryImage& expected) {
     EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, true, true), kResultOk);
 }
 
-TEST(WriteDevice, EveryModelledMidrangeDeviceWritesAFreshChipCompletely) {
-    const std::vector<std::string> devices = modelledMidrangeDevices();
-    ASSERT_GE(devices.size(), 60u);
-    for (const std::string& name : devices) {
-        SCOPED_TRACE(name);
+class MidrangeWrite : public testing::TestWithParam<std::string> {};
+
+TEST(WriteDevice, SixtyOrMoreMidrangePartsAreModelled) {
+    EXPECT_GE(modelledMidrangeDevices().size(), 60u);
+}
+
+TEST_P(MidrangeWrite, FreshChipIsWrittenCompletely) {
+    const std::string& name = GetParam();
+    SimBench bench;
+    bench.load(name);
+    bench.programmer().setCallLogEnabled(false);
+    fillImage(bench);
+    const MemoryImage expected = bench.image();
+    EXPECT_EQ(WriteDevice(bench.workspace(), bench.ui(), true, true, true), kResultOk);
+    EXPECT_FALSE(bench.programmer().targetPowered());
+    expectChipHolds(bench, expected);
+    expectReadBackMatches(bench, expected);
+}
+
+// The write window's OK on every modelled device, from a chip full of other data (keeping
+// the factory OSCCAL and BG values) and from a code-protected chip (taking the image's).
+TEST_P(MidrangeWrite, WindowWritesOverOldDataAndOverProtection) {
+    const std::string& name = GetParam();
+    for (const bool protectedChip : {false, true}) {
+        SCOPED_TRACE(name + (protectedChip ? " protected" : " full of data"));
         SimBench bench;
         bench.load(name);
         bench.programmer().setCallLogEnabled(false);
+        const DeviceDefinition& d = bench.device();
         fillImage(bench);
-        const MemoryImage expected = bench.image();
-        EXPECT_EQ(WriteDevice(bench.workspace(), bench.ui(), true, true, true), kResultOk);
-        EXPECT_FALSE(bench.programmer().targetPowered());
+        MemoryImage expected = bench.image();
+        bench.writePattern();
+        if (protectedChip)
+            bench.setConfigWord(0, 0);  // every protection bit on
+
+        // The image's own OSCCAL and BG differ from the chip's factory values.
+        MemoryImage& image = bench.image();
+        if (d.OscCal != 0) {
+            image.OscCalValue = static_cast<uint16_t>(expected.OscCalValue ^ 0x0004);
+            image.ProgMemory[d.OscCal] = d.BlankWord;
+        }
+        image.BGValue = expected.BGValue ^ d.BGMask;
+        if (protectedChip) {
+            expected.OscCalValue = image.OscCalValue;
+            if (d.OscCal != 0)
+                expected.ProgMemory[d.OscCal] = image.OscCalValue;
+            expected.BGValue = image.BGValue;
+        }
+        const FlowOutcome outcome =
+            runWrite(bench.workspace(), bench.ui(), {true, true, !protectedChip, true});
+        EXPECT_EQ(outcome.close, WindowClose::Ok);
+        EXPECT_EQ(outcome.result, kResultOk);
+        EXPECT_TRUE(bench.ui().messages().empty());
+        EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
         expectChipHolds(bench, expected);
         expectReadBackMatches(bench, expected);
     }
 }
 
-// The write window's OK on every modelled device, from a chip full of other data (keeping
-// the factory OSCCAL and BG values) and from a code-protected chip (taking the image's).
-TEST(WriteWindow, EveryModelledMidrangeDeviceIsWrittenOverOldDataAndOverProtection) {
-    for (const std::string& name : modelledMidrangeDevices()) {
-        for (const bool protectedChip : {false, true}) {
-            SCOPED_TRACE(name + (protectedChip ? " protected" : " full of data"));
-            SimBench bench;
-            bench.load(name);
-            bench.programmer().setCallLogEnabled(false);
-            const DeviceDefinition& d = bench.device();
-            fillImage(bench);
-            MemoryImage expected = bench.image();
-            bench.writePattern();
-            if (protectedChip)
-                bench.setConfigWord(0, 0);  // every protection bit on
-
-            // The image's own OSCCAL and BG differ from the chip's factory values.
-            MemoryImage& image = bench.image();
-            if (d.OscCal != 0) {
-                image.OscCalValue = static_cast<uint16_t>(expected.OscCalValue ^ 0x0004);
-                image.ProgMemory[d.OscCal] = d.BlankWord;
-            }
-            image.BGValue = expected.BGValue ^ d.BGMask;
-            if (protectedChip) {
-                expected.OscCalValue = image.OscCalValue;
-                if (d.OscCal != 0)
-                    expected.ProgMemory[d.OscCal] = image.OscCalValue;
-                expected.BGValue = image.BGValue;
-            }
-            const FlowOutcome outcome =
-                runWrite(bench.workspace(), bench.ui(), {true, true, !protectedChip, true});
-            EXPECT_EQ(outcome.close, WindowClose::Ok);
-            EXPECT_EQ(outcome.result, kResultOk);
-            EXPECT_TRUE(bench.ui().messages().empty());
-            EXPECT_EQ(bench.programmer().checkLeftSafe(), "");
-            expectChipHolds(bench, expected);
-            expectReadBackMatches(bench, expected);
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Modelled, MidrangeWrite, testing::ValuesIn(modelledMidrangeDevices()),
+                         test::deviceCaseName);
 
 // A write of data memory alone leaves the program and the configuration already in the chip
 // as they are, even when the buffer's configuration would protect it: without a program
