@@ -86,9 +86,10 @@ TEST(EmulatedPro, FirmwareAnswersItsDateAndVersion) {
     EXPECT_FALSE(firmwareVersionText(date, version).empty());
 }
 
-// A small device in full: ID check, erase, fast blank check, write, read back, verify, the
-// automatic sequence and the oscillator measurement.
-TEST(EmulatedPro, Pic12F675InFull) {
+// A small device in full: ID check, erase, fast blank check, write, read back, verify; then
+// (each on a fresh board, so they run side by side) the automatic sequence and the
+// oscillator measurement.
+TEST(EmulatedPro, Pic12F675EraseWriteReadVerify) {
     EmulatedBench bench("PIC12F675");
     ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
     Workspace& ws = bench.workspace;
@@ -108,13 +109,26 @@ TEST(EmulatedPro, Pic12F675InFull) {
     EXPECT_EQ(ws.image.ProgMemory, written.ProgMemory);
     EXPECT_EQ(ws.image.DataMemory, written.DataMemory);
     EXPECT_EQ(verifyDevice(ws, bench.ui, true, true, true), kResultOk);
+    EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
+}
 
+TEST(EmulatedPro, Pic12F675AutomaticSequence) {
+    EmulatedBench bench("PIC12F675");
+    ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+    Workspace& ws = bench.workspace;
     ws.image = sampleImage(ws, 2, 1024);
     EXPECT_EQ(runAutoProgram(ws, bench.ui, {true, true, true, true, true, true}, "Program").result,
-              kResultOk);
+              kResultOk)
+        << bench.pro.lastError();
+    EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
+}
 
-    // The oscillator: the calibration program written, the chip run on VDD alone and its
-    // clock-out counted by the board's timer.
+// The oscillator: the calibration program written, the chip run on VDD alone and its
+// clock-out counted by the board's timer.
+TEST(EmulatedPro, Pic12F675OscillatorMeasurement) {
+    EmulatedBench bench("PIC12F675");
+    ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+    Workspace& ws = bench.workspace;
     bench.ui.scriptOkCancel({true});
     ASSERT_EQ(startOscCalibration(ws, bench.ui), OscCalStart::Ready);
     OscCalView view;
@@ -144,40 +158,43 @@ TEST(EmulatedPro, Pic18F4520InPart) {
 // The board failing under the host in the middle of a write: it stops answering, a byte is
 // garbled on the wire, it resets. Each ends as a failure with the reason and an unpowered
 // target.
-TEST(EmulatedPro, BoardFaultsEndAsHardwareFailures) {
-    struct Case {
-        const char* what;
-        void (*spoil)(emu::AvrBoard&);
-    };
-    // About 8000 bytes in, the program memory is being written.
-    const Case cases[] = {
-        {"stops answering", [](emu::AvrBoard& b) { b.hangAfterBytes(8000); }},
-        {"garbled byte", [](emu::AvrBoard& b) { b.garbleByte(8000); }},
-        {"resets", [](emu::AvrBoard& b) { b.resetAfterBytes(8000); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EmulatedBench bench("PIC12F675");
-        ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
-        c.spoil(bench.board);
-        bench.workspace.image = sampleImage(bench.workspace, 4, 1024);
-        const FlowOutcome outcome = runWrite(bench.workspace, bench.ui, {true, true, true, false});
-        EXPECT_NE(outcome.result, kResultOk);
-        EXPECT_FALSE(bench.pro.lastError().empty());
-        // A board cut off from its host switches the target off on its own.
-        bench.board.clock().sleepMilliseconds(2500);
-        bench.chip().takeNotes();
-        if (std::string(c.what) != "garbled byte")
-            continue;
-        // The fault gone, the next write starts clean: nothing of the failed session
-        // (frames, reads not taken) carries over.
-        bench.board.garbleByte(-1);
-        EXPECT_EQ(runWrite(bench.workspace, bench.ui, {true, true, true, false}).result, kResultOk)
-            << bench.pro.lastError();
-        EXPECT_EQ(verifyDevice(bench.workspace, bench.ui, true, true, true), kResultOk);
-        EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
-    }
+struct BoardFault {
+    const char* what;
+    void (*spoil)(emu::AvrBoard&);
+};
+
+class EmulatedBoardFault : public testing::TestWithParam<BoardFault> {};
+
+TEST_P(EmulatedBoardFault, EndsAsAHardwareFailure) {
+    const BoardFault& c = GetParam();
+    EmulatedBench bench("PIC12F675");
+    ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+    c.spoil(bench.board);
+    bench.workspace.image = sampleImage(bench.workspace, 4, 1024);
+    const FlowOutcome outcome = runWrite(bench.workspace, bench.ui, {true, true, true, false});
+    EXPECT_NE(outcome.result, kResultOk);
+    EXPECT_FALSE(bench.pro.lastError().empty());
+    // A board cut off from its host switches the target off on its own.
+    bench.board.clock().sleepMilliseconds(2500);
+    bench.chip().takeNotes();
+    if (std::string(c.what) != "GarbledByte")
+        return;
+    // The fault gone, the next write starts clean: nothing of the failed session
+    // (frames, reads not taken) carries over.
+    bench.board.garbleByte(-1);
+    EXPECT_EQ(runWrite(bench.workspace, bench.ui, {true, true, true, false}).result, kResultOk)
+        << bench.pro.lastError();
+    EXPECT_EQ(verifyDevice(bench.workspace, bench.ui, true, true, true), kResultOk);
+    EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
 }
+
+// About 8000 bytes in, the program memory is being written.
+INSTANTIATE_TEST_SUITE_P(
+    WhileWriting, EmulatedBoardFault,
+    testing::Values(BoardFault{"StopsAnswering", [](emu::AvrBoard& b) { b.hangAfterBytes(8000); }},
+                    BoardFault{"GarbledByte", [](emu::AvrBoard& b) { b.garbleByte(8000); }},
+                    BoardFault{"Resets", [](emu::AvrBoard& b) { b.resetAfterBytes(8000); }}),
+    [](const testing::TestParamInfo<BoardFault>& info) { return std::string(info.param.what); });
 
 }  // namespace
 }  // namespace velkaro
