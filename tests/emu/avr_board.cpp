@@ -140,7 +140,9 @@ bool AvrBoard::uartFull() const {
 bool AvrBoard::runUntil(uint64_t untilUs, bool stopOnOutput) {
     if (mAvr == nullptr)
         return false;
-    while (nowUs() < untilUs) {
+    // In cycles: the loop runs once per emulated instruction.
+    const uint64_t untilCycle = untilUs * (kFrequency / 1000000);
+    while (mAvr->cycle < untilCycle) {
         if (stopOnOutput && !mFromBoard.empty())
             return true;
         // Bytes reach the board at the line's pace, one per byte time, and only while the
