@@ -5,7 +5,7 @@
 #include "image/memory_image.h"
 #include "link/programmer_link.h"
 #include "link/virtual_clock.h"
-#include "operations/device_erase_cmd.h"
+#include "operations/midrange/device_erase_cmd.h"
 #include "sim/sim_chip.h"
 #include "sim/simulated_programmer.h"
 

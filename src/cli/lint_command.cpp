@@ -17,8 +17,8 @@
 #include "cli/cli_context.h"
 #include "image/intel_hex_reader.h"
 #include "sim/chip_families.h"
-#include "sim/midrange_chip.h"
-#include "sim/pic18_chip.h"
+#include "sim/midrange/midrange_chip.h"
+#include "sim/pic18/pic18_chip.h"
 
 namespace velkaro::cli {
 

@@ -5,8 +5,8 @@
 #include "link/icsp_commands.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
-#include "operations/osccal_backup.h"
-#include "operations/write_word.h"
+#include "operations/midrange/osccal_backup.h"
+#include "operations/midrange/write_word.h"
 
 namespace velkaro {
 namespace {

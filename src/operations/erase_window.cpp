@@ -4,7 +4,7 @@
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
-#include "operations/osccal_backup.h"
+#include "operations/midrange/osccal_backup.h"
 #include "operations/write_device.h"
 
 namespace velkaro {

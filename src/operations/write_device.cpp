@@ -12,8 +12,8 @@
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
 #include "operations/verify_device.h"
-#include "operations/write_extended.h"
-#include "operations/write_word.h"
+#include "operations/pic18/write_extended.h"
+#include "operations/midrange/write_word.h"
 
 namespace velkaro {
 namespace {

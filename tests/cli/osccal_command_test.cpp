@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "sim/midrange_chip.h"
+#include "sim/midrange/midrange_chip.h"
 #include "support/cli_runner.h"
 
 namespace velkaro {

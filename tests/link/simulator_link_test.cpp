@@ -5,7 +5,7 @@
 #include "catalogue/device_catalogue.h"
 #include "link/link_messages.h"
 #include "link_fixture.h"
-#include "sim/pic18_chip.h"
+#include "sim/pic18/pic18_chip.h"
 #include "sim/simulated_programmer.h"
 #include "support/paths.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "link/link_fixture.h"
-#include "operations/device_erase_cmd.h"
+#include "operations/midrange/device_erase_cmd.h"
 
 namespace velkaro {
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "operations/erase_device.h"
-#include "operations/write_word.h"
-#include "sim/midrange_chip.h"
+#include "operations/midrange/write_word.h"
+#include "sim/midrange/midrange_chip.h"
 #include "support/sim_bench.h"
 
 namespace velkaro {

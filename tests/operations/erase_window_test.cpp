@@ -10,7 +10,7 @@
 #include "operations/erase_device.h"
 #include "operations/erase_window.h"
 #include "operations/operation_messages.h"
-#include "sim/midrange_chip.h"
+#include "sim/midrange/midrange_chip.h"
 #include "support/sim_bench.h"
 
 namespace velkaro {

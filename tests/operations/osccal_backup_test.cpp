@@ -4,7 +4,7 @@
 #include <string>
 
 #include "operations/erase_window.h"
-#include "operations/osccal_backup.h"
+#include "operations/midrange/osccal_backup.h"
 #include "operations/write_device.h"
 #include "support/sim_bench.h"
 

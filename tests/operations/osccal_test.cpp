@@ -10,7 +10,7 @@
 #include "operations/operation_messages.h"
 #include "operations/osccal_calc.h"
 #include "operations/osccal_window.h"
-#include "sim/midrange_chip.h"
+#include "sim/midrange/midrange_chip.h"
 #include "support/paths.h"
 #include "support/sim_bench.h"
 

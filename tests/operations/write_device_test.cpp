@@ -13,7 +13,7 @@
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
 #include "operations/write_device.h"
-#include "sim/midrange_chip.h"
+#include "sim/midrange/midrange_chip.h"
 #include "support/sim_bench.h"
 
 namespace velkaro {

@@ -14,7 +14,7 @@
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
 #include "operations/write_device.h"
-#include "operations/write_extended.h"
+#include "operations/pic18/write_extended.h"
 #include "support/paths.h"
 #include "support/sim_bench.h"
 

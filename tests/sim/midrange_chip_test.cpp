@@ -1,4 +1,4 @@
-#include "sim/midrange_chip.h"
+#include "sim/midrange/midrange_chip.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include "link/virtual_clock.h"
 #include "sim/chip_families.h"
-#include "sim/pic18_chip.h"
+#include "sim/pic18/pic18_chip.h"
 #include "sim/sim_chip.h"
 
 namespace velkaro::test {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "link/virtual_clock.h"
-#include "sim/midrange_chip.h"
-#include "sim/pic18_chip.h"
+#include "sim/midrange/midrange_chip.h"
+#include "sim/pic18/pic18_chip.h"
 
 namespace velkaro::sim {
 namespace {

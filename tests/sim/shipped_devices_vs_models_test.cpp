@@ -8,8 +8,8 @@
 
 #include "catalogue/device_catalogue.h"
 #include "sim/chip_families.h"
-#include "sim/midrange_chip.h"
-#include "sim/pic18_chip.h"
+#include "sim/midrange/midrange_chip.h"
+#include "sim/pic18/pic18_chip.h"
 #include "support/paths.h"
 
 namespace velkaro {

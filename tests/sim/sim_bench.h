@@ -3,7 +3,7 @@
 #include <string>
 
 #include "link/virtual_clock.h"
-#include "sim/midrange_chip.h"
+#include "sim/midrange/midrange_chip.h"
 #include "sim/simulated_programmer.h"
 
 namespace velkaro::sim::test {

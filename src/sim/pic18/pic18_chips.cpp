@@ -5,7 +5,7 @@
 #include <cctype>
 
 #include "sim/chip_families.h"
-#include "sim/pic18_chip.h"
+#include "sim/pic18/pic18_chip.h"
 
 namespace velkaro::sim {
 

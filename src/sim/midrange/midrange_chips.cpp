@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "sim/chip_families.h"
-#include "sim/midrange_chip.h"
+#include "sim/midrange/midrange_chip.h"
 
 namespace velkaro::sim {
 

@@ -1,4 +1,4 @@
-#include "operations/write_word.h"
+#include "operations/midrange/write_word.h"
 
 #include "link/icsp_commands.h"
 #include "operations/operation_support.h"

@@ -1,4 +1,4 @@
-#include "sim/pic18_chip.h"
+#include "sim/pic18/pic18_chip.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "operations/write_extended.h"
+#include "operations/pic18/write_extended.h"
 
 #include <algorithm>
 #include <initializer_list>

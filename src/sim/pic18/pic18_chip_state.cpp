@@ -4,7 +4,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "sim/pic18_chip.h"
+#include "sim/pic18/pic18_chip.h"
 
 namespace velkaro::sim {
 

@@ -1,9 +1,9 @@
-#include "operations/osccal_backup.h"
+#include "operations/midrange/osccal_backup.h"
 
 #include <optional>
 
 #include "link/icsp_commands.h"
-#include "operations/device_erase_cmd.h"
+#include "operations/midrange/device_erase_cmd.h"
 #include "operations/operation_support.h"
 
 namespace velkaro {

@@ -1,4 +1,4 @@
-#include "operations/device_erase_cmd.h"
+#include "operations/midrange/device_erase_cmd.h"
 
 #include <algorithm>
 #include <cstdint>
