@@ -104,7 +104,5 @@ private:
 // Builds the model of a real device by name ("PIC16F84A", case-insensitive), or nullptr
 // when the simulator has no model of it.
 std::unique_ptr<SimChip> makeSimChip(std::string_view name);
-// Names of every modelled device.
-std::vector<std::string> simChipNames();
 
 }  // namespace velkaro::sim
