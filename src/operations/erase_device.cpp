@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "link/icsp_commands.h"
-#include "operations/operation_messages.h"
-#include "operations/operation_support.h"
 #include "operations/midrange/osccal_backup.h"
 #include "operations/midrange/write_word.h"
+#include "operations/operation_messages.h"
+#include "operations/operation_support.h"
 
 namespace velkaro {
 namespace {

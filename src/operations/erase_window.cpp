@@ -2,9 +2,9 @@
 
 #include "operations/device_id.h"
 #include "operations/erase_device.h"
+#include "operations/midrange/osccal_backup.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
-#include "operations/midrange/osccal_backup.h"
 #include "operations/write_device.h"
 
 namespace velkaro {

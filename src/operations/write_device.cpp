@@ -9,11 +9,11 @@
 #include "operations/device_id.h"
 #include "operations/erase_device.h"
 #include "operations/lock_out.h"
+#include "operations/midrange/write_word.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
-#include "operations/verify_device.h"
 #include "operations/pic18/write_extended.h"
-#include "operations/midrange/write_word.h"
+#include "operations/verify_device.h"
 
 namespace velkaro {
 namespace {

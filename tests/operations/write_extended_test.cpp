@@ -11,10 +11,10 @@
 #include "operations/erase_device.h"
 #include "operations/erase_window.h"
 #include "operations/operation_messages.h"
+#include "operations/pic18/write_extended.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
 #include "operations/write_device.h"
-#include "operations/pic18/write_extended.h"
 #include "support/paths.h"
 #include "support/sim_bench.h"
 
