@@ -108,6 +108,10 @@ uint16_t ProgrammerLink::TakeRead() {
     return deferred != nullptr ? static_cast<uint16_t>(deferred->takeRead() & 0xFFFF) : 0;
 }
 
+bool ProgrammerLink::ReadsLost() const {
+    return !mLibrary.linkFault().empty();
+}
+
 bool ProgrammerLink::StartProgrammingCycle(bool allowProgramOnly, bool programMemory,
                                            bool preferErase) {
     const bool hasEraseProgram = mDevice.hasBeginProgram();

@@ -108,6 +108,8 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
 
 bool ProgrammerLink::CloseLink() {
     const bool wasOpen = mLinkOpen;
+    if (mLinkOpen && mBeforeClose)
+        std::exchange(mBeforeClose, nullptr)();
     mReadValues.clear();  // the programmer drops its own with the session
     const bool off = mLibrary.SPowerOff() != 0;
     const bool closed = mLibrary.SClose() != 0;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -110,13 +111,20 @@ public:
     // frame at a time; with any other the read happens as it is queued, so the library
     // sees the very calls ReceiveData and TableReadByte make. ReadAhead: how many reads a
     // loop should keep queued before it takes the oldest (1: take each at once). Closing
-    // the link drops reads not taken.
+    // the link drops reads not taken, unless a loop asked to take them first (BeforeClose).
     void QueueReceiveData();
     void QueueTableReadByte();
     void QueueShiftOutTablat();
     uint16_t TakeRead();
     int ReadAhead() const { return mLibrary.deferredReads() != nullptr ? kReadAheadWords : 1; }
     static constexpr int kReadAheadWords = 512;
+    // True once the programmer's session has failed: reads taken since are not the chip's.
+    bool ReadsLost() const;
+    // Runs once, while the programmer still answers, when the open link is next closed
+    // (whoever closes it); an empty function removes it.
+    void setBeforeClose(std::function<void()> beforeClose) {
+        mBeforeClose = std::move(beforeClose);
+    }
 
     // 6-bit command family.
     void SendCommand(int code);
@@ -171,6 +179,7 @@ private:
     int mOperationDepth = 0;
     int mCallsPerMillisecond = 0;
     std::deque<uint16_t> mReadValues;  // reads done at once, not yet taken
+    std::function<void()> mBeforeClose;
     std::string mFailureReason;
 };
 

@@ -109,12 +109,28 @@ inline uint16_t tableReadWord(ProgrammerLink& link) {
 // the oldest reads once the queue is full (at once when the programmer answers each read
 // as it comes), and for the rest at flush(). A use that returns false stops the loop:
 // queued() and flush() then return false, and the reads still queued are dropped when the
-// link closes.
+// link closes. With QueuedOnClose::Taken the reads queued when the link closes mid-loop
+// (a cancel) are taken and used first, as long as the programmer still answers: a
+// cancelled read keeps every word the chip gave.
+enum class QueuedOnClose { Dropped, Taken };
+
 template <typename Use>
 class ReadPipeline {
 public:
-    ReadPipeline(ProgrammerLink& link, Use use)
-        : mLink(link), mUse(std::move(use)), mDepth(static_cast<size_t>(link.ReadAhead())) {}
+    ReadPipeline(ProgrammerLink& link, Use use, QueuedOnClose onClose = QueuedOnClose::Dropped)
+        : mLink(link),
+          mUse(std::move(use)),
+          mDepth(static_cast<size_t>(link.ReadAhead())),
+          mTakeOnClose(onClose == QueuedOnClose::Taken) {
+        if (mTakeOnClose)
+            mLink.setBeforeClose([this] { takeQueued(); });
+    }
+    ~ReadPipeline() {
+        if (mTakeOnClose)
+            mLink.setBeforeClose({});
+    }
+    ReadPipeline(const ReadPipeline&) = delete;
+    ReadPipeline& operator=(const ReadPipeline&) = delete;
 
     bool queued(int32_t tag) {
         mTags.push_back(tag);
@@ -124,18 +140,33 @@ public:
 
 private:
     bool drain(size_t whileAtLeast) {
-        while (mTags.size() >= whileAtLeast) {
+        while (!mStopped && mTags.size() >= whileAtLeast) {
             const int32_t tag = mTags.front();
             mTags.pop_front();
             if (!mUse(tag, mLink.TakeRead()))
-                return false;
+                mStopped = true;
         }
-        return true;
+        return !mStopped;
+    }
+
+    void takeQueued() {
+        while (!mStopped && !mTags.empty()) {
+            const int32_t tag = mTags.front();
+            mTags.pop_front();
+            const uint16_t value = mLink.TakeRead();
+            if (mLink.ReadsLost())
+                break;  // a zero from a lost session is not the chip's word
+            if (!mUse(tag, value))
+                mStopped = true;
+        }
+        mTags.clear();
     }
 
     ProgrammerLink& mLink;
     Use mUse;
     size_t mDepth;
+    bool mTakeOnClose;
+    bool mStopped = false;
     std::deque<int32_t> mTags;
 };
 

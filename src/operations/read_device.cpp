@@ -43,13 +43,16 @@ ResultCode readProgram6(Workspace& workspace, OperationUi& ui) {
         link.SendCommand(kCmdIncrementAddress);
     }
 
-    ReadPipeline reads(link, [&](int32_t a, uint16_t value) {
-        const uint16_t word = value & device.BlankWord;
-        if (a > 0 && a == device.OscCal)
-            image.OscCalValue = word;
-        storeProgramWord(image, a, word);
-        return true;
-    });
+    ReadPipeline reads(
+        link,
+        [&](int32_t a, uint16_t value) {
+            const uint16_t word = value & device.BlankWord;
+            if (a > 0 && a == device.OscCal)
+                image.OscCalValue = word;
+            storeProgramWord(image, a, word);
+            return true;
+        },
+        QueuedOnClose::Taken);
     for (int32_t a = 0; a < device.ProgSize; ++a) {
         if (cancelSeen(ui)) {
             closeLinkIfOpen(link);
@@ -104,10 +107,13 @@ ResultCode readData6(Workspace& workspace, OperationUi& ui) {
     if (!link.OpenLink(false, false))
         return kResultHardwareError;
     ui.setStatusText(msg::kReadingData);
-    ReadPipeline reads(link, [&](int32_t a, uint16_t value) {
-        storeDataByte(workspace.image, a, static_cast<uint8_t>(value & 0xFF));
-        return true;
-    });
+    ReadPipeline reads(
+        link,
+        [&](int32_t a, uint16_t value) {
+            storeDataByte(workspace.image, a, static_cast<uint8_t>(value & 0xFF));
+            return true;
+        },
+        QueuedOnClose::Taken);
     for (int32_t a = 0; a < device.EpromSize; ++a) {
         if (cancelSeen(ui)) {
             closeLinkIfOpen(link);
@@ -140,13 +146,16 @@ ResultCode readProgram16(Workspace& workspace, OperationUi& ui) {
     link.SetTablePointer(0);
     // Two table reads a word, low byte first: tag 2i and 2i + 1.
     uint16_t low = 0;
-    ReadPipeline reads(link, [&](int32_t tag, uint16_t value) {
-        if (tag % 2 == 0)
-            low = value;
-        else
-            storeProgramWord(image, tag / 2, static_cast<uint16_t>(low | (value << 8)));
-        return true;
-    });
+    ReadPipeline reads(
+        link,
+        [&](int32_t tag, uint16_t value) {
+            if (tag % 2 == 0)
+                low = value;
+            else
+                storeProgramWord(image, tag / 2, static_cast<uint16_t>(low | (value << 8)));
+            return true;
+        },
+        QueuedOnClose::Taken);
     for (int32_t i = 0; i < device.ProgSize; ++i) {
         if (cancelSeen(ui)) {
             closeLinkIfOpen(link);
@@ -185,10 +194,13 @@ ResultCode readData16(Workspace& workspace, OperationUi& ui) {
         return code;
     }
     selectDataMemory16(link);
-    ReadPipeline reads(link, [&](int32_t i, uint16_t value) {
-        storeDataByte(workspace.image, i, static_cast<uint8_t>(value));
-        return true;
-    });
+    ReadPipeline reads(
+        link,
+        [&](int32_t i, uint16_t value) {
+            storeDataByte(workspace.image, i, static_cast<uint8_t>(value));
+            return true;
+        },
+        QueuedOnClose::Taken);
     for (int32_t i = 0; i < device.EpromSize; ++i) {
         if (cancelSeen(ui)) {
             closeLinkIfOpen(link);

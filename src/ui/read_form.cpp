@@ -29,12 +29,13 @@ void TReadForm::OkBtnClick() {
     imageChanged();
 }
 
-// The words read before Cancel stay in the image; show them.
+// The words read before Cancel stay in the image; show them once the link has closed, as
+// closing it takes the reads still queued.
 void TReadForm::CancelBtnClick() {
     mCancel = true;
     setStatusText("");
-    imageChanged();
     OperationForm::CancelBtnClick();
+    imageChanged();
 }
 
 }  // namespace velkaro

@@ -1,6 +1,7 @@
 // The intelligent programmer's host backend over the board's own firmware core (built for
 // this machine), with reads collected into frames: what comes back is the chip's content,
-// a mismatch anywhere in a batch is found, and a cancelled read leaves the target off.
+// a mismatch anywhere in a batch is found, and a cancelled read keeps what it read and
+// leaves the target off.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -12,6 +13,7 @@
 #include "link/virtual_clock.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
+#include "operations/window_flow.h"
 #include "operations/write_device.h"
 #include "sim/sim_chip.h"
 #include "support/paths.h"
@@ -109,18 +111,54 @@ TEST_P(ProBoardBackend, VerifyFindsAMismatchAnywhereInABatch) {
     }
 }
 
-TEST_P(ProBoardBackend, CancelledReadLeavesTheTargetOffAndTheNextReadWhole) {
-    BoardBench bench(GetParam());
-    Workspace& ws = bench.workspace;
-    const MemoryImage written = bench.writeSample();
-    bench.ui.cancelAfterPumps(ws.device.ProgSize / 2);
-    EXPECT_EQ(runRead(ws, bench.ui, {true, false}).result, kResultCancelled);
-    EXPECT_EQ(bench.hub.checkLeftSafe(), "");
-    // Reads the cancelled one left queued must not surface in the next.
-    bench.ui.clear();
-    ws.image.ClearImage(ws.device, true, true);
-    ASSERT_EQ(runRead(ws, bench.ui, {true, false}).result, kResultOk);
-    EXPECT_EQ(ws.image.ProgMemory, written.ProgMemory);
+// Cancels after a number of pumps; given the workspace, it also closes the link at once, as
+// the window's Cancel button does while the read is still queueing.
+class CancellingUi : public test::RecordingUi {
+public:
+    explicit CancellingUi(Workspace* window) : mWindow(window) {}
+    void pumpEvents() override {
+        RecordingUi::pumpEvents();
+        if (cancelRequested() && mWindow != nullptr) {
+            cancelOperationWindow(*mWindow, *this);
+            mWindow = nullptr;
+        }
+    }
+
+private:
+    Workspace* mWindow;
+};
+
+TEST_P(ProBoardBackend, CancelledReadKeepsEveryWordReadLeavesTheTargetOffAndTheNextReadWhole) {
+    for (const bool byWindow : {false, true}) {
+        SCOPED_TRACE(byWindow ? "cancelled by the window" : "cancelled in the loop");
+        BoardBench bench(GetParam());
+        Workspace& ws = bench.workspace;
+        const MemoryImage written = bench.writeSample();
+        std::vector<uint16_t> stale = written.ProgMemory;
+        for (uint16_t& word : stale)
+            word = static_cast<uint16_t>(~word & ws.device.BlankWord);
+        ws.image.ProgMemory = stale;
+
+        CancellingUi ui(byWindow ? &ws : nullptr);
+        const int32_t half = ws.device.ProgSize / 2;
+        ui.cancelAfterPumps(half);
+        EXPECT_EQ(runRead(ws, ui, {true, false}).result, kResultCancelled);
+        EXPECT_EQ(bench.hub.checkLeftSafe(), "");
+        // Every word up to the cancel is the chip's, however many were still queued; none
+        // after it was touched.
+        int32_t kept = 0;
+        while (kept < ws.device.ProgSize && ws.image.ProgMemory[kept] == written.ProgMemory[kept])
+            ++kept;
+        EXPECT_GT(kept, half - 8);
+        EXPECT_LE(kept, half);
+        for (int32_t i = kept; i < ws.device.ProgSize; ++i)
+            ASSERT_EQ(ws.image.ProgMemory[i], stale[i]) << i;
+
+        // Reads the cancelled one left queued must not surface in the next.
+        ws.image.ClearImage(ws.device, true, true);
+        ASSERT_EQ(runRead(ws, bench.ui, {true, false}).result, kResultOk);
+        EXPECT_EQ(ws.image.ProgMemory, written.ProgMemory);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(OneDevicePerFamily, ProBoardBackend,
