@@ -97,7 +97,7 @@ void ProgrammerLink::queueShiftOut(int command) {
     }
 }
 
-uint16_t ProgrammerLink::TakeRead() {
+uint16_t ProgrammerLink::takeQueuedRead() {
     if (!mReadValues.empty()) {
         const uint16_t value = mReadValues.front();
         mReadValues.pop_front();
@@ -108,7 +108,7 @@ uint16_t ProgrammerLink::TakeRead() {
     return deferred != nullptr ? static_cast<uint16_t>(deferred->takeRead() & 0xFFFF) : 0;
 }
 
-bool ProgrammerLink::ReadsLost() const {
+bool ProgrammerLink::readsLost() const {
     return !mLibrary.linkFault().empty();
 }
 
@@ -231,7 +231,7 @@ void ProgrammerLink::ProgrammingPulse() {
     DelayMicroseconds(kAfterPulseUs);
 }
 
-void ProgrammerLink::NopAndHold(uint32_t holdMs) {
+void ProgrammerLink::idleWithClockLow(uint32_t holdMs) {
     SendCoreInstruction(kCmdCoreInstruction, 0x0000);
     // The chip stops taking bits while it erases; whatever the link sends then is lost, so
     // the second NOP's operand has to wait until the erase and the discharge are over.

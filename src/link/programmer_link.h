@@ -107,19 +107,19 @@ public:
     void DelayMilliseconds(uint32_t ms);
 
     // Reads taken later, in the order they were queued (QueueReceiveData,
-    // QueueTableReadByte, then TakeRead). A programmer that collects reads answers them a
+    // QueueTableReadByte, then takeQueuedRead). A programmer that collects reads answers them a
     // frame at a time; with any other the read happens as it is queued, so the library
-    // sees the very calls ReceiveData and TableReadByte make. ReadAhead: how many reads a
+    // sees the very calls ReceiveData and TableReadByte make. readQueueDepth: how many reads a
     // loop should keep queued before it takes the oldest (1: take each at once). Closing
     // the link drops reads not taken, unless a loop asked to take them first (BeforeClose).
     void QueueReceiveData();
     void QueueTableReadByte();
     void QueueShiftOutTablat();
-    uint16_t TakeRead();
-    int ReadAhead() const { return mLibrary.deferredReads() != nullptr ? kReadAheadWords : 1; }
+    uint16_t takeQueuedRead();
+    int readQueueDepth() const { return mLibrary.deferredReads() != nullptr ? kReadAheadWords : 1; }
     static constexpr int kReadAheadWords = 512;
     // True once the programmer's session has failed: reads taken since are not the chip's.
-    bool ReadsLost() const;
+    bool readsLost() const;
     // Runs once, while the programmer still answers, when the open link is next closed
     // (whoever closes it); an empty function removes it.
     void setBeforeClose(std::function<void()> beforeClose) {
@@ -151,7 +151,7 @@ public:
     // the discharge time, then that NOP's operand: the time a bulk erase (which starts on
     // the second NOP's fourth clock) or an unpolled data write runs in. The chip takes no
     // bits meanwhile, so the operand must not come sooner.
-    void NopAndHold(uint32_t holdMs);
+    void idleWithClockLow(uint32_t holdMs);
     // How long PGC stays low after a programming pulse, an erase or a data write before the
     // next clock (P10): the 2XXX/4XXX parts need 100 us, the older ones 5 us.
     static constexpr uint32_t kDischargeUs = 100;

@@ -168,7 +168,7 @@ bool panelErase(Workspace& ws, OperationUi& ui, EraseScope scope) {
         }
         link.SetTablePointer(kEraseControlLow);
         link.SendCoreInstruction(kCmdTableWrite, static_cast<uint16_t>((code & 0xFF) * 0x0101));
-        link.NopAndHold(waitMs(d.ChipEraseCycle));
+        link.idleWithClockLow(waitMs(d.ChipEraseCycle));
     }
     return link.CloseLink();
 }

@@ -120,7 +120,7 @@ public:
     ReadPipeline(ProgrammerLink& link, Use use, QueuedOnClose onClose = QueuedOnClose::Dropped)
         : mLink(link),
           mUse(std::move(use)),
-          mDepth(static_cast<size_t>(link.ReadAhead())),
+          mDepth(static_cast<size_t>(link.readQueueDepth())),
           mTakeOnClose(onClose == QueuedOnClose::Taken) {
         if (mTakeOnClose)
             mLink.setBeforeClose([this] { takeQueued(); });
@@ -143,7 +143,7 @@ private:
         while (!mStopped && mTags.size() >= whileAtLeast) {
             const int32_t tag = mTags.front();
             mTags.pop_front();
-            if (!mUse(tag, mLink.TakeRead()))
+            if (!mUse(tag, mLink.takeQueuedRead()))
                 mStopped = true;
         }
         return !mStopped;
@@ -153,8 +153,8 @@ private:
         while (!mStopped && !mTags.empty()) {
             const int32_t tag = mTags.front();
             mTags.pop_front();
-            const uint16_t value = mLink.TakeRead();
-            if (mLink.ReadsLost())
+            const uint16_t value = mLink.takeQueuedRead();
+            if (mLink.readsLost())
                 break;  // a zero from a lost session is not the chip's word
             if (!mUse(tag, value))
                 mStopped = true;
@@ -179,7 +179,7 @@ void leaveFastMode(ProgrammerLink& link);
 bool blockIsBlank(ProgrammerLink& link, int command);
 
 // 16-bit core data memory: select data EEPROM access, then read byte `address` (or queue
-// its read, taken with TakeRead).
+// its read, taken with takeQueuedRead).
 void selectDataMemory16(ProgrammerLink& link);
 uint8_t readDataByte16(ProgrammerLink& link, int32_t address);
 void queueDataByte16(ProgrammerLink& link, int32_t address);

@@ -148,7 +148,7 @@ TEST_F(LinkTest, ProgrammingPulseHoldsTheFourthClockThenDischarges) {
 TEST_F(LinkTest, NopAndHoldSendsTheSecondOperandOnlyAfterTheHold) {
     link.measureCallsPerMillisecond();
     library.clearCalls();
-    link.NopAndHold(5);
+    link.idleWithClockLow(5);
 
     const auto& calls = library.calls();
     EXPECT_THAT(calls, ElementsAre(call("SWriteBit", {0, 4}), call("SWriteBit", {0, 16}),

@@ -295,7 +295,7 @@ ResultCode WriteDataExtended(Workspace& ws, OperationUi& ui) {
             link.DelayMicroseconds(ProgrammerLink::kDischargeUs);
         } else {
             // A NOP whose operand waits out the write.
-            link.NopAndHold(waitMs(d.BulkEraseCycle));
+            link.idleWithClockLow(waitMs(d.BulkEraseCycle));
         }
         core(link, {kClearWren});
         if (!written) {
