@@ -12,9 +12,6 @@ constexpr int32_t kNoCharacter = -1;
 constexpr int kAckPollBudget = 200;
 constexpr int kAnswerPollBudget = 400;
 
-constexpr uint32_t kSupplySettleMs = 200;
-constexpr uint32_t kCloseSettleMs = 100;
-
 constexpr size_t kFirmwareDateLength = 8;
 
 constexpr const char* kFaultNoTargetPower =

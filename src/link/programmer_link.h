@@ -35,6 +35,10 @@ public:
     const DeviceDefinition& device() const { return mDevice; }
 
     static constexpr int kPortCount = 9;  // COM1..COM9
+    // Power sequencing: the wait after each supply comes up (and, on the intelligent
+    // programmer, after the socket LED), and the one after the session ends (ms).
+    static constexpr uint32_t kSupplySettleMs = 200;
+    static constexpr uint32_t kCloseSettleMs = 100;
 
     // Port index 0..8 (COM1..COM9); the library is given index + 1. An index outside
     // 0..8 is refused (false) and the port stays as it was.

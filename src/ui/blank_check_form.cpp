@@ -32,4 +32,9 @@ void TBlankChkForm::OkBtnClick() {
     });
 }
 
+std::vector<TimedRegion> TBlankChkForm::timingPlan() const {
+    return velkaro::timingPlan(mWorkspace.device, TimedOperation::BlankCheck, ProgEn->isChecked(),
+                               DataEn->isChecked() && DataEn->isEnabled());
+}
+
 }  // namespace velkaro

@@ -15,6 +15,9 @@ public:
 
     void FormActivate() override;
     void OkBtnClick() override;
+
+protected:
+    std::vector<TimedRegion> timingPlan() const override;
 };
 
 }  // namespace velkaro

@@ -65,4 +65,9 @@ void TChipEraseForm::setProgress(int percent) {
     OperationForm::setProgress(percent);
 }
 
+std::vector<TimedRegion> TChipEraseForm::timingPlan() const {
+    return velkaro::timingPlan(mWorkspace.device, TimedOperation::Erase, ProgEn->isChecked(),
+                               DataEn->isChecked() && DataEn->isEnabled());
+}
+
 }  // namespace velkaro

@@ -23,6 +23,7 @@ public:
 
 protected:
     std::string_view partlyDoneMessage() const override;
+    std::vector<TimedRegion> timingPlan() const override;
 };
 
 }  // namespace velkaro

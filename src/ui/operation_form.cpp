@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -22,7 +23,7 @@ OperationForm::OperationForm(Workspace& workspace, Dialogs& dialogs, QWidget* pa
     : QDialog(parent), mWorkspace(workspace), mDialogs(dialogs) {
     setWindowTitle(toQString(caption));
     setModal(true);
-    setMinimumWidth(320);
+    setMinimumWidth(360);  // room for the status text beside the run's times
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -49,6 +50,8 @@ OperationForm::OperationForm(Workspace& workspace, Dialogs& dialogs, QWidget* pa
 
     StatusBar = new QStatusBar(this);
     StatusBar->setSizeGripEnabled(false);
+    TimeLbl = new QLabel(StatusBar);
+    StatusBar->addPermanentWidget(TimeLbl);
     outer->addWidget(StatusBar);
 
     connect(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
@@ -74,6 +77,7 @@ void OperationForm::showEvent(QShowEvent* event) {
 void OperationForm::resetForRun() {
     mCancel = false;
     mOutcome = {};
+    TimeLbl->clear();
     Progress->setValue(0);
     OkBtn->setEnabled(true);
     OkBtn->setFocus();
@@ -97,7 +101,11 @@ void OperationForm::updateOkForChecks() {
 void OperationForm::runAction(const std::function<FlowOutcome()>& action) {
     OkBtn->setEnabled(false);
     mRunning = true;
+    mTimer.start(nowUs(), timingPlan());
+    showTimes();
     mOutcome = action();
+    mTimer.stop(nowUs());
+    showTimes();
     mRunning = false;
     if (mCancel && mOutcome.result != kResultOk && !partlyDoneMessage().empty())
         showMessage(partlyDoneMessage());
@@ -134,6 +142,22 @@ void OperationForm::reject() {
     CancelBtnClick();
 }
 
+uint64_t OperationForm::nowUs() const {
+    // The link's own time: simulated waits count as they do for the chip, and an
+    // intelligent programmer's queued delays count when they are sent.
+    return mWorkspace.link ? mWorkspace.link->clock().nowMicroseconds() : 0;
+}
+
+void OperationForm::showTimes() {
+    const uint64_t now = nowUs();
+    QString text = QStringLiteral("経過 ") + toQString(durationText(mTimer.elapsedUs(now)));
+    if (const auto left = mTimer.remainingUs(now))
+        text += QStringLiteral("  残り約 ") + toQString(durationText(*left));
+    // Set only on a change: the operation reports every word.
+    if (TimeLbl->text() != text)
+        TimeLbl->setText(text);
+}
+
 QWidget* OperationForm::boxParent() {
     return isVisible() ? this : parentWidget();
 }
@@ -144,6 +168,10 @@ void OperationForm::showMessage(std::string_view text) {
 
 void OperationForm::setProgress(int percent) {
     Progress->setValue(percent);
+    if (mTimer.running()) {
+        mTimer.progressShown(percent, nowUs());
+        showTimes();
+    }
 }
 
 void OperationForm::setStatusText(std::string_view text) {
@@ -151,9 +179,15 @@ void OperationForm::setStatusText(std::string_view text) {
         StatusBar->clearMessage();
     else
         StatusBar->showMessage(toQString(text));
+    if (mTimer.running()) {
+        mTimer.statusShown(text, nowUs());
+        showTimes();
+    }
 }
 
 void OperationForm::pumpEvents() {
+    if (mTimer.running())
+        showTimes();
     QCoreApplication::processEvents();
 }
 

@@ -7,11 +7,13 @@
 
 #include "app/workspace.h"
 #include "link/operation_ui.h"
+#include "operations/operation_time.h"
 #include "operations/window_flow.h"
 #include "ui/dialogs.h"
 
 class QCheckBox;
 class QHBoxLayout;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
@@ -41,6 +43,9 @@ public:
     QStatusBar* StatusBar = nullptr;
     QPushButton* OkBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
+    // Right of the status text: the run's elapsed time and, while it runs, the estimate of
+    // what is left ("経過 0:12  残り約 0:30").
+    QLabel* TimeLbl = nullptr;
 
     // Called whenever the image may have changed (the main window refreshes its views).
     std::function<void()> onImageChanged;
@@ -82,10 +87,15 @@ protected:
     void closeWith(WindowClose close);
     void imageChanged();
     QWidget* boxParent();
+    uint64_t nowUs() const;
+    void showTimes();
     void updateOkForChecks();
     // What an action stopped by Cancel (or by closing the window) leaves the chip as, said
     // once it has stopped; empty for windows that only read.
     virtual std::string_view partlyDoneMessage() const { return {}; }
+    // The regions the window's action goes through with the options as ticked now; empty
+    // (elapsed time only) for windows without a plan.
+    virtual std::vector<TimedRegion> timingPlan() const { return {}; }
 
     Workspace& mWorkspace;
     Dialogs& mDialogs;
@@ -98,6 +108,7 @@ protected:
     QCheckBox* mCheckData = nullptr;
     bool mCancel = false;
     bool mRunning = false;
+    OperationTimer mTimer;
     FlowOutcome mOutcome;
 };
 

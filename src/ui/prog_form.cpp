@@ -51,4 +51,10 @@ void TProgForm::CancelBtnClick() {
     done(QDialog::Rejected);
 }
 
+std::vector<TimedRegion> TProgForm::timingPlan() const {
+    return autoProgramPlan(mWorkspace.device, ProgEn->isChecked(),
+                           DataEn->isChecked() && DataEn->isEnabled(), BlankEn->isChecked(),
+                           VerifyEn->isChecked());
+}
+
 }  // namespace velkaro

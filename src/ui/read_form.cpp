@@ -38,4 +38,9 @@ void TReadForm::CancelBtnClick() {
     imageChanged();
 }
 
+std::vector<TimedRegion> TReadForm::timingPlan() const {
+    return velkaro::timingPlan(mWorkspace.device, TimedOperation::Read, ProgEn->isChecked(),
+                               DataEn->isChecked() && DataEn->isEnabled());
+}
+
 }  // namespace velkaro

@@ -16,6 +16,9 @@ public:
     void FormActivate() override;
     void OkBtnClick() override;
     void CancelBtnClick() override;
+
+protected:
+    std::vector<TimedRegion> timingPlan() const override;
 };
 
 }  // namespace velkaro

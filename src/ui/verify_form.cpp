@@ -30,4 +30,9 @@ void TVerifyForm::OkBtnClick() {
     });
 }
 
+std::vector<TimedRegion> TVerifyForm::timingPlan() const {
+    return velkaro::timingPlan(mWorkspace.device, TimedOperation::Verify, ProgEn->isChecked(),
+                               DataEn->isChecked() && DataEn->isEnabled());
+}
+
 }  // namespace velkaro

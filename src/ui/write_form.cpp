@@ -50,4 +50,9 @@ void TWriteForm::CancelBtnClick() {
     done(QDialog::Rejected);
 }
 
+std::vector<TimedRegion> TWriteForm::timingPlan() const {
+    return velkaro::timingPlan(mWorkspace.device, TimedOperation::Write, ProgEn->isChecked(),
+                               DataEn->isChecked() && DataEn->isEnabled());
+}
+
 }  // namespace velkaro

@@ -21,6 +21,7 @@ public:
 
 protected:
     std::string_view partlyDoneMessage() const override { return kPartlyWrittenMessage; }
+    std::vector<TimedRegion> timingPlan() const override;
 };
 
 }  // namespace velkaro

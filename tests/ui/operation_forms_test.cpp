@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -61,6 +62,10 @@ TEST(OperationForms, WriteLandsInTheChipAndReadBringsItBack) {
         // (band-gap bits: the new chip's own, as the write window keeps them)
         EXPECT_EQ(bench.configWord(0), fromChip.ConfigWords[0] | bench.image().BGValue);
         EXPECT_EQ(write.Progress->value(), 100);
+        // The run's time stays shown, without an estimate once it ended.
+        EXPECT_TRUE(write.TimeLbl->text().startsWith(QStringLiteral("経過 0:")))
+            << write.TimeLbl->text().toStdString();
+        EXPECT_FALSE(write.TimeLbl->text().contains(QStringLiteral("残り")));
         EXPECT_TRUE(dialogs.shown.size() == 0 || dialogs.shown.back().kind == "information");
     }
 }
