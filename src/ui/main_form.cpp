@@ -42,6 +42,7 @@
 #include "ui/about_form.h"
 #include "ui/buffer_question.h"
 #include "ui/caption_bar.h"
+#include "ui/changed_values_highlighter.h"
 #include "ui/config_panel.h"
 #include "ui/dialogs.h"
 #include "ui/hex_key_filter.h"
@@ -136,7 +137,10 @@ void TMainForm::createOperationWindows() {
         mnLastFile->setEnabled(!mWorkspace.LastFile.empty());
         setShownFile(fromStd(mWorkspace.LastFile));
     };
-    mOperations->onBufferRead = [this] { setShownFile(QString()); };
+    mOperations->onBufferRead = [this] {
+        setShownFile(QString());
+        refreshChangeMarks();
+    };
     OperationWindows& ops = *mOperations;
     const std::pair<QAction*, int (OperationWindows::*)()> windows[] = {
         {mnReadDev, &OperationWindows::openRead},
@@ -315,6 +319,8 @@ void TMainForm::createCentralWidgets() {
     ProgDisp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ProgDisp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     progLayout->addWidget(ProgDisp);
+    mProgMarks = new ChangedValuesHighlighter(ProgDisp->document(), mWorkspace,
+                                              ChangedValuesHighlighter::Memory::Program);
 
     auto* dataBox = new QWidget(listings);
     auto* dataLayout = new QVBoxLayout(dataBox);
@@ -335,6 +341,8 @@ void TMainForm::createCentralWidgets() {
     DataDisp->setAutoFillBackground(true);
     DataDisp->installEventFilter(this);
     dataLayout->addWidget(DataDisp);
+    mDataMarks = new ChangedValuesHighlighter(DataDisp->document(), mWorkspace,
+                                              ChangedValuesHighlighter::Memory::Data);
     listings->setStretchFactor(0, 3);
     listings->setStretchFactor(1, 1);
 
@@ -724,7 +732,13 @@ void TMainForm::mnSaveAsClick() {
     if (SaveImageFile(path.toStdString(), mWorkspace.device, mWorkspace.image, *this).ok()) {
         mWorkspace.markBufferSaved();
         setShownFile(path);
+        refreshChangeMarks();
     }
+}
+
+void TMainForm::refreshChangeMarks() {
+    mProgMarks->rehighlight();
+    mDataMarks->rehighlight();
 }
 
 void TMainForm::mnClearClick() {

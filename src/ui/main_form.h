@@ -24,6 +24,7 @@ class QVBoxLayout;
 
 namespace velkaro {
 
+class ChangedValuesHighlighter;
 class ConfigPanel;
 class TAboutForm;
 class TInfoForm;
@@ -184,6 +185,7 @@ private:
     void updateSimulatorPanel();
     // "Velkaro", with the name of the file the buffer came from while it holds one.
     void setShownFile(const QString& path);
+    void refreshChangeMarks();
     QString fileDialogStart() const;
     void setEpPanelActive(bool active);
     void syncPort();
@@ -203,6 +205,9 @@ private:
     QLabel* mSimPanel = nullptr;
     // Destroyed before the window's child widgets, as it must be.
     std::unique_ptr<OperationWindows> mOperations;
+    // Values that differ from the buffer as last loaded, saved or read, in colour.
+    ChangedValuesHighlighter* mProgMarks = nullptr;
+    ChangedValuesHighlighter* mDataMarks = nullptr;
     TAboutForm* mAbout = nullptr;
     TInfoForm* mInfo = nullptr;
     PortForm* mPortForm = nullptr;

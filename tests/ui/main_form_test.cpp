@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -207,6 +208,39 @@ TEST_F(MainWindow, TypingIntoTheDataListingEditsTheBufferOnlyWhileEnabled) {
     EXPECT_EQ(window.DataDisp->textCursor().positionInBlock(), 13);
     typeAt(1, 12, QStringLiteral("g"));
     EXPECT_EQ(workspace->image.DataMemory[0x12], 0xAF);
+}
+
+// Where the listings colour values: the starts of the marked stretches of one line.
+std::vector<int> markedColumns(const QPlainTextEdit* listing, int row) {
+    std::vector<int> starts;
+    const QTextBlock block = listing->document()->findBlockByNumber(row);
+    for (const QTextLayout::FormatRange& range : block.layout()->formats())
+        starts.push_back(range.start);
+    return starts;
+}
+
+// Words and bytes that differ from the file last loaded (or saved) are coloured, in both
+// listings, and nothing else.
+TEST_F(MainWindow, ValuesChangedSinceTheLastLoadOrSaveAreColoured) {
+    TMainForm& window = start({hexFile("loaded.hex", record(0, {0x05, 0x28}))});
+    EXPECT_EQ(markedColumns(window.ProgDisp, 0), std::vector<int>{});
+
+    workspace->image.ProgMemory[9] = 0x1234;
+    window.RefreshImageView();
+    window.mnDataEdit->trigger();
+    QTextCursor cursor(window.DataDisp->document()->findBlockByNumber(1));
+    cursor.setPosition(cursor.position() + 12);
+    window.DataDisp->setTextCursor(cursor);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(window.DataDisp, &press);
+    EXPECT_EQ(markedColumns(window.ProgDisp, 0), std::vector<int>{});
+    EXPECT_EQ(markedColumns(window.ProgDisp, 1), std::vector<int>{11});  // word 9
+    EXPECT_EQ(markedColumns(window.DataDisp, 1), std::vector<int>{12});  // byte 0x12
+
+    dialogs.fileNames = {QString::fromStdString(dir.file("saved.hex"))};
+    window.mnSaveAs->trigger();
+    EXPECT_EQ(markedColumns(window.ProgDisp, 1), std::vector<int>{});
+    EXPECT_EQ(markedColumns(window.DataDisp, 1), std::vector<int>{});
 }
 
 TEST_F(MainWindow, LeavingTheHexEditsStoresTheirValues) {
