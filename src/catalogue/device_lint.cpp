@@ -196,27 +196,11 @@ const DeviceFileMap::Section* resolveAlias(const DeviceFileMap& file, const std:
 }  // namespace
 
 DeviceFileMap::DeviceFileMap(const std::string& text) {
-    std::istringstream in(text);
-    std::string raw;
-    int number = 0;
-    while (std::getline(in, raw)) {
-        ++number;
-        const std::string line = trim(raw);
-        if (line.empty() || line[0] == ';')
-            continue;
-        if (line.front() == '[' && line.back() == ']') {
-            mSections.push_back({line.substr(1, line.size() - 2), number, {}});
-            mIndex.emplace(lower(mSections.back().name), mSections.size() - 1);  // first counts
-            continue;
-        }
-        if (mSections.empty())
-            continue;
-        const auto eq = line.find('=');
-        if (eq == std::string::npos)
-            mSections.back().keys.push_back({line, "", number});
-        else
-            mSections.back().keys.push_back(
-                {trim(line.substr(0, eq)), trim(line.substr(eq + 1)), number});
+    IniFile file;
+    file.parse(text);
+    for (IniFile::SectionLines& section : file.allSections()) {
+        mSections.push_back({std::move(section)});
+        mIndex.emplace(lower(mSections.back().name), mSections.size() - 1);  // first counts
     }
 }
 

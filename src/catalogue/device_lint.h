@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalogue/device_definition.h"
+#include "catalogue/ini_file.h"
 
 namespace velkaro {
 
@@ -15,20 +16,14 @@ struct LintFinding {
     std::string message;
 };
 
-// Where each section and key of a device file stands, for pointing at findings.
+// Where each section and key of a device file stands, for pointing at findings: the
+// sections and keys as the loader's IniFile reads them, repeats included.
 class DeviceFileMap {
 public:
     explicit DeviceFileMap(const std::string& text);
 
-    struct Key {
-        std::string name;   // as written
-        std::string value;  // raw, blanks trimmed
-        int line = 0;
-    };
-    struct Section {
-        std::string name;
-        int line = 0;
-        std::vector<Key> keys;
+    using Key = IniFile::KeyLine;
+    struct Section : IniFile::SectionLines {
         const Key* find(const std::string& key) const;  // first one, any letter case
     };
     const std::vector<Section>& sections() const { return mSections; }

@@ -169,6 +169,19 @@ void IniFile::parse(std::string_view text) {
     }
 }
 
+std::vector<IniFile::SectionLines> IniFile::allSections() const {
+    std::vector<SectionLines> all;
+    all.reserve(mSections.size());
+    for (const Section& section : mSections) {
+        SectionLines& out = all.emplace_back(SectionLines{section.name, section.number, {}});
+        for (const Line& line : section.lines) {
+            if (line.kind != LineKind::Comment)
+                out.keys.push_back({line.key, line.value, line.number});
+        }
+    }
+    return all;
+}
+
 std::string IniFile::foldedName(std::string_view name) {
     std::string folded(name);
     std::transform(folded.begin(), folded.end(), folded.begin(), lowerAscii);

@@ -73,6 +73,22 @@ public:
     // section is missing.
     std::vector<std::string> sectionEntries(std::string_view section) const;
 
+    // What parse() found, for tools that point at lines: every section in file order (a
+    // repeated one too) with its key lines and bare lines, comments left out. A bare line
+    // is a key named by the whole line, with an empty value. Names and values as the
+    // readers see them: blanks trimmed, values cut after kMaxValueLength bytes.
+    struct KeyLine {
+        std::string name;
+        std::string value;
+        int line = 0;  // 1-based; 0 for a key set by writeString
+    };
+    struct SectionLines {
+        std::string name;
+        int line = 0;
+        std::vector<KeyLine> keys;
+    };
+    std::vector<SectionLines> allSections() const;
+
     // Sets `key` (adds the section and the key when missing). Refuses, changing nothing,
     // what the file could not give back as written: a value longer than kMaxValueLength, a
     // line break anywhere, blanks around a name or value, "]" in a section name, "=" in a

@@ -20,81 +20,91 @@ std::string repeat(const std::string& text, int times) {
 
 using test::CliRun;
 
+// With and without the byte-order mark an editor may add: the first section is read as
+// the loader reads it.
 TEST(LintDevices, ReportsEachProblemAtItsLine) {
-    test::TempDir dir;
-    // A file of another name than device.ini is read from a private copy.
-    const std::string path = dir.file("broken.ini");
-    std::ofstream(path) << "[Loop1]\n"                                    // 1
-                           "Default=Loop2\n"                              // 2
-                           "ProgSize=1000\n"                              // 3
-                           "LoadCnt=16\n"                                 // 4
-                           "ProgSzie=2048\n"                              // 5
-                           "IdCount=9\n"                                  // 6
-                           "[Loop2]\n"                                    // 7
-                           "Default=Loop1\n"                              // 8
-                           "[Calibrated]\n"                               // 9
-                           "OscCal=0x500\n"                               // 10
-                           "ProgSize=1024\n"                              // 11
-                           "ConfigMask1=0x00FF\n"                         // 12
-                           "ConfigValue1=0x01FF\n"                        // 13
-                           "DeviceID=0x1234\n"                            // 14
-                           "[Twin]\n"                                     // 15
-                           "DeviceID=0x1238\n"                            // 16
-                           "[SameDie]\n"                                  // 17
-                           "DeviceID=0x1234 ; one die with Calibrated\n"  // 18
-                           "[Lost]\n"                                     // 19
-                           "Alias=Nowhere\n"                              // 20
-                           "[PIC16F84A]\n"                                // 21
-                           "EraseProgCycle=1\n"                           // 22
-                           "DeviceIDMask=0\n"                             // 23
-                           "[Far]\n"                                      // 24
-                           "IdAdr=-2000000000\n"                          // 25
-                           "ConfigBaseAdr=0x7FFFFFFE\n"                   // 26
-                           "[Far18]\n"                                    // 27
-                           "Algorithm=1\n"                                // 28
-                           "ResetVector=0x7FFFFFFF\n"                     // 29
-                           "IdAdr=0x7FFFFFFD\n"                           // 30
-                           "[Sleepy]\n"                                   // 31
-                           "DeviceEraseCmd=C1,W59990,L2(W 60000),W1\n"    // 32
-                           "[Unclosed]\n"                                 // 33
-                           "DeviceEraseCmd=C1,l2(C2,L3(D0),W5\n"          // 34
-                           "[Deep]\n"                                     // 35
-                           "DeviceEraseCmd=" +
-                               repeat("L1(", 21) + "C1" + std::string(21, ')') +
-                               "\n"                                            // 36
-                               "[Fine]\n"                                      // 37
-                               "DeviceEraseCmd=C9,L3( C8 , L2(D1,W2) ),C0," +  // 38
-                               repeat("L1(", 20) +
-                               "C1" + std::string(20, ')') + "\n";
-    test::TempDir scratch;
-    const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
-    EXPECT_EQ(run.exitCode, 7);
-    const std::string at = path + ":";
-    for (const std::string& expected : {
-             at + "2: Alias/Default chain of [Loop2] is a cycle",
-             at + "4: [Loop1] ProgSize 1000 is no multiple of LoadCnt 16",
-             at + "5: unknown key \"ProgSzie\" is ignored",
-             at + "6: IdCount 9 is outside 0..8 and is clamped when loaded",
-             at + "10: [Calibrated] OscCal 0x500 lies outside program memory",
-             at + "13: [Calibrated] ConfigValue1 0x1FF sets bits 0x100 outside ConfigMask1 0xFF",
-             at + "16: [Twin] DeviceID 0x1238 under mask 0x3FF0 also matches [Calibrated]",
-             at + "20: Alias names the missing section [Nowhere]",
-             at + "22: [PIC16F84A] EraseProgCycle 1 ms is shorter than the chip's",
-             at + "25: [Far] IdAdr -2000000000 lies outside the family's addresses 0..0x3FFF",
-             at + "26: [Far] ConfigBaseAdr 0x7FFFFFFE lies outside the family's addresses",
-             at + "29: [Far18] ResetVector 0x7FFFFFFF lies outside the family's addresses "
-                  "0..0x3FFFFF",
-             at + "30: [Far18] IdAdr 0x7FFFFFFD lies outside",
-             at + "32: DeviceEraseCmd waits 60010 ms in one W token; one wait is cut to 60000",
-             at + "34: DeviceEraseCmd has an L group without its \")\"",
-             at + "36: DeviceEraseCmd nests L groups deeper than 20 levels",
-         })
-        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
-    EXPECT_EQ(run.out.find("waits 60000 ms"), std::string::npos) << "W59990 is within the limit";
-    EXPECT_EQ(run.out.find(at + "38:"), std::string::npos) << "blanks and nested groups are fine";
-    EXPECT_EQ(run.out.find("[SameDie] DeviceID 0x1234 under mask 0x3FF0 also matches [Calibrated]"),
-              std::string::npos)
-        << "a shared ID said so";
+    for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
+        SCOPED_TRACE(bom.empty() ? "plain" : "byte-order mark");
+        test::TempDir dir;
+        // A file of another name than device.ini is read from a private copy.
+        const std::string path = dir.file("broken.ini");
+        std::ofstream(path) << bom +
+                                   "[Loop1]\n"                                    // 1
+                                   "Default=Loop2\n"                              // 2
+                                   "ProgSize=1000\n"                              // 3
+                                   "LoadCnt=16\n"                                 // 4
+                                   "ProgSzie=2048\n"                              // 5
+                                   "IdCount=9\n"                                  // 6
+                                   "[Loop2]\n"                                    // 7
+                                   "Default=Loop1\n"                              // 8
+                                   "[Calibrated]\n"                               // 9
+                                   "OscCal=0x500\n"                               // 10
+                                   "ProgSize=1024\n"                              // 11
+                                   "ConfigMask1=0x00FF\n"                         // 12
+                                   "ConfigValue1=0x01FF\n"                        // 13
+                                   "DeviceID=0x1234\n"                            // 14
+                                   "[Twin]\n"                                     // 15
+                                   "DeviceID=0x1238\n"                            // 16
+                                   "[SameDie]\n"                                  // 17
+                                   "DeviceID=0x1234 ; one die with Calibrated\n"  // 18
+                                   "[Lost]\n"                                     // 19
+                                   "Alias=Nowhere\n"                              // 20
+                                   "[PIC16F84A]\n"                                // 21
+                                   "EraseProgCycle=1\n"                           // 22
+                                   "DeviceIDMask=0\n"                             // 23
+                                   "[Far]\n"                                      // 24
+                                   "IdAdr=-2000000000\n"                          // 25
+                                   "ConfigBaseAdr=0x7FFFFFFE\n"                   // 26
+                                   "[Far18]\n"                                    // 27
+                                   "Algorithm=1\n"                                // 28
+                                   "ResetVector=0x7FFFFFFF\n"                     // 29
+                                   "IdAdr=0x7FFFFFFD\n"                           // 30
+                                   "[Sleepy]\n"                                   // 31
+                                   "DeviceEraseCmd=C1,W59990,L2(W 60000),W1\n"    // 32
+                                   "[Unclosed]\n"                                 // 33
+                                   "DeviceEraseCmd=C1,l2(C2,L3(D0),W5\n"          // 34
+                                   "[Deep]\n"                                     // 35
+                                   "DeviceEraseCmd=" +
+                                   repeat("L1(", 21) + "C1" + std::string(21, ')') +
+                                   "\n"                                            // 36
+                                   "[Fine]\n"                                      // 37
+                                   "DeviceEraseCmd=C9,L3( C8 , L2(D1,W2) ),C0," +  // 38
+                                   repeat("L1(", 20) +
+                                   "C1" + std::string(20, ')') + "\n";
+        test::TempDir scratch;
+        const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
+        EXPECT_EQ(run.exitCode, 7);
+        const std::string at = path + ":";
+        for (const std::string& expected : {
+                 at + "2: Alias/Default chain of [Loop2] is a cycle",
+                 at + "4: [Loop1] ProgSize 1000 is no multiple of LoadCnt 16",
+                 at + "5: unknown key \"ProgSzie\" is ignored",
+                 at + "6: IdCount 9 is outside 0..8 and is clamped when loaded",
+                 at + "10: [Calibrated] OscCal 0x500 lies outside program memory",
+                 at +
+                     "13: [Calibrated] ConfigValue1 0x1FF sets bits 0x100 outside ConfigMask1 0xFF",
+                 at + "16: [Twin] DeviceID 0x1238 under mask 0x3FF0 also matches [Calibrated]",
+                 at + "20: Alias names the missing section [Nowhere]",
+                 at + "22: [PIC16F84A] EraseProgCycle 1 ms is shorter than the chip's",
+                 at + "25: [Far] IdAdr -2000000000 lies outside the family's addresses 0..0x3FFF",
+                 at + "26: [Far] ConfigBaseAdr 0x7FFFFFFE lies outside the family's addresses",
+                 at + "29: [Far18] ResetVector 0x7FFFFFFF lies outside the family's addresses "
+                      "0..0x3FFFFF",
+                 at + "30: [Far18] IdAdr 0x7FFFFFFD lies outside",
+                 at + "32: DeviceEraseCmd waits 60010 ms in one W token; one wait is cut to 60000",
+                 at + "34: DeviceEraseCmd has an L group without its \")\"",
+                 at + "36: DeviceEraseCmd nests L groups deeper than 20 levels",
+             })
+            EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+        EXPECT_EQ(run.out.find("waits 60000 ms"), std::string::npos)
+            << "W59990 is within the limit";
+        EXPECT_EQ(run.out.find(at + "38:"), std::string::npos)
+            << "blanks and nested groups are fine";
+        EXPECT_EQ(
+            run.out.find("[SameDie] DeviceID 0x1234 under mask 0x3FF0 also matches [Calibrated]"),
+            std::string::npos)
+            << "a shared ID said so";
+    }
 }
 
 // The Config.ini beside the device file is checked too; a device pointing at a section it
