@@ -8,7 +8,7 @@
 #include <random>
 #include <system_error>
 
-#include "image/atomic_file.h"
+#include "base/atomic_file.h"
 
 namespace velkaro {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "image/atomic_file.h"
+#include "base/atomic_file.h"
 #include "image/intel_hex_reader.h"
 
 namespace velkaro {

@@ -188,6 +188,19 @@ TEST_F(AppSettingsTest, ASaveKeepsWhatAnotherProgramChangedMeanwhile) {
     EXPECT_EQ(LoadSettings(path).Device, "PIC12F675");
 }
 
+// A settings file that is a link to one kept elsewhere stays a link; the file it points
+// to gets the new settings.
+TEST_F(AppSettingsTest, SaveThroughASymbolicLinkKeepsTheLink) {
+    const std::string target = dir.file("kept.ini");
+    std::ofstream(target) << "[Setting]\nDevice=PIC16F84A\n";
+    std::filesystem::create_symlink(target, path);
+    AppSettings s = LoadSettings(path);
+    s.Device = "PIC12F675";
+    ASSERT_TRUE(SaveSettings(path, s));
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(LoadSettings(target).Device, "PIC12F675");
+}
+
 TEST_F(AppSettingsTest, FailedSaveLeavesNoFileAndReportsFalse) {
     EXPECT_FALSE(SaveSettings(dir.file("missing/velkaro.ini"), AppSettings()));
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));

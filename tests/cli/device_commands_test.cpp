@@ -221,6 +221,19 @@ TEST_F(DeviceCommandsTest, WriteErasesAndWritesTheFileThenVerifyFindsIt) {
     EXPECT_EQ(workspace.image.ConfigWords[0], 0x3FF2);
 }
 
+// A state file that is a link stays one: the chip is saved into the file it points to.
+TEST_F(DeviceCommandsTest, StateFileBehindASymbolicLinkStaysALink) {
+    const std::string kept = dir.file("kept.state");
+    std::filesystem::rename(state(), kept);
+    std::filesystem::create_symlink(kept, state());
+    ASSERT_EQ(run("erase").exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(state()));
+    std::ifstream in(kept);
+    auto chip = sim::makeSimChip("PIC16F84A");
+    ASSERT_TRUE(chip->loadState(in));
+    EXPECT_EQ(chip->peek(0), 0x3FFF);  // erased where it held 0x2805
+}
+
 // Two runs on one --sim-state file take turns: each write lands whole (the second one on
 // the chip the first one saved) or the second is refused with a file error, and the state
 // is never a mix of both.

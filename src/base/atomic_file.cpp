@@ -1,4 +1,4 @@
-#include "image/atomic_file.h"
+#include "base/atomic_file.h"
 
 #include <algorithm>
 #include <cerrno>
