@@ -5,6 +5,7 @@
 
 #include "catalogue/config_fields.h"
 #include "catalogue/device_catalogue.h"
+#include "catalogue/device_keys.h"
 #include "catalogue/device_lint.h"
 #include "catalogue/message_sink.h"
 #include "harness_support.h"
@@ -20,17 +21,13 @@ void checkLimits(const DeviceDefinition& d) {
         if (v < low || v > high)
             fuzz::fail(d.DeviceName + ": " + what + " " + std::to_string(v) + " out of bounds");
     };
-    within(d.BitWidth, 1, 16, "BitWidth");
-    within(d.ProgSize, 0, 0x100000, "ProgSize");
-    within(d.EpromSize, 0, 0x10000, "EpromSize");
-    within(d.IdCount, 0, DeviceDefinition::kMaxIdWords, "IdCount");
-    within(d.ConfigCount, 0, DeviceDefinition::kMaxConfigWords, "ConfigCount");
+    for (const DeviceKey& key : deviceKeys()) {
+        if (key.clamped)
+            within(*key.integerIn(d), key.low, key.high, key.name.c_str());
+    }
     within(d.OscCal, 0, d.ProgSize == 0 ? 0 : d.ProgSize - 1, "OscCal");
     for (const int32_t address : {d.IdAdr, d.ConfigBaseAdr, d.DeviceIDAdr, d.ResetVector})
         within(address, 0, d.addressLimit(), "address");
-    for (const int32_t cycle : {d.BulkEraseCycle, d.ChipEraseCycle, d.ProgOnlyCycle,
-                                d.EraseProgCycle, d.DataEraseProgCycle, d.DataProgOnlyCycle})
-        within(cycle, 0, INT32_MAX, "cycle time");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "catalogue/device_keys.h"
 #include "catalogue/ini_file.h"
 #include "catalogue/ini_number.h"
 
@@ -13,8 +14,6 @@ namespace velkaro {
 namespace {
 
 constexpr int kMaxNesting = kDeviceNestingLimit;
-constexpr int32_t kMaxProgSize = 0x100000;  // words; beyond any PIC of both families
-constexpr int32_t kMaxEpromSize = 0x10000;  // bytes
 constexpr std::string_view kNestingMessage =
     "device.iniのネスティングが深すぎます。プログラムを終了し、device.iniを確認してください。";
 
@@ -110,22 +109,6 @@ uint16_t blankWordFor(int32_t bitWidth) {
     return static_cast<uint16_t>(0xFFFFu >> ((16 - bitWidth) & 31));
 }
 
-// Keeps values inside what the memory image and the algorithms can hold, so that a
-// faulty device.ini can never overrun a buffer or make a wait negative.
-void clampToImageLimits(DeviceDefinition& device) {
-    device.BitWidth = std::clamp(device.BitWidth, 1, 16);
-    device.ProgSize = std::clamp(device.ProgSize, 0, kMaxProgSize);
-    device.EpromSize = std::clamp(device.EpromSize, 0, kMaxEpromSize);
-    device.IdCount = std::clamp(device.IdCount, 0, DeviceDefinition::kMaxIdWords);
-    device.ConfigCount = std::clamp(device.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
-    device.VccType = std::max(device.VccType, 0);
-    device.VppType = std::max(device.VppType, 0);
-    for (int32_t* cycle :
-         {&device.BulkEraseCycle, &device.ChipEraseCycle, &device.ProgOnlyCycle,
-          &device.EraseProgCycle, &device.DataEraseProgCycle, &device.DataProgOnlyCycle})
-        *cycle = std::max(*cycle, 0);
-}
-
 // The address counter wraps at a power of two. A mask with a gap (0x3FE, say) would
 // make the reset-vector walk miss address 0 and never end, so every bit below the
 // highest one is set.
@@ -168,75 +151,53 @@ public:
 
 private:
     void readKeys(const SectionReader& read, DeviceDefinition& device) {
-        read.integer("Algorithm", device.Algorithm);
-        read.integer("PanelSize", device.PanelSize);
-        read.flag("MultiPanel", device.MultiPanel);
-        read.integer("Package", device.Package);
-        read.integer("VccType", device.VccType);
-        read.integer("VppType", device.VppType);
-        read.real("VppVoltage", device.VppVoltage);
-        read.integer("Position", device.Position);
-        read.integer("BitWidth", device.BitWidth);
-        read.integer("ProgSize", device.ProgSize);
-        read.integer("EpromSize", device.EpromSize);
-        read.integer("IdAdr", device.IdAdr);
-        read.integer("IdCount", device.IdCount);
-        read.integer("ConfigBaseAdr", device.ConfigBaseAdr);
-        read.integer("ConfigCount", device.ConfigCount);
+        for (const DeviceKey& key : deviceKeys()) {
+            const char* name = key.name.c_str();
+            switch (key.kind) {
+                case DeviceKeyKind::Integer:
+                    read.integer(name, *key.integerIn(device));
+                    break;
+                case DeviceKeyKind::Word:
+                    read.word(name, *key.wordIn(device));
+                    break;
+                case DeviceKeyKind::Flag:
+                    read.flag(name, device.*key.flag);
+                    break;
+                case DeviceKeyKind::Real:
+                    read.real(name, device.*key.real);
+                    break;
+                case DeviceKeyKind::Text:
+                    if (!key.ownSectionOnly)
+                        read.text(name, device.*key.text);
+                    break;
+                case DeviceKeyKind::Link:
+                case DeviceKeyKind::OnDemand:
+                case DeviceKeyKind::Derived:
+                    break;
+            }
+        }
         for (int n = 0; n < DeviceDefinition::kMaxConfigWords; ++n) {
-            const std::string suffix = std::to_string(n + 1);
-            const std::string maskKey = "ConfigMask" + suffix;
-            read.word(maskKey.c_str(), device.ConfigMask[n]);
+            const std::string maskKey = "ConfigMask" + std::to_string(n + 1);
             if (mOwnSection && read.given(maskKey.c_str()))
                 mNoImplementedBits[n] = device.ConfigMask[n] == 0;
-            read.integer(("ConfigValue" + suffix).c_str(), device.ConfigValue[n]);
             if (device.ConfigValue[n] == -1)
                 device.ConfigValue[n] = device.ConfigMask[n];
         }
-        read.word("CmdSet", device.CmdSet);
-        read.flag("ProgramRead", device.ProgramRead);
-        read.flag("FlashType", device.FlashType);
-        read.integer("BulkEraseCycle", device.BulkEraseCycle);
-        read.integer("ChipEraseCycle", device.ChipEraseCycle);
-        read.integer("ProgOnlyCycle", device.ProgOnlyCycle);
-        read.integer("EraseProgCycle", device.EraseProgCycle);
-        read.integer("DataEraseProgCycle", device.DataEraseProgCycle);
-        read.integer("DataProgOnlyCycle", device.DataProgOnlyCycle);
-        clampToImageLimits(device);
+        for (const DeviceKey& key : deviceKeys()) {
+            if (key.clamped)
+                *key.integerIn(device) = std::clamp(*key.integerIn(device), key.low, key.high);
+        }
         if (device.DataEraseProgCycle == 0)
             device.DataEraseProgCycle = device.EraseProgCycle;
         if (device.DataProgOnlyCycle == 0)
             device.DataProgOnlyCycle = device.ProgOnlyCycle;
 
-        read.integer("RetryCnt", device.RetryCnt);
-        read.integer("ProgCnt", device.ProgCnt);
-        read.word("ExtFlag1", device.ExtFlag1);
-        read.word("ExtFlag2", device.ExtFlag2);
-        read.integer("OscCal", device.OscCal);
-        read.word("BGMask", device.BGMask);
-        read.text("OscCalFile", device.OscCalFile);
-        read.real("OscFactor", device.OscFactor);
-        read.word("OscUnit", device.OscUnit);
-        read.integer("OscBase", device.OscBase);
-        read.word("ProgOnlyCmd", device.ProgOnlyCmd);
-        read.word("EndProgCmd", device.EndProgCmd);
-        read.word("ChipEraseCmd", device.ChipEraseCmd);
-        read.integer("LoadCnt", device.LoadCnt);
-        read.integer("PowerOnSequence", device.PowerOnSequence);
-        read.integer("DeviceIDAdr", device.DeviceIDAdr);
-        read.word("DeviceIDMask", device.DeviceIDMask);
-        read.word("DeviceID", device.DeviceID);
-        read.text("ConfigSetting", device.ConfigSetting);
         device.ConfigSetting = StripIniComment(device.ConfigSetting);
         mFields.BuildConfigFields(mConfig, device.ConfigSetting);
-
         device.BlankWord = blankWordFor(device.BitWidth);
-        read.integer("ResetVector", device.ResetVector);
-        read.word("AdrMask", device.AdrMask);
         if (device.AdrMask == 0)
             device.AdrMask = device.BlankWord;
         device.AdrMask = contiguousMask(device.AdrMask);
-        read.text("DeviceEraseCmd", device.DeviceEraseCmd);
     }
 
     // A mask of 0 stands for every bit, except one the device's own section writes as 0:

@@ -1,7 +1,6 @@
 #include "catalogue/device_lint.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdio>
 #include <set>
@@ -9,6 +8,7 @@
 
 #include "catalogue/config_fields.h"
 #include "catalogue/device_catalogue.h"
+#include "catalogue/device_keys.h"
 #include "catalogue/erase_cmd_limits.h"
 #include "catalogue/ini_number.h"
 
@@ -33,92 +33,6 @@ std::string hex(uint32_t v) {
     out << "0x" << std::uppercase << std::hex << v;
     return out.str();
 }
-
-// Every key the loader reads (and DataShiftOut, read on demand), in lower case.
-const std::set<std::string>& knownKeys() {
-    static const std::set<std::string> keys = [] {
-        std::set<std::string> k;
-        for (const char* name : {"Algorithm",
-                                 "PanelSize",
-                                 "MultiPanel",
-                                 "Package",
-                                 "VccType",
-                                 "VppType",
-                                 "VppVoltage",
-                                 "Position",
-                                 "BitWidth",
-                                 "ProgSize",
-                                 "EpromSize",
-                                 "IdAdr",
-                                 "IdCount",
-                                 "ConfigBaseAdr",
-                                 "ConfigCount",
-                                 "CmdSet",
-                                 "ProgramRead",
-                                 "FlashType",
-                                 "BulkEraseCycle",
-                                 "ChipEraseCycle",
-                                 "ProgOnlyCycle",
-                                 "EraseProgCycle",
-                                 "DataEraseProgCycle",
-                                 "DataProgOnlyCycle",
-                                 "RetryCnt",
-                                 "ProgCnt",
-                                 "ExtFlag1",
-                                 "ExtFlag2",
-                                 "OscCal",
-                                 "BGMask",
-                                 "OscCalFile",
-                                 "OscFactor",
-                                 "OscUnit",
-                                 "OscBase",
-                                 "ProgOnlyCmd",
-                                 "EndProgCmd",
-                                 "ChipEraseCmd",
-                                 "LoadCnt",
-                                 "PowerOnSequence",
-                                 "DeviceIDAdr",
-                                 "DeviceIDMask",
-                                 "DeviceID",
-                                 "ConfigSetting",
-                                 "ResetVector",
-                                 "AdrMask",
-                                 "DeviceEraseCmd",
-                                 "Comment",
-                                 "Alias",
-                                 "Default",
-                                 "DataShiftOut"})
-            k.insert(lower(name));
-        for (int n = 1; n <= DeviceDefinition::kMaxConfigWords; ++n) {
-            k.insert("configmask" + std::to_string(n));
-            k.insert("configvalue" + std::to_string(n));
-        }
-        return k;
-    }();
-    return keys;
-}
-
-struct Range {
-    const char* key;
-    int32_t low;
-    int32_t high;
-};
-// What the loader clamps, key by key.
-constexpr std::array kClamped{
-    Range{"BitWidth", 1, 16},
-    Range{"ProgSize", 0, 0x100000},
-    Range{"EpromSize", 0, 0x10000},
-    Range{"IdCount", 0, DeviceDefinition::kMaxIdWords},
-    Range{"ConfigCount", 0, DeviceDefinition::kMaxConfigWords},
-    Range{"VccType", 0, INT32_MAX},
-    Range{"VppType", 0, INT32_MAX},
-    Range{"BulkEraseCycle", 0, INT32_MAX},
-    Range{"ChipEraseCycle", 0, INT32_MAX},
-    Range{"ProgOnlyCycle", 0, INT32_MAX},
-    Range{"EraseProgCycle", 0, INT32_MAX},
-    Range{"DataEraseProgCycle", 0, INT32_MAX},
-    Range{"DataProgOnlyCycle", 0, INT32_MAX},
-};
 
 // The waits of an erase command string's W tokens (n + 10 ms each) that are longer than one
 // wait may take. A token starts the string or follows "," or "("; its number is read as
@@ -308,7 +222,8 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
         std::set<std::string> keyNames;
         for (const auto& key : section.keys) {
             const std::string name = lower(key.name);
-            if (!knownKeys().count(name)) {
+            const DeviceKey* known = findDeviceKey(key.name);
+            if (known == nullptr) {
                 report(key.line, "unknown key \"" + key.name + "\" is ignored");
                 continue;
             }
@@ -317,16 +232,14 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
             if ((name == "default" || name == "alias") && !key.value.empty() &&
                 !file.find(key.value))
                 report(key.line, key.name + " names the missing section [" + key.value + "]");
-            for (const Range& r : kClamped) {
-                if (name != lower(r.key) || trim(key.value.substr(0, key.value.find(';'))).empty())
-                    continue;
+            if (known->clamped && !trim(key.value.substr(0, key.value.find(';'))).empty()) {
                 const int32_t v = ParseIniNumber(key.value, 0);
-                if (v < r.low || v > r.high)
-                    report(key.line,
-                           std::string(r.key) + " " + std::to_string(v) + " is outside " +
-                               std::to_string(r.low) + ".." +
-                               (r.high == INT32_MAX ? std::string("") : std::to_string(r.high)) +
-                               " and is clamped when loaded");
+                if (v < known->low || v > known->high)
+                    report(key.line, known->name + " " + std::to_string(v) + " is outside " +
+                                         std::to_string(known->low) + ".." +
+                                         (known->high == INT32_MAX ? std::string("")
+                                                                   : std::to_string(known->high)) +
+                                         " and is clamped when loaded");
             }
             if (name == "deviceerasecmd") {
                 if (const std::string error = eraseCmdSyntaxError(trim(key.value)); !error.empty())

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/workspace.h"
+#include "catalogue/device_keys.h"
 #include "catalogue/ini_number.h"
 #include "cli/cli_context.h"
 #include "cli/cli_support.h"
@@ -31,65 +32,21 @@ struct DumpItem {
     int hexDigits = 0;
 };
 
+// Every key of the definition and the derived values, in the table's order.
 std::vector<DumpItem> dumpItems(const DeviceDefinition& d) {
-    std::vector<DumpItem> items{
-        {"DeviceName", d.DeviceName},
-        {"Algorithm", int64_t{d.Algorithm}},
-        {"PanelSize", int64_t{d.PanelSize}},
-        {"MultiPanel", d.MultiPanel},
-        {"Package", int64_t{d.Package}},
-        {"VccType", int64_t{d.VccType}},
-        {"VppType", int64_t{d.VppType}},
-        {"VppVoltage", d.VppVoltage},
-        {"Position", int64_t{d.Position}},
-        {"BitWidth", int64_t{d.BitWidth}},
-        {"BlankWord", int64_t{d.BlankWord}, 4},
-        {"ProgSize", int64_t{d.ProgSize}},
-        {"EpromSize", int64_t{d.EpromSize}},
-        {"IdAdr", int64_t{d.IdAdr}, 4},
-        {"IdCount", int64_t{d.IdCount}},
-        {"ConfigBaseAdr", int64_t{d.ConfigBaseAdr}, 4},
-        {"ConfigCount", int64_t{d.ConfigCount}},
-    };
-    for (int n = 0; n < DeviceDefinition::kMaxConfigWords; ++n)
-        items.push_back({"ConfigMask" + std::to_string(n + 1), int64_t{d.ConfigMask[n]}, 4});
-    for (int n = 0; n < DeviceDefinition::kMaxConfigWords; ++n)
-        items.push_back({"ConfigValue" + std::to_string(n + 1), int64_t{d.ConfigValue[n]}, 4});
-    const std::vector<DumpItem> rest{
-        {"CmdSet", int64_t{d.CmdSet}, 4},
-        {"ProgramRead", d.ProgramRead},
-        {"FlashType", d.FlashType},
-        {"BulkEraseCycle", int64_t{d.BulkEraseCycle}},
-        {"ChipEraseCycle", int64_t{d.ChipEraseCycle}},
-        {"ProgOnlyCycle", int64_t{d.ProgOnlyCycle}},
-        {"EraseProgCycle", int64_t{d.EraseProgCycle}},
-        {"DataEraseProgCycle", int64_t{d.DataEraseProgCycle}},
-        {"DataProgOnlyCycle", int64_t{d.DataProgOnlyCycle}},
-        {"RetryCnt", int64_t{d.RetryCnt}},
-        {"ProgCnt", int64_t{d.ProgCnt}},
-        {"ExtFlag1", int64_t{d.ExtFlag1}, 4},
-        {"ExtFlag2", int64_t{d.ExtFlag2}, 4},
-        {"OscCal", int64_t{d.OscCal}, 4},
-        {"BGMask", int64_t{d.BGMask}, 4},
-        {"OscCalFile", d.OscCalFile},
-        {"OscFactor", d.OscFactor},
-        {"OscUnit", int64_t{d.OscUnit}},
-        {"OscBase", int64_t{d.OscBase}, 4},
-        {"ProgOnlyCmd", int64_t{d.ProgOnlyCmd}, 2},
-        {"EndProgCmd", int64_t{d.EndProgCmd}, 2},
-        {"ChipEraseCmd", int64_t{d.ChipEraseCmd}, 2},
-        {"LoadCnt", int64_t{d.LoadCnt}},
-        {"PowerOnSequence", int64_t{d.PowerOnSequence}},
-        {"DeviceIDAdr", int64_t{d.DeviceIDAdr}, 4},
-        {"DeviceIDMask", int64_t{d.DeviceIDMask}, 4},
-        {"DeviceID", int64_t{d.DeviceID}, 4},
-        {"ConfigSetting", d.ConfigSetting},
-        {"ResetVector", int64_t{d.ResetVector}, 4},
-        {"AdrMask", int64_t{d.AdrMask}, 4},
-        {"DeviceEraseCmd", d.DeviceEraseCmd},
-        {"Comment", d.Comment},
-    };
-    items.insert(items.end(), rest.begin(), rest.end());
+    std::vector<DumpItem> items;
+    for (const DeviceKey& key : deviceKeys()) {
+        if (const int32_t* number = key.integerIn(d))
+            items.push_back({key.name, int64_t{*number}, key.hexDigits});
+        else if (const uint16_t* word = key.wordIn(d))
+            items.push_back({key.name, int64_t{*word}, key.hexDigits});
+        else if (key.flag != nullptr)
+            items.push_back({key.name, d.*key.flag});
+        else if (key.real != nullptr)
+            items.push_back({key.name, d.*key.real});
+        else if (key.text != nullptr)
+            items.push_back({key.name, d.*key.text});
+    }
     return items;
 }
 
