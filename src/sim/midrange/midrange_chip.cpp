@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <istream>
-#include <ostream>
-#include <sstream>
 #include <string>
 #include <utility>
+
+#include "sim/midrange/midrange_chip_internal.h"
 
 namespace velkaro::sim {
 
@@ -20,8 +18,6 @@ constexpr uint16_t kMclrEnable = 0x0020;    // MCLRE in the configuration word
 constexpr double kNominalHz = 1'000'000.0;  // instruction clock of a 4 MHz RC oscillator
 constexpr double kStepFactor = 1.005;       // frequency ratio of one OSCCAL step
 constexpr uint16_t kOsccalResetValue = 0x80;
-constexpr int kWordsPerLine = 8;
-constexpr int kBytesPerLine = 16;
 
 // A stable per-name number, so every chip of a type leaves the factory with the same values.
 uint32_t nameHash(const char* name) {
@@ -29,43 +25,6 @@ uint32_t nameHash(const char* name) {
     for (const char* p = name; *p; ++p)
         h = (h ^ static_cast<uint8_t>(*p)) * 16777619u;
     return h;
-}
-
-std::string hexText(uint32_t value, int width) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*X", width, value);
-    return buffer;
-}
-
-bool parseHex(const std::string& token, uint32_t& value) {
-    if (token.empty() || token.size() > 8)
-        return false;
-    uint32_t v = 0;
-    for (char c : token) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return false;
-        v = v * 16 + static_cast<uint32_t>(digit);
-    }
-    value = v;
-    return true;
-}
-
-bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -438,174 +397,6 @@ void MidrangeChip::command(unsigned code, uint64_t frameStartUs, uint64_t nowUs)
     }
 }
 
-void MidrangeChip::beginProgramming(CycleKind kind, uint32_t durationUs, uint64_t nowUs) {
-    if (kind == CycleKind::None)
-        return;
-    if (mLastLoad == LastLoad::Data)
-        startCycle(CycleTarget::Data, CycleKind::EraseProgram, mDevice.protocol->dataWriteTimeUs,
-                   nowUs);
-    else
-        startCycle(CycleTarget::Program, kind, durationUs, nowUs);
-}
-
-void MidrangeChip::startCycle(CycleTarget target, CycleKind kind, uint32_t durationUs,
-                              uint64_t nowUs) {
-    mCycle = Cycle{target, kind, nowUs, durationUs, mPc};
-}
-
-// Ends the running cycle at `nowUs`: complete when its time has passed, cut short otherwise.
-// An externally timed cycle ends properly only with the device's End Programming command;
-// any other traffic, or the supply going, leaves its words half programmed.
-void MidrangeChip::settle(uint64_t nowUs, bool byEndCommand) {
-    if (!mCycle)
-        return;
-    const Cycle cycle = *mCycle;
-    mCycle.reset();
-    bool complete = nowUs >= cycle.startUs + cycle.durationUs;
-    if (cycle.kind == CycleKind::ProgramOnlyExternal && !byEndCommand) {
-        note("externally timed cycle not ended by End Programming (" +
-             hexText(mDevice.protocol->endCode, 2) + ") after " +
-             std::to_string(nowUs - cycle.startUs) + " us: words left half programmed");
-        complete = false;
-    } else if (!complete) {
-        note("cycle cut short after " + std::to_string(nowUs - cycle.startUs) + " us (needs " +
-             std::to_string(cycle.durationUs) + " us)");
-    }
-    finishCycle(cycle, complete);
-}
-
-// A bulk erase other than the one that lifts code protection does nothing on a protected
-// chip; on families cleared by 09 from the configuration area every bulk erase runs.
-bool MidrangeChip::bulkEraseAllowed(CycleTarget target, uint32_t pc) {
-    if (!mCodeProtected && !mDataProtected)
-        return true;
-    const ProtectionClear clear = mDevice.protocol->protectionClear;
-    if (clear == ProtectionClear::BulkFromConfig)
-        return true;
-    if (clear == ProtectionClear::SetupAtConfig && target == CycleTarget::SetupErase &&
-        pc == configWordAddr(0))
-        return true;
-    if (clear == ProtectionClear::ChipErase && target == CycleTarget::Chip)
-        return true;
-    note(std::string("erase refused on a code-protected chip: only ") +
-         (clear == ProtectionClear::SetupAtConfig ? "01, 07, 08 at the configuration word"
-                                                  : "the chip erase (1F)") +
-         " lifts the protection");
-    return false;
-}
-
-void MidrangeChip::finishCycle(const Cycle& cycle, bool complete) {
-    switch (cycle.target) {
-        case CycleTarget::Program: {
-            const uint32_t latchCount = static_cast<uint32_t>(mLatch.size());
-            if (inProgramMemory(cycle.pc)) {
-                const uint32_t index = cycle.pc % mDevice.progWords;
-                const uint32_t first = index - index % latchCount;
-                if (mCodeProtected)
-                    note("programming cycle into code-protected program memory ignored");
-                else
-                    for (uint32_t i = 0; i < latchCount; ++i)
-                        programWord(first + i, mLatch[i], cycle.kind, complete);
-            } else if (configAreaWritable(cycle.pc)) {
-                programWord(cycle.pc, mLatch[cycle.pc % latchCount], cycle.kind, complete);
-            }
-            // The latches return to all ones after every cycle.
-            std::fill(mLatch.begin(), mLatch.end(), blank());
-            break;
-        }
-        case CycleTarget::Data:
-            if (mDataProtected)
-                note("programming cycle into protected data memory ignored");
-            if (!mData.empty() && !mDataProtected) {
-                // An EEPROM write cut short leaves the high nibble erased.
-                mData[cycle.pc % mData.size()] =
-                    complete ? mDataLatch : static_cast<uint8_t>(mDataLatch | 0xF0);
-            }
-            break;
-        case CycleTarget::BulkProgram:
-            if (!complete || !bulkEraseAllowed(cycle.target, cycle.pc))
-                break;
-            eraseProgram();
-            // 14-bit: from the configuration area it also takes IDs and configuration.
-            // 12-bit: always the configuration word; from the ID area also the IDs and the
-            // backup OSCCAL.
-            if (is12Bit())
-                eraseConfigArea(!inProgramMemory(cycle.pc) && cycle.pc != mDevice.adrMask);
-            else if (!inProgramMemory(cycle.pc))
-                eraseConfigArea(true);
-            latchProtection();
-            break;
-        case CycleTarget::BulkData:
-            if (!complete || !bulkEraseAllowed(cycle.target, cycle.pc))
-                break;
-            eraseData();
-            break;
-        case CycleTarget::Chip:
-            if (!complete || !bulkEraseAllowed(cycle.target, cycle.pc))
-                break;
-            // Like 09, the chip erase reaches the IDs and the configuration word (and so the
-            // protection bits) only with the counter in the configuration area.
-            eraseProgram();
-            if (!inProgramMemory(cycle.pc))
-                eraseConfigArea(true);
-            eraseData();
-            latchProtection();
-            break;
-        case CycleTarget::SetupErase:
-            if (!complete || !bulkEraseAllowed(cycle.target, cycle.pc))
-                break;
-            if (!inProgramMemory(cycle.pc)) {
-                // At the configuration word the sequence clears code protection and erases
-                // program memory, IDs and configuration, and the EEPROM only when protection
-                // was on; elsewhere in the configuration area it reaches program memory, IDs
-                // and configuration but not the EEPROM.
-                const bool wasProtected = mCodeProtected || mDataProtected;
-                eraseProgram();
-                eraseConfigArea(true);
-                if (cycle.pc == configWordAddr(0) && wasProtected)
-                    eraseData();
-            } else if (mLastLoad == LastLoad::Data) {
-                if (mDevice.protocol->setupErasesData)
-                    eraseData();
-                else
-                    note(
-                        "01, 07, 08 after Load Data Memory does not erase the EEPROM of this "
-                        "device (0B, then 08 does)");
-            } else {
-                eraseProgram();
-            }
-            latchProtection();
-            break;
-    }
-}
-
-void MidrangeChip::programWord(uint32_t address, uint16_t value, CycleKind kind, bool complete) {
-    uint16_t* word = inProgramMemory(address) ? &mProgram[address] : configSlot(address);
-    if (!word)
-        return;
-    const uint16_t erased = blank();
-    // A cycle cut short programs only the low half of the word's bits.
-    const uint16_t lowBits = is12Bit() ? 0x003F : 0x007F;
-    const uint16_t effective =
-        complete ? value : static_cast<uint16_t>(value | (erased & ~lowBits));
-    uint16_t result =
-        kind == CycleKind::EraseProgram ? effective : static_cast<uint16_t>(*word & effective);
-    result &= erased;
-    for (int i = 0; i < 2; ++i)
-        if (address == configWordAddr(i) && (i == 0 || mDevice.configMask[1] != 0))
-            result &= implementedConfigMask(i);
-    if (address == configWordAddr(0)) {
-        // Protection bits go back to 1 only through the erase that lifts protection.
-        const uint16_t lifted = static_cast<uint16_t>(effective & ~*word & protectionBits());
-        if (lifted != 0) {
-            note("configuration write cannot lift code protection (bits " + hexText(lifted, 4) +
-                 " stay 0)");
-            result = static_cast<uint16_t>(result & ~lifted);
-        }
-    }
-    *word = result;
-}
-
 // Baseline parts leave the first 64 words and the OSCCAL word readable under protection.
 bool MidrangeChip::readableUnderProtection(uint32_t index) const {
     return is12Bit() && (index < 64 || (mDevice.osccalAddr != 0 && index == mDevice.osccalAddr));
@@ -665,103 +456,6 @@ void MidrangeChip::setStuckBits(uint32_t address, uint16_t mask, uint16_t value)
             return;
         }
     mStuck.push_back({address, mask, value});
-}
-
-std::vector<uint16_t> MidrangeChip::erasedConfigArea() const {
-    MidrangeChip fresh(mDevice);
-    fresh.eraseConfigArea(true);
-    return fresh.mConfigArea;
-}
-
-// State file: see src/sim/README.md. Only lines that differ from an erased chip are written.
-void MidrangeChip::saveState(std::ostream& out) const {
-    out << "# Velkaro simulated chip state\n";
-    out << "chip " << mDevice.name << "\n";
-    auto words = [&](const char* keyword, const std::vector<uint16_t>& area,
-                     const std::vector<uint16_t>& erased, uint32_t base) {
-        for (size_t i = 0; i < area.size(); i += kWordsPerLine) {
-            const size_t end = std::min(area.size(), i + kWordsPerLine);
-            if (std::equal(area.begin() + i, area.begin() + end, erased.begin() + i))
-                continue;
-            out << keyword << ' ' << hexText(static_cast<uint32_t>(base + i), 4);
-            for (size_t k = i; k < end; ++k)
-                out << ' ' << hexText(area[k], is12Bit() ? 3 : 4);
-            out << '\n';
-        }
-    };
-    words("program", mProgram, std::vector<uint16_t>(mProgram.size(), blank()), 0);
-    words("config", mConfigArea, erasedConfigArea(), configAreaBase());
-    for (size_t i = 0; i < mData.size(); i += kBytesPerLine) {
-        const size_t end = std::min(mData.size(), i + kBytesPerLine);
-        if (std::all_of(mData.begin() + i, mData.begin() + end,
-                        [](uint8_t b) { return b == 0xFF; }))
-            continue;
-        out << "data " << hexText(static_cast<uint32_t>(i), 4);
-        for (size_t k = i; k < end; ++k)
-            out << ' ' << hexText(mData[k], 2);
-        out << '\n';
-    }
-}
-
-bool MidrangeChip::loadState(std::istream& in) {
-    int lineNumber = 0;
-    auto refuse = [&](bool wholeText = false) {
-        mLoadErrorLine = wholeText ? 0 : lineNumber;
-        return false;
-    };
-    std::vector<uint16_t> program(mProgram.size(), blank());
-    std::vector<uint16_t> configArea = erasedConfigArea();
-    std::vector<uint8_t> data(mData.size(), 0xFF);
-    bool named = false;
-    std::string line;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        if (const auto hash = line.find('#'); hash != std::string::npos)
-            line.erase(hash);
-        std::istringstream fields(line);
-        std::string keyword;
-        if (!(fields >> keyword))
-            continue;
-        if (keyword == "chip") {
-            std::string chipName;
-            if (named || !(fields >> chipName) || !sameNameIgnoringCase(chipName, mDevice.name))
-                return refuse();
-            named = true;
-            continue;
-        }
-        if (!named || (keyword != "program" && keyword != "config" && keyword != "data"))
-            return refuse();
-        std::string token;
-        uint32_t address = 0;
-        if (!(fields >> token) || !parseHex(token, address))
-            return refuse();
-        uint32_t value = 0;
-        while (fields >> token) {
-            if (!parseHex(token, value))
-                return refuse();
-            if (keyword == "program") {
-                if (address >= program.size() || value > blank())
-                    return refuse();
-                program[address] = static_cast<uint16_t>(value);
-            } else if (keyword == "config") {
-                const uint32_t base = configAreaBase();
-                if (address < base || address - base >= configArea.size() || value > blank())
-                    return refuse();
-                configArea[address - base] = static_cast<uint16_t>(value);
-            } else {
-                if (address >= data.size() || value > 0xFF)
-                    return refuse();
-                data[address] = static_cast<uint8_t>(value);
-            }
-            ++address;
-        }
-    }
-    if (!named)
-        return refuse(true);
-    mProgram = std::move(program);
-    mConfigArea = std::move(configArea);
-    mData = std::move(data);
-    return true;
 }
 
 }  // namespace velkaro::sim
