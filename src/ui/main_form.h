@@ -55,7 +55,6 @@ public:
     // The eight operation windows behind the tool menu and the toolbar.
     OperationWindows& operations() { return *mOperations; }
     TAboutForm& aboutForm() { return *mAbout; }
-    TInfoForm& infoForm() { return *mInfo; }
     // The port dialog, filled afresh (created on first use).
     PortForm& portForm();
 
