@@ -19,7 +19,7 @@ void compare(const DeviceDefinition& d, const MemoryImage& a, const MemoryImage&
         if (a.ConfigWords[k] != b.ConfigWords[k])
             fuzz::fail(d.DeviceName + ": configuration word differs after the round trip");
     // The byte-addressed layout gives each ID word one byte.
-    const uint16_t idMask = d.isExtendedFamily() ? 0x00FF : 0xFFFF;
+    const uint16_t idMask = d.traits().idHexMask;
     for (int k = 0; k < d.IdCount; ++k)
         if ((a.IdWords[k] & idMask) != (b.IdWords[k] & idMask))
             fuzz::fail(d.DeviceName + ": ID word differs after the round trip");

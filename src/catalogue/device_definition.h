@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/device_family.h"
+
 namespace velkaro {
 
 // The parameters of the selected device type: one field per device.ini key, plus the
@@ -75,18 +77,14 @@ struct DeviceDefinition {
     bool hasBeginProgram() const { return (CmdSet & 0x0010) != 0; }
     bool hasBulkEraseProgram() const { return (CmdSet & 0x0020) != 0; }
     bool hasChipErase() const { return (CmdSet & 0x0080) != 0; }
+    // What the device's family answers for the shared code (HEX layout, addressing, ...).
+    const FamilyTraits& traits() const { return familyTraits(Algorithm); }
     // True for the 16-bit core family (byte-addressed HEX mapping, 4-bit commands).
-    bool isExtendedFamily() const { return Algorithm != 0; }
-    // The highest address the family can reach: the 22-bit table pointer of the 16-bit
-    // core; the 14-bit counter of the 6-bit command family, or its wrap mask where that is
+    bool isExtendedFamily() const { return traits().family == DeviceFamily::Pic18; }
+    // The highest address the family can reach, or the device's wrap mask where that is
     // wider. IdAdr, ConfigBaseAdr, DeviceIDAdr and ResetVector lie in 0..addressLimit()
     // after load.
-    static constexpr int32_t kMaxTableAddress = 0x3FFFFF;
-    static constexpr int32_t kMaxCounterAddress = 0x3FFF;
-    int32_t addressLimit() const {
-        return isExtendedFamily() ? kMaxTableAddress
-                                  : std::max<int32_t>(kMaxCounterAddress, AdrMask);
-    }
+    int32_t addressLimit() const { return std::max<int32_t>(traits().maxAddress, AdrMask); }
 };
 
 }  // namespace velkaro

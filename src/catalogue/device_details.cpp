@@ -79,7 +79,7 @@ std::string commandCodeText(uint16_t code) {
 }
 
 std::string configWordAddressText(const DeviceDefinition& device, int32_t wordNumber) {
-    const int64_t step = device.Algorithm != 0 ? 2 : 1;
+    const int64_t step = device.traits().configAddressStep;
     const int64_t address = device.ConfigBaseAdr + (int64_t{wordNumber} - 1) * step;
     char text[32];
     std::snprintf(text, sizeof text, "Config(%06llXh)",

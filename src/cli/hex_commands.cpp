@@ -43,7 +43,7 @@ int loadInput(CliContext& context, Workspace& workspace, const HexOptions& optio
 void printSummary(const Workspace& workspace, const HexReadResult& read) {
     const DeviceDefinition& device = workspace.device;
     std::printf("device %s, %s layout\n", device.DeviceName.c_str(),
-                device.Algorithm == 0 ? "word-addressed" : "byte-addressed");
+                std::string(device.traits().hexLayout).c_str());
     if (read.programBytes > 0)
         std::printf("program memory: %ld bytes at %04lX-%04lX\n", read.programBytes,
                     read.lowestProgramByte, read.highestProgramByte);

@@ -54,7 +54,7 @@ public:
         mDataBytes = std::min<uint64_t>(std::max(device.EpromSize, 0), image.DataMemory.size());
         mIdCount = std::clamp(device.IdCount, 0, DeviceDefinition::kMaxIdWords);
         mConfigCount = std::clamp(device.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
-        mWordMapping = device.Algorithm == 0;
+        mWordMapping = device.traits().wordAddressedHex;
     }
 
     // Places `count` bytes from `byteAddr` on; returns how many lay outside every region and
@@ -167,7 +167,9 @@ private:
 class RecordReader {
 public:
     RecordReader(const DeviceDefinition& device, MemoryImage& image, HexReadResult& result)
-        : mResult(result), mPlacer(device, image, result), mWordMapping(device.Algorithm == 0) {}
+        : mResult(result),
+          mPlacer(device, image, result),
+          mWordMapping(device.traits().wordAddressedHex) {}
 
     void line(std::string_view text, int lineNumber) {
         if (text.empty() || text[0] != ':')

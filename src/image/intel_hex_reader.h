@@ -66,7 +66,7 @@ struct HexReadResult {
 inline constexpr size_t kMaxHexLineLength = 255;
 
 // Reads the Intel HEX text `text` into `image`, whose arrays must already have the shape of
-// `device`. Word-addressed mapping when device.Algorithm is 0, byte-addressed otherwise.
+// `device`. The mapping is the family's (FamilyTraits::wordAddressedHex).
 // The image is not cleared first: bytes the file does not name keep their values. Lines end
 // with LF, CR LF or CR; lines not starting with ':' are skipped.
 HexReadResult ReadIntelHexText(std::string_view text, const DeviceDefinition& device,

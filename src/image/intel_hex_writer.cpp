@@ -202,7 +202,7 @@ HexRegion FormatIntelHex(const DeviceDefinition& device, const MemoryImage& imag
     // At most 45 characters per 8 program words or per 8 data bytes, plus the short records.
     text.reserve(45 * (programWords(device, image) / 8 + dataBytes(device, image) / 8 + 2) + 1024);
     RecordWriter out(text);
-    if (device.Algorithm == 0)
+    if (device.traits().wordAddressedHex)
         writeWordMapped(out, device, image);
     else
         writeByteMapped(out, device, image);
@@ -222,7 +222,7 @@ HexRegion findReadBackDifference(const std::string& text, const DeviceDefinition
     if (!std::equal(image.ProgMemory.begin(), image.ProgMemory.begin() + std::ptrdiff_t(words),
                     copy.ProgMemory.begin()))
         return HexRegion::Program;
-    const uint16_t idMask = device.Algorithm == 0 ? 0xFFFF : 0x00FF;
+    const uint16_t idMask = device.traits().idHexMask;
     for (int i = 0; i < idCount(device); ++i) {
         if ((image.IdWords[i] & idMask) != (copy.IdWords[i] & idMask))
             return HexRegion::Id;
@@ -237,7 +237,7 @@ HexRegion findReadBackDifference(const std::string& text, const DeviceDefinition
         return HexRegion::Data;
     // Every record must have landed somewhere; a stray one means two regions collide.
     if (!read.clean()) {
-        const int idBytesWritten = device.Algorithm == 0 ? 2 * idCount(device) : idCount(device);
+        const int idBytesWritten = device.traits().idHexBytes * idCount(device);
         if (read.idBytes < idBytesWritten)
             return HexRegion::Id;
         if (read.configBytes < 2 * configCount(device))

@@ -24,7 +24,7 @@ struct HexWriteResult {
 };
 
 // The image as Intel HEX text: CR LF line ends, upper-case digits, the records in the
-// order the reader's mapping expects (word-addressed when device.Algorithm is 0). Program
+// order the reader's mapping expects (the family's, FamilyTraits::wordAddressedHex). Program
 // memory above 64 KiB is reached through segment records, and the segment is set back to 0
 // before the other regions. Returns the first region whose address field would pass 0xFFFF
 // (or whose record would pass 255 bytes), `text` then being unusable; HexRegion::None when

@@ -74,7 +74,7 @@ void idWordsFromText(std::string_view text, const DeviceDefinition& device, Memo
 }
 
 std::string configLabel(const DeviceDefinition& device, int index) {
-    const int64_t step = device.Algorithm == 0 ? 1 : 2;
+    const int64_t step = device.traits().configAddressStep;
     std::string label = "Config(";
     appendHex(label, static_cast<uint32_t>(device.ConfigBaseAdr + step * index), 6);
     label += "h)";

@@ -111,7 +111,7 @@ bool eraseDevice(Workspace& ws, OperationUi& ui, EraseScope scope) {
     const DeviceDefinition& d = ws.device;
     if (!d.FlashType)
         return true;
-    if (d.Algorithm != 0)
+    if (d.isExtendedFamily())
         return panelErase(ws, ui, scope);
     LinkUiScope uiScope(*ws.link, ui);
     switch (scope) {
@@ -175,7 +175,7 @@ bool panelErase(Workspace& ws, OperationUi& ui, EraseScope scope) {
 
 bool clearCodeProtection(Workspace& ws, OperationUi& ui) {
     const DeviceDefinition& d = ws.device;
-    if (!d.FlashType || d.Algorithm != 0)
+    if (!d.FlashType || d.isExtendedFamily())
         return true;
     // Without Load Configuration and the set-up commands the sequence cannot reach the
     // configuration word (baseline parts), or the chip does not know 01 and 07 at all; these

@@ -71,7 +71,7 @@ FlowOutcome runErase(Workspace& workspace, OperationUi& ui, EraseOptions ticked)
     if (!ticked.ProgEn && !eraseData)
         return {WindowClose::Ok, kResultOk};
 
-    if (d.Algorithm != 0) {
+    if (d.isExtendedFamily()) {
         // OSCCAL and BG are not kept here: these parts have neither.
         const EraseScope scope = ticked.ProgEn && eraseData ? EraseScope::All
                                  : ticked.ProgEn            ? EraseScope::ProgramOnly

@@ -10,7 +10,7 @@ bool hasDeviceIdWord(const DeviceDefinition& device) {
 }
 
 bool answersLikeDeviceId(const DeviceDefinition& device, uint16_t word) {
-    const uint16_t all = device.isExtendedFamily() ? 0xFFFF : device.BlankWord;
+    const uint16_t all = device.traits().readsWholeWord ? 0xFFFF : device.BlankWord;
     word &= all;
     return word != 0 && word != all;
 }

@@ -50,7 +50,7 @@ void restoreBackup(ProgrammerLink& link, const DeviceDefinition& d, uint16_t wor
 }  // namespace
 
 bool hasBackupOscCal(const DeviceDefinition& device) {
-    return device.Algorithm == 0 && device.BitWidth == 12 && device.OscCal != 0 &&
+    return !device.isExtendedFamily() && device.BitWidth == 12 && device.OscCal != 0 &&
            device.IdCount > 0;
 }
 

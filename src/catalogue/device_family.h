@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace velkaro {
+
+// The programming families. Each has its own folder of operations (src/operations/<family>)
+// and of chip models (src/sim/<family>).
+enum class DeviceFamily {
+    Midrange,  // 12- and 14-bit cores: 6-bit commands, the address counter
+    Pic18,     // 16-bit core: 4-bit commands and core instructions, the table pointer
+};
+
+// What the shared code asks of a family, answered in one place. A new family is a row of
+// familyTraits(), its folders and its chip model.
+struct FamilyTraits {
+    DeviceFamily family;
+    // HEX files: word-addressed (a word at twice its address, low byte first) or
+    // byte-addressed (every byte at its own address, upper 16 bits from extended records).
+    bool wordAddressedHex;
+    std::string_view hexLayout;  // "word-addressed" or "byte-addressed"
+    // From one configuration word's address to the next: 1 (a word each) or 2 (two bytes).
+    int configAddressStep;
+    // An ID location in a HEX file: how many bytes it takes and which bits they carry.
+    int idHexBytes;
+    uint16_t idHexMask;
+    // The highest address the family reaches: the 14-bit counter (a device's wrap mask
+    // may be wider) or the 22-bit table pointer.
+    int32_t maxAddress;
+    // The bits a read in programming mode answers: the core's word width, or all 16 (the
+    // 16-bit core reads two bytes).
+    bool readsWholeWord;
+};
+
+// The traits of the family a device.ini Algorithm value names: 0 the 6-bit command
+// family, 1 and 2 the 16-bit core (its two data-write variants).
+const FamilyTraits& familyTraits(int32_t algorithm);
+
+}  // namespace velkaro
