@@ -4,57 +4,27 @@
 #include <cstdio>
 #include <utility>
 
+#include "core/protocol.h"
 #include "link/programmer_commands.h"
 
 namespace velkaro {
 
 namespace {
 
-constexpr uint8_t kStart = 0x7E;
-constexpr size_t kMaxPayload = 250;
 constexpr size_t kFramesInFlight = 2;
 constexpr int kReplyTimeoutMs = 1000;
 constexpr int kBannerTimeoutMs = 2000;
 constexpr const char* kBanner = "VKR20PRO\n";
 
-enum : uint8_t {
-    kOpVddOn = 0x01,
-    kOpVppOn = 0x02,
-    kOpPowerOff = 0x03,
-    kOpSetPgc = 0x04,
-    kOpSetPgd = 0x05,
-    kOpWriteBits = 0x06,
-    kOpWriteWord = 0x07,
-    kOpReadWord = 0x08,
-    kOpReadBits = 0x09,
-    kOpDelayUs = 0x0A,
-    kOpSetLed = 0x0B,
-    kOpCheckPower = 0x0C,
-    kOpVppLevel = 0x0D,
-    kOpBlockTest = 0x0E,
-    kOpBlockPrepare = 0x0F,
-    kOpMeasureOsc = 0x10,
-    kOpFirmwareDate = 0x11,
-    kOpVersion = 0x12,
-    kOpReadRun = 0x13,   // n, read command, step command
-    kOpShiftRun = 0x14,  // n, command
-    kOpWriteRun = 0x15,  // n, two commands, n words
-    kOpCmd4 = 0x20,      // + command
-    kOpCmd4Word = 0x30,  // + command; operand
-    kOpCmd6 = 0x40,      // + command
-    kOpReadN = 0x80,     // + bits - 1
-    kOpWriteN = 0x90,    // + bits - 1; value byte
-};
-
 const char* statusText(uint8_t status) {
     switch (status) {
-        case 0x01:
+        case VKR_STATUS_BAD_FRAME:
             return "the programmer received a garbled frame";
-        case 0x02:
+        case VKR_STATUS_UNKNOWN_OP:
             return "the programmer does not know an operation (firmware too old?)";
-        case 0x03:
+        case VKR_STATUS_POWER_LOST:
             return "the target's supply failed (a short, or a chip in backwards?)";
-        case 0x04:
+        case VKR_STATUS_TOO_LONG:
             return "the programmer could not answer a frame that asked for too much";
         default:
             return "the programmer reported an unknown error";
@@ -70,15 +40,6 @@ int32_t readValue(const std::vector<uint8_t>& r) {
 
 }  // namespace
 
-uint8_t protocolCrc8(const uint8_t* data, size_t size, uint8_t crc) {
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = static_cast<uint8_t>((crc & 0x80) ? (crc << 1) ^ 0x07 : crc << 1);
-    }
-    return crc;
-}
-
 ProProgrammer::ProProgrammer(SerialStream& stream, std::function<std::string(int)> portPath)
     : mStream(stream), mPortPath(std::move(portPath)) {}
 
@@ -92,8 +53,9 @@ void ProProgrammer::fail(std::string why) {
         mError = std::move(why);
     if (mStream.isOpen()) {
         // Whatever is still listening is asked to switch the target off.
-        uint8_t frame[] = {kStart, static_cast<uint8_t>(mSequence + 1), 1, kOpPowerOff, 0};
-        frame[4] = protocolCrc8(frame + 1, 3);
+        uint8_t frame[] = {VKR_FRAME_START, static_cast<uint8_t>(mSequence + 1), 1,
+                           VKR_OP_POWER_OFF, 0};
+        frame[4] = vkr_crc8(0, frame + 1, 3);
         mStream.write(frame, sizeof frame);
         mStream.close();
     }
@@ -131,15 +93,15 @@ bool ProProgrammer::receiveReply(const InFlight& frame, std::vector<uint8_t>& re
     uint8_t header[3];
     if (!readExact(header, sizeof header, timeoutMs))
         return false;
-    if (header[0] != kStart) {
+    if (header[0] != VKR_FRAME_START) {
         fail("garbled answer from the programmer (no frame start)");
         return false;
     }
     std::vector<uint8_t> payload(header[2] + 1u);
     if (!readExact(payload.data(), payload.size(), timeoutMs))
         return false;
-    uint8_t crc = protocolCrc8(header + 1, 2);
-    crc = protocolCrc8(payload.data(), header[2], crc);
+    uint8_t crc = vkr_crc8(0, header + 1, 2);
+    crc = vkr_crc8(crc, payload.data(), header[2]);
     if (crc != payload.back()) {
         fail("garbled answer from the programmer (checksum)");
         return false;
@@ -174,11 +136,11 @@ bool ProProgrammer::send() {
     ++mSequence;
     std::vector<uint8_t> frame;
     frame.reserve(mPayload.size() + 4);
-    frame.push_back(kStart);
+    frame.push_back(VKR_FRAME_START);
     frame.push_back(mSequence);
     frame.push_back(static_cast<uint8_t>(mPayload.size()));
     frame.insert(frame.end(), mPayload.begin(), mPayload.end());
-    frame.push_back(protocolCrc8(frame.data() + 1, frame.size() - 1));
+    frame.push_back(vkr_crc8(0, frame.data() + 1, frame.size() - 1));
     if (!mStream.write(frame.data(), frame.size())) {
         fail(mStream.error().empty() ? "the serial port failed" : mStream.error());
         return false;
@@ -217,8 +179,8 @@ bool ProProgrammer::queue(std::initializer_list<uint8_t> operation, size_t resul
     if (!mOpen)
         return false;
     // A reply holds at most 249 result bytes after its status.
-    if ((mPayload.size() + operation.size() > kMaxPayload ||
-         mPayloadResults + resultBytes > kMaxPayload - 1) &&
+    if ((mPayload.size() + operation.size() > size_t{VKR_MAX_PAYLOAD} ||
+         mPayloadResults + resultBytes > size_t{VKR_MAX_PAYLOAD} - 1) &&
         !send())
         return false;
     mOperations.push_back(mPayload.size());
@@ -274,7 +236,7 @@ void ProProgrammer::queueDelay(uint64_t microseconds) {
     if (mOpen)
         mDelayedUs += microseconds;
     // Waits in a row travel as one.
-    if (mOpen && microseconds > 0 && operationAt(0) == kOpDelayUs) {
+    if (mOpen && microseconds > 0 && operationAt(0) == VKR_OP_DELAY_US) {
         uint8_t* last = &mPayload[mOperations.back() + 1];
         const uint64_t queued = last[0] | (last[1] << 8);
         const uint64_t added = std::min<uint64_t>(microseconds, 0xFFFF - queued);
@@ -285,8 +247,8 @@ void ProProgrammer::queueDelay(uint64_t microseconds) {
     }
     while (mOpen && microseconds > 0) {
         const uint16_t piece = static_cast<uint16_t>(std::min<uint64_t>(microseconds, 0xFFFF));
-        if (!queue(
-                {kOpDelayUs, static_cast<uint8_t>(piece & 0xFF), static_cast<uint8_t>(piece >> 8)}))
+        if (!queue({VKR_OP_DELAY_US, static_cast<uint8_t>(piece & 0xFF),
+                    static_cast<uint8_t>(piece >> 8)}))
             return;
         mPayloadDelayUs += piece;
         microseconds -= piece;
@@ -339,7 +301,7 @@ int32_t ProProgrammer::SClose() {
     if (!mOpen)
         return 1;
     // The socket LED stays as it is: showing a socket is SOpen, SSetLED, SClose.
-    const bool ok = queue({kOpPowerOff}) && exchange();
+    const bool ok = queue({VKR_OP_POWER_OFF}) && exchange();
     mStream.close();
     mOpen = false;
     // Reads nobody took are dropped with the session.
@@ -353,27 +315,27 @@ int32_t ProProgrammer::SSetMode(int32_t) {
 }
 
 int32_t ProProgrammer::SVccOn(int32_t) {
-    if (!queue({kOpVddOn}))
+    if (!queue({VKR_OP_VDD_ON}))
         return 0;
     answer("#");  // the supply report the program waits for
     return 1;
 }
 
 int32_t ProProgrammer::SVppOn(int32_t) {
-    return queue({kOpVppOn}) ? 1 : 0;
+    return queue({VKR_OP_VPP_ON}) ? 1 : 0;
 }
 
 int32_t ProProgrammer::SPowerOff() {
-    return queue({kOpPowerOff}) ? 1 : 0;
+    return queue({VKR_OP_POWER_OFF}) ? 1 : 0;
 }
 
 int32_t ProProgrammer::SCheckPower() {
-    const std::vector<uint8_t> r = ask({kOpCheckPower}, 1);
+    const std::vector<uint8_t> r = ask({VKR_OP_CHECK_POWER}, 1);
     return r.size() == 1 ? r[0] : 0;
 }
 
 int32_t ProProgrammer::SCheckOSC() {
-    const std::vector<uint8_t> r = ask({kOpMeasureOsc}, 2);
+    const std::vector<uint8_t> r = ask({VKR_OP_MEASURE_OSC}, 2);
     if (r.size() != 2)
         return 0;
     char text[16];
@@ -388,14 +350,14 @@ int32_t ProProgrammer::SSendCmd(int32_t code) {
     auto text = [](const std::vector<uint8_t>& r) { return std::string(r.begin(), r.end()); };
     switch (code) {
         case kCmdFirmwareDate: {
-            const std::vector<uint8_t> r = ask({kOpFirmwareDate}, 8);
+            const std::vector<uint8_t> r = ask({VKR_OP_FIRMWARE_DATE}, 8);
             if (r.empty())
                 return 0;
             answer(text(r) + "#");
             break;
         }
         case kCmdFirmwareVersion: {
-            const std::vector<uint8_t> r = ask({kOpVersion}, 4);
+            const std::vector<uint8_t> r = ask({VKR_OP_VERSION}, 4);
             if (r.empty())
                 return 0;
             answer(text(r) + "#");
@@ -403,24 +365,24 @@ int32_t ProProgrammer::SSendCmd(int32_t code) {
         }
         case kCmdVppHigh:
         case kCmdVppLow:
-            if (!queue({kOpVppLevel, static_cast<uint8_t>(code == kCmdVppHigh ? 1 : 0)}))
+            if (!queue({VKR_OP_VPP_LEVEL, static_cast<uint8_t>(code == kCmdVppHigh ? 1 : 0)}))
                 return 0;
             answer("#");
             break;
         case kCmdPrepareFastCheck:
-            if (!queue({kOpBlockPrepare, 1}))
+            if (!queue({VKR_OP_BLOCK_PREPARE, 1}))
                 return 0;
             answer("#");
             break;
         case kBlockTestEnd:
-            if (!queue({kOpBlockPrepare, 0}))
+            if (!queue({VKR_OP_BLOCK_PREPARE, 0}))
                 return 0;
             break;
         case kBlockTest14Bit:
         case kBlockTestOtherWidth:
         case kBlockTest16Bit: {
             const uint8_t kind = code == kBlockTest14Bit ? 0 : code == kBlockTestOtherWidth ? 1 : 2;
-            const std::vector<uint8_t> r = ask({kOpBlockTest, kind}, 1);
+            const std::vector<uint8_t> r = ask({VKR_OP_BLOCK_TEST, kind}, 1);
             if (r.size() != 1)
                 return 0;
             answer(r[0] == 1 ? "*#" : r[0] == 0 ? "-#" : "?#");
@@ -442,15 +404,15 @@ int32_t ProProgrammer::SGetc() {
 }
 
 int32_t ProProgrammer::SSetLED(int32_t position) {
-    return queue({kOpSetLed, static_cast<uint8_t>(position)}) ? 1 : 0;
+    return queue({VKR_OP_SET_LED, static_cast<uint8_t>(position)}) ? 1 : 0;
 }
 
 int32_t ProProgrammer::SSetPGC(int32_t level) {
-    return queue({kOpSetPgc, static_cast<uint8_t>(level != 0)}) ? 1 : 0;
+    return queue({VKR_OP_SET_PGC, static_cast<uint8_t>(level != 0)}) ? 1 : 0;
 }
 
 int32_t ProProgrammer::SSetPGD(int32_t level) {
-    return queue({kOpSetPgd, static_cast<uint8_t>(level != 0)}) ? 1 : 0;
+    return queue({VKR_OP_SET_PGD, static_cast<uint8_t>(level != 0)}) ? 1 : 0;
 }
 
 int32_t ProProgrammer::SWriteBit(int32_t value, int32_t count) {
@@ -463,20 +425,20 @@ int32_t ProProgrammer::SWriteBit(int32_t value, int32_t count) {
     if (n == 6 && mOpen && foldReadRun(static_cast<uint8_t>(v & 0x3F))) {
         ok = true;
     } else if (n == 6) {
-        ok = queue({static_cast<uint8_t>(kOpCmd6 | (v & 0x3F))});
+        ok = queue({static_cast<uint8_t>(VKR_OP_CMD6 | (v & 0x3F))});
     } else if (n == 4) {
-        ok = queue({static_cast<uint8_t>(kOpCmd4 | (v & 0x0F))});
-    } else if (n == 16 && mPayload.size() + 2 <= kMaxPayload &&
-               (operationAt(0) & 0xF0) == kOpCmd4) {
+        ok = queue({static_cast<uint8_t>(VKR_OP_CMD4 | (v & 0x0F))});
+    } else if (n == 16 && mPayload.size() + 2 <= size_t{VKR_MAX_PAYLOAD} &&
+               (operationAt(0) & 0xF0) == VKR_OP_CMD4) {
         // A 4-bit command and its operand: one operation.
-        mPayload[mOperations.back()] |= kOpCmd4Word;
+        mPayload[mOperations.back()] |= VKR_OP_CMD4_WORD;
         mPayload.push_back(low);
         mPayload.push_back(high);
         ok = true;
     } else if (n <= 8) {
-        ok = queue({static_cast<uint8_t>(kOpWriteN | (n - 1)), low});
+        ok = queue({static_cast<uint8_t>(VKR_OP_WRITE_N | (n - 1)), low});
     } else {
-        ok = queue({kOpWriteBits, n, low, high});
+        ok = queue({VKR_OP_WRITE_BITS, n, low, high});
     }
     return ok ? 1 : 0;
 }
@@ -487,7 +449,7 @@ int32_t ProProgrammer::SWriteWord(int32_t word) {
     const auto high = static_cast<uint8_t>((w >> 8) & 0xFF);
     if (mOpen && foldWriteRun(low, high))
         return 1;
-    return queue({kOpWriteWord, low, high}) ? 1 : 0;
+    return queue({VKR_OP_WRITE_WORD, low, high}) ? 1 : 0;
 }
 
 int32_t ProProgrammer::SReadWord() {
@@ -501,7 +463,7 @@ int32_t ProProgrammer::SReadBit(int32_t count) {
 }
 
 void ProProgrammer::queueReadWord() {
-    if (!queue({kOpReadWord}, 2))
+    if (!queue({VKR_OP_READ_WORD}, 2))
         mPendingReads.push_back(0);  // taken as 0, as after any failure
 }
 
@@ -510,12 +472,12 @@ uint8_t ProProgrammer::operationAt(size_t back) const {
 }
 
 bool ProProgrammer::foldReadRun(uint8_t stepCommand) {
-    constexpr uint8_t kMostWords = (kMaxPayload - 1) / 2;
-    if (operationAt(0) != kOpReadWord || (operationAt(1) & 0xC0) != kOpCmd6)
+    constexpr uint8_t kMostWords = (size_t{VKR_MAX_PAYLOAD} - 1) / 2;
+    if (operationAt(0) != VKR_OP_READ_WORD || (operationAt(1) & 0xC0) != VKR_OP_CMD6)
         return false;
     const size_t first = mOperations[mOperations.size() - 2];
     const auto readCommand = static_cast<uint8_t>(mPayload[first] & 0x3F);
-    if (operationAt(2) == kOpReadRun) {
+    if (operationAt(2) == VKR_OP_READ_RUN) {
         uint8_t* run = &mPayload[mOperations[mOperations.size() - 3] + 1];
         if (run[0] < kMostWords && run[1] == readCommand && run[2] == stepCommand) {
             ++run[0];
@@ -524,21 +486,21 @@ bool ProProgrammer::foldReadRun(uint8_t stepCommand) {
             return true;
         }
     }
-    if (first + 4 > kMaxPayload)
+    if (first + 4 > size_t{VKR_MAX_PAYLOAD})
         return false;
     mPayload.resize(first);
-    mPayload.insert(mPayload.end(), {kOpReadRun, 1, readCommand, stepCommand});
+    mPayload.insert(mPayload.end(), {VKR_OP_READ_RUN, 1, readCommand, stepCommand});
     mOperations.resize(mOperations.size() - 1);
     return true;
 }
 
 bool ProProgrammer::foldWriteRun(uint8_t low, uint8_t high) {
-    if ((operationAt(0) & 0xC0) != kOpCmd6 || (operationAt(1) & 0xC0) != kOpCmd6)
+    if ((operationAt(0) & 0xC0) != VKR_OP_CMD6 || (operationAt(1) & 0xC0) != VKR_OP_CMD6)
         return false;
     const size_t first = mOperations[mOperations.size() - 2];
     const auto a = static_cast<uint8_t>(mPayload[first] & 0x3F);
     const auto b = static_cast<uint8_t>(mPayload[first + 1] & 0x3F);
-    if (operationAt(2) == kOpWriteRun) {
+    if (operationAt(2) == VKR_OP_WRITE_RUN) {
         uint8_t* run = &mPayload[mOperations[mOperations.size() - 3] + 1];
         if (run[1] == a && run[2] == b) {  // the run ends where the two commands start
             ++run[0];
@@ -548,24 +510,24 @@ bool ProProgrammer::foldWriteRun(uint8_t low, uint8_t high) {
             return true;
         }
     }
-    if (first + 6 > kMaxPayload)
+    if (first + 6 > size_t{VKR_MAX_PAYLOAD})
         return false;
     mPayload.resize(first);
-    mPayload.insert(mPayload.end(), {kOpWriteRun, 1, a, b, low, high});
+    mPayload.insert(mPayload.end(), {VKR_OP_WRITE_RUN, 1, a, b, low, high});
     mOperations.resize(mOperations.size() - 1);
     return true;
 }
 
 bool ProProgrammer::foldShiftRun() {
-    constexpr uint8_t kWriteEightBits = kOpWriteN | 7;
-    if (operationAt(0) != kWriteEightBits || (operationAt(1) & 0xF0) != kOpCmd4 ||
-        mPayload.back() != 0 || mPayloadResults + 1 > kMaxPayload - 1)
+    constexpr uint8_t kWriteEightBits = VKR_OP_WRITE_N | 7;
+    if (operationAt(0) != kWriteEightBits || (operationAt(1) & 0xF0) != VKR_OP_CMD4 ||
+        mPayload.back() != 0 || mPayloadResults + 1 > size_t{VKR_MAX_PAYLOAD} - 1)
         return false;
     const size_t first = mOperations[mOperations.size() - 2];
     const auto command = static_cast<uint8_t>(mPayload[first] & 0x0F);
-    if (operationAt(2) == kOpShiftRun) {
+    if (operationAt(2) == VKR_OP_SHIFT_RUN) {
         uint8_t* run = &mPayload[mOperations[mOperations.size() - 3] + 1];
-        if (run[0] < kMaxPayload - 1 && run[1] == command) {
+        if (run[0] < size_t{VKR_MAX_PAYLOAD} - 1 && run[1] == command) {
             ++run[0];
             mPayload.resize(first);
             mOperations.resize(mOperations.size() - 2);
@@ -573,7 +535,7 @@ bool ProProgrammer::foldShiftRun() {
         }
     }
     mPayload.resize(first);
-    mPayload.insert(mPayload.end(), {kOpShiftRun, 1, command});
+    mPayload.insert(mPayload.end(), {VKR_OP_SHIFT_RUN, 1, command});
     mOperations.resize(mOperations.size() - 1);
     return true;
 }
@@ -585,7 +547,7 @@ void ProProgrammer::queueReadBits(int32_t count) {
         mPendingReads.push_back(1);
         return;
     }
-    if (!queue({static_cast<uint8_t>(kOpReadN | (n - 1))}, n <= 8 ? 1 : 2))
+    if (!queue({static_cast<uint8_t>(VKR_OP_READ_N | (n - 1))}, n <= 8 ? 1 : 2))
         mPendingReads.push_back(0);
 }
 

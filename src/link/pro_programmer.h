@@ -125,7 +125,4 @@ private:
     uint64_t mDelayedUs = 0;
 };
 
-// CRC-8 of the wire protocol: polynomial 0x07, initial value 0, no reflection.
-uint8_t protocolCrc8(const uint8_t* data, size_t size, uint8_t crc = 0);
-
 }  // namespace velkaro
