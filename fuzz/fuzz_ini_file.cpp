@@ -2,6 +2,7 @@
 // before, and the line each section and key is said to come from holds it. A section, key and value
 // (the input split at its first two NUL bytes) written into a profile read back exactly, or the
 // write refuses them and changes nothing.
+#include "base/text_compare.h"
 #include "catalogue/ini_file.h"
 #include "harness_support.h"
 
@@ -13,17 +14,6 @@ using namespace velkaro;
 namespace {
 
 constexpr const char* kAbsent = "\x01(absent)";
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 void savedAsParsed(std::string_view text) {
     IniFile ini;
@@ -93,7 +83,8 @@ void linesPointBack(std::string_view text) {
                 continue;
             const std::string_view line = lineAt(ini.lineOf(section, key), key);
             const size_t equals = line.find('=');
-            if (equals == std::string_view::npos || !sameName(trimmed(line.substr(0, equals)), key))
+            if (equals == std::string_view::npos ||
+                !equalsIgnoreCase(trimmed(line.substr(0, equals)), key))
                 fuzz::fail("[" + section + "] " + key + " is said to stand at a line without it");
         }
     }
@@ -122,7 +113,7 @@ void writtenAsGiven(std::string_view text) {
     back.parse(ini.toText());
     if (back.readString(section, key, kAbsent) != value)
         fuzz::fail("a written value reads back otherwise");
-    if (!(sameName(section, "Existing") && sameName(key, "Key")) &&
+    if (!(equalsIgnoreCase(section, "Existing") && equalsIgnoreCase(key, "Key")) &&
         back.readString("Existing", "Key", kAbsent) != "old")
         fuzz::fail("a write changed another key");
 }

@@ -2,19 +2,12 @@
 
 #include <algorithm>
 
+#include "base/text_compare.h"
+
 namespace velkaro {
 
-namespace {
-
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-}  // namespace
-
 bool samePathIgnoringCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return upper(x) == upper(y); });
+    return equalsIgnoreCase(a, b);
 }
 
 bool sameHistoryPath(const std::string& a, const std::string& b) {

@@ -1,11 +1,10 @@
 #include "app/hardware_settings.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "base/text_compare.h"
 #include "catalogue/ini_file.h"
 
 namespace velkaro {
@@ -36,10 +35,7 @@ std::string at(int line) {
 bool isPortKey(const std::string& key) {
     for (size_t i = 1; i <= HardwareSettings{}.portPaths.size(); ++i) {
         const std::string name = "COM" + std::to_string(i);
-        if (key.size() == name.size() &&
-            std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) {
-                return std::toupper(static_cast<unsigned char>(a)) == b;
-            }))
+        if (equalsIgnoreCase(key, name))
             return true;
     }
     return false;

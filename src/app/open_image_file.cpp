@@ -1,18 +1,11 @@
 #include "app/open_image_file.h"
 
 #include "app/file_history.h"
+#include "base/text_compare.h"
 
 namespace velkaro {
 
 namespace {
-
-std::string upperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
 
 // Values the loaded file implies beyond its bytes: the calibration words as the image holds
 // them, and configuration words cut to the bits the device has.
@@ -33,8 +26,8 @@ bool isImageFileExtension(const std::string& path) {
     const size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (separator != std::string::npos && dot < separator))
         return false;
-    const std::string extension = upperAscii(path.substr(dot));
-    return extension == ".HEX" || extension == ".OBJ";
+    const std::string_view extension = std::string_view(path).substr(dot);
+    return equalsIgnoreCase(extension, ".HEX") || equalsIgnoreCase(extension, ".OBJ");
 }
 
 std::string cannotOpenMessage(const std::string& path) {

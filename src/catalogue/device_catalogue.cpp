@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "base/text_compare.h"
 #include "catalogue/device_keys.h"
 #include "catalogue/ini_file.h"
 #include "catalogue/ini_number.h"
@@ -51,13 +52,6 @@ std::string joinDataPath(const std::string& directory, const char* fileName) {
     if (directory.empty())
         return fileName;
     return directory.back() == '/' ? directory + fileName : directory + "/" + fileName;
-}
-
-bool lessNoCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        return static_cast<unsigned char>(lower(x)) < static_cast<unsigned char>(lower(y));
-    });
 }
 
 // Reads the keys of one section on top of what the fields already hold.
@@ -282,7 +276,7 @@ std::string DeviceCatalogue::configIniPath() const {
 
 std::vector<std::string> DeviceCatalogue::FillDeviceList() const {
     std::vector<std::string> names = deviceIni().sectionNames();
-    std::stable_sort(names.begin(), names.end(), lessNoCase);
+    std::stable_sort(names.begin(), names.end(), lessIgnoreCase);
     return names;
 }
 

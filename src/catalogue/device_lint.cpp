@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "base/text_compare.h"
 #include "catalogue/config_fields.h"
 #include "catalogue/device_catalogue.h"
 #include "catalogue/device_keys.h"
@@ -16,8 +17,7 @@ namespace velkaro {
 namespace {
 
 std::string lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::transform(s.begin(), s.end(), s.begin(), lowerAscii);
     return s;
 }
 
@@ -119,9 +119,8 @@ DeviceFileMap::DeviceFileMap(const std::string& text) {
 }
 
 const DeviceFileMap::Key* DeviceFileMap::Section::find(const std::string& key) const {
-    const std::string wanted = lower(key);
     for (const auto& k : keys) {
-        if (lower(k.name) == wanted)
+        if (equalsIgnoreCase(k.name, key))
             return &k;
     }
     return nullptr;

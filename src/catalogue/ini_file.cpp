@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "base/atomic_file.h"
+#include "base/text_compare.h"
 
 namespace velkaro {
 
@@ -24,16 +25,6 @@ std::string_view trim(std::string_view text) {
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lowerAscii(x) == lowerAscii(y);
-           });
 }
 
 // Cuts `value` to kMaxValueLength bytes without splitting a UTF-8 sequence.
@@ -210,7 +201,7 @@ const IniFile::Line* IniFile::findKey(std::string_view section, std::string_view
     if (found == nullptr)
         return nullptr;
     for (const auto& line : found->lines)
-        if (line.kind == LineKind::Key && equalNoCase(line.key, key))
+        if (line.kind == LineKind::Key && equalsIgnoreCase(line.key, key))
             return &line;
     return nullptr;
 }
@@ -324,7 +315,7 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
         found = &mSections.back();
     }
     for (auto& line : found->lines) {
-        if (line.kind == LineKind::Key && equalNoCase(line.key, key)) {
+        if (line.kind == LineKind::Key && equalsIgnoreCase(line.key, key)) {
             line.value = std::string(value);
             line.raw.clear();
             line.number = 0;
@@ -353,7 +344,7 @@ bool IniFile::writeBool(std::string_view section, std::string_view key, bool val
 }
 
 void IniFile::eraseSection(std::string_view section) {
-    std::erase_if(mSections, [&](const Section& s) { return equalNoCase(s.name, section); });
+    std::erase_if(mSections, [&](const Section& s) { return equalsIgnoreCase(s.name, section); });
     mSectionIndex.clear();
     for (size_t i = 0; i < mSections.size(); ++i)
         mSectionIndex.emplace(foldedName(mSections[i].name), i);

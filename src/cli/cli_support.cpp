@@ -4,21 +4,17 @@
 #include <iostream>
 
 #include "app/app_settings.h"
+#include "base/text_compare.h"
 
 namespace velkaro::cli {
 
 namespace {
 
-bool equalNoCase(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // Index of `name` in `list` (whole name, letter case ignored), or -1.
 int findDevice(const std::vector<std::string>& list, std::string_view name) {
-    const auto found = std::find_if(
-        list.begin(), list.end(), [&](const std::string& item) { return equalNoCase(item, name); });
+    const auto found = std::find_if(list.begin(), list.end(), [&](const std::string& item) {
+        return equalsIgnoreCase(item, name);
+    });
     return found == list.end() ? -1 : static_cast<int>(found - list.begin());
 }
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 
+#include "base/text_compare.h"
+
 namespace velkaro {
 
 namespace {
@@ -21,16 +23,6 @@ constexpr std::array<LineName, 8> kLineNames{{{PortLine::None, "none"},
                                               {PortLine::Dcd, "DCD"},
                                               {PortLine::Ri, "RI"}}};
 
-bool sameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
         text.remove_prefix(1);
@@ -40,15 +32,15 @@ std::string_view trimmed(std::string_view text) {
 }
 
 LinePin* pinFor(LineAssignment& a, std::string_view key) {
-    if (sameText(key, "VPP"))
+    if (equalsIgnoreCase(key, "VPP"))
         return &a.vpp;
-    if (sameText(key, "VDD"))
+    if (equalsIgnoreCase(key, "VDD"))
         return &a.vdd;
-    if (sameText(key, "PGC"))
+    if (equalsIgnoreCase(key, "PGC"))
         return &a.pgc;
-    if (sameText(key, "PGDOut"))
+    if (equalsIgnoreCase(key, "PGDOut"))
         return &a.pgdOut;
-    if (sameText(key, "PGDIn"))
+    if (equalsIgnoreCase(key, "PGDIn"))
         return &a.pgdIn;
     return nullptr;
 }
@@ -64,7 +56,7 @@ std::string_view portLineName(PortLine line) {
 
 std::optional<PortLine> parsePortLine(std::string_view text) {
     for (const auto& entry : kLineNames)
-        if (sameText(text, entry.name))
+        if (equalsIgnoreCase(text, entry.name))
             return entry.line;
     return std::nullopt;
 }

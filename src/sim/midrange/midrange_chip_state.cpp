@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "base/text_compare.h"
 #include "sim/midrange/midrange_chip.h"
 #include "sim/midrange/midrange_chip_internal.h"
 
@@ -33,17 +34,6 @@ bool parseHex(const std::string& token, uint32_t& value) {
         v = v * 16 + static_cast<uint32_t>(digit);
     }
     value = v;
-    return true;
-}
-
-bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
     return true;
 }
 
@@ -106,7 +96,7 @@ bool MidrangeChip::loadState(std::istream& in) {
             continue;
         if (keyword == "chip") {
             std::string chipName;
-            if (named || !(fields >> chipName) || !sameNameIgnoringCase(chipName, mDevice.name))
+            if (named || !(fields >> chipName) || !equalsIgnoreCase(chipName, mDevice.name))
                 return refuse();
             named = true;
             continue;

@@ -1,9 +1,9 @@
 // The simulator's own table of 12- and 14-bit core devices. Sizes, masks, device IDs,
 // command sets and minimum times come from the devices' programming documents as
 // collected in the project's reference notes; see src/sim/README.md for what is judgement.
-#include <algorithm>
 #include <initializer_list>
 
+#include "base/text_compare.h"
 #include "sim/chip_families.h"
 #include "sim/midrange/midrange_chip.h"
 
@@ -208,13 +208,6 @@ const std::vector<MidrangeDevice> kDevices = {
 };
 // clang-format on
 
-bool sameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 }  // namespace
 
 const std::vector<MidrangeDevice>& midrangeDevices() {
@@ -223,7 +216,7 @@ const std::vector<MidrangeDevice>& midrangeDevices() {
 
 const MidrangeDevice* findMidrangeDevice(std::string_view name) {
     for (const auto& device : kDevices)
-        if (sameName(device.name, name))
+        if (equalsIgnoreCase(device.name, name))
             return &device;
     return nullptr;
 }

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "base/text_compare.h"
 #include "sim/pic18/pic18_chip.h"
 
 namespace velkaro::sim {
@@ -11,17 +12,6 @@ namespace velkaro::sim {
 namespace {
 
 constexpr uint32_t kBytesPerLine = 32;
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; };
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    }
-    return true;
-}
 
 bool parseHexNumber(const std::string& text, uint32_t& value) {
     if (text.empty() || text.size() > 8)
@@ -129,7 +119,7 @@ bool Pic18Chip::loadState(std::istream& in) {
         if (!extra.empty())
             return refuse();
         if (!sawChip) {
-            if (keyword != "chip" || !sameName(first, mModel.name) || !second.empty())
+            if (keyword != "chip" || !equalsIgnoreCase(first, mModel.name) || !second.empty())
                 return refuse();
             sawChip = true;
             continue;

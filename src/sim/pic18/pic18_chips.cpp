@@ -1,9 +1,7 @@
 // The simulator's own table of PIC18 devices: sizes, configuration masks and erased values,
 // device IDs, write-buffer and erase-block sizes, written from the devices' programming
 // documents and assembler data (never from device.ini, which it is meant to check).
-#include <algorithm>
-#include <cctype>
-
+#include "base/text_compare.h"
 #include "sim/chip_families.h"
 #include "sim/pic18/pic18_chip.h"
 
@@ -170,18 +168,11 @@ constexpr Pic18Model kModels[] = {
     // clang-format on
 };
 
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
 }  // namespace
 
 std::unique_ptr<SimChip> makePic18Chip(std::string_view name) {
     for (const Pic18Model& model : kModels)
-        if (sameName(name, model.name))
+        if (equalsIgnoreCase(name, model.name))
             return std::make_unique<Pic18Chip>(model);
     return nullptr;
 }
