@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "base/hex_digit.h"
 #include "base/text_compare.h"
 #include "catalogue/config_fields.h"
 #include "catalogue/device_catalogue.h"
@@ -374,8 +375,8 @@ bool isIniNumber(const std::string& raw) {
     if (hex)
         i += 2;
     const size_t digits = i;
-    while (i < text.size() && (hex ? std::isxdigit(static_cast<unsigned char>(text[i]))
-                                   : std::isdigit(static_cast<unsigned char>(text[i]))))
+    while (i < text.size() &&
+           (hex ? hexDigit(text[i]) >= 0 : std::isdigit(static_cast<unsigned char>(text[i]))))
         ++i;
     return i > digits && i == text.size();
 }

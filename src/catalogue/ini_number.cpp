@@ -1,21 +1,13 @@
 #include "catalogue/ini_number.h"
 
+#include "base/hex_digit.h"
+
 namespace velkaro {
 
 namespace {
 
 bool isBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 32;
-}
-
-int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -38,8 +30,8 @@ int32_t ParseIniNumber(std::string_view text, int32_t defaultValue) {
     uint32_t result = 0;
     if (value.size() >= 2 && value[0] == '0' && value[1] == 'x') {
         size_t i = 2;
-        for (; i < value.size() && hexDigitValue(value[i]) >= 0; ++i)
-            result = result * 16u + static_cast<uint32_t>(hexDigitValue(value[i]));
+        for (; i < value.size() && hexDigit(value[i]) >= 0; ++i)
+            result = result * 16u + static_cast<uint32_t>(hexDigit(value[i]));
         if (i == 2)
             return defaultValue;
         return static_cast<int32_t>(result);

@@ -2,6 +2,7 @@
 // erase, program, osccal.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "app/open_image_file.h"
 #include "app/save_image_file.h"
 #include "app/workspace.h"
+#include "base/hex_digit.h"
 #include "cli/cli_context.h"
 #include "cli/cli_support.h"
 #include "cli/interrupt.h"
@@ -437,7 +439,7 @@ bool isOscCalValue(std::string_view text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
         text.remove_prefix(2);
     return !text.empty() && text.size() <= 4 &&
-           text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+           std::all_of(text.begin(), text.end(), [](char c) { return hexDigit(c) >= 0; });
 }
 
 int runOsccalCommand(CliContext& context, const OutputOptions& output,

@@ -1,8 +1,8 @@
 #include "image/data_edit.h"
 
-#include <cctype>
 #include <string_view>
 
+#include "base/hex_digit.h"
 #include "image/listing.h"
 
 namespace velkaro {
@@ -16,10 +16,10 @@ constexpr size_t kFirstDigitColumn = 6;  // after "0000: "
 
 DataEditStep dataEditKey(const std::vector<uint8_t>& data, ListingCaret caret, char key) {
     DataEditStep step;
-    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(key)));
-    const size_t digit = kDigits.find(upper);
-    if (key == '\0' || digit == std::string_view::npos)
+    const int digit = hexDigit(key);
+    if (digit < 0)
         return step;
+    const char upper = kDigits[static_cast<size_t>(digit)];
 
     const size_t lines = data.size() / kDataBytesPerLine;
     size_t row = caret.row;

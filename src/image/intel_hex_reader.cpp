@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+#include "base/hex_digit.h"
+
 namespace velkaro {
 
 namespace {
@@ -22,23 +24,6 @@ constexpr uint32_t kDataWordBase = 0x2100;   // word address of EEPROM byte 0, w
 constexpr uint32_t kDataByteBase = 0x4200;   // the same as a byte address
 constexpr uint32_t kDataUpper = 0xF00000;    // linear base of EEPROM, byte mapping
 constexpr size_t kMaxRecordBytes = 255 + 5;  // count, address, type, data, checksum
-
-// Digit values by character, -1 for every character that is no hex digit.
-constexpr std::array<int8_t, 256> kHexValues = [] {
-    std::array<int8_t, 256> table{};
-    table.fill(-1);
-    for (int c = 0; c < 10; ++c)
-        table['0' + c] = static_cast<int8_t>(c);
-    for (int c = 0; c < 6; ++c) {
-        table['A' + c] = static_cast<int8_t>(10 + c);
-        table['a' + c] = static_cast<int8_t>(10 + c);
-    }
-    return table;
-}();
-
-int hexDigit(char c) {
-    return kHexValues[static_cast<unsigned char>(c)];
-}
 
 void setWordByte(uint16_t& word, bool high, uint8_t b) {
     word = high ? static_cast<uint16_t>((word & 0x00FF) | (b << 8))

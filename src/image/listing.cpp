@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/hex_digit.h"
+
 namespace velkaro {
 
 namespace {
@@ -15,16 +17,6 @@ void appendHex(std::string& out, uint32_t value, int digits) {
         ++digits;
     for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
         out.push_back(kDigits[(value >> shift) & 0xF]);
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 template <typename T>

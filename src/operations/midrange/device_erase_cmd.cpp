@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/hex_digit.h"
 #include "image/listing.h"
 
 namespace velkaro {
@@ -23,10 +24,6 @@ std::string_view trimmed(std::string_view text) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-bool isHexDigit(char c) {
-    return isDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
 // Leading blanks, an optional sign and decimal digits, as atoi reads them; 0 without digits.
@@ -49,10 +46,10 @@ bool holdsHexNumber(std::string_view text) {
     size_t i = 0;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         ++i;
-    if (i < text.size() && isHexDigit(text[i]))
+    if (i < text.size() && hexDigit(text[i]) >= 0)
         return true;
     return i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'X' || text[i + 1] == 'x') &&
-           isHexDigit(text[i + 2]);
+           hexDigit(text[i + 2]) >= 0;
 }
 
 // What one string may still do: tokens and loop turns, and time asleep.

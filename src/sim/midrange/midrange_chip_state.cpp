@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "base/hex_digit.h"
 #include "base/text_compare.h"
 #include "sim/midrange/midrange_chip.h"
 #include "sim/midrange/midrange_chip_internal.h"
@@ -22,14 +23,8 @@ bool parseHex(const std::string& token, uint32_t& value) {
         return false;
     uint32_t v = 0;
     for (char c : token) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
+        const int digit = hexDigit(c);
+        if (digit < 0)
             return false;
         v = v * 16 + static_cast<uint32_t>(digit);
     }

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "base/hex_digit.h"
 #include "base/text_compare.h"
 #include "sim/pic18/pic18_chip.h"
 
@@ -18,14 +19,8 @@ bool parseHexNumber(const std::string& text, uint32_t& value) {
         return false;
     value = 0;
     for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
+        const int digit = hexDigit(c);
+        if (digit < 0)
             return false;
         value = value * 16 + static_cast<uint32_t>(digit);
     }
