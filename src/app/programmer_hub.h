@@ -41,15 +41,12 @@ public:
 
     sim::SimulatedProgrammer& simulator() { return mSimulator; }
     sim::SimulatedLines& simulatedLines() { return mSimLines; }
-    sim::PinTarget& pinTarget() { return mPins; }
     JdmProgrammer& simulatedJdm() { return mSimJdm; }
     JdmProgrammer& hardwareJdm() { return mHardJdm; }
-    ProProgrammer& hardwarePro() { return mHardPro; }
 
     // Type 0 on a simulated port: the emulated board (the firmware's core built for the
     // host, driving the pin-level socket) instead of the simulated programmer.
     void setEmulatedBoard(bool emulated);
-    bool emulatedBoard() const { return mEmulateBoard; }
     ProProgrammer& emulatedPro() { return mEmuPro; }
 
     // The simulated chip, in whichever socket holds it. Returns the previous one.

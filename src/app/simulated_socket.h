@@ -40,7 +40,6 @@ public:
     // The device list selected `deviceName`: swap in its chip (kept from earlier or new).
     // Does nothing when a fixed chip was named.
     void followDevice(const std::string& deviceName);
-    bool followsDeviceList() const { return !mFixed; }
 
 private:
     SimulatedSocket() = default;

@@ -216,10 +216,6 @@ int IniFile::sectionLine(std::string_view section) const {
     return found != nullptr ? found->number : 0;
 }
 
-bool IniFile::hasSection(std::string_view section) const {
-    return findSection(section) != nullptr;
-}
-
 bool IniFile::hasKey(std::string_view section, std::string_view key) const {
     return findKey(section, key) != nullptr;
 }

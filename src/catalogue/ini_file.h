@@ -41,7 +41,6 @@ public:
     // Replaces the contents by `text`.
     void parse(std::string_view text);
 
-    bool hasSection(std::string_view section) const;
     bool hasKey(std::string_view section, std::string_view key) const;
 
     // The value of `key`, or `defaultValue` when the key is absent (an empty value is

@@ -29,8 +29,7 @@ public:
 
     void setFaults(const LineFaults& faults) { mFaults = faults; }
     void setWiring(const LineAssignment& wiring) { mWiring = wiring; }
-    // The port lines as last set: true when on.
-    bool txdBreak() const { return mTxd; }
+    // The DTR and RTS lines as last set: true when on.
     bool dtr() const { return mDtr; }
     bool rts() const { return mRts; }
     // Empty when the target is unpowered and the port closed; otherwise what is left on.
