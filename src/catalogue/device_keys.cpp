@@ -1,5 +1,8 @@
 #include "catalogue/device_keys.h"
 
+#include "base/text_compare.h"
+
+#include <algorithm>
 #include <climits>
 #include <unordered_map>
 
@@ -139,8 +142,7 @@ std::vector<DeviceKey> buildTable() {
 
 std::string folded(std::string_view name) {
     std::string out(name);
-    for (char& c : out)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    std::transform(out.begin(), out.end(), out.begin(), lowerAscii);
     return out;
 }
 
