@@ -1,10 +1,10 @@
 #include "catalogue/device_keys.h"
 
-#include "base/text_compare.h"
-
 #include <algorithm>
 #include <climits>
 #include <unordered_map>
+
+#include "base/text_compare.h"
 
 namespace velkaro {
 
