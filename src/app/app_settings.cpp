@@ -12,6 +12,7 @@
 #include "app/paths.h"
 #include "app/workspace.h"
 #include "catalogue/ini_file.h"
+#include "link/programmer_types.h"
 #include "link/real_clock.h"
 
 namespace velkaro {
@@ -82,9 +83,10 @@ AppSettings readSettings(const IniFile& ini) {
     AppSettings s;
     s.ProgrammerTypes = ini.keyNames(kProgrammerTypeSection);
     // Without the section the programmer list would be empty and nothing could run.
-    if (s.ProgrammerTypes.empty())
-        s.ProgrammerTypes = {std::string(kBuiltInProgrammerTypes[0]),
-                             std::string(kBuiltInProgrammerTypes[1])};
+    if (s.ProgrammerTypes.empty()) {
+        for (const ProgrammerType& type : programmerTypes())
+            s.ProgrammerTypes.emplace_back(type.name);
+    }
     s.HardwareType = ini.readInteger("Setting", "HardwareType", 0);
     s.Device = ini.readString("LastSetting", "Device", "PIC16F84A");
     s.Port = std::max(1, ini.readInteger("LastSetting", "Port", 1));

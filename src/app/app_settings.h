@@ -40,10 +40,9 @@ struct AppSettings {
     void takeFrom(const Workspace& workspace);
 };
 
-// The programmer types offered when the settings file has no [ProgrammerType] section, in
-// the order of their type index.
+// The programmer types offered; without this section, the built-in ones
+// (programmerTypes()) in the order of their type index.
 inline constexpr const char* kProgrammerTypeSection = "ProgrammerType";
-inline constexpr const char* kBuiltInProgrammerTypes[2] = {"VKR-20 PRO", "VKR-20 JDM"};
 
 // Name of the settings file beside the programs.
 inline constexpr const char* kSettingsFileName = "velkaro.ini";

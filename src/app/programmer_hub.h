@@ -9,6 +9,7 @@
 #include "link/pro_programmer.h"
 #include "link/programmer_clock.h"
 #include "link/programmer_library.h"
+#include "link/programmer_types.h"
 #include "link/serial_port_lines.h"
 #include "sim/pin_target.h"
 #include "sim/pro_board_stream.h"
@@ -82,9 +83,10 @@ public:
     std::string linkFault() const override { return mActive->linkFault(); }
 
 private:
-    bool jdmType() const { return mType == 1; }
-    // True when the selected type reaches the chip through its pins.
-    bool chipOnPins() const { return mType == 1 || (mType == 0 && mEmulateBoard); }
+    bool jdmType() const { return programmerTypeOf(mType).can.bitBanged; }
+    // True when the selected type reaches the chip through its pins: the bit-banged one, or
+    // the intelligent one served by the emulated board.
+    bool chipOnPins() const { return jdmType() || mEmulateBoard; }
     void moveChip(bool toPins);
 
     Clock& mClock;

@@ -4,6 +4,7 @@
 
 #include "app/programmer_hub.h"
 #include "app/workspace.h"
+#include "link/programmer_types.h"
 #include "operations/device_id.h"
 
 namespace velkaro {
@@ -53,7 +54,7 @@ SelfTestResult runSelfTest(Workspace& ws, ProgrammerHub& hub, const std::string&
     hub.SSetMode(link.hardwareType());
     if (hub.SOpen(link.portIndex() + 1) == 0)
         return fail("opening " + portText, hub.lastError(), SelfTestResult::Failure::Programmer);
-    if (link.hardwareType() == ProgrammerLink::kProgrammerJdm) {
+    if (programmerTypeOf(link.hardwareType()).can.bitBanged) {
         result.steps.push_back({true, "port opened; VPP, VDD, PGC and PGD off", {}});
         JdmProgrammer& jdm =
             hub.isHardwarePort(link.portIndex() + 1) ? hub.hardwareJdm() : hub.simulatedJdm();

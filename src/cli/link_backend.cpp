@@ -11,6 +11,7 @@
 #include "app/paths.h"
 #include "base/atomic_file.h"
 #include "cli/link_options.h"
+#include "link/programmer_types.h"
 #include "link/real_clock.h"
 #include "link/virtual_clock.h"
 #include "sim/sim_chip.h"
@@ -104,8 +105,8 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
     }
     const std::optional<int> type = parseProgrammerType(context.programmer);
     if (!type) {
-        error = "unknown programmer \"" + context.programmer +
-                "\" (0, 1, \"VKR-20 PRO\" or \"VKR-20 JDM\")";
+        error =
+            "unknown programmer \"" + context.programmer + "\" (" + programmerTypeChoices() + ")";
         return nullptr;
     }
     const bool onHardware = !hardware.portPath(*port + 1).empty();

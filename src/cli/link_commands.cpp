@@ -16,6 +16,7 @@
 #include "cli/link_options.h"
 #include "link/link_messages.h"
 #include "link/programmer_link.h"
+#include "link/programmer_types.h"
 #include "link/serial_port_lines.h"
 #include "sim/simulated_programmer.h"
 
@@ -97,9 +98,13 @@ void runFirmware(CliContext& context) {
     if (context.exitCode != kExitOk)
         return;
     ProgrammerLink& link = *session.link;
-    if (link.hardwareType() != ProgrammerLink::kProgrammerPro) {
-        std::cerr << "velkaro-cli: only the " << programmerName(ProgrammerLink::kProgrammerPro)
-                  << " answers the firmware query\n";
+    if (!programmerTypeOf(link.hardwareType()).can.firmwareQuery) {
+        std::string answering;
+        for (const ProgrammerType& type : programmerTypes()) {
+            if (type.can.firmwareQuery)
+                answering += (answering.empty() ? "" : ", ") + std::string(type.name);
+        }
+        std::cerr << "velkaro-cli: only the " << answering << " answers the firmware query\n";
         context.exitCode = closeSession(session, kExitUsage);
         return;
     }

@@ -1,16 +1,10 @@
 #include "cli/link_options.h"
 
-#include <array>
 #include "base/text_compare.h"
 #include "link/programmer_link.h"
+#include "link/programmer_types.h"
 
 namespace velkaro::cli {
-
-namespace {
-
-constexpr std::array<std::string_view, 2> kProgrammerNames = {"VKR-20 PRO", "VKR-20 JDM"};
-
-}  // namespace
 
 std::optional<int> parsePortIndex(std::string_view text) {
     if (text.empty())
@@ -25,21 +19,17 @@ std::optional<int> parsePortIndex(std::string_view text) {
 std::optional<int> parseProgrammerType(std::string_view text) {
     if (text.empty())
         return ProgrammerLink::kProgrammerPro;
-    if (text == "0")
-        return ProgrammerLink::kProgrammerPro;
-    if (text == "1")
-        return ProgrammerLink::kProgrammerJdm;
-    for (size_t i = 0; i < kProgrammerNames.size(); ++i) {
-        if (equalsIgnoreCase(text, kProgrammerNames[i]))
-            return static_cast<int>(i);
-    }
+    if (const ProgrammerType* type = findProgrammerType(text))
+        return type->index;
     return std::nullopt;
 }
 
-std::string programmerName(int type) {
-    if (type >= 0 && static_cast<size_t>(type) < kProgrammerNames.size())
-        return std::string(kProgrammerNames[static_cast<size_t>(type)]);
-    return "type " + std::to_string(type);
+std::string programmerName(int index) {
+    for (const ProgrammerType& type : programmerTypes()) {
+        if (type.index == index)
+            return std::string(type.name);
+    }
+    return "type " + std::to_string(index);
 }
 
 }  // namespace velkaro::cli

@@ -2,6 +2,7 @@
 
 #include "link/link_messages.h"
 #include "link/programmer_commands.h"
+#include "link/programmer_types.h"
 
 namespace velkaro {
 
@@ -43,7 +44,7 @@ bool ProgrammerLink::setPortIndex(int index) {
 }
 
 bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
-    const bool pro = mHardwareType == kProgrammerPro;
+    const ProgrammerCapabilities& can = programmerTypeOf(mHardwareType).can;
     mFailureReason.clear();
     // Indices beyond the two known types are the library's to interpret; a negative one
     // can only be a corrupt setting and is sent as the type it behaves as.
@@ -63,7 +64,7 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
         return false;
     }
 
-    if (pro) {
+    if (can.programmerCommands) {
         mLibrary.SSendCmd(mDevice.VppVoltage > 12.0 ? kCmdVppHigh : kCmdVppLow);
         WaitAck();  // a missing acknowledgement does not stop the power-up
         if (prepareFastCheck) {
@@ -96,7 +97,7 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
         return false;
     }
     mLinkOpen = true;
-    if (pro) {
+    if (can.socketLed) {
         ShowSocketLed();
         mClock.sleepMilliseconds(kSupplySettleMs);
     }
@@ -201,7 +202,7 @@ void ProgrammerLink::SwitchLedOff() {
 bool ProgrammerLink::QueryFirmware(std::string& date, std::string& version) {
     date.clear();
     version.clear();
-    if (mHardwareType != kProgrammerPro)
+    if (!programmerTypeOf(mHardwareType).can.firmwareQuery)
         return false;
     if (mLibrary.SOpen(mPortIndex + 1) == 0)
         return false;
@@ -256,11 +257,11 @@ void ProgrammerLink::showResultMessage(std::string_view text) {
 bool ProgrammerLink::raisesVddFirst() const {
     if (mDevice.PowerOnSequence != 1)
         return true;
-    return mHardwareType != kProgrammerPro && mLibrary.jdmVddFromPort();
+    return programmerTypeOf(mHardwareType).can.bitBanged && mLibrary.jdmVddFromPort();
 }
 
 bool oscCalibrationAvailable(int hardwareType, const DeviceDefinition& device) {
-    return hardwareType == ProgrammerLink::kProgrammerPro && !device.OscCalFile.empty();
+    return programmerTypeOf(hardwareType).can.oscillatorMeasure && !device.OscCalFile.empty();
 }
 
 std::string firmwareVersionText(const std::string& date, const std::string& version) {

@@ -1,9 +1,12 @@
 #include "operations/operation_support.h"
 
+#include "link/programmer_types.h"
+
 namespace velkaro::ops {
 
 bool fastCheckAvailable(const ProgrammerLink& link) {
-    return link.hardwareType() == ProgrammerLink::kProgrammerPro && link.device().ResetVector == 0;
+    return programmerTypeOf(link.hardwareType()).can.fastBlankCheck &&
+           link.device().ResetVector == 0;
 }
 
 void leaveFastMode(ProgrammerLink& link) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/programmer_commands.h"
+#include "link/programmer_types.h"
 
 namespace velkaro::sim {
 
@@ -162,8 +163,8 @@ int32_t SimulatedProgrammer::SVccOn(int32_t type) {
     const bool was = chipInProgrammingMode();
     mVcc = true;
     supplyChanged(was, true, now);
-    // The PRO type reports that the target supply is up.
-    if (mType == 0)
+    // The intelligent type reports that the target supply is up.
+    if (programmerTypeOf(mType).can.programmerCommands)
         answer("#");
     return record("SVccOn", {type}, 1, now);
 }
@@ -204,7 +205,7 @@ int32_t SimulatedProgrammer::SCheckOSC() {
     uint64_t now;
     if (!begin(now))
         return record("SCheckOSC", {}, 0, now);
-    if (!portOpen() || mType != 0)
+    if (!portOpen() || !programmerTypeOf(mType).can.oscillatorMeasure)
         return record("SCheckOSC", {}, 0, now);
     // The chip runs its program on VCC alone; the programmer counts the instruction clock
     // that the calibration program puts out and reports it in units of 100 Hz.
@@ -249,7 +250,7 @@ int32_t SimulatedProgrammer::SSendCmd(int32_t code) {
         return record("SSendCmd", {code}, 0, now);
     if (!portOpen())
         return record("SSendCmd", {code}, 0, now);
-    if (mType != 0)
+    if (!programmerTypeOf(mType).can.programmerCommands)
         return record("SSendCmd", {code}, 1, now);  // nothing in this programmer listens
     switch (code) {
         case kCmdFirmwareDate:

@@ -1,0 +1,68 @@
+#include "link/programmer_types.h"
+
+#include "base/text_compare.h"
+
+namespace velkaro {
+
+namespace {
+
+ProgrammerCapabilities intelligent() {
+    ProgrammerCapabilities can;
+    can.programmerCommands = true;
+    can.firmwareQuery = true;
+    can.socketLed = true;
+    can.fastBlankCheck = true;
+    can.oscillatorMeasure = true;
+    return can;
+}
+
+ProgrammerCapabilities bitBanged() {
+    ProgrammerCapabilities can;
+    can.bitBanged = true;
+    return can;
+}
+
+}  // namespace
+
+const std::vector<ProgrammerType>& programmerTypes() {
+    static const std::vector<ProgrammerType> types{
+        {0, "VKR-20 PRO", intelligent()},
+        {1, "VKR-20 JDM", bitBanged()},
+    };
+    return types;
+}
+
+const ProgrammerType& programmerTypeOf(int index) {
+    const auto& types = programmerTypes();
+    for (const ProgrammerType& type : types) {
+        if (type.index == index)
+            return type;
+    }
+    for (const ProgrammerType& type : types) {
+        if (type.can.bitBanged)
+            return type;
+    }
+    return types.back();
+}
+
+const ProgrammerType* findProgrammerType(std::string_view text) {
+    for (const ProgrammerType& type : programmerTypes()) {
+        if (equalsIgnoreCase(text, type.name) || text == std::to_string(type.index))
+            return &type;
+    }
+    return nullptr;
+}
+
+std::string programmerTypeChoices() {
+    const auto& types = programmerTypes();
+    std::string numbers, names;
+    for (size_t i = 0; i < types.size(); ++i) {
+        numbers += std::to_string(types[i].index) + ", ";
+        if (i > 0)
+            names += i + 1 == types.size() ? " or " : ", ";
+        names += "\"" + std::string(types[i].name) + "\"";
+    }
+    return numbers + names;
+}
+
+}  // namespace velkaro

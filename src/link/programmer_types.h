@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkaro {
+
+// What a programmer type can do beyond what every type answers through the seventeen
+// functions. The code asks these, never the type's number.
+struct ProgrammerCapabilities {
+    // Speaks the programmer's command protocol: the VPP level, the socket LED, the fast
+    // check's preparation and the acknowledgements after them.
+    bool programmerCommands = false;
+    bool firmwareQuery = false;      // answers its firmware date and version
+    bool socketLed = false;          // lights the LED of the socket position in use
+    bool fastBlankCheck = false;     // tests blocks of program memory on the board
+    bool oscillatorMeasure = false;  // measures a calibration program's output (OSCCAL)
+    // Drives the port's modem lines itself: its wiring can be self-tested, and VDD may come
+    // from the port (then it rises before VPP).
+    bool bitBanged = false;
+};
+
+// One programmer type: the number SSetMode, the settings file and the command line use,
+// the name they show, and what it can do.
+struct ProgrammerType {
+    int index = 0;
+    std::string_view name;
+    ProgrammerCapabilities can;
+};
+
+// The built-in types, in index order.
+const std::vector<ProgrammerType>& programmerTypes();
+
+// The type `index` behaves as: a known one, any other number as the bit-banged one (the
+// link never sends the library a type it does not know to behave as).
+const ProgrammerType& programmerTypeOf(int index);
+
+// The type named `text` (ASCII letter case ignored) or numbered by it ("0", "1"); nullptr
+// when there is none.
+const ProgrammerType* findProgrammerType(std::string_view text);
+
+// The names and numbers for a usage message: `0, 1, "VKR-20 PRO" or "VKR-20 JDM"`.
+std::string programmerTypeChoices();
+
+}  // namespace velkaro
