@@ -1,5 +1,8 @@
 #include "app/programmer_hub.h"
 
+#include "link/real_clock.h"
+#include "link/virtual_clock.h"
+
 namespace velkaro {
 
 ProgrammerHub::ProgrammerHub(Clock& clock, HardwareSettings hardware)
@@ -146,6 +149,17 @@ int32_t ProgrammerHub::SReadWord() {
 }
 int32_t ProgrammerHub::SReadBit(int32_t count) {
     return mActive->SReadBit(count);
+}
+
+ProgrammerSet assembleProgrammers(HardwareSettings hardware, bool realTime) {
+    ProgrammerSet set;
+    if (realTime)
+        set.clock = std::make_unique<RealClock>();
+    else
+        set.clock = std::make_unique<VirtualClock>();
+    set.hub = std::make_unique<ProgrammerHub>(*set.clock, std::move(hardware));
+    set.hub->simulator().setCallLogEnabled(false);
+    return set;
 }
 
 }  // namespace velkaro

@@ -109,4 +109,14 @@ private:
     std::string mError;
 };
 
+// Every programmer both programs drive, and the clock they run on: the one place the set is
+// put together. `realTime`: a real clock (hardware is to be driven); otherwise virtual
+// time, on which simulated operations take no wall time. The simulator's call log is off
+// (a long write makes millions of calls). The clock lives as long as the hub.
+struct ProgrammerSet {
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<ProgrammerHub> hub;
+};
+ProgrammerSet assembleProgrammers(HardwareSettings hardware, bool realTime);
+
 }  // namespace velkaro

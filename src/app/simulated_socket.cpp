@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "link/real_clock.h"
-#include "link/virtual_clock.h"
-
 namespace velkaro {
 
 namespace {
@@ -27,13 +24,9 @@ std::unique_ptr<SimulatedSocket> SimulatedSocket::create(const std::string& chip
         hardware.portPaths = {};
     for (const std::string& path : hardware.portPaths)
         socket->mHardware = socket->mHardware || !path.empty();
-    if (socket->mHardware)
-        socket->mClock = std::make_unique<RealClock>();
-    else
-        socket->mClock = std::make_unique<VirtualClock>();
-    socket->mHub = std::make_unique<ProgrammerHub>(*socket->mClock, std::move(hardware));
-    // Millions of calls per write; nobody reads the log here.
-    socket->mHub->simulator().setCallLogEnabled(false);
+    ProgrammerSet programmers = assembleProgrammers(std::move(hardware), socket->mHardware);
+    socket->mClock = std::move(programmers.clock);
+    socket->mHub = std::move(programmers.hub);
     if (chipName.empty())
         return socket;
     std::unique_ptr<sim::SimChip> chip = sim::makeSimChip(chipName);

@@ -13,7 +13,6 @@
 #include "cli/link_options.h"
 #include "link/programmer_types.h"
 #include "link/real_clock.h"
-#include "link/virtual_clock.h"
 #include "sim/sim_chip.h"
 #include "sim/simulated_programmer.h"
 
@@ -115,13 +114,9 @@ std::unique_ptr<LinkBackend> LinkBackend::create(const CliContext& context,
     backend->mPortIndex = *port;
     backend->mHardwareType = *type;
     backend->mHardware = onHardware;
-    if (onHardware)
-        backend->mClock = std::make_unique<RealClock>();
-    else
-        backend->mClock = std::make_unique<VirtualClock>();
-    backend->mHub = std::make_unique<ProgrammerHub>(*backend->mClock, std::move(hardware));
-    // A long write makes millions of calls; nobody reads the log here.
-    backend->mHub->simulator().setCallLogEnabled(false);
+    ProgrammerSet programmers = assembleProgrammers(std::move(hardware), onHardware);
+    backend->mClock = std::move(programmers.clock);
+    backend->mHub = std::move(programmers.hub);
     backend->mHub->setEmulatedBoard(context.emulateBoard);
     if (onHardware) {
         exitCode = kExitOk;
