@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <type_traits>
 #include <unordered_map>
 
 #include "base/text_compare.h"
@@ -146,26 +147,32 @@ std::string folded(std::string_view name) {
     return out;
 }
 
+// The field that a member or an element of an array member names in `d`; nullptr when the
+// key names neither.
+template <typename Definition, typename T, size_t N>
+auto fieldIn(Definition& d, T D::*member, std::array<T, N> D::*array, int index) {
+    using Field = std::conditional_t<std::is_const_v<Definition>, const T*, T*>;
+    if (member != nullptr)
+        return Field{&(d.*member)};
+    return array != nullptr ? Field{&(d.*array)[static_cast<size_t>(index)]} : Field{nullptr};
+}
+
 }  // namespace
 
 int32_t* DeviceKey::integerIn(DeviceDefinition& d) const {
-    if (integer != nullptr)
-        return &(d.*integer);
-    return integers != nullptr ? &(d.*integers)[static_cast<size_t>(index)] : nullptr;
+    return fieldIn(d, integer, integers, index);
 }
 
 const int32_t* DeviceKey::integerIn(const DeviceDefinition& d) const {
-    return integerIn(const_cast<DeviceDefinition&>(d));
+    return fieldIn(d, integer, integers, index);
 }
 
 uint16_t* DeviceKey::wordIn(DeviceDefinition& d) const {
-    if (word != nullptr)
-        return &(d.*word);
-    return words != nullptr ? &(d.*words)[static_cast<size_t>(index)] : nullptr;
+    return fieldIn(d, word, words, index);
 }
 
 const uint16_t* DeviceKey::wordIn(const DeviceDefinition& d) const {
-    return wordIn(const_cast<DeviceDefinition&>(d));
+    return fieldIn(d, word, words, index);
 }
 
 const std::vector<DeviceKey>& deviceKeys() {
