@@ -40,18 +40,6 @@ bool bulkEraseProgram(Workspace& ws, OperationUi& ui, bool withData);
 // when the link would not open.
 bool bulkEraseData(Workspace& ws, OperationUi& ui);
 
-// Erases a 16-bit core device through its erase control register: All (or ProgramOnly on a
-// device without data memory) the whole chip; ProgramOnly the boot block and every panel of
-// PanelSize words; DataOnly the data memory. The codes are the family's (Algorithm 1: the
-// FXX2 codes; otherwise the 2XXX/4XXX bit masks, where All on a chip whose data memory is
-// protected (CPD) sends the data erase first: the chip erase leaves such data memory). Each
-// erase waits ChipEraseCycle ms. The link is opened with messages; false only when it would
-// not open.
-bool panelErase(Workspace& ws, OperationUi& ui, EraseScope scope);
-
-// The erase codes panelErase sends, in order.
-std::vector<uint16_t> panelEraseCodes(const DeviceDefinition& device, EraseScope scope);
-
 // Programs `value` into the OSCCAL word (a blank location after an erase). False, with
 // nothing sent, for a device without an OSCCAL word, and when the link would not open.
 bool writeOscCalWord(Workspace& ws, OperationUi& ui, uint16_t value);

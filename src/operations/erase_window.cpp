@@ -5,6 +5,7 @@
 #include "operations/midrange/osccal_backup.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
+#include "operations/pic18/panel_erase.h"
 #include "operations/write_device.h"
 
 namespace velkaro {

@@ -11,6 +11,7 @@
 #include "operations/erase_device.h"
 #include "operations/erase_window.h"
 #include "operations/operation_messages.h"
+#include "operations/pic18/panel_erase.h"
 #include "operations/pic18/write_extended.h"
 #include "operations/read_device.h"
 #include "operations/verify_device.h"

@@ -10,6 +10,7 @@
 #include "operations/erase_device.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
+#include "operations/pic18/panel_erase.h"
 #include "operations/verify_device.h"
 
 namespace velkaro {
