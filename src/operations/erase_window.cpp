@@ -2,7 +2,10 @@
 
 #include "operations/device_id.h"
 #include "operations/erase_device.h"
+#include "operations/midrange/bulk_erase.h"
 #include "operations/midrange/osccal_backup.h"
+#include "operations/midrange/osccal_word.h"
+#include "operations/midrange/word_erase.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
 #include "operations/pic18/panel_erase.h"

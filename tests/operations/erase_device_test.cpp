@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "operations/erase_device.h"
+#include "operations/midrange/bulk_erase.h"
+#include "operations/midrange/osccal_word.h"
 #include "operations/midrange/write_word.h"
 #include "sim/midrange/midrange_chip.h"
 #include "support/sim_bench.h"

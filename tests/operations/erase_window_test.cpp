@@ -9,6 +9,7 @@
 #include "operations/device_id.h"
 #include "operations/erase_device.h"
 #include "operations/erase_window.h"
+#include "operations/midrange/word_erase.h"
 #include "operations/operation_messages.h"
 #include "sim/midrange/midrange_chip.h"
 #include "support/sim_bench.h"
