@@ -2,14 +2,14 @@
 #include <algorithm>
 #include <istream>
 #include <ostream>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 
-#include "base/hex_digit.h"
 #include "base/text_compare.h"
 #include "sim/midrange/midrange_chip.h"
 #include "sim/midrange/midrange_chip_internal.h"
+#include "sim/state_text_reader.h"
 
 namespace velkaro::sim {
 
@@ -17,20 +17,6 @@ namespace {
 
 constexpr int kWordsPerLine = 8;
 constexpr int kBytesPerLine = 16;
-
-bool parseHex(const std::string& token, uint32_t& value) {
-    if (token.empty() || token.size() > 8)
-        return false;
-    uint32_t v = 0;
-    for (char c : token) {
-        const int digit = hexDigit(c);
-        if (digit < 0)
-            return false;
-        v = v * 16 + static_cast<uint32_t>(digit);
-    }
-    value = v;
-    return true;
-}
 
 }  // namespace
 
@@ -71,40 +57,36 @@ void MidrangeChip::saveState(std::ostream& out) const {
 }
 
 bool MidrangeChip::loadState(std::istream& in) {
-    int lineNumber = 0;
+    StateTextReader lines(in, StateComments::Anywhere);
     auto refuse = [&](bool wholeText = false) {
-        mLoadErrorLine = wholeText ? 0 : lineNumber;
+        mLoadErrorLine = wholeText ? 0 : lines.lineNumber();
         return false;
     };
     std::vector<uint16_t> program(mProgram.size(), blank());
     std::vector<uint16_t> configArea = erasedConfigArea();
     std::vector<uint8_t> data(mData.size(), 0xFF);
     bool named = false;
-    std::string line;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        if (const auto hash = line.find('#'); hash != std::string::npos)
-            line.erase(hash);
-        std::istringstream fields(line);
-        std::string keyword;
-        if (!(fields >> keyword))
-            continue;
+    std::string_view line;
+    while (lines.next(line)) {
+        const std::vector<std::string_view> fields = stateFields(line);
+        if (fields.empty())
+            continue;  // form feeds or vertical tabs alone hold nothing either
+        const std::string_view keyword = fields[0];
         if (keyword == "chip") {
-            std::string chipName;
-            if (named || !(fields >> chipName) || !equalsIgnoreCase(chipName, mDevice.name))
+            // Anything after the name is ignored.
+            if (named || fields.size() < 2 || !equalsIgnoreCase(fields[1], mDevice.name))
                 return refuse();
             named = true;
             continue;
         }
         if (!named || (keyword != "program" && keyword != "config" && keyword != "data"))
             return refuse();
-        std::string token;
         uint32_t address = 0;
-        if (!(fields >> token) || !parseHex(token, address))
+        if (fields.size() < 2 || !parseStateHex(fields[1], address))
             return refuse();
-        uint32_t value = 0;
-        while (fields >> token) {
-            if (!parseHex(token, value))
+        for (size_t i = 2; i < fields.size(); ++i) {
+            uint32_t value = 0;
+            if (!parseStateHex(fields[i], value))
                 return refuse();
             if (keyword == "program") {
                 if (address >= program.size() || value > blank())
