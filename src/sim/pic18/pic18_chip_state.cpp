@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <istream>
 #include <ostream>
-#include <sstream>
+#include <string_view>
 
-#include "base/hex_digit.h"
 #include "base/text_compare.h"
 #include "sim/pic18/pic18_chip.h"
+#include "sim/state_text_reader.h"
 
 namespace velkaro::sim {
 
@@ -14,26 +14,13 @@ namespace {
 
 constexpr uint32_t kBytesPerLine = 32;
 
-bool parseHexNumber(const std::string& text, uint32_t& value) {
-    if (text.empty() || text.size() > 8)
-        return false;
-    value = 0;
-    for (char c : text) {
-        const int digit = hexDigit(c);
-        if (digit < 0)
-            return false;
-        value = value * 16 + static_cast<uint32_t>(digit);
-    }
-    return true;
-}
-
-bool parseHexBytes(const std::string& text, std::vector<uint8_t>& bytes) {
+bool parseHexBytes(std::string_view text, std::vector<uint8_t>& bytes) {
     if (text.empty() || text.size() % 2 != 0)
         return false;
     bytes.clear();
     for (size_t i = 0; i < text.size(); i += 2) {
         uint32_t value;
-        if (!parseHexNumber(text.substr(i, 2), value))
+        if (!parseStateHex(text.substr(i, 2), value))
             return false;
         bytes.push_back(static_cast<uint8_t>(value));
     }
@@ -86,9 +73,9 @@ void Pic18Chip::saveState(std::ostream& out) const {
 }
 
 bool Pic18Chip::loadState(std::istream& in) {
-    int lineNumber = 0;
+    StateTextReader lines(in, StateComments::WholeLine);
     auto refuse = [&](bool wholeText = false) {
-        mLoadErrorLine = wholeText ? 0 : lineNumber;
+        mLoadErrorLine = wholeText ? 0 : lines.lineNumber();
         return false;
     };
     // Everything is parsed into a fresh chip first, so a bad file changes nothing here.
@@ -100,19 +87,17 @@ bool Pic18Chip::loadState(std::istream& in) {
     std::vector<Record> records;
     bool sawChip = false;
     bool sawEnd = false;
-    std::string text;
-    while (std::getline(in, text)) {
-        ++lineNumber;
-        const size_t start = text.find_first_not_of(" \t\r");
-        if (start == std::string::npos || text[start] == '#')
-            continue;  // a line of blanks or a comment
+    std::string_view line;
+    while (lines.next(line)) {
         if (sawEnd)
             return refuse();  // nothing may follow "end"
-        std::istringstream fields(text);
-        std::string keyword, first, second, third, extra;
-        fields >> keyword >> first >> second >> third >> extra;
-        if (!extra.empty())
+        // A record has at most four fields; those it does not have read as empty.
+        const std::vector<std::string_view> fields = stateFields(line);
+        if (fields.size() > 4)
             return refuse();
+        auto field = [&](size_t i) { return i < fields.size() ? fields[i] : std::string_view(); };
+        const std::string_view keyword = field(0), first = field(1), second = field(2),
+                               third = field(3);
         if (!sawChip) {
             if (keyword != "chip" || !equalsIgnoreCase(first, mModel.name) || !second.empty())
                 return refuse();
@@ -124,14 +109,13 @@ bool Pic18Chip::loadState(std::istream& in) {
             sawEnd = true;
         } else if (keyword == "devid") {
             uint32_t id;
-            if (!parseHexNumber(first, id) || id > 0xFFFF || !second.empty())
+            if (!parseStateHex(first, id) || id > 0xFFFF || !second.empty())
                 return refuse();
             fresh.mDeviceId = static_cast<uint16_t>(id);
         } else if (keyword == "stuck") {
             uint32_t mask, level;
-            if (!parseHexNumber(first, address) || !parseHexNumber(second, mask) ||
-                !parseHexNumber(third, level) || mask > 0xFF || level > 0xFF ||
-                !fresh.cell(address))
+            if (!parseStateHex(first, address) || !parseStateHex(second, mask) ||
+                !parseStateHex(third, level) || mask > 0xFF || level > 0xFF || !fresh.cell(address))
                 return refuse();
             fresh.mStuck[address] = {static_cast<uint8_t>(mask), static_cast<uint8_t>(level)};
         } else {
@@ -152,7 +136,7 @@ bool Pic18Chip::loadState(std::istream& in) {
                 return refuse();
             }
             Record record;
-            if (!parseHexNumber(first, address) || !parseHexBytes(second, record.bytes) ||
+            if (!parseStateHex(first, address) || !parseHexBytes(second, record.bytes) ||
                 !third.empty() || address < base || address - base > size ||
                 record.bytes.size() > size - (address - base))
                 return refuse();
