@@ -321,8 +321,11 @@ std::string DeviceCatalogue::LookupDeviceById(uint16_t id,
             continue;
         if (extendedFamily) {
             SilentMessageSink silent;
+            // -1: no Algorithm in the chain, which loads as 0.
             const int32_t algorithm = ReadDeviceKey(name, "Algorithm", silent);
-            if ((algorithm > 0 || algorithm < -1) != *extendedFamily)
+            const bool extended =
+                algorithm != -1 && familyTraits(algorithm).family == DeviceFamily::Pic18;
+            if (extended != *extendedFamily)
                 continue;
         }
         return name;

@@ -17,7 +17,7 @@ struct DeviceDefinition {
     static constexpr int kMaxIdWords = 8;
     static constexpr int kMaxConfigWords = 10;
 
-    int32_t Algorithm = 0;  // 0: 6-bit command family; 1, 2: 16-bit core family
+    int32_t Algorithm = 0;  // 0: 6-bit command family; 1, 2: 16-bit core; 3: enhanced 14-bit
     int32_t PanelSize = 0;  // program words per write panel (16-bit core)
     bool MultiPanel = false;
     int32_t Package = 18;  // pins

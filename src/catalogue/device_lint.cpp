@@ -1,10 +1,12 @@
 #include "catalogue/device_lint.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "base/hex_digit.h"
 #include "base/text_compare.h"
@@ -93,6 +95,16 @@ std::string eraseCmdSyntaxError(std::string_view list, int level = 0) {
             list.remove_prefix(1);
     }
     return {};
+}
+
+// The enhanced 14-bit core's IDs, configuration and device ID lie from this word on.
+constexpr int32_t kEnhancedConfigSpace = 0x8000;
+
+// The addresses of `d` that name configuration-space locations, by key, as loaded.
+std::array<std::pair<const char*, int32_t>, 3> configurationSpaceAddresses(
+    const DeviceDefinition& d) {
+    return {
+        {{"IdAdr", d.IdAdr}, {"ConfigBaseAdr", d.ConfigBaseAdr}, {"DeviceIDAdr", d.DeviceIDAdr}}};
 }
 
 // The section a name resolves to through Alias steps, or nullptr (missing or a cycle).
@@ -320,6 +332,24 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
                            " lies outside the family's addresses 0.." +
                            hex(static_cast<uint32_t>(d.addressLimit())) +
                            " and is clamped when loaded");
+        }
+        for (const auto& [key, address] : configurationSpaceAddresses(d)) {
+            const int32_t asWritten = written(key, address);
+            if (asWritten < 0 || asWritten > d.addressLimit())
+                continue;  // reported above
+            const DeviceFamily family = d.traits().family;
+            // Word-addressed HEX files place these words at twice their address: the classic
+            // layout's 16-bit address field ends below word 0x8000, and the enhanced core's
+            // files keep IDs and configuration from word 0x8000 on.
+            if (family == DeviceFamily::EnhancedMidrange && address < kEnhancedConfigSpace)
+                report(lineOfKey(file, name, key),
+                       "[" + name + "] " + key + " " + hex(static_cast<uint32_t>(address)) +
+                           " lies outside the configuration space 0x8000..0xFFFF");
+            if (family == DeviceFamily::Midrange && address >= kEnhancedConfigSpace)
+                report(lineOfKey(file, name, key),
+                       "[" + name + "] " + key + " " + hex(static_cast<uint32_t>(address)) +
+                           " lies at 0x8000 or above, where a 12/14-bit part's HEX file cannot "
+                           "carry it (the enhanced core is Algorithm 3)");
         }
         const int32_t osccal = written("OscCal", 0);
         if (osccal != 0 && (osccal < 0 || osccal >= d.ProgSize))

@@ -260,6 +260,29 @@ TEST_F(CatalogueTest, AddressesAreBoundedToWhatTheFamilyCanAddress) {
     EXPECT_EQ(high.ResetVector, 0x3FFFFF);
 }
 
+// Algorithm 3 is the enhanced 14-bit core: word-addressed like the classic parts, its
+// configuration space at 0x8000..0xFFFF, and its ID read with the 6-bit commands.
+TEST_F(CatalogueTest, AlgorithmThreeIsTheEnhancedCore) {
+    writeDeviceIni(
+        "[Enhanced]\nAlgorithm=3\nIdAdr=0x8000\nConfigBaseAdr=0x8007\nDeviceIDAdr=0x8006\n"
+        "ResetVector=0x10000\nDeviceID=0x27A0\nDeviceIDMask=0x3FE0\n"
+        "[Eighteen]\nAlgorithm=2\nDeviceID=0x27A0\nDeviceIDMask=0x3FE0\n");
+    const DeviceDefinition d = load("Enhanced");
+    EXPECT_EQ(d.traits().family, DeviceFamily::EnhancedMidrange);
+    EXPECT_FALSE(d.isExtendedFamily());
+    EXPECT_TRUE(d.traits().wordAddressedHex);
+    EXPECT_EQ(d.traits().hexLayout, "word-addressed");
+    EXPECT_EQ(d.IdAdr, 0x8000);
+    EXPECT_EQ(d.ConfigBaseAdr, 0x8007);
+    EXPECT_EQ(d.DeviceIDAdr, 0x8006);
+    EXPECT_EQ(d.ResetVector, 0xFFFF);
+    for (const int32_t other : {-1, 1, 2, 4, 99})
+        EXPECT_EQ(familyTraits(other).family, DeviceFamily::Pic18) << other;
+    const auto list = catalogue.FillDeviceList();
+    EXPECT_EQ(catalogue.LookupDeviceById(0x27A3, list, false), "Enhanced");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x27A3, list, true), "Eighteen");
+}
+
 TEST_F(CatalogueTest, TextKeysKeepOrEmptyTheInheritedValue) {
     writeDeviceIni(
         "[T]\nOscCalFile=cal.hex\nDeviceEraseCmd=C1,C7\n"

@@ -107,6 +107,43 @@ TEST(LintDevices, ReportsEachProblemAtItsLine) {
     }
 }
 
+// The enhanced core keeps IDs, configuration and device ID at 0x8000..0xFFFF, where the
+// classic parts' HEX files cannot reach.
+TEST(LintDevices, ConfigurationSpaceAddressesMatchTheFamily) {
+    test::TempDir dir;
+    const std::string path = dir.file("device.ini");
+    std::ofstream(path) << "[Enhanced]\n"             // 1
+                           "Algorithm=3\n"            // 2
+                           "ProgSize=4096\n"          // 3
+                           "LoadCnt=32\n"             // 4
+                           "IdAdr=0x8000\n"           // 5
+                           "ConfigBaseAdr=0x8007\n"   // 6
+                           "DeviceIDAdr=0x8006\n"     // 7
+                           "[Stray]\n"                // 8
+                           "Default=Enhanced\n"       // 9
+                           "ProgSize=1000\n"          // 10
+                           "IdAdr=0x2000\n"           // 11
+                           "DeviceIDAdr=0x20000\n"    // 12
+                           "[Classic]\n"              // 13
+                           "AdrMask=0xFFFF\n"         // 14
+                           "ConfigBaseAdr=0x8007\n";  // 15
+    test::TempDir scratch;
+    const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
+    EXPECT_EQ(run.exitCode, 7);
+    const std::string at = path + ":";
+    for (const std::string& expected : {
+             at + "4: [Stray] ProgSize 1000 is no multiple of LoadCnt 32",
+             at + "11: [Stray] IdAdr 0x2000 lies outside the configuration space 0x8000..0xFFFF",
+             at + "12: [Stray] DeviceIDAdr 0x20000 lies outside the family's addresses 0..0xFFFF",
+             at + "15: [Classic] ConfigBaseAdr 0x8007 lies at 0x8000 or above",
+         })
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+    EXPECT_EQ(run.out.find("[Enhanced]"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("[Stray] DeviceIDAdr 0xFFFF"), std::string::npos)
+        << "a clamped address is reported once";
+    EXPECT_EQ(run.out.find("[Classic] IdAdr"), std::string::npos) << run.out;
+}
+
 // The Config.ini beside the device file is checked too; a device pointing at a section it
 // lacks is reported in the device file.
 TEST(LintDevices, ConfigIniBesideTheFileIsCheckedAtEachLine) {
