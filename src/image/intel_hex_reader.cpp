@@ -20,8 +20,7 @@ namespace velkaro {
 
 namespace {
 
-constexpr uint32_t kDataWordBase = 0x2100;   // word address of EEPROM byte 0, word mapping
-constexpr uint32_t kDataByteBase = 0x4200;   // the same as a byte address
+constexpr uint32_t kDataByteBase = 0x4200;   // EEPROM byte 0 in a classic word-mapped file
 constexpr uint32_t kDataUpper = 0xF00000;    // linear base of EEPROM, byte mapping
 constexpr size_t kMaxRecordBytes = 255 + 5;  // count, address, type, data, checksum
 
@@ -40,12 +39,15 @@ public:
         mIdCount = std::clamp(device.IdCount, 0, DeviceDefinition::kMaxIdWords);
         mConfigCount = std::clamp(device.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
         mWordMapping = device.traits().wordAddressedHex;
+        mLinearWords = mWordMapping && device.traits().linearWordHex;
+        mDataWordBase = hexDataWordBase(device.traits());
     }
 
     // Places `count` bytes from `byteAddr` on; returns how many lay outside every region and
     // reports the first such byte's position through `firstStray`.
     size_t placeAll(uint32_t upper, uint32_t byteAddr, const uint8_t* bytes, size_t count) {
-        const uint64_t first = mWordMapping ? byteAddr : uint64_t{upper} + byteAddr;
+        const uint64_t first =
+            mWordMapping && !mLinearWords ? byteAddr : uint64_t{upper} + byteAddr;
         if (count > 0 && first + count <= mProgBytes) {
             // The common case, a record wholly inside program memory.
             uint16_t* words = mImage.ProgMemory.data() + first / 2;
@@ -71,7 +73,9 @@ public:
 
     // Returns false when the byte lay outside every region.
     bool place(uint32_t upper, uint32_t byteAddr, uint8_t b) {
-        return mWordMapping ? placeWordMapped(byteAddr, b) : placeByteMapped(upper, byteAddr, b);
+        if (!mWordMapping)
+            return placeByteMapped(upper, byteAddr, b);
+        return placeWordMapped(mLinearWords ? uint64_t{upper} + byteAddr : byteAddr, b);
     }
 
 private:
@@ -88,8 +92,8 @@ private:
             std::max(mResult.highestProgramByte, static_cast<long>(highest));
     }
 
-    bool placeWordMapped(uint32_t byteAddr, uint8_t b) {
-        const int64_t wordAddr = byteAddr / 2;
+    bool placeWordMapped(uint64_t byteAddr, uint8_t b) {
+        const auto wordAddr = static_cast<int64_t>(byteAddr / 2);
         const bool high = byteAddr & 1;
         if (byteAddr < mProgBytes) {
             placeProgram(byteAddr, b);
@@ -100,11 +104,11 @@ private:
                    wordAddr < int64_t{mDevice.ConfigBaseAdr} + mConfigCount) {
             setWordByte(mImage.ConfigWords[wordAddr - mDevice.ConfigBaseAdr], high, b);
             ++mResult.configBytes;
-        } else if (wordAddr >= kDataWordBase &&
-                   static_cast<uint64_t>(wordAddr) < kDataWordBase + 2 * mDataBytes) {
+        } else if (wordAddr >= mDataWordBase &&
+                   static_cast<uint64_t>(wordAddr) < mDataWordBase + 2 * mDataBytes) {
             // Each EEPROM byte is the low byte of a word; the high bytes, and the upper half
             // of the word range, are padding that toolchains write and we ignore.
-            const uint64_t k = byteAddr - kDataByteBase;
+            const uint64_t k = byteAddr - 2 * uint64_t{mDataWordBase};
             if (k % 2 == 0 && k < 2 * mDataBytes) {
                 mImage.DataMemory[k / 2] = b;
                 ++mResult.dataBytes;
@@ -147,6 +151,8 @@ private:
     int mIdCount = 0;
     int mConfigCount = 0;
     bool mWordMapping = true;
+    bool mLinearWords = false;
+    uint32_t mDataWordBase = 0;
 };
 
 class RecordReader {
@@ -154,7 +160,8 @@ public:
     RecordReader(const DeviceDefinition& device, MemoryImage& image, HexReadResult& result)
         : mResult(result),
           mPlacer(device, image, result),
-          mWordMapping(device.traits().wordAddressedHex) {}
+          mWordMapping(device.traits().wordAddressedHex),
+          mLinearWords(mWordMapping && device.traits().linearWordHex) {}
 
     void line(std::string_view text, int lineNumber) {
         if (text.empty() || text[0] != ':')
@@ -204,7 +211,9 @@ public:
                     mUpper = value << 16;
                     if (value != 0) {
                         mLeftFirst64K = true;
-                        if (mWordMapping)
+                        // The linear word mapping places these bytes by their full
+                        // address: outside the device they are counted as strays.
+                        if (mWordMapping && !mLinearWords)
                             ++mResult.pic18AddressRecords;
                     }
                 }
@@ -295,6 +304,7 @@ private:
     uint32_t mUpper = 0;
     int mLineNumber = 0;
     bool mWordMapping = true;
+    bool mLinearWords = false;
     bool mLeftFirst64K = false;
     bool mWordEepromOddByteSet = false;
 };

@@ -39,8 +39,8 @@ struct HexReadResult {
     int firstProblemLine = 0;  // 1-based line of the first problem; 0 when there is none
     HexProblem firstProblem = HexProblem::None;
     // Signs of a file made for the other core family, whose addresses this mapping misreads.
-    // Word mapping: extended linear address records above 0 (PIC18 IDs, configuration,
-    // EEPROM), whose bytes land in the low addresses instead.
+    // Word mapping without the linear address: extended linear address records above 0
+    // (PIC18 IDs, configuration, EEPROM), whose bytes land in the low addresses instead.
     int pic18AddressRecords = 0;
     // Byte mapping: bytes at 0x4200-0x43FF laid out as a 12/14-bit file's EEPROM (every
     // high byte 0) in a file that never leaves the first 64 KiB; they land in program memory.
@@ -62,11 +62,17 @@ struct HexReadResult {
     }
 };
 
+// The word address of data memory's byte 0 in a word-addressed file of `traits`' family;
+// each byte is the low byte of its word. Not used by the byte-addressed layout.
+constexpr uint32_t hexDataWordBase(const FamilyTraits& traits) {
+    return traits.linearWordHex ? 0xF000 : 0x2100;
+}
+
 // Longest record line accepted, in characters without the line end.
 inline constexpr size_t kMaxHexLineLength = 255;
 
 // Reads the Intel HEX text `text` into `image`, whose arrays must already have the shape of
-// `device`. The mapping is the family's (FamilyTraits::wordAddressedHex).
+// `device`. The mapping is the family's (FamilyTraits::wordAddressedHex, linearWordHex).
 // The image is not cleared first: bytes the file does not name keep their values. Lines end
 // with LF, CR LF or CR; lines not starting with ':' are skipped.
 HexReadResult ReadIntelHexText(std::string_view text, const DeviceDefinition& device,

@@ -14,17 +14,20 @@ namespace {
 
 constexpr size_t kProgramRecordBytes = 16;
 constexpr size_t kDataRecordBytes = 8;
-constexpr uint32_t kDataByteBase = 0x4200;
 
 // Builds records into one string; remembers when an address field did not fit.
 class RecordWriter {
 public:
-    explicit RecordWriter(std::string& out) : mOut(out) {}
+    // With `linear`, data records take full byte addresses: an extended linear address record
+    // goes before each one whose upper 16 bits differ from those in force.
+    RecordWriter(std::string& out, bool linear) : mOut(out), mLinear(linear) {}
 
     // Names the region the next records belong to, for reporting an overflow.
     void region(HexRegion region) { mRegion = region; }
 
-    void begin(uint32_t address, uint8_t type) {
+    void begin(uint64_t address, uint8_t type) {
+        if (mLinear && type == 0x00)
+            address = withinLinearPage(address);
         if (address > 0xFFFF)
             overflow();
         mBytes[0] = 0;  // count, set in end()
@@ -72,6 +75,19 @@ private:
             mOverflowRegion = mRegion;
     }
 
+    // The address field for the full byte address `address`, after selecting its 64 KiB
+    // page with an extended linear address record where another one is in force.
+    uint64_t withinLinearPage(uint64_t address) {
+        const uint64_t upper = address >> 16;
+        if (upper > 0xFFFF)
+            return address;  // beyond 32 bits: begin() reports the overflow
+        if (upper != mUpper) {
+            addressRecord(0x04, static_cast<uint16_t>(upper));
+            mUpper = upper;
+        }
+        return address & 0xFFFF;
+    }
+
     template <size_t N>
     static size_t hex(std::array<char, N>& line, size_t at, uint8_t b) {
         static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -83,6 +99,8 @@ private:
     static constexpr size_t kMaxRecord = 4 + 255;  // count, address, type and data
 
     std::string& mOut;
+    bool mLinear = false;
+    uint64_t mUpper = 0;  // the upper 16 bits in force (a file starts with 0)
     std::array<uint8_t, kMaxRecord> mBytes{};
     size_t mSize = 0;
     HexRegion mRegion = HexRegion::Program;
@@ -148,7 +166,7 @@ void writeData(RecordWriter& out, const DeviceDefinition& device, const MemoryIm
         if (std::all_of(first, last, [](uint8_t b) { return b == 0xFF; }))
             continue;
         if (wordMapping) {
-            out.begin(static_cast<uint32_t>(kDataByteBase + 2 * k), 0x00);
+            out.begin(2 * (uint64_t{hexDataWordBase(device.traits())} + k), 0x00);
             std::for_each(first, last, [&](uint8_t b) { out.word(b); });
         } else {
             out.begin(static_cast<uint32_t>(k), 0x00);
@@ -201,7 +219,7 @@ HexRegion FormatIntelHex(const DeviceDefinition& device, const MemoryImage& imag
     text.clear();
     // At most 45 characters per 8 program words or per 8 data bytes, plus the short records.
     text.reserve(45 * (programWords(device, image) / 8 + dataBytes(device, image) / 8 + 2) + 1024);
-    RecordWriter out(text);
+    RecordWriter out(text, device.traits().wordAddressedHex && device.traits().linearWordHex);
     if (device.traits().wordAddressedHex)
         writeWordMapped(out, device, image);
     else

@@ -26,9 +26,11 @@ struct HexWriteResult {
 // The image as Intel HEX text: CR LF line ends, upper-case digits, the records in the
 // order the reader's mapping expects (the family's, FamilyTraits::wordAddressedHex). Program
 // memory above 64 KiB is reached through segment records, and the segment is set back to 0
-// before the other regions. Returns the first region whose address field would pass 0xFFFF
-// (or whose record would pass 255 bytes), `text` then being unusable; HexRegion::None when
-// the whole image fitted.
+// before the other regions. The linear word layout (FamilyTraits::linearWordHex) reaches
+// IDs, configuration and data memory past 64 KiB through extended linear address records,
+// one before each change of the upper 16 bits. Returns the first region whose address field would
+// pass 0xFFFF (or whose record would pass 255 bytes), `text` then being unusable; HexRegion::None
+// when the whole image fitted.
 HexRegion FormatIntelHex(const DeviceDefinition& device, const MemoryImage& image,
                          std::string& text);
 

@@ -18,6 +18,20 @@ DeviceDefinition midrangeDevice() {
     return device;
 }
 
+DeviceDefinition enhancedMidrangeDevice() {
+    DeviceDefinition device = midrangeDevice();
+    device.Algorithm = 3;
+    device.ProgSize = 4096;
+    device.EpromSize = 256;
+    device.IdAdr = 0x8000;
+    device.ConfigBaseAdr = 0x8007;
+    device.ConfigCount = 2;
+    device.DeviceIDAdr = 0x8006;
+    device.ConfigMask = {0x3FFF, 0x3703, 0, 0, 0, 0, 0, 0, 0, 0};
+    device.ConfigValue = {0x3FFF, 0x3703, 0, 0, 0, 0, 0, 0, 0, 0};
+    return device;
+}
+
 DeviceDefinition pic18Device(int progWords) {
     DeviceDefinition device;
     device.Algorithm = 1;
