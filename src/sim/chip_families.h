@@ -14,5 +14,7 @@ std::unique_ptr<SimChip> makeMidrangeChip(std::string_view name);  // 12- and 14
 std::vector<std::string> midrangeChipNames();
 std::unique_ptr<SimChip> makePic18Chip(std::string_view name);  // 16-bit core
 std::vector<std::string> pic18ChipNames();
+std::unique_ptr<SimChip> makeEnhancedChip(std::string_view name);  // enhanced 14-bit core
+std::vector<std::string> enhancedChipNames();
 
 }  // namespace velkaro::sim
