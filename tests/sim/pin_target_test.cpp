@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/virtual_clock.h"
+#include "sim/enhanced/enhanced_chip.h"
 #include "sim/midrange/midrange_chip.h"
 #include "sim/pic18/pic18_chip.h"
 
@@ -226,6 +227,49 @@ void roundTripPic18(PinDriver& pins, const Pic18Chip& chip) {
     pins.powerDown();
 }
 
+// Enhanced core: bulk erase from the configuration space, one row through the latches,
+// then configuration word 1 by itself; the device ID read back from 0x8006.
+void roundTripEnhanced(PinDriver& pins, const EnhancedChip& chip) {
+    const EnhancedTimes& t = *chip.device().times;
+    const uint16_t config = static_cast<uint16_t>(chip.device().configMask[0] & ~0x0018);
+    std::vector<uint16_t> words;
+    for (uint32_t i = 0; i < chip.device().latchWords; ++i)
+        words.push_back(static_cast<uint16_t>(0x3000 | (i * 0x111)));
+    pins.powerUp();
+    pins.load(0, 0x3FFF);
+    pins.command(9);
+    pins.wait(t.bulkEraseUs);
+    pins.command(0x16);
+    for (uint32_t i = 0; i < words.size(); ++i) {
+        pins.load(2, words[i]);
+        if (i + 1 < words.size())
+            pins.command(6);
+    }
+    pins.command(8);
+    pins.wait(t.rowProgramUs);
+    pins.load(0, 0x3FFF);
+    for (int i = 0; i < 7; ++i)
+        pins.command(6);
+    pins.load(2, config);
+    pins.command(8);
+    pins.wait(t.configProgramUs);
+    pins.powerDown();
+
+    pins.powerUp();
+    for (uint32_t i = 0; i < words.size(); ++i) {
+        EXPECT_EQ(pins.read(), words[i]) << i;
+        pins.command(6);
+    }
+    EXPECT_EQ(pins.read(), 0x3FFF);
+    pins.load(0, 0x3FFF);
+    for (int i = 0; i < 6; ++i)
+        pins.command(6);
+    EXPECT_EQ(pins.read(), chip.device().deviceId);
+    pins.command(6);
+    EXPECT_EQ(pins.read(), config);
+    pins.powerDown();
+}
+
 class PinRoundTrip : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(PinRoundTrip, ErasesProgramsAndReadsBackThroughThePinsAlone) {
@@ -234,13 +278,16 @@ TEST_P(PinRoundTrip, ErasesProgramsAndReadsBackThroughThePinsAlone) {
     ASSERT_NE(chip, nullptr);
     if (const auto* pic18 = dynamic_cast<const Pic18Chip*>(chip))
         roundTripPic18(pins, *pic18);
+    else if (const auto* enhanced = dynamic_cast<const EnhancedChip*>(chip))
+        roundTripEnhanced(pins, *enhanced);
     else
         roundTripMidrange(pins, dynamic_cast<const MidrangeChip&>(*chip));
     EXPECT_THAT(chip->notes(), ::testing::IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(OnePerFamily, PinRoundTrip,
-                         ::testing::Values("PIC12F508", "PIC16F84A", "PIC18F452", "PIC18F4520"));
+                         ::testing::Values("PIC12F508", "PIC16F84A", "PIC18F452", "PIC18F4520",
+                                           "PIC16F1827"));
 
 // Each waveform time cut to nothing once, after frames clocked in correctly. The waveform
 // reads left to right: u/d PGC up/down, H/L the programmer's PGD high/low, 1 a microsecond,
