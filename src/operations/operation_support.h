@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "catalogue/device_definition.h"
+#include "image/memory_image.h"
 #include "link/icsp_commands.h"
 #include "link/operation_ui.h"
 #include "link/programmer_commands.h"
@@ -61,6 +62,17 @@ private:
     ProgrammerLink& mLink;
     OperationUi& mPrevious;
 };
+
+// Stores into the image only where it has room (its shape follows the selected device).
+inline void storeProgramWord(MemoryImage& image, int32_t address, uint16_t word) {
+    if (address >= 0 && static_cast<size_t>(address) < image.ProgMemory.size())
+        image.ProgMemory[address] = word;
+}
+
+inline void storeDataByte(MemoryImage& image, int32_t address, uint8_t value) {
+    if (address >= 0 && static_cast<size_t>(address) < image.DataMemory.size())
+        image.DataMemory[address] = value;
+}
 
 // ID bytes and configuration words the 16-bit core family reads, capped to the image.
 inline int idWordCount16(const DeviceDefinition& device) {

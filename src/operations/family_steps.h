@@ -1,0 +1,33 @@
+#pragma once
+
+// What the shared flows (read, blank check, verify, erase, write, their windows and the
+// time estimate) leave to a family: one row of steps per DeviceFamily, filled in by the
+// family's folder (src/operations/<family>/). The flows open the operation, check the
+// link's result and report; a row's steps talk to the chip. Every member is set.
+
+#include "app/workspace.h"
+#include "catalogue/device_definition.h"
+#include "catalogue/device_family.h"
+#include "link/operation_ui.h"
+#include "link/result_code.h"
+#include "operations/read_device.h"
+#include "operations/window_flow.h"
+
+namespace velkaro {
+
+struct FamilySteps {
+    // Reading (readDevice): program memory with the ID and configuration words, then data
+    // memory, each in a session of its own that opens and closes the link. Results as
+    // readDevice describes; the image is the caller's to restore.
+    ResultCode (*readProgram)(Workspace&, OperationUi&);
+    ResultCode (*readData)(Workspace&, OperationUi&);
+    // How the read window closes after readDevice failed with `read`, reporting what the
+    // link has not shown.
+    FlowOutcome (*readFailed)(Workspace&, const ReadResult& read);
+};
+
+// The row of `family`, and of a device's family.
+const FamilySteps& familySteps(DeviceFamily family);
+const FamilySteps& familySteps(const DeviceDefinition& device);
+
+}  // namespace velkaro

@@ -1,0 +1,14 @@
+#include "operations/midrange/midrange_steps.h"
+
+namespace velkaro {
+
+const FamilySteps& midrangeSteps() {
+    static constexpr FamilySteps kSteps{
+        readProgram6,
+        readData6,
+        readFailed6,
+    };
+    return kSteps;
+}
+
+}  // namespace velkaro

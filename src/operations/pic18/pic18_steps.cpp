@@ -1,0 +1,14 @@
+#include "operations/pic18/pic18_steps.h"
+
+namespace velkaro {
+
+const FamilySteps& pic18Steps() {
+    static constexpr FamilySteps kSteps{
+        readProgram16,
+        readData16,
+        readFailed16,
+    };
+    return kSteps;
+}
+
+}  // namespace velkaro

@@ -1,0 +1,18 @@
+#pragma once
+
+// The 16-bit core's steps behind the shared flows (4-bit commands, core instructions and
+// the table pointer): the row familySteps() gives for DeviceFamily::Pic18. Each step is
+// described where the table declares its member (operations/family_steps.h).
+
+#include "operations/family_steps.h"
+
+namespace velkaro {
+
+// The family's row.
+const FamilySteps& pic18Steps();
+
+ResultCode readProgram16(Workspace& workspace, OperationUi& ui);
+ResultCode readData16(Workspace& workspace, OperationUi& ui);
+FlowOutcome readFailed16(Workspace& workspace, const ReadResult& read);
+
+}  // namespace velkaro
