@@ -9,7 +9,9 @@
 #include "catalogue/device_definition.h"
 #include "catalogue/device_family.h"
 #include "link/operation_ui.h"
+#include "link/programmer_link.h"
 #include "link/result_code.h"
+#include "operations/first_difference.h"
 #include "operations/read_device.h"
 #include "operations/window_flow.h"
 
@@ -24,6 +26,21 @@ struct FamilySteps {
     // How the read window closes after readDevice failed with `read`, reporting what the
     // link has not shown.
     FlowOutcome (*readFailed)(Workspace&, const ReadResult& read);
+
+    // Blank check (blankCheck): program memory with the ID and configuration words, and
+    // data memory. The first location found not blank is described in `where`; the link
+    // ends closed.
+    ResultCode (*blankProgram)(ProgrammerLink&, const DeviceDefinition&, OperationUi&,
+                               FirstDifference& where);
+    ResultCode (*blankData)(ProgrammerLink&, const DeviceDefinition&, OperationUi&,
+                            FirstDifference& where);
+
+    // Verify (verifyDevice) against workspace.image: program memory and the ID and
+    // configuration words as asked, then data memory. The first difference is described
+    // in `where`; the link ends closed.
+    ResultCode (*verifyProgramAndConfig)(Workspace&, OperationUi&, bool program, bool configuration,
+                                         FirstDifference& where);
+    ResultCode (*verifyData)(Workspace&, OperationUi&, FirstDifference& where);
 };
 
 // The row of `family`, and of a device's family.

@@ -14,6 +14,7 @@
 #include "link/operation_ui.h"
 #include "link/programmer_commands.h"
 #include "link/programmer_link.h"
+#include "operations/first_difference.h"
 
 namespace velkaro::ops {
 
@@ -72,6 +73,37 @@ inline void storeProgramWord(MemoryImage& image, int32_t address, uint16_t word)
 inline void storeDataByte(MemoryImage& image, int32_t address, uint8_t value) {
     if (address >= 0 && static_cast<size_t>(address) < image.DataMemory.size())
         image.DataMemory[address] = value;
+}
+
+// What the image holds where a verify compares, and the comparisons.
+inline uint16_t imageProgramWord(const MemoryImage& image, int32_t address) {
+    if (address >= 0 && static_cast<size_t>(address) < image.ProgMemory.size())
+        return image.ProgMemory[address];
+    return 0;
+}
+
+inline uint8_t imageDataByte(const MemoryImage& image, int32_t address) {
+    if (address >= 0 && static_cast<size_t>(address) < image.DataMemory.size())
+        return image.DataMemory[address];
+    return 0xFF;
+}
+
+// Compares data byte `i`; on a difference records where it was.
+inline bool dataMatches(const MemoryImage& image, int32_t i, uint16_t chip,
+                        FirstDifference& where) {
+    const uint8_t want = imageDataByte(image, i);
+    if ((chip & 0xFF) == want)
+        return true;
+    where = {FirstDifference::Region::Data, static_cast<uint32_t>(i), 0, want, chip & 0xFFu};
+    return false;
+}
+
+inline bool idMatches(uint16_t chipWord, uint16_t imageWord) {
+    return (chipWord & 0x000F) == (imageWord & 0x000F);
+}
+
+inline bool configMatches(uint16_t chipWord, uint16_t imageWord, uint16_t mask) {
+    return (chipWord & mask) == (imageWord & mask);
 }
 
 // ID bytes and configuration words the 16-bit core family reads, capped to the image.
@@ -181,6 +213,12 @@ private:
     bool mStopped = false;
     std::deque<int32_t> mTags;
 };
+
+// The programmer tested a block at once: only the block is known.
+inline FirstDifference blockDifference(int32_t first) {
+    return {FirstDifference::Region::ProgramBlock, static_cast<uint32_t>(first),
+            static_cast<uint32_t>(first + kBlockTestWords - 1), 0, 0};
+}
 
 // Fast mode: the "VKR-20 PRO" programmer tests 1024 program words at a time itself. Only
 // for devices whose address counter starts at 0.

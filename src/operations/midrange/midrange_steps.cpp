@@ -4,9 +4,8 @@ namespace velkaro {
 
 const FamilySteps& midrangeSteps() {
     static constexpr FamilySteps kSteps{
-        readProgram6,
-        readData6,
-        readFailed6,
+        readProgram6, readData6, readFailed6, blankProgram6, blankData6, verifyProgramAndConfig6,
+        verifyData6,
     };
     return kSteps;
 }

@@ -15,4 +15,13 @@ ResultCode readProgram6(Workspace& workspace, OperationUi& ui);
 ResultCode readData6(Workspace& workspace, OperationUi& ui);
 FlowOutcome readFailed6(Workspace& workspace, const ReadResult& read);
 
+ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,
+                         FirstDifference& where);
+ResultCode blankData6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,
+                      FirstDifference& where);
+
+ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool program,
+                                   bool configuration, FirstDifference& where);
+ResultCode verifyData6(Workspace& workspace, OperationUi& ui, FirstDifference& where);
+
 }  // namespace velkaro

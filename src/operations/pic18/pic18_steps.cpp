@@ -4,9 +4,9 @@ namespace velkaro {
 
 const FamilySteps& pic18Steps() {
     static constexpr FamilySteps kSteps{
-        readProgram16,
-        readData16,
-        readFailed16,
+        readProgram16,  readData16,  readFailed16,
+        blankProgram16, blankData16, verifyProgramAndConfig16,
+        verifyData16,
     };
     return kSteps;
 }

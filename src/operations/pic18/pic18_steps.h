@@ -15,4 +15,13 @@ ResultCode readProgram16(Workspace& workspace, OperationUi& ui);
 ResultCode readData16(Workspace& workspace, OperationUi& ui);
 FlowOutcome readFailed16(Workspace& workspace, const ReadResult& read);
 
+ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,
+                          FirstDifference& where);
+ResultCode blankData16(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,
+                       FirstDifference& where);
+
+ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool program,
+                                    bool configuration, FirstDifference& where);
+ResultCode verifyData16(Workspace& workspace, OperationUi& ui, FirstDifference& where);
+
 }  // namespace velkaro
