@@ -5,17 +5,24 @@
 // family's folder (src/operations/<family>/). The flows open the operation, check the
 // link's result and report; a row's steps talk to the chip. Every member is set.
 
+#include <array>
+#include <cstdint>
+
 #include "app/workspace.h"
 #include "catalogue/device_definition.h"
 #include "catalogue/device_family.h"
 #include "link/operation_ui.h"
 #include "link/programmer_link.h"
 #include "link/result_code.h"
+#include "operations/erase_device.h"
 #include "operations/first_difference.h"
 #include "operations/read_device.h"
 #include "operations/window_flow.h"
 
 namespace velkaro {
+
+// The configuration words as read from a chip, one slot per word the image can hold.
+using ConfigWordArray = std::array<uint16_t, DeviceDefinition::kMaxConfigWords>;
 
 struct FamilySteps {
     // Reading (readDevice): program memory with the ID and configuration words, then data
@@ -41,6 +48,23 @@ struct FamilySteps {
     ResultCode (*verifyProgramAndConfig)(Workspace&, OperationUi&, bool program, bool configuration,
                                          FirstDifference& where);
     ResultCode (*verifyData)(Workspace&, OperationUi&, FirstDifference& where);
+
+    // Over an open link: the chip's configuration words into `words` (ConfigCount of them,
+    // capped to the image). False when the family's walk cannot reach them.
+    bool (*readConfigWords)(ProgrammerLink&, const DeviceDefinition&, ConfigWordArray& words);
+    // Over a freshly opened link: whether the chip answers like one in programming mode.
+    // kResultOk, or the link closed, its reason recorded and kResultHardwareError.
+    ResultCode (*checkProgrammingMode)(ProgrammerLink&);
+
+    // The erase of a FlashType device (eraseDevice): true when it was carried out.
+    bool (*erase)(Workspace&, OperationUi&, EraseScope);
+    // The write of a chip erased beforehand (WriteDevice).
+    ResultCode (*writeErased)(Workspace&, OperationUi&, bool writeProgram, bool writeData,
+                              bool writeConfig);
+
+    // Whether an internal oscillator with MCLR off keeps a programmer that raises VDD
+    // before VPP out of the chip (its program runs before programming mode is entered).
+    bool vddFirstLocksOut;
 };
 
 // The row of `family`, and of a device's family.

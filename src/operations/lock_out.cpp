@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "operations/family_steps.h"
 #include "operations/operation_messages.h"
 
 namespace velkaro {
@@ -24,7 +25,8 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 bool configurationLocksOut(const Workspace& workspace) {
-    if (workspace.device.isExtendedFamily() || !workspace.link || !workspace.link->raisesVddFirst())
+    if (!familySteps(workspace.device).vddFirstLocksOut || !workspace.link ||
+        !workspace.link->raisesVddFirst())
         return false;
     bool internalOscillator = false;
     bool mclrOff = false;

@@ -106,6 +106,11 @@ inline bool configMatches(uint16_t chipWord, uint16_t imageWord, uint16_t mask) 
     return (chipWord & mask) == (imageWord & mask);
 }
 
+// Configuration words of the device, capped to the image.
+inline int configWordCount(const DeviceDefinition& d) {
+    return std::clamp(d.ConfigCount, 0, DeviceDefinition::kMaxConfigWords);
+}
+
 // ID bytes and configuration words the 16-bit core family reads, capped to the image.
 inline int idWordCount16(const DeviceDefinition& device) {
     return std::clamp(device.IdCount, 0, DeviceDefinition::kMaxIdWords);

@@ -1,5 +1,6 @@
 #include "operations/programming_mode.h"
 
+#include "operations/family_steps.h"
 #include "operations/operation_messages.h"
 #include "operations/operation_support.h"
 
@@ -55,9 +56,7 @@ ResultCode confirmRegionFailure(ProgrammerLink& link, ResultCode code) {
     const DeviceDefinition& device = link.device();
     if (!regionFailure || !hasDeviceIdWord(device) || !link.OpenLink(false, false))
         return code;
-    const ResultCode answered = device.isExtendedFamily()
-                                    ? checkProgrammingMode16(link)
-                                    : checkProgrammingModeFromProgramMemory6(link);
+    const ResultCode answered = familySteps(device).checkProgrammingMode(link);
     if (answered != kResultOk)
         return answered;
     link.CloseLink();

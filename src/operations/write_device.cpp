@@ -7,6 +7,7 @@
 #include "link/icsp_commands.h"
 #include "operations/code_protection.h"
 #include "operations/device_id.h"
+#include "operations/family_steps.h"
 #include "operations/lock_out.h"
 #include "operations/midrange/bulk_erase.h"
 #include "operations/midrange/write_word.h"
@@ -291,9 +292,7 @@ ResultCode writeBandGapBits(Workspace& ws, OperationUi& ui, uint16_t bg) {
 
 ResultCode WriteDevice(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData,
                        bool writeConfig) {
-    if (ws.device.isExtendedFamily())
-        return WriteExtendedChain(ws, ui, writeProgram, writeData, writeConfig);
-    return WriteSequence(ws, ui, writeProgram, writeData, writeConfig, true);
+    return familySteps(ws.device).writeErased(ws, ui, writeProgram, writeData, writeConfig);
 }
 
 ResultCode writeChip(Workspace& ws, OperationUi& ui, bool writeProgram, bool writeData) {

@@ -157,4 +157,17 @@ bool bulkEraseData(Workspace& ws, OperationUi& ui) {
     return link.CloseLink();
 }
 
+bool eraseDevice6(Workspace& ws, OperationUi& ui, EraseScope scope) {
+    LinkUiScope uiScope(*ws.link, ui);
+    switch (scope) {
+        case EraseScope::All:
+            return bulkEraseProgram(ws, ui, true);
+        case EraseScope::ProgramOnly:
+            return bulkEraseProgram(ws, ui, false);
+        case EraseScope::DataOnly:
+            return bulkEraseData(ws, ui);
+    }
+    return false;
+}
+
 }  // namespace velkaro

@@ -5,6 +5,7 @@
 
 #include "app/workspace.h"
 #include "link/operation_ui.h"
+#include "operations/erase_device.h"
 
 namespace velkaro {
 
@@ -28,5 +29,9 @@ bool bulkEraseProgram(Workspace& ws, OperationUi& ui, bool withData);
 // Erases data memory (6-bit family); true at once for a device without any. False only
 // when the link would not open.
 bool bulkEraseData(Workspace& ws, OperationUi& ui);
+
+// The family's erase entry of eraseDevice: All erases program and data memory,
+// ProgramOnly program memory (with IDs and configuration), DataOnly data memory.
+bool eraseDevice6(Workspace& ws, OperationUi& ui, EraseScope scope);
 
 }  // namespace velkaro

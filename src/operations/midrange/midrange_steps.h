@@ -13,6 +13,7 @@ const FamilySteps& midrangeSteps();
 
 ResultCode readProgram6(Workspace& workspace, OperationUi& ui);
 ResultCode readData6(Workspace& workspace, OperationUi& ui);
+bool readConfig6(ProgrammerLink& link, const DeviceDefinition& d, ConfigWordArray& words);
 FlowOutcome readFailed6(Workspace& workspace, const ReadResult& read);
 
 ResultCode blankProgram6(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,

@@ -121,6 +121,42 @@ ResultCode readData6(Workspace& workspace, OperationUi& ui) {
     return kResultOk;
 }
 
+// 6-bit family: the configuration words lie on the reset-vector walk, or after
+// Load Configuration, or after program memory. False when they are not reached.
+bool readConfig6(ProgrammerLink& link, const DeviceDefinition& d, ConfigWordArray& words) {
+    int32_t a = d.ResetVector;
+    bool seen = false;
+    for (; a != 0; a = nextAddress(d, a)) {
+        if (a == d.ConfigBaseAdr) {
+            link.SendCommand(kCmdReadData);
+            words[0] = link.ReceiveData();
+            seen = true;
+        }
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    if (seen)
+        return true;
+    if (d.hasLoadConfig()) {
+        link.SendCommand(kCmdLoadConfig);
+        link.SendData(0);
+        a = d.IdAdr;
+    } else {
+        for (; a < d.ProgSize; ++a)
+            link.SendCommand(kCmdIncrementAddress);
+    }
+    const int32_t last = d.ConfigBaseAdr + configWordCount(d) - 1;
+    if (d.ConfigBaseAdr < a || last < d.ConfigBaseAdr)
+        return false;
+    for (; a <= last; ++a) {
+        if (inConfigRange(d, a)) {
+            link.SendCommand(kCmdReadData);
+            words[a - d.ConfigBaseAdr] = link.ReceiveData();
+        }
+        link.SendCommand(kCmdIncrementAddress);
+    }
+    return true;
+}
+
 // The read window after a failure: a cancel closes it with Cancel, a failure of the
 // program section too and one of the data section leaves it open, both reported.
 FlowOutcome readFailed6(Workspace& workspace, const ReadResult& read) {

@@ -13,6 +13,7 @@ const FamilySteps& pic18Steps();
 
 ResultCode readProgram16(Workspace& workspace, OperationUi& ui);
 ResultCode readData16(Workspace& workspace, OperationUi& ui);
+bool readConfig16(ProgrammerLink& link, const DeviceDefinition& d, ConfigWordArray& words);
 FlowOutcome readFailed16(Workspace& workspace, const ReadResult& read);
 
 ResultCode blankProgram16(ProgrammerLink& link, const DeviceDefinition& device, OperationUi& ui,

@@ -91,6 +91,13 @@ ResultCode readData16(Workspace& workspace, OperationUi& ui) {
     return kResultOk;
 }
 
+bool readConfig16(ProgrammerLink& link, const DeviceDefinition& d, ConfigWordArray& words) {
+    link.SetTablePointer(static_cast<uint32_t>(d.ConfigBaseAdr));
+    for (int k = 0; k < configWordCount(d); ++k)
+        words[k] = tableReadWord(link);
+    return true;
+}
+
 // The read window after a failure or a cancel closes with OK.
 FlowOutcome readFailed16(Workspace& workspace, const ReadResult& read) {
     // The link has shown its own message when it did not open; a chip that did not
