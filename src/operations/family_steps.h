@@ -58,9 +58,17 @@ struct FamilySteps {
 
     // The erase of a FlashType device (eraseDevice): true when it was carried out.
     bool (*erase)(Workspace&, OperationUi&, EraseScope);
+    // The erase window's work once its question is answered and its boxes remembered, with
+    // program memory (ticked.ProgEn) or data memory (eraseData) to erase: erases, clears the
+    // buffer with BuffClear, and tells how the window closes.
+    FlowOutcome (*eraseWindow)(Workspace&, OperationUi&, const EraseOptions& ticked,
+                               bool eraseData);
     // The write of a chip erased beforehand (WriteDevice).
     ResultCode (*writeErased)(Workspace&, OperationUi&, bool writeProgram, bool writeData,
                               bool writeConfig);
+    // The write window's work once its questions are answered: writes what is ticked,
+    // remembers the boxes as the family does, and tells how the window closes.
+    FlowOutcome (*writeWindow)(Workspace&, OperationUi&, WriteOptions ticked);
 
     // Whether an internal oscillator with MCLR off keeps a programmer that raises VDD
     // before VPP out of the chip (its program runs before programming mode is entered).

@@ -329,23 +329,7 @@ FlowOutcome runWrite(Workspace& workspace, OperationUi& ui, WriteOptions ticked)
         return {WindowClose::Cancel, kResultOk};
     if (ticked.DevIdChk && !confirmDeviceId(workspace, ui, msg::kDevIdMismatchWriteQuestion))
         return {WindowClose::Cancel, kResultOk};
-    if (d.isExtendedFamily()) {
-        const bool dataEn = ticked.DataEn && d.EpromSize != 0;
-        const ResultCode code = WriteExtendedFromWindow(workspace, ui, ticked.ProgEn, dataEn);
-        if (code == kResultCancelled)
-            return {WindowClose::Cancel, code};
-        workspace.writeOptions = ticked;
-        return {WindowClose::Ok, code};
-    }
-    // The box is what every write consults for the OSCCAL word, from now on.
-    workspace.writeOptions.OscCal = ticked.OscCal;
-    if (d.OscCal != 0 && ticked.OscCal && d.FlashType)
-        workspace.link->ReadCalibrationWords();
-    const ResultCode code = writeChip(workspace, ui, ticked.ProgEn, ticked.DataEn);
-    if (code == kResultCancelled)
-        return {WindowClose::Cancel, code};  // closed by its Cancel button: nothing remembered
-    workspace.writeOptions = ticked;
-    return {WindowClose::Ok, code};
+    return familySteps(d).writeWindow(workspace, ui, ticked);
 }
 
 }  // namespace velkaro

@@ -16,10 +16,20 @@ ResultCode writeErased6(Workspace& ws, OperationUi& ui, bool writeProgram, bool 
 
 const FamilySteps& midrangeSteps() {
     static constexpr FamilySteps kSteps{
-        readProgram6,  readData6,    readFailed6,
-        blankProgram6, blankData6,   verifyProgramAndConfig6,
-        verifyData6,   readConfig6,  ops::checkProgrammingModeFromProgramMemory6,
-        eraseDevice6,  writeErased6, true,
+        .readProgram = readProgram6,
+        .readData = readData6,
+        .readFailed = readFailed6,
+        .blankProgram = blankProgram6,
+        .blankData = blankData6,
+        .verifyProgramAndConfig = verifyProgramAndConfig6,
+        .verifyData = verifyData6,
+        .readConfigWords = readConfig6,
+        .checkProgrammingMode = ops::checkProgrammingModeFromProgramMemory6,
+        .erase = eraseDevice6,
+        .eraseWindow = eraseWindow6,
+        .writeErased = writeErased6,
+        .writeWindow = writeWindow6,
+        .vddFirstLocksOut = true,
     };
     return kSteps;
 }

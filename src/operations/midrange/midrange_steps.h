@@ -25,4 +25,8 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
                                    bool configuration, FirstDifference& where);
 ResultCode verifyData6(Workspace& workspace, OperationUi& ui, FirstDifference& where);
 
+FlowOutcome eraseWindow6(Workspace& workspace, OperationUi& ui, const EraseOptions& ticked,
+                         bool eraseData);
+FlowOutcome writeWindow6(Workspace& workspace, OperationUi& ui, WriteOptions ticked);
+
 }  // namespace velkaro

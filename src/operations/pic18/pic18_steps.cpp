@@ -8,10 +8,20 @@ namespace velkaro {
 
 const FamilySteps& pic18Steps() {
     static constexpr FamilySteps kSteps{
-        readProgram16,  readData16,         readFailed16,
-        blankProgram16, blankData16,        verifyProgramAndConfig16,
-        verifyData16,   readConfig16,       ops::checkProgrammingMode16,
-        panelErase,     WriteExtendedChain, false,
+        .readProgram = readProgram16,
+        .readData = readData16,
+        .readFailed = readFailed16,
+        .blankProgram = blankProgram16,
+        .blankData = blankData16,
+        .verifyProgramAndConfig = verifyProgramAndConfig16,
+        .verifyData = verifyData16,
+        .readConfigWords = readConfig16,
+        .checkProgrammingMode = ops::checkProgrammingMode16,
+        .erase = panelErase,
+        .eraseWindow = eraseWindow16,
+        .writeErased = WriteExtendedChain,
+        .writeWindow = writeWindow16,
+        .vddFirstLocksOut = false,
     };
     return kSteps;
 }

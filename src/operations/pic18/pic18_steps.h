@@ -25,4 +25,8 @@ ResultCode verifyProgramAndConfig16(Workspace& workspace, OperationUi& ui, bool 
                                     bool configuration, FirstDifference& where);
 ResultCode verifyData16(Workspace& workspace, OperationUi& ui, FirstDifference& where);
 
+FlowOutcome eraseWindow16(Workspace& workspace, OperationUi& ui, const EraseOptions& ticked,
+                          bool eraseData);
+FlowOutcome writeWindow16(Workspace& workspace, OperationUi& ui, WriteOptions ticked);
+
 }  // namespace velkaro
