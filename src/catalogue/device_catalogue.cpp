@@ -310,7 +310,7 @@ int32_t DeviceCatalogue::ReadDeviceKey(std::string_view name, std::string_view k
 
 std::string DeviceCatalogue::LookupDeviceById(uint16_t id,
                                               const std::vector<std::string>& deviceList,
-                                              std::optional<bool> extendedFamily) const {
+                                              std::optional<DeviceFamily> family) const {
     const IniFile& ini = deviceIni();
     for (const auto& name : deviceList) {
         const auto mask =
@@ -319,13 +319,11 @@ std::string DeviceCatalogue::LookupDeviceById(uint16_t id,
             static_cast<uint16_t>(ParseIniNumber(ini.readString(name, "DeviceID", ""), 0));
         if (expected == 0 || mask == 0 || expected != (id & mask))
             continue;
-        if (extendedFamily) {
+        if (family) {
             SilentMessageSink silent;
-            // -1: no Algorithm in the chain, which loads as 0.
             const int32_t algorithm = ReadDeviceKey(name, "Algorithm", silent);
-            const bool extended =
-                algorithm != -1 && familyTraits(algorithm).family == DeviceFamily::Pic18;
-            if (extended != *extendedFamily)
+            // -1: no section of the chain sets it, which reads as 0.
+            if (familyTraits(algorithm == -1 ? 0 : algorithm).family != *family)
                 continue;
         }
         return name;

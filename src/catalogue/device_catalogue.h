@@ -52,12 +52,12 @@ public:
     int32_t ReadDeviceKey(std::string_view name, std::string_view key, MessageSink& messages) const;
 
     // First device of `deviceList` whose own section's DeviceID/DeviceIDMask match `id`;
-    // empty when none does. With `extendedFamily` only devices of that protocol family
-    // (Algorithm not 0, or 0) count: an ID word read with one family's protocol says
-    // nothing about the other's devices, whose IDs overlap (a PIC18F4520 reads 0x108x,
-    // the PIC16F684's ID under its mask).
+    // empty when none does. With `family` only devices of that family (by their Algorithm,
+    // 0 when unset) count: an ID word read with one family's protocol says nothing about
+    // another's devices, whose IDs overlap (a PIC18F4520 reads 0x108x, the PIC16F684's ID
+    // under its mask).
     std::string LookupDeviceById(uint16_t id, const std::vector<std::string>& deviceList,
-                                 std::optional<bool> extendedFamily = std::nullopt) const;
+                                 std::optional<DeviceFamily> family = std::nullopt) const;
 
     struct CachedFile;  // a parsed file and what it was parsed from
 

@@ -99,7 +99,7 @@ bool confirmDeviceId(Workspace& workspace, OperationUi& ui, std::string_view que
     if (raw == 0 || (raw & device.DeviceIDMask) == device.DeviceID)
         return true;
     const std::string found =
-        workspace.catalogue.LookupDeviceById(raw, workspace.deviceList, device.isExtendedFamily());
+        workspace.catalogue.LookupDeviceById(raw, workspace.deviceList, device.traits().family);
     // Going on writes over a chip that is not the selected device: Enter must not do it.
     return ui.askOkCancelDefaultCancel(mismatchQuestion(question, found, raw));
 }
@@ -126,7 +126,7 @@ DeviceIdView showDeviceId(Workspace& workspace, OperationUi& ui) {
             view.check = DeviceIdCheck::Mismatch;
             view.status = msg::kDevIdNotMatched;
             view.DevName = workspace.catalogue.LookupDeviceById(view.raw, workspace.deviceList,
-                                                                device.isExtendedFamily());
+                                                                device.traits().family);
         }
     } else {
         view.status = msg::kDevIdUnavailable;

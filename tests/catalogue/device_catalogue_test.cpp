@@ -279,8 +279,8 @@ TEST_F(CatalogueTest, AlgorithmThreeIsTheEnhancedCore) {
     for (const int32_t other : {-1, 1, 2, 4, 99})
         EXPECT_EQ(familyTraits(other).family, DeviceFamily::Pic18) << other;
     const auto list = catalogue.FillDeviceList();
-    EXPECT_EQ(catalogue.LookupDeviceById(0x27A3, list, false), "Enhanced");
-    EXPECT_EQ(catalogue.LookupDeviceById(0x27A3, list, true), "Eighteen");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x27A3, list, DeviceFamily::EnhancedMidrange), "Enhanced");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x27A3, list, DeviceFamily::Pic18), "Eighteen");
 }
 
 TEST_F(CatalogueTest, TextKeysKeepOrEmptyTheInheritedValue) {
@@ -407,10 +407,10 @@ TEST(ShippedDeviceIni, LookupByIdStaysInTheFamilyTheIdWasReadWith) {
     DeviceCatalogue catalogue(test::sourceDir() + "/data");
     const auto list = catalogue.FillDeviceList();
     EXPECT_EQ(catalogue.LookupDeviceById(0x1083, list), "PIC16F684");
-    EXPECT_EQ(catalogue.LookupDeviceById(0x1083, list, true), "PIC18F4520");
-    EXPECT_EQ(catalogue.LookupDeviceById(0x1083, list, false), "PIC16F684");
-    EXPECT_EQ(catalogue.LookupDeviceById(0x0FC0, list, true), "");
-    EXPECT_EQ(catalogue.LookupDeviceById(0x0FC0, list, false), "PIC12F675");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x1083, list, DeviceFamily::Pic18), "PIC18F4520");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x1083, list, DeviceFamily::Midrange), "PIC16F684");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x0FC0, list, DeviceFamily::Pic18), "");
+    EXPECT_EQ(catalogue.LookupDeviceById(0x0FC0, list, DeviceFamily::Midrange), "PIC12F675");
 }
 
 TEST(ShippedDeviceIni, KnownDevicesHaveTheirDocumentedValues) {
