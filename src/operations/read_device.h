@@ -16,8 +16,8 @@ struct ReadResult {
 
 // Reads the chip in the socket into workspace.image: with `program` the program memory,
 // the ID words, the configuration words and (6-bit family) OSCCAL and BG; with `data` the
-// data memory (only for a device that has some). Chooses the algorithm by the device's
-// Algorithm. Each section opens and closes the link. Results: kResultOk;
+// data memory (only for a device that has some), with the steps of the device's family
+// (familySteps). Each section opens and closes the link. Results: kResultOk;
 // kResultHardwareError when the link would not open (the 16-bit family shows the link's own
 // message first) or, on a device with a device ID, the chip did not answer like one in
 // programming mode (the reason recorded on the link); the image is then as it was before;
