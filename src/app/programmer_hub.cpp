@@ -18,9 +18,42 @@ ProgrammerHub::ProgrammerHub(Clock& clock, HardwareSettings hardware)
       mHardPro(mPortStream, [this](int port) { return mHardware.portPath(port); }),
       mBoardStream(mPins, clock),
       mEmuPro(mBoardStream, [](int port) { return "emulated COM" + std::to_string(port); }),
-      mActive(&mSimulator) {}
+      mBackends(makeBackends()),
+      mActive(&mBackends.front()) {}
 
 ProgrammerHub::~ProgrammerHub() = default;
+
+std::vector<ProgrammerHub::Backend> ProgrammerHub::makeBackends() {
+    auto closed = [](bool open, const char* what) { return open ? std::string(what) : ""; };
+    return {
+        {"simulated programmer", &mSimulator, false, PortKind::Simulated, false,
+         [this] { return mSimulator.linkFault(); }, [this] { return mSimulator.checkLeftSafe(); },
+         nullptr},
+        {"JDM on simulated lines", &mSimJdm, true, PortKind::Simulated, std::nullopt,
+         [this] { return mSimJdm.lastError(); }, [this] { return mSimLines.checkLeftSafe(); },
+         nullptr},
+        {"JDM on a serial port", &mHardJdm, true, PortKind::Serial, std::nullopt,
+         [this] { return mHardJdm.lastError(); },
+         [this, closed] { return closed(mPortLines.isOpen(), "serial port open"); }, nullptr},
+        {"PRO on a serial port", &mHardPro, false, PortKind::Serial, std::nullopt,
+         [this] { return mHardPro.lastError(); },
+         [this, closed] { return closed(mPortStream.isOpen(), "serial port open"); }, &mHardPro},
+        {"emulated PRO board", &mEmuPro, false, PortKind::Simulated, true,
+         [this] { return mEmuPro.lastError(); },
+         [this, closed] { return closed(mBoardStream.isOpen(), "emulated board's port open"); },
+         &mEmuPro},
+    };
+}
+
+const ProgrammerHub::Backend& ProgrammerHub::backendFor(int32_t port) const {
+    const PortKind kind = isHardwarePort(port) ? PortKind::Serial : PortKind::Simulated;
+    for (const Backend& backend : mBackends) {
+        if (backend.bitBanged == jdmType() && backend.port == kind &&
+            backend.emulatedBoard.value_or(mEmulateBoard) == mEmulateBoard)
+            return backend;
+    }
+    return mBackends.front();  // every combination has a row; the simulator if one were missing
+}
 
 std::unique_ptr<sim::SimChip> ProgrammerHub::insertChip(std::unique_ptr<sim::SimChip> chip) {
     return chipOnPins() ? mPins.insertChip(std::move(chip))
@@ -48,31 +81,19 @@ void ProgrammerHub::setEmulatedBoard(bool emulated) {
 std::string ProgrammerHub::lastError() const {
     if (!mError.empty())
         return mError;
-    if (mActive == &mHardJdm)
-        return mHardJdm.lastError();
-    if (mActive == &mSimJdm)
-        return mSimJdm.lastError();
-    if (mActive == &mHardPro)
-        return mHardPro.lastError();
-    if (mActive == &mEmuPro)
-        return mEmuPro.lastError();
-    return mSimulator.linkFault();
+    return mActive->lastError();
 }
 
 std::string ProgrammerHub::checkLeftSafe() const {
-    std::string left = mSimulator.checkLeftSafe();
-    auto add = [&](const std::string& what) {
+    std::string left;
+    for (const Backend& backend : mBackends) {
+        const std::string what = backend.leftOn();
         if (what.empty())
-            return;
+            continue;
         if (!left.empty())
             left += ", ";
         left += what;
-    };
-    add(mSimLines.checkLeftSafe());
-    if (mPortLines.isOpen() || mPortStream.isOpen())
-        add("serial port open");
-    if (mBoardStream.isOpen())
-        add("emulated board's port open");
+    }
     return left;
 }
 
@@ -88,67 +109,58 @@ int32_t ProgrammerHub::SSetMode(int32_t mode) {
 
 int32_t ProgrammerHub::SOpen(int32_t port) {
     mError.clear();
-    const bool hardware = isHardwarePort(port);
-    if (jdmType())
-        mActive = hardware ? static_cast<ProgrammerLibrary*>(&mHardJdm) : &mSimJdm;
-    else if (hardware)
-        mActive = &mHardPro;
-    else
-        mActive = mEmulateBoard ? static_cast<ProgrammerLibrary*>(&mEmuPro) : &mSimulator;
-    ProProgrammer* pro = mActive == &mHardPro  ? &mHardPro
-                         : mActive == &mEmuPro ? &mEmuPro
-                                               : nullptr;
-    mLinkClock.setDelaySink(pro);
-    const int32_t opened = mActive->SOpen(port);
-    if (opened != 0 && !hardware)
+    mActive = &backendFor(port);
+    mLinkClock.setDelaySink(mActive->delaySink);
+    const int32_t opened = lib().SOpen(port);
+    if (opened != 0 && mActive->port == PortKind::Simulated)
         ++mSimulatedOpens;
     return opened;
 }
 
 int32_t ProgrammerHub::SClose() {
-    return mActive->SClose();
+    return lib().SClose();
 }
 int32_t ProgrammerHub::SVccOn(int32_t type) {
-    return mActive->SVccOn(type);
+    return lib().SVccOn(type);
 }
 int32_t ProgrammerHub::SVppOn(int32_t type) {
-    return mActive->SVppOn(type);
+    return lib().SVppOn(type);
 }
 int32_t ProgrammerHub::SPowerOff() {
-    return mActive->SPowerOff();
+    return lib().SPowerOff();
 }
 int32_t ProgrammerHub::SCheckPower() {
-    return mActive->SCheckPower();
+    return lib().SCheckPower();
 }
 int32_t ProgrammerHub::SCheckOSC() {
-    return mActive->SCheckOSC();
+    return lib().SCheckOSC();
 }
 int32_t ProgrammerHub::SSendCmd(int32_t code) {
-    return mActive->SSendCmd(code);
+    return lib().SSendCmd(code);
 }
 int32_t ProgrammerHub::SGetc() {
-    return mActive->SGetc();
+    return lib().SGetc();
 }
 int32_t ProgrammerHub::SSetLED(int32_t position) {
-    return mActive->SSetLED(position);
+    return lib().SSetLED(position);
 }
 int32_t ProgrammerHub::SSetPGC(int32_t level) {
-    return mActive->SSetPGC(level);
+    return lib().SSetPGC(level);
 }
 int32_t ProgrammerHub::SSetPGD(int32_t level) {
-    return mActive->SSetPGD(level);
+    return lib().SSetPGD(level);
 }
 int32_t ProgrammerHub::SWriteBit(int32_t value, int32_t count) {
-    return mActive->SWriteBit(value, count);
+    return lib().SWriteBit(value, count);
 }
 int32_t ProgrammerHub::SWriteWord(int32_t word) {
-    return mActive->SWriteWord(word);
+    return lib().SWriteWord(word);
 }
 int32_t ProgrammerHub::SReadWord() {
-    return mActive->SReadWord();
+    return lib().SReadWord();
 }
 int32_t ProgrammerHub::SReadBit(int32_t count) {
-    return mActive->SReadBit(count);
+    return lib().SReadBit(count);
 }
 
 ProgrammerSet assembleProgrammers(HardwareSettings hardware, bool realTime) {

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/hardware_settings.h"
 #include "link/clock.h"
@@ -20,16 +24,21 @@ namespace velkaro {
 
 // Every programmer the program can drive, behind the one library the link talks to.
 // SSetMode picks the programmer type and SOpen the port: a port mapped to a serial device
-// is real hardware, any other port is served by the simulator. Type 0 (PRO) is the wire
-// protocol over the real port, or simulated by SimulatedProgrammer; type 1 (JDM) is the
+// is real hardware, any other port is served by the simulator. Each backend is a row of
+// backends() saying which sessions it serves; SOpen looks the row up and every call until
+// the next SOpen goes to it. Type 0 (PRO) is the wire protocol over the real port, or
+// simulated by SimulatedProgrammer (or by the emulated board); type 1 (JDM) is the
 // bit-banged backend itself, over the real port's lines or over simulated lines wired to a
-// pin-level socket — so the simulated JDM
-// runs the very code that drives a real one. The simulated chip moves to whichever of the
-// two simulated sockets the selected type uses; it is one chip either way.
+// pin-level socket — so the simulated JDM runs the very code that drives a real one. The
+// simulated chip moves to whichever of the two simulated sockets the selected type uses;
+// it is one chip either way.
 class ProgrammerHub : public ProgrammerLibrary {
 public:
     ProgrammerHub(Clock& clock, HardwareSettings hardware);
     ~ProgrammerHub() override;
+    // The rows point into the hub.
+    ProgrammerHub(const ProgrammerHub&) = delete;
+    ProgrammerHub& operator=(const ProgrammerHub&) = delete;
 
     const HardwareSettings& hardware() const { return mHardware; }
     // The clock the link must run on: while the intelligent programmer holds a session
@@ -58,7 +67,31 @@ public:
     // nothing is known beyond the failure itself.
     std::string lastError() const;
     // Empty when every target is unpowered and every port closed; otherwise what is left.
+    // Every backend is asked, not only the one in use: an earlier session may have been
+    // another's.
     std::string checkLeftSafe() const;
+
+    // The ports a backend serves: those mapped to a serial device, or all others.
+    enum class PortKind { Simulated, Serial };
+    // One backend of the hub and the sessions it serves.
+    struct Backend {
+        std::string_view name;  // "simulated programmer", "JDM on a serial port", ...
+        ProgrammerLibrary* library;
+        bool bitBanged;  // serves the bit-banged type (otherwise the intelligent one)
+        PortKind port;
+        // Only while the emulated board is (true) or is not (false) chosen; any when empty.
+        std::optional<bool> emulatedBoard;
+        std::function<std::string()> lastError;  // why its last open or session failed
+        std::function<std::string()> leftOn;     // what it left powered or open; empty: none
+        // Set when the link's waits travel to this programmer's board during a session.
+        ProProgrammer* delaySink;
+    };
+    // Every backend, in the order they are looked up.
+    const std::vector<Backend>& backends() const { return mBackends; }
+    // The backend that serves `port` (1..9) with the type and board choice now selected.
+    const Backend& backendFor(int32_t port) const;
+    // The backend of the last SOpen (the simulated programmer before the first).
+    const Backend& active() const { return *mActive; }
 
     int32_t SOpen(int32_t port) override;
     int32_t SClose() override;
@@ -77,10 +110,10 @@ public:
     int32_t SWriteWord(int32_t word) override;
     int32_t SReadWord() override;
     int32_t SReadBit(int32_t count) override;
-    DeferredReads* deferredReads() override { return mActive->deferredReads(); }
+    DeferredReads* deferredReads() override { return lib().deferredReads(); }
     // The JDM's wiring, whichever type is active now: the link asks before it opens.
     bool jdmVddFromPort() const override { return mHardware.jdmLines.vdd.line == PortLine::None; }
-    std::string linkFault() const override { return mActive->linkFault(); }
+    std::string linkFault() const override { return mActive->library->linkFault(); }
 
 private:
     bool jdmType() const { return programmerTypeOf(mType).can.bitBanged; }
@@ -88,6 +121,8 @@ private:
     // the intelligent one served by the emulated board.
     bool chipOnPins() const { return jdmType() || mEmulateBoard; }
     void moveChip(bool toPins);
+    std::vector<Backend> makeBackends();
+    ProgrammerLibrary& lib() const { return *mActive->library; }
 
     Clock& mClock;
     HardwareSettings mHardware;
@@ -103,7 +138,8 @@ private:
     sim::ProBoardStream mBoardStream;
     ProProgrammer mEmuPro;
     bool mEmulateBoard = false;
-    ProgrammerLibrary* mActive;
+    std::vector<Backend> mBackends;
+    const Backend* mActive;
     int32_t mType = 0;
     int mSimulatedOpens = 0;
     std::string mError;
