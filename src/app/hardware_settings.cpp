@@ -76,16 +76,16 @@ HardwareSettings readHardwareSettings(const IniFile& ini) {
     }
     LineAssignment lines;
     for (std::string_view key : LineAssignment::kKeys) {
-        if (!ini.hasKey(kJdmLinesSection, key))
+        if (!ini.hasKey(jdmLinesSection(), key))
             continue;
         std::string error;
-        if (!lines.set(key, ini.readString(kJdmLinesSection, key, ""), error))
-            settings.problems.push_back(at(ini.lineOf(kJdmLinesSection, key)) + "[" +
-                                        kJdmLinesSection + "] " + error);
+        if (!lines.set(key, ini.readString(jdmLinesSection(), key, ""), error))
+            settings.problems.push_back(at(ini.lineOf(jdmLinesSection(), key)) + "[" +
+                                        std::string(jdmLinesSection()) + "] " + error);
     }
     if (const std::string problem = lines.problem(); !problem.empty()) {
-        settings.problems.push_back(at(ini.sectionLine(kJdmLinesSection)) + "[" + kJdmLinesSection +
-                                    "] " + problem);
+        settings.problems.push_back(at(ini.sectionLine(jdmLinesSection())) + "[" +
+                                    std::string(jdmLinesSection()) + "] " + problem);
         lines = {};
     }
     settings.jdmLines = lines;
@@ -122,9 +122,9 @@ std::string outdatedCopyProblem(const std::string& inUse, const std::string& shi
         return {};
     const IniFile copy(inUse);
     const IniFile original(shipped);
-    for (const char* section : {kPortSection, kJdmLinesSection}) {
+    for (const std::string_view section : {std::string_view(kPortSection), jdmLinesSection()}) {
         if (copy.sectionEntries(section) != original.sectionEntries(section))
-            return inUse + " is older than " + shipped + " and its [" + section +
+            return inUse + " is older than " + shipped + " and its [" + std::string(section) +
                    "] differs: copy the hardware settings over (or delete the copy)";
     }
     return {};

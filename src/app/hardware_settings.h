@@ -3,9 +3,11 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/line_assignment.h"
+#include "link/programmer_types.h"
 
 namespace velkaro {
 
@@ -40,7 +42,10 @@ struct HardwareSettings {
 };
 
 inline constexpr const char* kPortSection = "Port";
-inline constexpr const char* kJdmLinesSection = "VKR-20 JDM";
+// The section of the bit-banged programmer's lines: named after its type.
+inline std::string_view jdmLinesSection() {
+    return bitBangedTypeName();
+}
 
 HardwareSettings readHardwareSettings(const IniFile& ini);
 // Reads the settings file at `path`; a missing file gives the defaults.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/hardware_settings.h"
 #include "app/programmer_hub.h"
 #include "app/workspace.h"
 #include "link/programmer_types.h"
@@ -34,7 +35,8 @@ SelfTestStep checkPgdLoop(ProgrammerHub& hub, JdmProgrammer& jdm) {
     } else if (*high != true) {
         step.advice =
             "PGD in shows the opposite of PGD out: one of the two lines has the wrong polarity "
-            "in the settings ([VKR-20 JDM] PGDOut or PGDIn; a leading \"!\" inverts)";
+            "in the settings ([" +
+            std::string(jdmLinesSection()) + "] PGDOut or PGDIn; a leading \"!\" inverts)";
     }
     step.ok = step.advice.empty();
     return step;

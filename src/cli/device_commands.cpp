@@ -21,6 +21,7 @@
 #include "cli/link_backend.h"
 #include "cli/terminal_ui.h"
 #include "image/listing.h"
+#include "link/programmer_types.h"
 #include "operations/auto_program.h"
 #include "operations/blank_check.h"
 #include "operations/device_id.h"
@@ -469,9 +470,10 @@ int runOsccalCommand(CliContext& context, const OutputOptions& output,
         return stop(kResultOk, kExitUsage);
     }
     if (!oscCalibrationAvailable(workspace.link->hardwareType(), d)) {
-        std::cerr << "velkaro-cli: OSCCAL calibration needs the VKR-20 PRO programmer and a "
-                     "device with a calibration program; "
-                  << d.DeviceName << " on this programmer has none\n";
+        std::cerr << "velkaro-cli: OSCCAL calibration needs the "
+                  << programmerTypesWith(&ProgrammerCapabilities::oscillatorMeasure)
+                  << " programmer and a device with a calibration program; " << d.DeviceName
+                  << " on this programmer has none\n";
         return stop(kResultOk, kExitUsage);
     }
     switch (startOscCalibration(workspace, session.ui())) {

@@ -99,12 +99,9 @@ void runFirmware(CliContext& context) {
         return;
     ProgrammerLink& link = *session.link;
     if (!programmerTypeOf(link.hardwareType()).can.firmwareQuery) {
-        std::string answering;
-        for (const ProgrammerType& type : programmerTypes()) {
-            if (type.can.firmwareQuery)
-                answering += (answering.empty() ? "" : ", ") + std::string(type.name);
-        }
-        std::cerr << "velkaro-cli: only the " << answering << " answers the firmware query\n";
+        std::cerr << "velkaro-cli: only the "
+                  << programmerTypesWith(&ProgrammerCapabilities::firmwareQuery)
+                  << " answers the firmware query\n";
         context.exitCode = closeSession(session, kExitUsage);
         return;
     }
@@ -219,7 +216,9 @@ void registerLinkCommands(CLI::App& app, CliContext& context) {
     app.add_subcommand("selftest",
                        "Check the programmer's lines, programming mode and the device ID")
         ->callback([&context] { runSelfTest(context); });
-    app.add_subcommand("firmware", "Show the firmware date and version of a VKR-20 PRO programmer")
+    app.add_subcommand("firmware", "Show the firmware date and version of a " +
+                                       programmerTypesWith(&ProgrammerCapabilities::firmwareQuery) +
+                                       " programmer")
         ->callback([&context] { runFirmware(context); });
     app.add_subcommand("power-test",
                        "Open the link and power the target as an operation would, then close")

@@ -8,6 +8,7 @@
 #include "catalogue/device_catalogue.h"
 #include "cli/cli_context.h"
 #include "cli/link_backend.h"
+#include "link/programmer_types.h"
 
 int main(int argc, char** argv) {
     using namespace velkaro::cli;
@@ -21,15 +22,17 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingDirectory);
     app.add_option("--device", context.deviceName, "Device type (a section of device.ini)");
     app.add_option("--port", context.port, "Programmer port: COM1..COM9 or 1..9");
-    app.add_option("--programmer", context.programmer, "Programmer type: index or name");
+    app.add_option("--programmer", context.programmer,
+                   "Programmer type: " + velkaro::programmerTypeChoices());
     app.add_option_function<std::string>(
            "--simulate", [&context](const std::string& chip) { context.simulate = chip; },
            "Serve every port by the simulator with CHIP in the socket (default: the device's chip)")
         ->expected(0, 1)
         ->default_str("");
     app.add_flag("--emulate-board", context.emulateBoard,
-                 "Serve a simulated port's VKR-20 PRO by its own firmware, built for this "
-                 "machine, driving the chip's pins");
+                 "Serve a simulated port's " +
+                     velkaro::programmerTypesWith(&velkaro::ProgrammerCapabilities::firmwareQuery) +
+                     " by its own firmware, built for this machine, driving the chip's pins");
     app.add_option("--sim-state", context.simState,
                    "Load the simulated chip from FILE when it exists; save it at exit");
 

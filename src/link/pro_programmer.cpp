@@ -6,6 +6,7 @@
 
 #include "core/protocol.h"
 #include "link/programmer_commands.h"
+#include "link/programmer_types.h"
 
 namespace velkaro {
 
@@ -284,7 +285,8 @@ int32_t ProProgrammer::SOpen(int32_t port) {
         const int n = mStream.read(&c, 1, kBannerTimeoutMs);
         if (n <= 0 || seen.size() > 256) {
             mStream.close();
-            mError = "no VKR-20 PRO answers on " + path +
+            mError = "no " + programmerTypesWith(&ProgrammerCapabilities::programmerCommands) +
+                     " answers on " + path +
                      " (no start-up message: another device, or no firmware?)";
             return 0;
         }

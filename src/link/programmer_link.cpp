@@ -257,7 +257,7 @@ void ProgrammerLink::showResultMessage(std::string_view text) {
 bool ProgrammerLink::raisesVddFirst() const {
     if (mDevice.PowerOnSequence != 1)
         return true;
-    return programmerTypeOf(mHardwareType).can.bitBanged && mLibrary.jdmVddFromPort();
+    return !programmerTypeOf(mHardwareType).can.switchesVdd && mLibrary.jdmVddFromPort();
 }
 
 bool oscCalibrationAvailable(int hardwareType, const DeviceDefinition& device) {

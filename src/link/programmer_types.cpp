@@ -1,6 +1,7 @@
 #include "link/programmer_types.h"
 
 #include "base/text_compare.h"
+#include "link/programmer_commands.h"
 
 namespace velkaro {
 
@@ -13,12 +14,18 @@ ProgrammerCapabilities intelligent() {
     can.socketLed = true;
     can.fastBlankCheck = true;
     can.oscillatorMeasure = true;
+    // Two regulator settings (docs/pro-circuit.md): 12.0 V for "12 V and below", 13.0 V for
+    // "above 12 V".
+    can.vppLevels = {{12.0, kCmdVppLow}, {13.0, kCmdVppHigh}};
+    can.switchesVdd = true;
     return can;
 }
 
 ProgrammerCapabilities bitBanged() {
     ProgrammerCapabilities can;
     can.bitBanged = true;
+    // The classic circuit makes VPP from the port's own swing: about 13 V, not adjustable.
+    can.vppLevels = {{13.0, 0}};
     return can;
 }
 
@@ -51,6 +58,29 @@ const ProgrammerType* findProgrammerType(std::string_view text) {
             return &type;
     }
     return nullptr;
+}
+
+std::string programmerTypesWith(bool ProgrammerCapabilities::*can) {
+    std::vector<std::string_view> names;
+    for (const ProgrammerType& type : programmerTypes()) {
+        if (type.can.*can)
+            names.push_back(type.name);
+    }
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    return text;
+}
+
+std::string_view bitBangedTypeName() {
+    for (const ProgrammerType& type : programmerTypes()) {
+        if (type.can.bitBanged)
+            return type.name;
+    }
+    return programmerTypes().back().name;
 }
 
 std::string programmerTypeChoices() {

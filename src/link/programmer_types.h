@@ -1,10 +1,18 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velkaro {
+
+// A programming voltage a programmer can put on MCLR/VPP, and the programmer command that
+// selects it before the target is powered (0: the circuit fixes it, nothing is sent).
+struct VppLevel {
+    double volts = 0.0;
+    int32_t command = 0;
+};
 
 // What a programmer type can do beyond what every type answers through the seventeen
 // functions. The code asks these, never the type's number.
@@ -19,6 +27,13 @@ struct ProgrammerCapabilities {
     // Drives the port's modem lines itself: its wiring can be self-tested, and VDD may come
     // from the port (then it rises before VPP).
     bool bitBanged = false;
+    // The programming voltages it can apply, lowest first.
+    std::vector<VppLevel> vppLevels;
+    // Enters programming mode at VDD level (a key sequence on MCLR) instead of with VPP.
+    bool lowVoltageEntry = false;
+    // Switches the target's VDD itself. Otherwise VDD comes from the port while it is open,
+    // unless the wiring gives it a line (ProgrammerLibrary::jdmVddFromPort() tells).
+    bool switchesVdd = false;
 };
 
 // One programmer type: the number SSetMode, the settings file and the command line use,
@@ -39,6 +54,14 @@ const ProgrammerType& programmerTypeOf(int index);
 // The type named `text` (ASCII letter case ignored) or numbered by it ("0", "1"); nullptr
 // when there is none.
 const ProgrammerType* findProgrammerType(std::string_view text);
+
+// The names of the types that have `can` ("VKR-20 PRO"; "A or B" for two), for messages
+// that say which programmer something needs.
+std::string programmerTypesWith(bool ProgrammerCapabilities::*can);
+
+// The name of the first bit-banged type: its wiring is the settings file's section of that
+// name.
+std::string_view bitBangedTypeName();
 
 // The names and numbers for a usage message: `0, 1, "VKR-20 PRO" or "VKR-20 JDM"`.
 std::string programmerTypeChoices();

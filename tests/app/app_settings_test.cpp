@@ -11,6 +11,8 @@
 #include "app/hardware_settings.h"
 #include "app/workspace.h"
 #include "catalogue/device_catalogue.h"
+#include "catalogue/ini_file.h"
+#include "link/programmer_types.h"
 #include "link/virtual_clock.h"
 #include "support/cli_runner.h"
 #include "support/fake_library.h"
@@ -206,9 +208,15 @@ TEST_F(AppSettingsTest, FailedSaveLeavesNoFileAndReportsFalse) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 }
 
-TEST_F(AppSettingsTest, ShippedFileListsBothProgrammerTypes) {
-    const AppSettings s = LoadSettings(test::sourceDir() + "/data/velkaro.ini");
-    EXPECT_EQ(s.ProgrammerTypes, (std::vector<std::string>{"VKR-20 PRO", "VKR-20 JDM"}));
+TEST_F(AppSettingsTest, ShippedFileListsTheBuiltInProgrammerTypesAndTheJdmWiring) {
+    const std::string shipped = test::sourceDir() + "/data/velkaro.ini";
+    const AppSettings s = LoadSettings(shipped);
+    std::vector<std::string> names;
+    for (const ProgrammerType& type : programmerTypes())
+        names.emplace_back(type.name);
+    EXPECT_EQ(s.ProgrammerTypes, names) << "in the order of their type index";
+    EXPECT_TRUE(IniFile(shipped).hasKey(jdmLinesSection(), "VPP"));
+    EXPECT_EQ(loadHardwareSettings(shipped).problems, std::vector<std::string>{});
     EXPECT_EQ(s.HardwareType, 0);
     EXPECT_EQ(s.Device, "PIC16F84A");
     // A fresh install leaves the buffer alone on an erase; the other options are ticked.

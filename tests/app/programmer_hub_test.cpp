@@ -54,8 +54,7 @@ TEST(ProgrammerHub, EachTypePortAndBoardChoiceOpensItsOwnBackend) {
             // No device behind the mapping: the serial backend says so, the simulator is
             // not asked and counts no session.
             EXPECT_FALSE(opened);
-            EXPECT_NE(hub.lastError().find(kMissingDevice), std::string::npos)
-                << hub.lastError();
+            EXPECT_NE(hub.lastError().find(kMissingDevice), std::string::npos) << hub.lastError();
             EXPECT_EQ(hub.simulatedOpens(), 0);
         } else {
             EXPECT_TRUE(opened) << hub.lastError();
