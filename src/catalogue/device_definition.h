@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "catalogue/device_family.h"
@@ -71,6 +72,9 @@ struct DeviceDefinition {
     // Derived values.
     uint16_t BlankWord = 0x3FFF;  // 0xFFFF >> (16 - BitWidth)
     std::string DeviceName;       // the selected name, before Alias resolution
+    // Set where a chip accepts a narrower programming voltage than its family (volts).
+    std::optional<double> vppMinOverride;
+    std::optional<double> vppMaxOverride;
 
     // Bits of CmdSet the algorithms consult.
     bool hasLoadConfig() const { return (CmdSet & 0x0001) != 0; }
@@ -85,6 +89,9 @@ struct DeviceDefinition {
     // wider. IdAdr, ConfigBaseAdr, DeviceIDAdr and ResetVector lie in 0..addressLimit()
     // after load.
     int32_t addressLimit() const { return std::max<int32_t>(traits().maxAddress, AdrMask); }
+    // The programming voltage range the chip accepts on MCLR/VPP (volts).
+    double vppMin() const { return vppMinOverride.value_or(traits().vppMin); }
+    double vppMax() const { return vppMaxOverride.value_or(traits().vppMax); }
 };
 
 }  // namespace velkaro

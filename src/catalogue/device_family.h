@@ -37,6 +37,9 @@ struct FamilyTraits {
     // The bits a read in programming mode answers: the core's word width, or all 16 (the
     // 16-bit core reads two bytes).
     bool readsWholeWord;
+    // The programming voltage on MCLR/VPP the family's chips accept (VIHH), in volts.
+    double vppMin;
+    double vppMax;
 };
 
 // The traits of the family a device.ini Algorithm value names: 0 the 6-bit command

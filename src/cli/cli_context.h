@@ -12,16 +12,17 @@ namespace velkaro::cli {
 // Exit codes of velkaro-cli (documented in README.md).
 enum ExitCode : int {
     kExitOk = 0,
-    kExitProgramError = 1,   // program memory: write/verify/blank failed there
-    kExitDataError = 2,      // data memory
-    kExitConfigError = 3,    // configuration or ID words
-    kExitHardwareError = 4,  // programmer or link failure
-    kExitCancelled = 5,      // Ctrl-C
-    kExitFileError = 6,      // a file could not be read or written
-    kExitWarnings = 7,       // the input loaded with warnings and --strict was given
-    kExitIdMismatch = 8,     // device ID of another device, or a lock-out not confirmed (--yes)
-    kExitNoId = 9,           // no device ID could be read
-    kExitUsage = 64,         // bad arguments, unknown device
+    kExitProgramError = 1,     // program memory: write/verify/blank failed there
+    kExitDataError = 2,        // data memory
+    kExitConfigError = 3,      // configuration or ID words
+    kExitHardwareError = 4,    // programmer or link failure
+    kExitCancelled = 5,        // Ctrl-C
+    kExitFileError = 6,        // a file could not be read or written
+    kExitWarnings = 7,         // the input loaded with warnings and --strict was given
+    kExitIdMismatch = 8,       // device ID of another device, or a lock-out not confirmed (--yes)
+    kExitNoId = 9,             // no device ID could be read
+    kExitVppUnavailable = 10,  // the programmer cannot apply the device's programming voltage
+    kExitUsage = 64,           // bad arguments, unknown device
     kExitInternal = 70,
 };
 

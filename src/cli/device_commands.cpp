@@ -65,6 +65,8 @@ int exitCodeOf(ResultCode code) {
             return kExitConfigError;
         case kResultCancelled:
             return kExitCancelled;
+        case kResultVppUnavailable:
+            return kExitVppUnavailable;
         default:
             return kExitHardwareError;
     }
@@ -90,6 +92,8 @@ std::string resultName(ResultCode code, int exitCode) {
             return "config";
         case kResultCancelled:
             return "cancelled";
+        case kResultVppUnavailable:
+            return "vpp";
         default:
             return "hardware";
     }

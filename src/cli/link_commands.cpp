@@ -124,7 +124,9 @@ void runPowerTest(CliContext& context) {
     ProgrammerLink& link = *session.link;
     const DeviceDefinition& device = session.workspace.device;
     if (!link.OpenLink(true, false)) {
-        context.exitCode = closeSession(session, kExitHardwareError);
+        const bool refused = link.refusal() == kResultVppUnavailable;
+        context.exitCode =
+            closeSession(session, refused ? kExitVppUnavailable : kExitHardwareError);
         return;
     }
     std::cout << "Target powered: " << device.DeviceName << " on " << portName(link.portIndex())

@@ -43,9 +43,35 @@ bool ProgrammerLink::setPortIndex(int index) {
     return true;
 }
 
+std::optional<int32_t> ProgrammerLink::vppLevelCommand() const {
+    const VppLevel* level = chooseVppLevel(programmerTypeOf(mHardwareType).can.vppLevels,
+                                           mDevice.VppVoltage, mDevice.vppMin(), mDevice.vppMax());
+    if (level == nullptr)
+        return std::nullopt;
+    return level->command;
+}
+
+std::string ProgrammerLink::vppRefusalMessage() const {
+    return vppUnavailableMessage(mDevice.vppMin(), mDevice.vppMax(),
+                                 programmerTypeOf(mHardwareType).name);
+}
+
 bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     const ProgrammerCapabilities& can = programmerTypeOf(mHardwareType).can;
     mFailureReason.clear();
+    // A voltage outside the chip's range can damage it: refused before the port opens.
+    const std::optional<int32_t> vppCommand = vppLevelCommand();
+    if (!vppCommand) {
+        mRefusal = kResultVppUnavailable;
+        if (showMessages)
+            showRefusal();
+        return false;
+    }
+    if (mOperationDepth == 0) {
+        // A session outside any operation: nothing refused is pending.
+        mRefusal = kResultOk;
+        mRefusalShown = false;
+    }
     // Indices beyond the two known types are the library's to interpret; a negative one
     // can only be a corrupt setting and is sent as the type it behaves as.
     if (!mFault.empty()) {
@@ -65,8 +91,10 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     }
 
     if (can.programmerCommands) {
-        mLibrary.SSendCmd(mDevice.VppVoltage > 12.0 ? kCmdVppHigh : kCmdVppLow);
-        WaitAck();  // a missing acknowledgement does not stop the power-up
+        if (*vppCommand != 0) {
+            mLibrary.SSendCmd(*vppCommand);
+            WaitAck();  // a missing acknowledgement does not stop the power-up
+        }
         if (prepareFastCheck) {
             mLibrary.SSetPGD(1);
             mLibrary.SSetPGC(1);
@@ -127,6 +155,13 @@ void ProgrammerLink::noteFault(std::string why) {
         mFault = std::move(why);
 }
 
+void ProgrammerLink::showRefusal() {
+    // One operation tells it once, however many of its phases were refused.
+    if (!mRefusalShown)
+        showFailure(vppRefusalMessage());
+    mRefusalShown = true;
+}
+
 void ProgrammerLink::showFailure(std::string_view text) {
     mUi->showMessage(text);
     mFailureShown = true;
@@ -136,6 +171,8 @@ void ProgrammerLink::beginOperation() {
     if (mOperationDepth++ == 0) {
         mFault.clear();
         mFailureShown = false;
+        mRefusal = kResultOk;
+        mRefusalShown = false;
     }
 }
 
@@ -145,6 +182,8 @@ void ProgrammerLink::endOperation() {
 }
 
 ResultCode ProgrammerLink::checkedResult(ResultCode code) const {
+    if (mRefusal != kResultOk && code != kResultCancelled)
+        return mRefusal;
     if (mFault.empty() || code == kResultCancelled)
         return code;
     return kResultHardwareError;
@@ -231,7 +270,16 @@ bool ProgrammerLink::ReportResult(ResultCode code) {
         case kResultConfigError:
             showResultMessage(kMsgConfigMemoryError);
             break;
+        case kResultVppUnavailable:
+            showRefusal();
+            break;
         default:
+            // A flow that reports its refused open as a hardware failure: the refusal is
+            // what happened.
+            if (mRefusal != kResultOk) {
+                showRefusal();
+                break;
+            }
             // The link's own failure, when there was one, is the reason shown.
             if (!mFault.empty())
                 mFailureReason = mFault;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -51,7 +52,9 @@ public:
 
     // Connection and power sequence.
     // Opens the port and powers the target; false when the port does not open (power
-    // untouched) or a supply or the power check fails (link closed again). With
+    // untouched) or a supply or the power check fails (link closed again). Refused before
+    // anything is sent when the programmer has no programming voltage the device accepts
+    // (refusal() then tells; the PRO is told the level it chose otherwise). With
     // `showMessages` the failure is also shown; `prepareFastCheck` readies the PRO's block
     // blank test.
     bool OpenLink(bool showMessages, bool prepareFastCheck);
@@ -73,7 +76,8 @@ public:
     // Firmware date (YYYYMMDD...) and version of a "VKR-20 PRO"; false for other types, a
     // port that does not open, a missing answer or a date shorter than 8 characters.
     bool QueryFirmware(std::string& date, std::string& version);
-    // Shows the message of `code` (none for 0 and -2); true only for 0. A failure shows its
+    // Shows the message of `code` (none for 0 and -2; the refusal's for a hardware failure
+    // after OpenLink refused); true only for 0. A failure shows its
     // reason, when one was recorded, on a line below the fixed text.
     bool ReportResult(ResultCode code);
     // Why the operation under way failed, when more is known than the failure itself (a
@@ -97,9 +101,13 @@ public:
     // several); the outermost one begins with a sound link.
     void beginOperation();
     void endOperation();
-    // `code` as the operation may report it: a failed link turns any result but a cancel
-    // into kResultHardwareError, since reads taken over it mean nothing.
+    // `code` as the operation may report it: a refused OpenLink turns any result but a
+    // cancel into the refusal, a failed link into kResultHardwareError, since reads taken
+    // over it mean nothing.
     ResultCode checkedResult(ResultCode code) const;
+    // Why OpenLink refused during this operation without touching the programmer
+    // (kResultVppUnavailable), or kResultOk.
+    ResultCode refusal() const { return mRefusal; }
 
     // Delay calibration: tick reads per millisecond, measured on the clock.
     int CallsPerMillisecond() const { return mCallsPerMillisecond; }
@@ -169,6 +177,11 @@ private:
     // Keeps the first reason the link failed in this operation; an empty one changes nothing.
     void noteFault(std::string why);
     void showFailure(std::string_view text);
+    // The programmer command selecting the VPP level for the device (0: none to send), or
+    // nothing when the programmer has no level the device accepts.
+    std::optional<int32_t> vppLevelCommand() const;
+    std::string vppRefusalMessage() const;
+    void showRefusal();
 
     ProgrammerLibrary& mLibrary;
     Clock& mClock;
@@ -180,6 +193,8 @@ private:
     bool mLinkOpen = false;
     std::string mFault;
     bool mFailureShown = false;
+    ResultCode mRefusal = kResultOk;
+    bool mRefusalShown = false;
     int mOperationDepth = 0;
     int mCallsPerMillisecond = 0;
     std::deque<uint16_t> mReadValues;  // reads done at once, not yet taken

@@ -60,6 +60,22 @@ const ProgrammerType* findProgrammerType(std::string_view text) {
     return nullptr;
 }
 
+const VppLevel* chooseVppLevel(const std::vector<VppLevel>& levels, double wanted, double vppMin,
+                               double vppMax) {
+    // Values from device.ini and the table are decimal fractions: a hair's difference is
+    // rounding, not a different voltage.
+    constexpr double kTolerance = 1e-6;
+    const VppLevel* below = nullptr;
+    for (const VppLevel& level : levels) {
+        if (level.volts < vppMin - kTolerance || level.volts > vppMax + kTolerance)
+            continue;
+        if (level.volts >= wanted - kTolerance)
+            return &level;
+        below = &level;
+    }
+    return below;
+}
+
 std::string programmerTypesWith(bool ProgrammerCapabilities::*can) {
     std::vector<std::string_view> names;
     for (const ProgrammerType& type : programmerTypes()) {

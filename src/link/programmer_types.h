@@ -55,6 +55,13 @@ const ProgrammerType& programmerTypeOf(int index);
 // when there is none.
 const ProgrammerType* findProgrammerType(std::string_view text);
 
+// The level to program a chip at: of the `levels` within vppMin..vppMax (volts), the lowest
+// that reaches `wanted`, or else the highest below it; nullptr when none lies within.
+// Rounding up keeps a chip that asks for a little more than a level at the next one: a PRO
+// gives 12 V only to chips that ask for 12 V or less.
+const VppLevel* chooseVppLevel(const std::vector<VppLevel>& levels, double wanted, double vppMin,
+                               double vppMax);
+
 // The names of the types that have `can` ("VKR-20 PRO"; "A or B" for two), for messages
 // that say which programmer something needs.
 std::string programmerTypesWith(bool ProgrammerCapabilities::*can);
