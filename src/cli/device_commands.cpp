@@ -395,7 +395,11 @@ int runEraseCommand(CliContext& context, const OutputOptions& output, bool progr
     const DeviceDefinition& d = workspace.device;
     const EraseOptions ticked{program, data, choices.clearBuffer, choices.checkId,
                               choices.keepOscCal};
-    const FlowOutcome outcome = runErase(workspace, session.ui(), ticked);
+    FlowOutcome outcome = runErase(workspace, session.ui(), ticked);
+    // The erase window counts a refused open as its own failure; the refusal is the result.
+    if (const ResultCode refused = workspace.link->refusal();
+        refused != kResultOk && outcome.result != kResultOk && outcome.result != kResultCancelled)
+        outcome.result = refused;
     int exitCode = exitCodeOf(outcome.result);
     if (outcome.close == WindowClose::Cancel && outcome.result == kResultOk)
         exitCode = kExitIdMismatch;  // the device-ID question was declined
