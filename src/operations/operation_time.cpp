@@ -67,36 +67,70 @@ RegionTexts textsOf(TimedOperation operation) {
     return {{}, {}, {msg::kErasingData}};
 }
 
-const WireCosts& wireOf(const DeviceDefinition& d) {
-    return d.isExtendedFamily() ? kWire16 : kWire6;
-}
-
-// One written program word: loaded, its share of the programming cycle (LoadCnt words
-// share one on the parts that latch several; the 16-bit core programs LoadCnt words, 4
-// when unset, per cycle), read back.
-Cost programWord(const DeviceDefinition& d) {
-    const WireCosts& wire = wireOf(d);
-    if (d.isExtendedFamily())
-        return {ms(d.ProgOnlyCycle) / count(d.LoadCnt < 1 ? 4 : d.LoadCnt), wire.writeWord};
+// One written program word of the 6-bit command family: loaded, its share of the
+// programming cycle (LoadCnt words share one on the parts that latch several), read back.
+Cost programWord6(const DeviceDefinition& d) {
     const uint64_t passes = std::max<uint64_t>(count(d.ProgCnt), 1);
     const uint64_t cycle = ms(d.ProgOnlyCmd != 0 ? d.ProgOnlyCycle : d.EraseProgCycle);
-    return {passes * cycle / std::max<uint64_t>(count(d.LoadCnt), 1), wire.writeWord};
+    return {passes * cycle / std::max<uint64_t>(count(d.LoadCnt), 1), kWire6.writeWord};
 }
 
-// One written data byte. The 16-bit core's data write is polled until the chip ends it,
-// which takes about its erase-and-write time.
-Cost dataByte(const DeviceDefinition& d) {
-    const bool programOnly = d.ProgOnlyCmd != 0 && !d.isExtendedFamily();
-    return {ms(programOnly ? d.DataProgOnlyCycle : d.DataEraseProgCycle), wireOf(d).writeByte};
+// The 16-bit core programs LoadCnt words (4 when unset) per cycle.
+Cost programWord16(const DeviceDefinition& d) {
+    return {ms(d.ProgOnlyCycle) / count(d.LoadCnt < 1 ? 4 : d.LoadCnt), kWire16.writeWord};
+}
+
+Cost dataByte6(const DeviceDefinition& d) {
+    const bool programOnly = d.ProgOnlyCmd != 0;
+    return {ms(programOnly ? d.DataProgOnlyCycle : d.DataEraseProgCycle), kWire6.writeByte};
+}
+
+// The 16-bit core's data write is polled until the chip ends it, which takes about its
+// erase-and-write time.
+Cost dataByte16(const DeviceDefinition& d) {
+    return {ms(d.DataEraseProgCycle), kWire16.writeByte};
+}
+
+// A chip with a bulk erase takes it in one go; the others are erased word by word.
+bool erasesAtOnce6(const DeviceDefinition& d) {
+    return !d.FlashType || d.hasBulkEraseProgram() || d.hasChipErase();
+}
+
+bool erasesAtOnce16(const DeviceDefinition&) {
+    return true;
+}
+
+std::vector<TimedRegion> writePlan6(const DeviceDefinition& d, bool prog, bool data);
+std::vector<TimedRegion> writePlan16(const DeviceDefinition& d, bool prog, bool data);
+
+// How long each family's steps take.
+struct FamilyTiming {
+    WireCosts wire;
+    Cost (*programWord)(const DeviceDefinition&);
+    Cost (*dataByte)(const DeviceDefinition&);
+    bool (*erasesAtOnce)(const DeviceDefinition&);
+    std::vector<TimedRegion> (*writePlan)(const DeviceDefinition&, bool prog, bool data);
+};
+
+constexpr FamilyTiming kTiming6{kWire6, programWord6, dataByte6, erasesAtOnce6, writePlan6};
+constexpr FamilyTiming kTiming16{kWire16, programWord16, dataByte16, erasesAtOnce16, writePlan16};
+
+const FamilyTiming& timingOf(const DeviceDefinition& d) {
+    switch (d.traits().family) {
+        case DeviceFamily::Pic18:
+            return kTiming16;
+        case DeviceFamily::Midrange:
+        case DeviceFamily::EnhancedMidrange:
+            break;
+    }
+    return kTiming6;
 }
 
 std::vector<TimedRegion> erasePlan(const DeviceDefinition& d, bool prog, bool data) {
     std::vector<TimedRegion> plan;
     const RegionTexts texts = textsOf(TimedOperation::Erase);
-    // A chip with a bulk erase takes it in one go; the others are erased word by word,
-    // each region in its own session.
-    const bool bulk =
-        !d.FlashType || d.isExtendedFamily() || d.hasBulkEraseProgram() || d.hasChipErase();
+    // Erased word by word, each region takes a session of its own.
+    const bool bulk = timingOf(d).erasesAtOnce(d);
     const Cost perWord{ms(d.EraseProgCycle), kWire6.writeWord};
     if (prog)
         plan.push_back(bulk ? region(texts.program, kSessionUs, 1,
@@ -113,9 +147,9 @@ std::vector<TimedRegion> erasePlan(const DeviceDefinition& d, bool prog, bool da
 std::vector<TimedRegion> passPlan(const DeviceDefinition& d, TimedOperation operation, bool prog,
                                   bool data) {
     const bool writes = operation == TimedOperation::Write;
-    const WireCosts& wire = wireOf(d);
-    const Cost perWord = writes ? programWord(d) : Cost{0, wire.readWord};
-    const Cost perByte = writes ? dataByte(d) : Cost{0, wire.readByte};
+    const FamilyTiming& timing = timingOf(d);
+    const Cost perWord = writes ? timing.programWord(d) : Cost{0, timing.wire.readWord};
+    const Cost perByte = writes ? timing.dataByte(d) : Cost{0, timing.wire.readByte};
     const RegionTexts texts = textsOf(operation);
 
     std::vector<TimedRegion> plan;
@@ -135,6 +169,32 @@ void append(std::vector<TimedRegion>& plan, std::vector<TimedRegion> more) {
         plan.push_back(std::move(r));
 }
 
+std::vector<TimedRegion> writePlan6(const DeviceDefinition& d, bool prog, bool data) {
+    std::vector<TimedRegion> plan = passPlan(d, TimedOperation::Write, prog, data);
+    // The configuration and calibration bits get a session of their own at the end.
+    if (!plan.empty())
+        plan.push_back({{}, kSessionGapUs, 0, 0});
+    return plan;
+}
+
+// The 16-bit core writes program and data memory, checks both, and writes the
+// configuration last (it may protect what came before).
+std::vector<TimedRegion> writePlan16(const DeviceDefinition& d, bool prog, bool data) {
+    std::vector<TimedRegion> plan;
+    const RegionTexts texts = textsOf(TimedOperation::Write);
+    if (prog)
+        plan.push_back(region(texts.program, kSessionUs, count(d.ProgSize), programWord16(d)));
+    if (data && d.EpromSize > 0)
+        plan.push_back(region(texts.data, kSessionGapUs, count(d.EpromSize), dataByte16(d)));
+    if (plan.empty())
+        return plan;
+    append(plan, passPlan(d, TimedOperation::Verify, prog, data));
+    if (prog)
+        plan.push_back(region(texts.config, kSessionGapUs, count(d.ConfigCount),
+                              {programWord16(d).chipUs + ms(d.ProgOnlyCycle), kWire16.writeWord}));
+    return plan;
+}
+
 }  // namespace
 
 std::vector<TimedRegion> timingPlan(const DeviceDefinition& d, TimedOperation operation, bool prog,
@@ -143,28 +203,7 @@ std::vector<TimedRegion> timingPlan(const DeviceDefinition& d, TimedOperation op
         return erasePlan(d, prog, data);
     if (operation != TimedOperation::Write)
         return passPlan(d, operation, prog, data);
-    if (!d.isExtendedFamily()) {
-        std::vector<TimedRegion> plan = passPlan(d, operation, prog, data);
-        // The configuration and calibration bits get a session of their own at the end.
-        if (!plan.empty())
-            plan.push_back({{}, kSessionGapUs, 0, 0});
-        return plan;
-    }
-    // The 16-bit core writes program and data memory, checks both, and writes the
-    // configuration last (it may protect what came before).
-    std::vector<TimedRegion> plan;
-    const RegionTexts texts = textsOf(TimedOperation::Write);
-    if (prog)
-        plan.push_back(region(texts.program, kSessionUs, count(d.ProgSize), programWord(d)));
-    if (data && d.EpromSize > 0)
-        plan.push_back(region(texts.data, kSessionGapUs, count(d.EpromSize), dataByte(d)));
-    if (plan.empty())
-        return plan;
-    append(plan, passPlan(d, TimedOperation::Verify, prog, data));
-    if (prog)
-        plan.push_back(region(texts.config, kSessionGapUs, count(d.ConfigCount),
-                              {programWord(d).chipUs + ms(d.ProgOnlyCycle), kWire16.writeWord}));
-    return plan;
+    return timingOf(d).writePlan(d, prog, data);
 }
 
 std::vector<TimedRegion> autoProgramPlan(const DeviceDefinition& d, bool prog, bool data,
