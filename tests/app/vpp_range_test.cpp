@@ -75,10 +75,8 @@ TEST_P(VppRange, TheLevelWithinTheChipsRangeIsAppliedOrTheOperationIsRefusedUnto
         test::RecordingUi eraseUi;
         const FlowOutcome erase = runErase(ws, eraseUi, {true, false, false, false, false});
         EXPECT_NE(erase.result, kResultOk);
-        // (The 16-bit core's erase adds that the erase failed.)
-        ASSERT_FALSE(eraseUi.messages().empty());
-        EXPECT_EQ(eraseUi.messages().front(), refusal);
-        EXPECT_EQ(std::count(eraseUi.messages().begin(), eraseUi.messages().end(), refusal), 1);
+        // The refusal alone: no erase was tried, so none failed.
+        EXPECT_EQ(eraseUi.messages(), std::vector<std::string>{refusal});
         EXPECT_EQ(hub.simulatedOpens(), 0);
         for (const auto& call : hub.simulator().callLog())
             EXPECT_EQ(call.name, "SSetMode");

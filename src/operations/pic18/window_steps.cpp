@@ -16,11 +16,15 @@ FlowOutcome eraseWindow16(Workspace& workspace, OperationUi& ui, const EraseOpti
                              : ticked.ProgEn            ? EraseScope::ProgramOnly
                                                         : EraseScope::DataOnly;
     const bool erased = panelErase(workspace, ui, scope);
-    if (!erased)
+    // A refused link has said why, and nothing was tried on the chip.
+    const ResultCode refusal = workspace.link ? workspace.link->refusal() : kResultOk;
+    if (!erased && refusal == kResultOk)
         ui.showMessage(msg::kEraseFailed);
     if (ticked.BuffClear)
         workspace.image.ClearImage(d, true, true);
-    return {WindowClose::Ok, erased ? kResultOk : kResultHardwareError};
+    return {WindowClose::Ok, erased                 ? kResultOk
+                             : refusal != kResultOk ? refusal
+                                                    : kResultHardwareError};
 }
 
 // The write window: erase, then write, the choices remembered unless cancelled.
