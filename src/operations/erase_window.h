@@ -24,7 +24,8 @@ EraseWindowState activateEraseWindow(const Workspace& workspace);
 //   closes the window with Cancel before anything is erased or remembered;
 // - the choices are remembered; with neither region ticked nothing else happens;
 // - the 16-bit core family is erased with panelErase (all, program only or data only); a
-//   failure shows "デバイスの消去に失敗しました。" and gives kResultHardwareError; the buffer is
+//   failure shows "デバイスの消去に失敗しました。" and gives kResultHardwareError (a link refused
+//   for its programming voltage has shown why and gives the refusal); the buffer is
 //   cleared when asked either way;
 // - otherwise program memory by the device's erase string or its erase steps (falling
 //   back to erasing word by word), then data memory the same way, the buffer cleared when
