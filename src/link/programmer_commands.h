@@ -15,6 +15,7 @@ inline constexpr int32_t kBlockTest16Bit = 109;
 inline constexpr int32_t kBlockTestEnd = 113;
 inline constexpr int32_t kCmdVppHigh = 114;  // VPP above 12 V
 inline constexpr int32_t kCmdVppLow = 115;
+inline constexpr int32_t kCmdVpp8V5 = 116;  // VPP 8.5 V, for the chips whose VIHH is 9 V at most
 inline constexpr int32_t kCmdFirmwareVersion = 118;
 inline constexpr int32_t kCmdPrepareFastCheck = 119;
 

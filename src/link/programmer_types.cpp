@@ -16,7 +16,7 @@ ProgrammerCapabilities intelligent() {
     can.oscillatorMeasure = true;
     // Two regulator settings (docs/pro-circuit.md): 12.0 V for "12 V and below", 13.0 V for
     // "above 12 V".
-    can.vppLevels = {{12.0, kCmdVppLow}, {13.0, kCmdVppHigh}};
+    can.vppLevels = {{8.5, kCmdVpp8V5}, {12.0, kCmdVppLow}, {13.0, kCmdVppHigh}};
     can.switchesVdd = true;
     return can;
 }
