@@ -14,8 +14,8 @@ ProgrammerCapabilities intelligent() {
     can.socketLed = true;
     can.fastBlankCheck = true;
     can.oscillatorMeasure = true;
-    // Two regulator settings (docs/pro-circuit.md): 12.0 V for "12 V and below", 13.0 V for
-    // "above 12 V".
+    // Three regulator settings (docs/pro-circuit.md): 8.5 V for the chips whose VIHH is 9 V at
+    // most, 12.0 V for "12 V and below", 13.0 V for "above 12 V".
     can.vppLevels = {{8.5, kCmdVpp8V5}, {12.0, kCmdVppLow}, {13.0, kCmdVppHigh}};
     can.switchesVdd = true;
     return can;

@@ -57,7 +57,8 @@ TEST_P(VppRange, TheLevelWithinTheChipsRangeIsAppliedOrTheOperationIsRefusedUnto
     const FlowOutcome read = runRead(ws, ui, {true, false});
     std::vector<int32_t> levelCommands;
     for (const auto& call : hub.simulator().callLog()) {
-        if (call.name == "SSendCmd" && (call.args[0] == kCmdVppHigh || call.args[0] == kCmdVppLow))
+        if (call.name == "SSendCmd" && (call.args[0] == kCmdVppHigh || call.args[0] == kCmdVppLow ||
+                                        call.args[0] == kCmdVpp8V5))
             levelCommands.push_back(call.args[0]);
     }
     EXPECT_EQ(hub.checkLeftSafe(), "");
@@ -100,7 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ProMidrangeJustAbove12V", kPro, "PIC16F84A", 12.1, {}, {}, kCmdVppHigh},
         Case{"ProPic18Above13V", kPro, "PIC18F452", 13.2, {}, {}, kCmdVppHigh},
         Case{"ProNarrowedTo12V", kPro, "PIC16F84A", 13.0, 11.5, 12.5, kCmdVppLow},
-        Case{"ProNarrowedBelowBothLevels", kPro, "PIC16F84A", 8.5, 8.0, 9.0, std::nullopt},
+        Case{"ProNarrowedTo8V5", kPro, "PIC16F84A", 8.5, 8.0, 9.0, kCmdVpp8V5},
+        Case{"ProNarrowedBelowEveryLevel", kPro, "PIC16F84A", 7.5, 7.0, 8.0, std::nullopt},
         Case{"ProPic18NarrowedBetweenLevels", kPro, "PIC18F452", 12.5, 12.2, 12.8, std::nullopt},
         Case{"JdmMidrange", kJdm, "PIC16F84A", 12.0, {}, {}, 0},
         Case{"JdmPic18", kJdm, "PIC18F452", 13.0, {}, {}, 0},
