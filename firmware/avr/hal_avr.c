@@ -1,10 +1,11 @@
 /* The hardware layer on an ATmega328P board at 16 MHz (Arduino Uno or Nano). The pins and
  * the circuit around them are in docs/pro-circuit.md:
  *
- *   D2 PD2  PGC            D6 PD6  VPP level (high: 12 V, low: 13 V)
+ *   D2 PD2  PGC            D6 PD6  VPP 12 V (high; both level pins low: 13 V)
  *   D3 PD3  PGD            D7 PD7  VDD switch (high: on)
  *   D4 PD4  VPP switch     D8-D11 PB0-PB3  socket LEDs 1-4, D13 PB5 any socket
- *   D5 PD5  T1: the target's clock-out     A0 PC0  target VDD sense
+ *   D5 PD5  T1: the target's clock-out     D12 PB4 VPP 8.5 V (high)
+ *   A0 PC0  target VDD sense
  *
  * Timer0 counts microseconds (0.5 us ticks, overflow every 128 us); Timer1 counts the
  * target's clock on T1 during a measurement; the UART runs at 1000000 8N1 with a receive
@@ -13,6 +14,7 @@
 #include "avr/hal_avr.h"
 
 #include "avr/pins.h"
+#include "core/protocol.h"
 
 #include <avr/interrupt.h>
 #include <avr/io.h>
@@ -90,10 +92,19 @@ static void avr_set_vpp(void* ctx, bool on) {
     set_bit(&PORTD, VPP_BIT, on);
 }
 
-static void avr_set_vpp_level(void* ctx, bool above_12v) {
+static void avr_set_vpp_level(void* ctx, uint8_t level) {
     (void)ctx;
-    /* The transistor on D6 parallels the regulator's lower divider resistor: 12 V. */
-    set_bit(&PORTD, VPP_LEVEL_BIT, !above_12v);
+    /* Each level pin switches a resistor in parallel with the regulator's lower divider
+     * resistor: D6 for 12 V, D12 for 8.5 V; with neither it makes 13 V. The new path is
+     * switched in before the old one goes, so the output passes only through a lower
+     * level on the way (both together make about 8.1 V). */
+    if (level == VKR_VPP_8V5) {
+        set_bit(&PORTB, VPP_8V5_BIT, true);
+        set_bit(&PORTD, VPP_LEVEL_BIT, false);
+    } else {
+        set_bit(&PORTD, VPP_LEVEL_BIT, level == VKR_VPP_12V);
+        set_bit(&PORTB, VPP_8V5_BIT, false);
+    }
 }
 
 static bool avr_target_powered(void* ctx) {
@@ -241,7 +252,7 @@ void vkr_avr_init(void) {
     PORTB = 0;
     DDRD = (uint8_t)((1 << PGC_BIT) | (1 << PGD_BIT) | (1 << VPP_BIT) | (1 << VPP_LEVEL_BIT) |
                      (1 << VDD_BIT));
-    DDRB = (uint8_t)(LED_MASK | (1 << LED_ANY_BIT));
+    DDRB = (uint8_t)(LED_MASK | (1 << LED_ANY_BIT) | (1 << VPP_8V5_BIT));
     DDRC = 0;
     PORTC = 0;
 

@@ -11,6 +11,7 @@
 #define VPP_LEVEL_BIT PD6
 #define VDD_BIT PD7
 #define LED_MASK 0x0F /* PB0..PB3 */
+#define VPP_8V5_BIT PB4
 #define LED_ANY_BIT PB5
 #define SENSE_BIT PC0
 

@@ -55,8 +55,11 @@ static void put_text(vkr_board* b, const char* text) {
 
 static void power_off(vkr_board* b) {
     const vkr_hal* hal = b->hal;
-    /* VPP first, then the programming lines, then VDD. */
+    /* VPP first, then the programming lines, then VDD. The regulator goes back to its
+     * lowest level, so that a session that never chooses one cannot put a high VPP on a
+     * chip that takes 9 V at most. */
     hal->set_vpp(hal->ctx, false);
+    hal->set_vpp_level(hal->ctx, VKR_VPP_SAFE);
     hal->set_pgc(hal->ctx, false);
     hal->set_pgd(hal->ctx, false);
     hal->set_vdd(hal->ctx, false);
@@ -239,7 +242,7 @@ static bool run_operation(vkr_board* b, uint8_t op, const uint8_t* a) {
             b->reply[b->reply_len++] = check_power(b);
             break;
         case VKR_OP_VPP_LEVEL:
-            hal->set_vpp_level(hal->ctx, a[0] != 0);
+            hal->set_vpp_level(hal->ctx, a[0]);
             break;
         case VKR_OP_BLOCK_TEST:
             b->reply[b->reply_len++] =
@@ -285,6 +288,8 @@ static uint8_t valid_prefix(const vkr_board* b, uint16_t* results) {
         if ((op == VKR_OP_WRITE_BITS || op == VKR_OP_READ_BITS) && (first < 1 || first > 16))
             break;
         if (op == VKR_OP_BLOCK_TEST && first > VKR_BLOCK_16BIT)
+            break;
+        if (op == VKR_OP_VPP_LEVEL && first > VKR_VPP_8V5)
             break;
         if (op == VKR_OP_READ_RUN || op == VKR_OP_SHIFT_RUN) {
             const uint8_t most = op == VKR_OP_READ_RUN ? MAX_RESULTS / 2 : MAX_RESULTS;
@@ -372,7 +377,6 @@ void vkr_board_init(vkr_board* b, const vkr_hal* hal) {
     b->host_last_us = 0;
     b->reply_len = 0;
     power_off(b);
-    hal->set_vpp_level(hal->ctx, false);
     hal->set_led(hal->ctx, 0);
     for (const char* p = kBanner; *p; ++p)
         hal->uart_write(hal->ctx, (uint8_t)*p);

@@ -24,8 +24,9 @@ typedef struct vkr_hal {
     /* Target supplies. VPP is the programming voltage on MCLR (0 V while off). */
     void (*set_vdd)(void* ctx, bool on);
     void (*set_vpp)(void* ctx, bool on);
-    /* Level of the VPP supply: true above 12 V (13 V), false 12 V. */
-    void (*set_vpp_level)(void* ctx, bool above_12v);
+    /* Level of the VPP supply: VKR_VPP_12V, VKR_VPP_13V or VKR_VPP_8V5 (core/protocol.h);
+     * the core passes no other value. */
+    void (*set_vpp_level)(void* ctx, uint8_t level);
     /* True while the target's VDD rail is up (a short or an overload pulls it down). */
     bool (*target_powered)(void* ctx);
 

@@ -69,6 +69,10 @@ enum {
     VKR_BLOCK_NOT_PREPARED = 0xFF
 };
 
+/* VPP_LEVEL arguments: the regulator's settings. 0 and 1 are the two the board always had;
+ * the lowest is the safe one, set after a reset and by POWER_OFF. */
+enum { VKR_VPP_12V = 0, VKR_VPP_13V = 1, VKR_VPP_8V5 = 2, VKR_VPP_SAFE = VKR_VPP_8V5 };
+
 /* CHECK_POWER bits. */
 enum { VKR_POWER_TARGET = 1, VKR_POWER_VDD = 2, VKR_POWER_VPP = 4 };
 

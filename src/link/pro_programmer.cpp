@@ -367,10 +367,15 @@ int32_t ProProgrammer::SSendCmd(int32_t code) {
         }
         case kCmdVppHigh:
         case kCmdVppLow:
-            if (!queue({VKR_OP_VPP_LEVEL, static_cast<uint8_t>(code == kCmdVppHigh ? 1 : 0)}))
+        case kCmdVpp8V5: {
+            const uint8_t level = code == kCmdVppHigh  ? VKR_VPP_13V
+                                  : code == kCmdVppLow ? VKR_VPP_12V
+                                                       : VKR_VPP_8V5;
+            if (!queue({VKR_OP_VPP_LEVEL, level}))
                 return 0;
             answer("#");
             break;
+        }
         case kCmdPrepareFastCheck:
             if (!queue({VKR_OP_BLOCK_PREPARE, 1}))
                 return 0;

@@ -36,6 +36,11 @@ public:
     void setVpp(bool on, uint64_t nowUs);
     void setPgc(bool high, uint64_t nowUs);
     void setPgd(bool high, uint64_t nowUs);
+    // The level VPP/MCLR is driven to while VPP is on, in volts: what the programmer's
+    // circuit makes (about 13 V on a bit-banged port until told otherwise). The chip learns
+    // it as it enters programming mode.
+    void setVppVolts(double volts) { mVppVolts = volts; }
+    double vppVolts() const { return mVppVolts; }
 
     // The PGD line as the programmer reads it.
     bool pgd(uint64_t nowUs);
@@ -67,6 +72,7 @@ private:
     bool mVpp = false;
     bool mPgc = false;
     bool mPgdDriven = false;
+    double mVppVolts = 13.0;
     uint64_t mLastUs = 0;  // the latest time seen on any pin
 };
 

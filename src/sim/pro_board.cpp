@@ -54,8 +54,10 @@ void ProBoard::setVpp(void* ctx, bool on) {
     b.mTarget.setVpp(on, b.mClock.nowMicroseconds());
 }
 
-void ProBoard::setVppLevel(void* ctx, bool above12V) {
-    self(ctx).mVppHigh = above12V;
+void ProBoard::setVppLevel(void* ctx, uint8_t level) {
+    ProBoard& b = self(ctx);
+    b.mVppVolts = level == VKR_VPP_13V ? 13.0 : level == VKR_VPP_12V ? 12.0 : 8.5;
+    b.mTarget.setVppVolts(b.mVppVolts);
 }
 
 bool ProBoard::targetPowered(void* ctx) {

@@ -47,7 +47,8 @@ public:
 
     // Outputs that reach no pin of the target.
     int ledPosition() const { return mLed; }
-    bool vppAboveTwelveVolts() const { return mVppHigh; }
+    // The regulator's output in volts (docs/pro-circuit.md): 8.5, 12.0 or 13.0.
+    double vppVolts() const { return mVppVolts; }
 
     // Fault: the target's VDD rail is held down (a short on the target). The rail also
     // counts as down with an empty socket, as the simulated programmer reports no target
@@ -58,7 +59,7 @@ private:
     static ProBoard& self(void* ctx) { return *static_cast<ProBoard*>(ctx); }
     static void setVdd(void* ctx, bool on);
     static void setVpp(void* ctx, bool on);
-    static void setVppLevel(void* ctx, bool above12V);
+    static void setVppLevel(void* ctx, uint8_t level);
     static bool targetPowered(void* ctx);
     static void setPgc(void* ctx, bool high);
     static void setPgd(void* ctx, bool high);
@@ -78,7 +79,7 @@ private:
     std::deque<uint8_t> mToBoard;
     std::deque<uint8_t> mToHost;
     int mLed = 0;
-    bool mVppHigh = false;
+    double mVppVolts = 0.0;
     bool mShorted = false;
 };
 

@@ -261,7 +261,8 @@ int32_t SimulatedProgrammer::SSendCmd(int32_t code) {
             break;
         case kCmdVppHigh:
         case kCmdVppLow:
-            mVppLevel = code == kCmdVppHigh ? 1 : 0;
+        case kCmdVpp8V5:
+            mVppLevel = code == kCmdVppHigh ? 1 : code == kCmdVppLow ? 0 : 2;
             answer("#");
             break;
         case kCmdPrepareFastCheck:

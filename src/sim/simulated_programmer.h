@@ -70,7 +70,8 @@ public:
     int32_t ledPosition() const { return mLed; }
     int32_t pgcLevel() const { return mPgc; }
     int32_t pgdLevel() const { return mPgd; }
-    // 114: 1 (above 12 V), 115: 0, none yet: -1.
+    // The last VPP level command, as the PRO's wire argument: 114: 1 (13 V), 115: 0 (12 V),
+    // 116: 2 (8.5 V); none yet: -1.
     int32_t vppLevelCommand() const { return mVppLevel; }
     bool connectionLost() const { return mLost; }
     // Empty when the target is unpowered and the port closed; otherwise what is left on.

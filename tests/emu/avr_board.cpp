@@ -18,8 +18,22 @@ namespace {
 constexpr uint32_t kFrequency = 16000000;
 constexpr uint16_t kDdrD = 0x2A;  // DDRD and PORTD in the data space
 constexpr uint16_t kPortD = 0x2B;
+constexpr uint16_t kDdrB = 0x24;  // DDRB and PORTB
+constexpr uint16_t kPortB = 0x25;
 constexpr uint64_t kCyclesPerByte = kFrequency / 100000;  // ten bits at 1 Mbaud
-constexpr int kPgc = 2, kPgd = 3, kVpp = 4, kOsc = 5, kVdd = 7;
+constexpr int kPgc = 2, kPgd = 3, kVpp = 4, kOsc = 5, kVpp12V = 6, kVdd = 7;
+constexpr int kVpp8V5 = 4;  // on port B
+
+// The VPP regulator as docs/pro-circuit.md builds it: an LM317 with R8 from OUT to ADJ and
+// R9 from ADJ to GND, R10 switched in parallel by D6 and R20 by D12.
+double regulatorVolts(bool r10, bool r20) {
+    double low = 2256.0;
+    if (r10)
+        low = 1.0 / (1.0 / low + 1.0 / 24000.0);
+    if (r20)
+        low = 1.0 / (1.0 / low + 1.0 / 3633.0);
+    return 1.25 * (1.0 + low / 240.0);
+}
 
 struct PinHook {
     AvrBoard* board;
@@ -47,6 +61,7 @@ avr_cycle_count_t oscEdge(avr_t*, avr_cycle_count_t when, void* param) {
 }
 
 PinHook gHooks[8];
+PinHook gVpp8V5Hook;
 
 // simavr's own messages (the ELF sections it loaded) would clutter the test output.
 void quiet(avr_t*, const int, const char*, va_list) {}
@@ -89,11 +104,15 @@ AvrBoard::AvrBoard(const std::string& elfPath, sim::PinTarget& target)
             mUart = reinterpret_cast<avr_uart_t*>(io);
     }
 
-    for (int bit : {kPgc, kPgd, kVpp, kVdd}) {
+    for (int bit : {kPgc, kPgd, kVpp, kVpp12V, kVdd}) {
         gHooks[bit] = {this, 'D', bit};
         avr_irq_register_notify(avr_io_getirq(mAvr, AVR_IOCTL_IOPORT_GETIRQ('D'), bit), pinChanged,
                                 &gHooks[bit]);
     }
+    gVpp8V5Hook = {this, 'B', kVpp8V5};
+    avr_irq_register_notify(avr_io_getirq(mAvr, AVR_IOCTL_IOPORT_GETIRQ('B'), kVpp8V5), pinChanged,
+                            &gVpp8V5Hook);
+    updateVppLevel();
     avr_irq_register_notify(
         avr_io_getirq(mAvr, AVR_IOCTL_IOPORT_GETIRQ('D'), IOPORT_IRQ_DIRECTION_ALL),
         directionChanged, this);
@@ -166,7 +185,13 @@ void AvrBoard::onUartByte(uint8_t byte) {
 }
 
 void AvrBoard::onPin(char port, int bit, uint32_t value) {
-    if (port != 'D' || mFeeding)
+    if (mFeeding)
+        return;
+    if ((port == 'B' && bit == kVpp8V5) || (port == 'D' && bit == kVpp12V)) {
+        updateVppLevel();
+        return;
+    }
+    if (port != 'D')
         return;
     const uint64_t now = nowUs();
     const bool high = value != 0;
@@ -201,6 +226,18 @@ void AvrBoard::onPin(char port, int bit, uint32_t value) {
 // repeats the last value, and a reset clears the register without one.
 bool AvrBoard::pgdDriven() const {
     return (mAvr->data[kDdrD] >> kPgd) & 1;
+}
+
+// A level transistor conducts while its pin drives high; an input leaves its gate to the
+// pull-down.
+void AvrBoard::updateVppLevel() {
+    if (mAvr == nullptr)
+        return;
+    auto driven = [&](uint16_t ddr, uint16_t port, int bit) {
+        return ((mAvr->data[ddr] & mAvr->data[port]) >> bit) & 1;
+    };
+    mTarget.setVppVolts(
+        regulatorVolts(driven(kDdrD, kPortD, kVpp12V), driven(kDdrB, kPortB, kVpp8V5)));
 }
 
 void AvrBoard::onDirection(uint32_t) {
@@ -254,6 +291,7 @@ void AvrBoard::resetNow() {
     mTarget.setPgc(false, now);
     mTarget.setPgd(false, now);
     updateOscillator();
+    updateVppLevel();
     mToBoard.clear();
 }
 

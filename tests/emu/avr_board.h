@@ -17,7 +17,8 @@ namespace velkaro::emu {
 // The programmer board as built: the firmware's ELF running on an emulated ATmega328P at
 // 16 MHz (simavr), its UART the serial port the host backend talks to, its GPIO pins wired
 // to a pin-level chip as the circuit of docs/pro-circuit.md wires them (PGC PD2, PGD PD3,
-// VPP PD4, T1 PD5 from the chip's clock-out, VDD PD7, VDD sense PC0). Time is the
+// VPP PD4, T1 PD5 from the chip's clock-out, VDD PD7, VDD sense PC0, and the VPP level
+// from PD6 and PB4 through the regulator to the target's VPP volts). Time is the
 // emulated CPU's: the board's clock() counts its cycles, so the chip sees the firmware's
 // own timing and a test reads programming times in emulated seconds.
 class AvrBoard : public SerialStream {
@@ -72,6 +73,7 @@ private:
     // Runs the CPU until `untilUs` or until bytes from the board are waiting.
     bool runUntil(uint64_t untilUs, bool stopOnOutput);
     void updateOscillator();
+    void updateVppLevel();
 
     sim::PinTarget& mTarget;
     CycleClock mClock;

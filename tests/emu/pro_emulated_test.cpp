@@ -13,6 +13,7 @@
 #include "emu/avr_board.h"
 #include "link/pro_programmer.h"
 #include "link/programmer_clock.h"
+#include "link/programmer_commands.h"
 #include "operations/auto_program.h"
 #include "operations/blank_check.h"
 #include "operations/device_id.h"
@@ -84,6 +85,28 @@ TEST(EmulatedPro, FirmwareAnswersItsDateAndVersion) {
     ASSERT_TRUE(bench.workspace.link->QueryFirmware(date, version)) << bench.pro.lastError();
     EXPECT_EQ(date.size(), 8u);
     EXPECT_FALSE(firmwareVersionText(date, version).empty());
+}
+
+// The AVR port drives the two level pins as the circuit needs them: the regulator, worked
+// out from its resistors, makes each commanded level, and the lowest once the session ends.
+TEST(EmulatedPro, VppLevelPinsMakeEachLevel) {
+    EmulatedBench bench("PIC12F675");
+    ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+    ProProgrammer& pro = bench.pro;
+    for (const auto& [command, volts] :
+         {std::pair{kCmdVppHigh, 13.0}, {kCmdVppLow, 12.0}, {kCmdVpp8V5, 8.5}}) {
+        SCOPED_TRACE(command);
+        ASSERT_EQ(pro.SOpen(1), 1) << pro.lastError();
+        EXPECT_NEAR(bench.target.vppVolts(), 8.5, 0.05) << "after the reset";
+        EXPECT_EQ(pro.SSendCmd(command), 1);
+        EXPECT_EQ(pro.SVccOn(0), 1);
+        EXPECT_EQ(pro.SVppOn(0), 1);
+        EXPECT_EQ(pro.SCheckPower() & 1, 1) << pro.lastError();
+        EXPECT_NEAR(bench.target.vppVolts(), volts, 0.05);
+        EXPECT_EQ(pro.SPowerOff(), 1);
+        EXPECT_EQ(pro.SClose(), 1);
+        EXPECT_NEAR(bench.target.vppVolts(), 8.5, 0.05) << "after POWER_OFF";
+    }
 }
 
 // A small device in full: ID check, erase, fast blank check, write, read back, verify; then

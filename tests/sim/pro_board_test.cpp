@@ -258,8 +258,42 @@ TEST(ProBoard, PowerCheckAndTheBoardsOwnAnswers) {
                   VKR_OP_VERSION, VKR_OP_SET_LED, 3, VKR_OP_VPP_LEVEL, 1}));
     EXPECT_EQ(r, (Bytes{0, 2, 7, 0, '2', '0', '2', '4', '0', '3', '1', '5', '1', '.', '0', '2'}));
     EXPECT_EQ(bench.board.ledPosition(), 3);
-    EXPECT_TRUE(bench.board.vppAboveTwelveVolts());
+    EXPECT_EQ(bench.board.vppVolts(), 13.0);
     EXPECT_FALSE(bench.target.vdd() || bench.target.vpp());
+}
+
+// 0 and 1 keep the two settings the board always had; 2 is 8.5 V. The board starts at the
+// lowest and returns to it whenever it switches the target off, so a session that never
+// chooses cannot put a higher level on a chip than the last one chose for another.
+TEST(ProBoard, VppLevelSelectsTheRegulatorSettingAndPowerOffReturnsToTheLowest) {
+    Bench bench("PIC16F84A");
+    EXPECT_EQ(bench.board.vppVolts(), 8.5) << "after power-on";
+    EXPECT_EQ(bench.target.vppVolts(), 8.5) << "what reaches the socket";
+    for (const auto& [argument, volts] : {std::pair{0, 12.0}, {1, 13.0}, {2, 8.5}, {0, 12.0}}) {
+        bench.results(Ops{}.op({VKR_OP_VPP_LEVEL, static_cast<uint8_t>(argument)}));
+        EXPECT_EQ(bench.board.vppVolts(), volts) << "argument " << argument;
+        EXPECT_EQ(bench.target.vppVolts(), volts) << "argument " << argument;
+    }
+
+    // An argument beyond the three is refused like any operation out of range.
+    const Reply refused = bench.run({VKR_OP_VPP_LEVEL, 1, VKR_OP_VPP_LEVEL, 3});
+    EXPECT_EQ(refused.status, VKR_STATUS_UNKNOWN_OP);
+    EXPECT_EQ(bench.board.vppVolts(), 13.0) << "the operation before it ran";
+
+    bench.results(Ops{}.powerUp().op({VKR_OP_POWER_OFF}));
+    EXPECT_EQ(bench.board.vppVolts(), 8.5) << "after POWER_OFF";
+    bench.results(Ops{}.op({VKR_OP_VPP_LEVEL, 0}).powerUp());
+    bench.board.reset();
+    EXPECT_EQ(bench.board.vppVolts(), 8.5) << "after a reset";
+    EXPECT_FALSE(bench.target.vdd() || bench.target.vpp());
+
+    // A host gone silent: the board switches the target off, the level with it.
+    bench.drain();
+    bench.results(Ops{}.op({VKR_OP_VPP_LEVEL, 1}).powerUp());
+    bench.clock.advanceMicroseconds(VKR_HOST_TIMEOUT_US);
+    bench.board.poll();
+    EXPECT_FALSE(bench.target.vdd() || bench.target.vpp());
+    EXPECT_EQ(bench.board.vppVolts(), 8.5) << "after the host timeout";
 }
 
 // A rail that does not come up (a short, an empty socket) switches everything off and ends
