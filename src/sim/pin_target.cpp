@@ -104,7 +104,7 @@ void PinTarget::enterProgramming(bool vppFirst, uint64_t nowUs) {
         tellPgd(nowUs);
     }
     mChip->linesAtEntry(mPgc ? 1 : 0, mPgdDriven ? 1 : 0);
-    mChip->powerUp(vppFirst, nowUs);
+    mChip->powerUp(vppFirst, mVppVolts, nowUs);
     mDecoder->session = true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -22,8 +23,10 @@ public:
     virtual bool extendedFamily() const = 0;
 
     // Programming mode is entered when both supplies are on; `vppFirst` tells which came
-    // first. powerDown() leaves programming mode: latches and counters are lost.
-    virtual void powerUp(bool vppFirst, uint64_t nowUs) = 0;
+    // first, `vppVolts` the level on MCLR/VPP. A level above what the chip's family takes
+    // damages it: the chip notes it and stays out of programming mode. powerDown() leaves
+    // programming mode: latches and counters are lost.
+    virtual void powerUp(bool vppFirst, double vppVolts, uint64_t nowUs) = 0;
     virtual void powerDown(uint64_t nowUs) = 0;
     // The levels the programmer holds PGC and PGD at as the supplies come up; told just
     // before powerUp(). A model that does not check the entry levels ignores them.
@@ -95,6 +98,20 @@ protected:
     void note(std::string text) {
         if (mNotes.size() < 1000)
             mNotes.push_back(std::move(text));
+    }
+
+    // True when `vppVolts` is within `maxVolts`, the most VIHH the chip's MCLR/VPP pin
+    // takes; otherwise notes the damage and returns false.
+    bool vppWithinRating(double vppVolts, double maxVolts) {
+        // The levels are decimal fractions: a hair above is rounding, not a higher voltage.
+        if (vppVolts <= maxVolts + 1e-6)
+            return true;
+        char text[128];
+        std::snprintf(text, sizeof text,
+                      "VPP of %g V above the %g V this chip takes: damaged, no programming mode",
+                      vppVolts, maxVolts);
+        note(text);
+        return false;
     }
 
 private:

@@ -66,8 +66,12 @@ void SimulatedLines::applyPins() {
         mTarget.setVpp(false, now);
     if (vdd != mTarget.vdd())
         mTarget.setVdd(vdd, now);
-    if (vpp && !mTarget.vpp())
+    if (vpp && !mTarget.vpp()) {
+        // The circuit's VPP is what the port's TXD swing and the diodes leave: about 13 V,
+        // whatever another programmer on the same socket set before.
+        mTarget.setVppVolts(13.0);
         mTarget.setVpp(true, now);
+    }
     const bool pgd = attached && active(mWiring.pgdOut);
     if (pgd != mTarget.programmerPgd())
         mTarget.setPgd(pgd, now);

@@ -97,6 +97,11 @@ void SimulatedProgrammer::powerOff(uint64_t nowUs) {
         mChip->powerDown(nowUs);
     mVcc = false;
     mVpp = false;
+    mBoardVppVolts = kBoardSafeVppVolts;
+}
+
+double SimulatedProgrammer::vppVolts() const {
+    return programmerTypeOf(mType).can.programmerCommands ? mBoardVppVolts : kBitBangedVppVolts;
 }
 
 // Called after one supply was switched on: the chip enters programming mode when the
@@ -113,7 +118,7 @@ void SimulatedProgrammer::enterProgramming(bool vppFirst, uint64_t nowUs) {
         mChip->linesAtEntry(0, 0);
     else
         mChip->linesAtEntry(mPgc, mPgd);
-    mChip->powerUp(vppFirst, nowUs);
+    mChip->powerUp(vppFirst, vppVolts(), nowUs);
     ++mSessions;
 }
 
@@ -130,6 +135,7 @@ int32_t SimulatedProgrammer::SOpen(int32_t port) {
     mOpenPort = port;
     mAnswer.clear();
     mFastCheckReady = false;
+    mBoardVppVolts = kBoardSafeVppVolts;  // opening the port resets the board
     return record("SOpen", {port}, 1, now);
 }
 
@@ -263,6 +269,7 @@ int32_t SimulatedProgrammer::SSendCmd(int32_t code) {
         case kCmdVppLow:
         case kCmdVpp8V5:
             mVppLevel = code == kCmdVppHigh ? 1 : code == kCmdVppLow ? 0 : 2;
+            mBoardVppVolts = code == kCmdVppHigh ? 13.0 : code == kCmdVppLow ? 12.0 : 8.5;
             answer("#");
             break;
         case kCmdPrepareFastCheck:

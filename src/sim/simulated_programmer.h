@@ -73,6 +73,11 @@ public:
     // The last VPP level command, as the PRO's wire argument: 114: 1 (13 V), 115: 0 (12 V),
     // 116: 2 (8.5 V); none yet: -1.
     int32_t vppLevelCommand() const { return mVppLevel; }
+    // The level VPP puts on MCLR now, in volts. The PRO type: what the last level command
+    // of this session chose, 8.5 V (the board's power-on level) before one and again after
+    // SPowerOff or SClose, as the board's firmware does. A type without level commands: the
+    // fixed 13 V of the bit-banged circuit.
+    double vppVolts() const;
     bool connectionLost() const { return mLost; }
     // Empty when the target is unpowered and the port closed; otherwise what is left on.
     std::string checkLeftSafe() const;
@@ -105,6 +110,9 @@ public:
     std::string linkFault() const override;
 
 private:
+    static constexpr double kBoardSafeVppVolts = 8.5;
+    static constexpr double kBitBangedVppVolts = 13.0;
+
     // Starts a call: reads the clock, counts it, and tells whether the link still works.
     bool begin(uint64_t& nowUs);
     int32_t record(const char* name, std::vector<int32_t> args, int32_t result, uint64_t nowUs);
@@ -131,6 +139,7 @@ private:
     int32_t mPgc = 0;
     int32_t mPgd = 0;
     int32_t mVppLevel = -1;
+    double mBoardVppVolts = kBoardSafeVppVolts;
     bool mFastCheckReady = false;
     std::deque<int32_t> mAnswer;
     int mPollsBeforeNext = 0;

@@ -27,9 +27,10 @@ struct Host {
     explicit Host(const std::string& name)
         : owned(makeSimChip(name)), chip(dynamic_cast<EnhancedChip*>(owned.get())) {}
 
+    double vppVolts = 8.5;  // the PRO's level for these parts
     void enter(bool vppFirst = true, int lines = 0) {
         chip->linesAtEntry(lines, lines);
-        chip->powerUp(vppFirst, now);
+        chip->powerUp(vppFirst, vppVolts, now);
     }
     void leave() { chip->powerDown(now += 10); }
     void reenter() {

@@ -33,7 +33,7 @@ public:
     uint64_t now() const { return mClock.peekMicroseconds(); }
     void wait(uint64_t us) { mClock.advanceMicroseconds(us); }
 
-    void powerUp() { mChip.powerUp(false, now()); }
+    void powerUp() { mChip.powerUp(false, 13.0, now()); }
     void powerDown() { mChip.powerDown(now()); }
 
     void command(uint32_t code, uint16_t operand) {

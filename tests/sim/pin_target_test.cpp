@@ -230,6 +230,7 @@ void roundTripPic18(PinDriver& pins, const Pic18Chip& chip) {
 // Enhanced core: bulk erase from the configuration space, one row through the latches,
 // then configuration word 1 by itself; the device ID read back from 0x8006.
 void roundTripEnhanced(PinDriver& pins, const EnhancedChip& chip) {
+    pins.target.setVppVolts(8.5);  // these parts take 9 V at most
     const EnhancedTimes& t = *chip.device().times;
     const uint16_t config = static_cast<uint16_t>(chip.device().configMask[0] & ~0x0018);
     std::vector<uint16_t> words;
@@ -288,6 +289,35 @@ TEST_P(PinRoundTrip, ErasesProgramsAndReadsBackThroughThePinsAlone) {
 INSTANTIATE_TEST_SUITE_P(OnePerFamily, PinRoundTrip,
                          ::testing::Values("PIC12F508", "PIC16F84A", "PIC18F452", "PIC18F4520",
                                            "PIC16F1827"));
+
+// VPP is a level: the socket hands the chip what the programmer's circuit makes. A chip of
+// the enhanced core takes 9 V at most; the 12/14-bit and 16-bit cores take 13 V.
+TEST(PinTarget, ChipsSeeTheVppLevelAndAnEnhancedChipIsDamagedAboveNineVolts) {
+    struct Case {
+        const char* device;
+        double volts;
+        bool enters;
+    };
+    for (const Case c : {Case{"PIC16F1827", 13.0, false}, Case{"PIC16F1827", 12.0, false},
+                         Case{"PIC16F1827", 8.5, true}, Case{"PIC16F1827", 9.0, true},
+                         Case{"PIC16F84A", 13.0, true}, Case{"PIC12F508", 13.0, true},
+                         Case{"PIC18F452", 13.0, true}, Case{"PIC16F84A", 13.6, false},
+                         Case{"PIC18F4520", 13.5, false}}) {
+        SCOPED_TRACE(std::string(c.device) + " at " + std::to_string(c.volts) + " V");
+        PinDriver pins(c.device);
+        pins.target.setVppVolts(c.volts);
+        pins.powerUp();
+        EXPECT_EQ(pins.target.chip()->inProgrammingMode(), c.enters);
+        const std::vector<std::string> notes = pins.target.chip()->notes();
+        if (c.enters) {
+            EXPECT_THAT(notes, ::testing::IsEmpty());
+        } else {
+            ASSERT_EQ(notes.size(), 1u);
+            EXPECT_THAT(notes[0], ::testing::HasSubstr("damaged"));
+        }
+        pins.powerDown();
+    }
+}
 
 // Each waveform time cut to nothing once, after frames clocked in correctly. The waveform
 // reads left to right: u/d PGC up/down, H/L the programmer's PGD high/low, 1 a microsecond,

@@ -296,6 +296,19 @@ TEST(ProBoard, VppLevelSelectsTheRegulatorSettingAndPowerOffReturnsToTheLowest) 
     EXPECT_EQ(bench.board.vppVolts(), 8.5) << "after the host timeout";
 }
 
+// The chip sees the level the firmware set: an enhanced-core chip enters at the board's own
+// 8.5 V and is damaged by the 13 V meant for the older parts.
+TEST(ProBoard, EnhancedChipEntersAtTheLowestLevelAndIsDamagedAtThirteenVolts) {
+    Bench bench("PIC16F1827");
+    bench.results(Ops{}.powerUp());
+    EXPECT_TRUE(bench.target.chip()->inProgrammingMode());
+    bench.results(Ops{}.op({VKR_OP_POWER_OFF, VKR_OP_VPP_LEVEL, 1}).powerUp());
+    EXPECT_FALSE(bench.target.chip()->inProgrammingMode());
+    ASSERT_EQ(bench.target.chip()->notes().size(), 1u);
+    EXPECT_NE(bench.target.chip()->notes()[0].find("damaged"), std::string::npos);
+    bench.results(Ops{}.op({VKR_OP_POWER_OFF}));
+}
+
 // A rail that does not come up (a short, an empty socket) switches everything off and ends
 // the frame before the operations after it.
 TEST(ProBoard, TargetSupplyFailureEndsTheFrameWithEverythingOff) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "link/programmer_commands.h"
 #include "sim/chip_families.h"
 #include "sim_bench.h"
 
@@ -72,6 +73,48 @@ TEST(SimulatedProgrammer, ChipEntersProgrammingModeWithTheSecondSupplyOnly) {
     EXPECT_FALSE(b.chip->inProgrammingMode());
     EXPECT_FALSE(p.targetPowered());
     EXPECT_EQ(p.checkLeftSafe(), "");
+}
+
+// The PRO type puts the level of the session's last level command on MCLR, 8.5 V (the
+// board's power-on level) before one and after the target is switched off; a type without
+// level commands its fixed 13 V. An enhanced-core chip takes 9 V at most.
+TEST(SimulatedProgrammer, ChipSeesTheVppLevelOfTheProgrammer) {
+    struct Case {
+        const char* what;
+        int32_t type;
+        int32_t command;  // 0: none sent
+        double volts;
+    };
+    for (const Case c : {Case{"PRO, 8.5 V", 0, kCmdVpp8V5, 8.5}, Case{"PRO, no level", 0, 0, 8.5},
+                         Case{"PRO, 12 V", 0, kCmdVppLow, 12.0},
+                         Case{"PRO, 13 V", 0, kCmdVppHigh, 13.0}, Case{"JDM", 1, 0, 13.0}}) {
+        SCOPED_TRACE(c.what);
+        VirtualClock clock;
+        SimulatedProgrammer p(clock);
+        p.insertChip(makeSimChip("PIC16F1827"));
+        p.SSetMode(c.type);
+        ASSERT_EQ(p.SOpen(1), 1);
+        if (c.command != 0)
+            p.SSendCmd(c.command);
+        EXPECT_EQ(p.vppVolts(), c.volts);
+        p.SVppOn(0);
+        p.SVccOn(0);
+        const bool within = c.volts <= 9.0;
+        EXPECT_EQ(p.chip()->inProgrammingMode(), within);
+        EXPECT_EQ(p.chip()->notes().empty(), within) << testing::PrintToString(p.chip()->notes());
+        p.SPowerOff();
+        EXPECT_EQ(p.vppVolts(), c.type == 0 ? 8.5 : 13.0) << "after SPowerOff";
+        p.SClose();
+    }
+    // A level chosen in one session does not outlive it.
+    VirtualClock clock;
+    SimulatedProgrammer p(clock);
+    p.SSetMode(0);
+    p.SOpen(1);
+    p.SSendCmd(kCmdVppHigh);
+    p.SClose();
+    p.SOpen(1);
+    EXPECT_EQ(p.vppVolts(), 8.5);
 }
 
 TEST(SimulatedProgrammer, LogsEveryCallWithArgumentsResultAndTime) {

@@ -124,7 +124,11 @@ void EnhancedChip::linesAtEntry(int pgc, int pgd) {
 }
 
 // High-voltage entry: VPP on MCLR with PGC and PGD held low.
-void EnhancedChip::powerUp(bool vppFirst, uint64_t) {
+void EnhancedChip::powerUp(bool vppFirst, double vppVolts, uint64_t) {
+    // VIHH of the enhanced core: 9.0 V at most (src/sim/README.md); the 12 V and 13 V of
+    // the older parts damage it.
+    if (!vppWithinRating(vppVolts, 9.0))
+        return;
     if (mEntryLinesHigh) {
         note("PGC or PGD high while VPP rose: no programming mode");
         return;

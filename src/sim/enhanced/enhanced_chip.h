@@ -55,7 +55,7 @@ public:
     std::string name() const override { return mDevice.name; }
     bool extendedFamily() const override { return false; }
 
-    void powerUp(bool vppFirst, uint64_t nowUs) override;
+    void powerUp(bool vppFirst, double vppVolts, uint64_t nowUs) override;
     void linesAtEntry(int pgc, int pgd) override;
     void powerDown(uint64_t nowUs) override;
 

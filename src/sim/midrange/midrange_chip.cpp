@@ -149,7 +149,10 @@ void MidrangeChip::linesAtEntry(int pgc, int pgd) {
     mEntryLinesHigh = pgc != 0 || pgd != 0;
 }
 
-void MidrangeChip::powerUp(bool vppFirst, uint64_t) {
+void MidrangeChip::powerUp(bool vppFirst, double vppVolts, uint64_t) {
+    // VIHH of the 12/14-bit parts: 13.5 V at most (src/sim/README.md).
+    if (!vppWithinRating(vppVolts, 13.5))
+        return;
     // Program/verify mode is entered with PGC and PGD held low while VPP rises; with either
     // line high the chip is not in that mode and ignores the lines until the supplies go.
     if (mEntryLinesHigh) {

@@ -209,7 +209,10 @@ void Pic18Chip::setStuckBits(uint32_t address, uint16_t mask, uint16_t value) {
 
 // ---- Power -----------------------------------------------------------------------------
 
-void Pic18Chip::powerUp(bool /*vppFirst*/, uint64_t /*nowUs*/) {
+void Pic18Chip::powerUp(bool /*vppFirst*/, double vppVolts, uint64_t /*nowUs*/) {
+    // VIHH of the 16-bit core: 13.25 V at most (src/sim/README.md).
+    if (!vppWithinRating(vppVolts, 13.25))
+        return;
     // These parts enter programming mode with either supply first.
     mPowered = true;
     mPhase = Phase::Command;

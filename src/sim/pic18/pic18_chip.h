@@ -69,7 +69,7 @@ public:
     std::string name() const override { return mModel.name; }
     bool extendedFamily() const override { return true; }
 
-    void powerUp(bool vppFirst, uint64_t nowUs) override;
+    void powerUp(bool vppFirst, double vppVolts, uint64_t nowUs) override;
     void powerDown(uint64_t nowUs) override;
 
     void writeBits(uint32_t value, int count, uint64_t nowUs) override;
