@@ -1,5 +1,6 @@
 #include "operations/family_steps.h"
 
+#include "operations/enhanced/enhanced_steps.h"
 #include "operations/midrange/midrange_steps.h"
 #include "operations/pic18/pic18_steps.h"
 
@@ -12,9 +13,7 @@ const FamilySteps& familySteps(DeviceFamily family) {
         case DeviceFamily::Pic18:
             return pic18Steps();
         case DeviceFamily::EnhancedMidrange:
-            // It speaks the 6-bit commands; until its row writes and erases have a row of
-            // their own, no device of it is listed.
-            return midrangeSteps();
+            return enhancedMidrangeSteps();
     }
     return midrangeSteps();
 }
