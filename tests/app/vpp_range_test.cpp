@@ -92,7 +92,7 @@ TEST_P(VppRange, TheLevelWithinTheChipsRangeIsAppliedOrTheOperationIsRefusedUnto
 }
 
 // The families' ranges: 12.0-13.5 V for the 12/14-bit cores, 9.0-13.25 V for the 16-bit
-// core. Narrowed ranges stand for chips that accept less.
+// core, 8.0-9.0 V for the enhanced 14-bit core. Narrowed ranges stand for chips that accept less.
 INSTANTIATE_TEST_SUITE_P(
     TypesAndRanges, VppRange,
     testing::Values(
@@ -104,7 +104,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ProNarrowedTo8V5", kPro, "PIC16F84A", 8.5, 8.0, 9.0, kCmdVpp8V5},
         Case{"ProNarrowedBelowEveryLevel", kPro, "PIC16F84A", 7.5, 7.0, 8.0, std::nullopt},
         Case{"ProPic18NarrowedBetweenLevels", kPro, "PIC18F452", 12.5, 12.2, 12.8, std::nullopt},
+        Case{"ProEnhancedMidrange", kPro, "PIC16F1827", 8.5, {}, {}, kCmdVpp8V5},
         Case{"JdmMidrange", kJdm, "PIC16F84A", 12.0, {}, {}, 0},
+        Case{"JdmEnhancedMidrange", kJdm, "PIC16F1827", 8.5, {}, {}, std::nullopt},
         Case{"JdmPic18", kJdm, "PIC18F452", 13.0, {}, {}, 0},
         Case{"JdmNarrowedBelow13V", kJdm, "PIC16F84A", 12.0, 11.5, 12.5, std::nullopt},
         Case{"JdmNarrowedTo9V", kJdm, "PIC18F452", 8.5, 8.0, 9.0, std::nullopt}),

@@ -383,6 +383,12 @@ TEST(ShippedDeviceIni, EverySectionLoadsWithSaneValues) {
             EXPECT_GT(device.PanelSize, 0);
             EXPECT_EQ(device.ProgSize % device.PanelSize, 0);
             EXPECT_EQ(device.PanelSize % device.LoadCnt, 0);
+        } else if (device.traits().family == DeviceFamily::EnhancedMidrange) {
+            EXPECT_EQ(device.IdAdr, 0x8000);
+            EXPECT_EQ(device.ConfigBaseAdr, 0x8007);
+            EXPECT_EQ(device.DeviceIDAdr, 0x8006);
+            EXPECT_GT(device.LoadCnt, 0);
+            EXPECT_EQ(device.ProgSize % device.LoadCnt, 0);
         } else if (device.BitWidth == 12) {
             EXPECT_EQ(device.IdAdr, device.ProgSize);
             EXPECT_EQ(device.ResetVector, device.ConfigBaseAdr);

@@ -1,5 +1,7 @@
 #include "support/sim_bench.h"
 
+#include "link/programmer_types.h"
+
 #include <gtest/gtest.h>
 
 #include "support/paths.h"
@@ -155,6 +157,11 @@ void SimBench::writePattern() {
 
 std::string deviceCaseName(const testing::TestParamInfo<std::string>& info) {
     return info.param;
+}
+
+bool vppRefused(const DeviceDefinition& device, int type) {
+    return chooseVppLevel(programmerTypeOf(type).can.vppLevels, device.VppVoltage, device.vppMin(),
+                          device.vppMax()) == nullptr;
 }
 
 }  // namespace velkaro::test
