@@ -17,6 +17,7 @@
 #include "cli/cli_context.h"
 #include "image/intel_hex_reader.h"
 #include "sim/chip_families.h"
+#include "sim/enhanced/enhanced_chip.h"
 #include "sim/midrange/midrange_chip.h"
 #include "sim/pic18/pic18_chip.h"
 
@@ -60,6 +61,17 @@ std::vector<std::pair<std::string, std::string>> shortWaits(const std::string& n
             need("BulkEraseCycle", d.BulkEraseCycle, p.setupEraseTimeUs);
         if (d.hasChipErase())
             need("ChipEraseCycle", d.ChipEraseCycle, p.chipEraseTimeUs);
+        return found;
+    }
+    if (d.traits().family == DeviceFamily::EnhancedMidrange) {
+        if (const sim::EnhancedDevice* chip = sim::findEnhancedDevice(name)) {
+            const sim::EnhancedTimes& t = *chip->times;
+            need("ProgOnlyCycle", d.ProgOnlyCycle, t.rowProgramUs);
+            need("EraseProgCycle", d.EraseProgCycle, t.configProgramUs);
+            need("BulkEraseCycle", d.BulkEraseCycle, t.bulkEraseUs);
+            if (d.EpromSize > 0)
+                need("DataEraseProgCycle", d.DataEraseProgCycle, t.dataProgramUs);
+        }
         return found;
     }
     if (d.isExtendedFamily()) {

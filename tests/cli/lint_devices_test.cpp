@@ -144,6 +144,36 @@ TEST(LintDevices, ConfigurationSpaceAddressesMatchTheFamily) {
     EXPECT_EQ(run.out.find("[Classic] IdAdr"), std::string::npos) << run.out;
 }
 
+// An enhanced core device's waits against its chip: a row cycle (TPINT 2.5 ms), a
+// configuration word (5 ms) and a bulk erase (5 ms) each have a minimum of their own.
+TEST(LintDevices, EnhancedCoreWaitsAreCheckedAgainstTheChip) {
+    test::TempDir dir;
+    const std::string path = dir.file("device.ini");
+    std::ofstream(path) << "[PIC16F1827]\n"          // 1
+                           "Algorithm=3\n"           // 2
+                           "ProgSize=4096\n"         // 3
+                           "EpromSize=256\n"         // 4
+                           "LoadCnt=8\n"             // 5
+                           "IdAdr=0x8000\n"          // 6
+                           "ConfigBaseAdr=0x8007\n"  // 7
+                           "DeviceIDAdr=0x8006\n"    // 8
+                           "ProgOnlyCycle=2\n"       // 9
+                           "EraseProgCycle=5\n"      // 10
+                           "DataEraseProgCycle=4\n"  // 11
+                           "BulkEraseCycle=4\n";     // 12
+    test::TempDir scratch;
+    const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
+    EXPECT_EQ(run.exitCode, 7);
+    const std::string at = path + ":";
+    for (const std::string& expected : {
+             at + "9: [PIC16F1827] ProgOnlyCycle 2 ms is shorter than the chip's 2500 us",
+             at + "11: [PIC16F1827] DataEraseProgCycle 4 ms is shorter than the chip's 5000 us",
+             at + "12: [PIC16F1827] BulkEraseCycle 4 ms is shorter than the chip's 5000 us",
+         })
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+    EXPECT_EQ(run.out.find("EraseProgCycle 5"), std::string::npos) << "5 ms is enough";
+}
+
 // The Config.ini beside the device file is checked too; a device pointing at a section it
 // lacks is reported in the device file.
 TEST(LintDevices, ConfigIniBesideTheFileIsCheckedAtEachLine) {
