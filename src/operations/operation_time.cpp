@@ -100,8 +100,16 @@ bool erasesAtOnce16(const DeviceDefinition&) {
     return true;
 }
 
+// The enhanced 14-bit core: a row's words share one cycle and are read back in a pass of
+// their own.
+Cost programWordEnhanced(const DeviceDefinition& d) {
+    return {ms(d.ProgOnlyCycle) / std::max<uint64_t>(count(d.LoadCnt), 1),
+            kWire6.writeWord + kWire6.readWord};
+}
+
 std::vector<TimedRegion> writePlan6(const DeviceDefinition& d, bool prog, bool data);
 std::vector<TimedRegion> writePlan16(const DeviceDefinition& d, bool prog, bool data);
+std::vector<TimedRegion> writePlanEnhanced(const DeviceDefinition& d, bool prog, bool data);
 
 // How long each family's steps take.
 struct FamilyTiming {
@@ -114,13 +122,16 @@ struct FamilyTiming {
 
 constexpr FamilyTiming kTiming6{kWire6, programWord6, dataByte6, erasesAtOnce6, writePlan6};
 constexpr FamilyTiming kTiming16{kWire16, programWord16, dataByte16, erasesAtOnce16, writePlan16};
+constexpr FamilyTiming kTimingEnhanced{kWire6, programWordEnhanced, dataByte6, erasesAtOnce6,
+                                       writePlanEnhanced};
 
 const FamilyTiming& timingOf(const DeviceDefinition& d) {
     switch (d.traits().family) {
         case DeviceFamily::Pic18:
             return kTiming16;
-        case DeviceFamily::Midrange:
         case DeviceFamily::EnhancedMidrange:
+            return kTimingEnhanced;
+        case DeviceFamily::Midrange:
             break;
     }
     return kTiming6;
@@ -192,6 +203,24 @@ std::vector<TimedRegion> writePlan16(const DeviceDefinition& d, bool prog, bool 
     if (prog)
         plan.push_back(region(texts.config, kSessionGapUs, count(d.ConfigCount),
                               {programWord16(d).chipUs + ms(d.ProgOnlyCycle), kWire16.writeWord}));
+    return plan;
+}
+
+// The enhanced 14-bit core writes program memory and then the IDs, data memory, and the
+// configuration words last, each ID and configuration word in a cycle of its own.
+std::vector<TimedRegion> writePlanEnhanced(const DeviceDefinition& d, bool prog, bool data) {
+    const RegionTexts texts = textsOf(TimedOperation::Write);
+    const Cost configWord{ms(d.EraseProgCycle), kWire6.writeWord + kWire6.readWord};
+    std::vector<TimedRegion> plan;
+    if (prog) {
+        plan.push_back(
+            region(texts.program, 2 * kSessionUs, count(d.ProgSize), programWordEnhanced(d)));
+        plan.push_back(region({}, kSessionGapUs, count(d.IdCount), configWord));
+    }
+    if (data && d.EpromSize > 0)
+        plan.push_back(region(texts.data, kSessionGapUs, count(d.EpromSize), dataByte6(d)));
+    if (prog)
+        plan.push_back(region({}, kSessionGapUs, count(d.ConfigCount), configWord));
     return plan;
 }
 

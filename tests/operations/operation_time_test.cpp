@@ -87,10 +87,11 @@ TEST_P(TimedRun, WriteAndReadEstimatesMeetTheRealTime) {
 }
 
 // One of each kind of program loop: 12-bit, 14-bit with data memory and OSCCAL, 14-bit
-// with a separate program-only command, the 16-bit core's panels.
+// with a separate program-only command, the 16-bit core's panels, the enhanced core's rows
+// with and without data memory.
 INSTANTIATE_TEST_SUITE_P(Devices, TimedRun,
                          testing::Values("PIC12F508", "PIC12F675", "PIC16F84A", "PIC16F877A",
-                                         "PIC18F2550", "PIC18F4620"),
+                                         "PIC18F2550", "PIC18F4620", "PIC16F1827", "PIC16F1454"),
                          test::deviceCaseName);
 
 TEST(OperationTimer, FollowsThePlanAndStopsWithTheRun) {

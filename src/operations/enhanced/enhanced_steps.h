@@ -27,7 +27,7 @@ bool eraseEnhanced(Workspace& ws, OperationUi& ui, EraseScope scope);
 //   four ID locations one word per cycle (EraseProgCycle ms). With `erased` the chip is known
 //   to be blank and rows that hold only blank words are skipped;
 // - with writeData (for a device with data memory), data memory byte by byte
-//   (DataEraseProgCycle ms each; blank bytes skipped on an erased chip);
+//   (DataEraseProgCycle ms each);
 // - with writeConfig, the configuration words one per cycle (EraseProgCycle ms), after a
 //   full verify of what this call wrote when they turn protection on.
 // Everything written is read back on devices with ProgramRead. Results as WriteSequence

@@ -134,7 +134,8 @@ ResultCode writeConfigSpace(Workspace& ws, OperationUi& ui, bool ids, bool confi
     return closeSection(link, ui, written ? kResultOk : kResultConfigError);
 }
 
-ResultCode writeDataMemory(Workspace& ws, OperationUi& ui, bool erased) {
+// Every byte, blank ones included, as the 6-bit family writes data memory.
+ResultCode writeDataMemory(Workspace& ws, OperationUi& ui) {
     ProgrammerLink& link = *ws.link;
     const DeviceDefinition& d = ws.device;
     if (!link.OpenLink(false, false))
@@ -145,17 +146,15 @@ ResultCode writeDataMemory(Workspace& ws, OperationUi& ui, bool erased) {
             return cancelled(link);
         ui.setProgress(percentOf(a, d.EpromSize));
         const uint8_t byte = ws.image.DataMemory[a];
-        if (!erased || byte != 0xFF) {
-            // Each cycle erases the byte and writes it.
-            link.SendCommand(kCmdLoadDataMemory);
-            link.SendData(byte);
-            link.SendCommand(kCmdBeginEraseProgram);
-            link.DelayMilliseconds(waitMs(d.DataEraseProgCycle));
-            if (d.ProgramRead) {
-                link.SendCommand(kCmdReadDataMemory);
-                if ((link.ReceiveData() & 0xFF) != byte)
-                    return closeSection(link, ui, kResultDataError);
-            }
+        // Each cycle erases the byte and writes it.
+        link.SendCommand(kCmdLoadDataMemory);
+        link.SendData(byte);
+        link.SendCommand(kCmdBeginEraseProgram);
+        link.DelayMilliseconds(waitMs(d.DataEraseProgCycle));
+        if (d.ProgramRead) {
+            link.SendCommand(kCmdReadDataMemory);
+            if ((link.ReceiveData() & 0xFF) != byte)
+                return closeSection(link, ui, kResultDataError);
         }
         link.SendCommand(kCmdIncrementAddress);
     }
@@ -180,7 +179,7 @@ ResultCode writeEnhanced(Workspace& ws, OperationUi& ui, bool writeProgram, bool
     }
     const bool data = writeData && ws.device.EpromSize != 0;
     if (data) {
-        if (const ResultCode code = writeDataMemory(ws, ui, erased); code != kResultOk)
+        if (const ResultCode code = writeDataMemory(ws, ui); code != kResultOk)
             return code;
     }
     if (!writeConfig)
