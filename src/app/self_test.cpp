@@ -5,6 +5,7 @@
 #include "app/hardware_settings.h"
 #include "app/programmer_hub.h"
 #include "app/workspace.h"
+#include "link/link_messages.h"
 #include "link/programmer_types.h"
 #include "operations/device_id.h"
 
@@ -81,6 +82,13 @@ SelfTestResult runSelfTest(Workspace& ws, ProgrammerHub& hub, const std::string&
         result.note = device.DeviceName + " has no device ID: programming mode not checked";
         return result;
     }
+    // A programming voltage outside the chip's range is refused before anything reaches the
+    // chip; that, not the wiring, is what the user has to hear.
+    const ProgrammerType& type = programmerTypeOf(link.hardwareType());
+    if (!chooseVppLevel(type.can.vppLevels, device.VppVoltage, device.vppMin(), device.vppMax()))
+        return fail("programming voltage for " + device.DeviceName,
+                    vppUnavailableMessage(device.vppMin(), device.vppMax(), type.name),
+                    SelfTestResult::Failure::Programmer);
     const uint16_t raw = readDeviceId(ws);
     const uint16_t mask = static_cast<uint16_t>(device.DeviceIDMask);
     char text[32];

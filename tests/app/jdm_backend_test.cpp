@@ -15,6 +15,7 @@
 #include "app/self_test.h"
 #include "app/workspace.h"
 #include "catalogue/message_sink.h"
+#include "link/link_messages.h"
 #include "link/serial_port_lines.h"
 #include "link/virtual_clock.h"
 #include "operations/auto_program.h"
@@ -81,7 +82,8 @@ TEST_P(JdmEndToEnd, EraseWriteReadVerifyAndAutomaticSequenceThroughThePins) {
     const bool data = ws.device.EpromSize > 0;
     if (test::vppRefused(ws.device, kJdm)) {
         // The circuit's fixed VPP of about 13 V is above what the enhanced 14-bit core
-        // accepts (8-9 V): every operation is refused before the port opens.
+        // accepts (8-9 V): every operation is refused before the port opens, and the
+        // self-test says so rather than blame the wiring.
         EXPECT_EQ(runErase(ws, bench.ui, {true, data, false, true, true}).result,
                   kResultVppUnavailable);
         EXPECT_EQ(blankCheck(ws, bench.ui, true, data), kResultVppUnavailable);
@@ -89,6 +91,10 @@ TEST_P(JdmEndToEnd, EraseWriteReadVerifyAndAutomaticSequenceThroughThePins) {
         EXPECT_EQ(runRead(ws, bench.ui, {true, data}).result, kResultVppUnavailable);
         EXPECT_EQ(verifyDevice(ws, bench.ui, true, data, true), kResultVppUnavailable);
         EXPECT_EQ(bench.hub.simulatedOpens(), 0);
+        const SelfTestResult selfTest = runSelfTest(ws, bench.hub, "COM1");
+        EXPECT_EQ(selfTest.failure, SelfTestResult::Failure::Programmer);
+        EXPECT_EQ(selfTest.steps.back().advice,
+                  vppUnavailableMessage(ws.device.vppMin(), ws.device.vppMax(), "VKR-20 JDM"));
         EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
         return;
     }
