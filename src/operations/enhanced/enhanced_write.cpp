@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <optional>
 
 #include "link/icsp_commands.h"
 #include "operations/code_protection.h"
