@@ -27,6 +27,10 @@ EraseWindowState activateEraseWindow(const Workspace& workspace);
 //   failure shows "デバイスの消去に失敗しました。" and gives kResultHardwareError (a link refused
 //   for its programming voltage has shown why and gives the refusal); the buffer is
 //   cleared when asked either way;
+// - the enhanced 14-bit core is erased with eraseEnhanced (the IDs and configuration words
+//   with program memory); a failure is reported through the link (a refused programming
+//   voltage as the refusal, which is the result) and closes the window with Cancel before
+//   the buffer is touched;
 // - otherwise program memory by the device's erase string or its erase steps (falling
 //   back to erasing word by word), then data memory the same way, the buffer cleared when
 //   asked, and with OscCalEn the chip's OSCCAL and BG values, read before the erase,
