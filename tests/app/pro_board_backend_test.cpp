@@ -162,7 +162,7 @@ TEST_P(ProBoardBackend, CancelledReadKeepsEveryWordReadLeavesTheTargetOffAndTheN
 }
 
 INSTANTIATE_TEST_SUITE_P(OneDevicePerFamily, ProBoardBackend,
-                         testing::Values("PIC12F508", "PIC16F877A", "PIC18F4520"));
+                         testing::Values("PIC12F508", "PIC16F877A", "PIC16F1827", "PIC18F4520"));
 
 }  // namespace
 }  // namespace velkaro
