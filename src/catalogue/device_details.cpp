@@ -1,5 +1,6 @@
 #include "catalogue/device_details.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace velkaro {
@@ -16,6 +17,20 @@ std::string hex(int64_t n, int digits) {
     std::snprintf(text, sizeof text, "%0*llXh", digits,
                   static_cast<unsigned long long>(static_cast<uint32_t>(n)));
     return text;
+}
+
+// The programming voltage and the range the device's chips accept: "13.0V (12.0～13.5V)".
+std::string vppText(const DeviceDefinition& d) {
+    // One or two decimals (13.0, 13.25), always with a point, whatever the locale.
+    auto volts = [](double v) {
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 2);
+        std::string shown(text, end.ptr);
+        if (shown.size() > 3 && shown.back() == '0')
+            shown.pop_back();
+        return shown;
+    };
+    return volts(d.VppVoltage) + "V (" + volts(d.vppMin()) + "～" + volts(d.vppMax()) + "V)";
 }
 
 std::string cycle(int32_t ms) {
@@ -55,6 +70,7 @@ std::vector<DeviceDetailRow> deviceDetailRows(const DeviceDefinition& d) {
         {"Config数", "ConfigCount", decimal(d.ConfigCount)},
         {"VCCタイプ", "VccType", decimal(d.VccType)},
         {"VPPタイプ", "VppType", decimal(d.VppType)},
+        {"書込電圧", "VppVoltage", vppText(d)},
         {"ポジション", "LEDPos", decimal(d.Position)},
         {"メモリタイプ", "FlashType", d.FlashType ? "ﾌﾗｯｼｭ" : "OTP"},
         {"バルク消去時間", "BulkEraseCycle", cycle(d.BulkEraseCycle)},

@@ -47,6 +47,9 @@ std::vector<DumpItem> dumpItems(const DeviceDefinition& d) {
         else if (key.text != nullptr)
             items.push_back({key.name, d.*key.text});
     }
+    // The programming voltages the device's chips accept (the link applies none outside).
+    items.push_back({"VppMin", d.vppMin()});
+    items.push_back({"VppMax", d.vppMax()});
     return items;
 }
 

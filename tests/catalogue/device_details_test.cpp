@@ -27,7 +27,8 @@ TEST(DeviceDetails, PanelsShowUnitsPaddedHexAndDashesForZero) {
     d.FlashType = true;
     d.Package = -8;
     const auto p = panels(d);
-    EXPECT_EQ(p.size(), 26u);
+    EXPECT_EQ(p.size(), 27u);
+    EXPECT_EQ(p.at("VppVoltage"), "13.0V (12.0～13.5V)");
     EXPECT_EQ(p.at("BitWidth"), "12ﾋﾞｯﾄ");
     EXPECT_EQ(p.at("IdAdr"), "200000h");
     EXPECT_EQ(p.at("ConfigBaseAdr"), "300000h");
