@@ -40,6 +40,12 @@ struct FamilyTraits {
     // The programming voltage on MCLR/VPP the family's chips accept (VIHH), in volts.
     double vppMin;
     double vppMax;
+    // The bits of an ID word the image keeps and a write puts in the chip, and the bits a
+    // verify compares: one byte and its low digit on the classic cores, where the ID
+    // locations carry a hex digit each; every bit of the word on the enhanced core, whose
+    // ID words are whole 14-bit words a build may fill.
+    uint16_t idWordMask;
+    uint16_t idVerifyMask;
 };
 
 // The traits of the family a device.ini Algorithm value names: 0 the 6-bit command

@@ -98,8 +98,8 @@ inline bool dataMatches(const MemoryImage& image, int32_t i, uint16_t chip,
     return false;
 }
 
-inline bool idMatches(uint16_t chipWord, uint16_t imageWord) {
-    return (chipWord & 0x000F) == (imageWord & 0x000F);
+inline bool idMatches(uint16_t chipWord, uint16_t imageWord, uint16_t verifyMask = 0x000F) {
+    return (chipWord & verifyMask) == (imageWord & verifyMask);
 }
 
 inline bool configMatches(uint16_t chipWord, uint16_t imageWord, uint16_t mask) {

@@ -37,6 +37,12 @@ bool isProtectionField(const std::string& label) {
     return label.rfind("CP", 0) == 0 || label.rfind("WRT", 0) == 0 || label.rfind("EBTR", 0) == 0;
 }
 
+// The ID bits a round trip keeps: a byte each on the 16-bit core, the digit a classic
+// 14-bit ID location carries, the whole word on the enhanced core.
+uint16_t idBits(const DeviceDefinition& d) {
+    return d.isExtendedFamily() ? 0xFF : d.traits().idVerifyMask;
+}
+
 // A random image within the device's implemented bits: every program word and data byte,
 // the ID words, and one named option chosen at random for every configuration field.
 MemoryImage randomImage(const Workspace& ws, std::mt19937& random) {
@@ -50,7 +56,7 @@ MemoryImage randomImage(const Workspace& ws, std::mt19937& random) {
         byte = static_cast<uint8_t>(random());
     const int ids = d.isExtendedFamily() ? d.IdCount : 4;
     for (int k = 0; k < ids; ++k)
-        image.IdWords[k] = static_cast<uint16_t>(random() & (d.isExtendedFamily() ? 0xFF : 0x0F));
+        image.IdWords[k] = static_cast<uint16_t>(random() & idBits(d));
     for (int row = 0; row < ws.configFields.count(); ++row) {
         const ConfigField& field = ws.configFields.row(row);
         if (field.word < 1 || field.word > d.ConfigCount || field.optionValues.empty() ||
@@ -77,8 +83,7 @@ void expectChipHolds(SimBench& bench, const MemoryImage& image, uint16_t oscCal,
     EXPECT_EQ(firstDifference, -1) << "first program word that differs";
     const int ids = d.isExtendedFamily() ? d.IdCount : 4;
     for (int k = 0; k < ids; ++k)
-        EXPECT_EQ(bench.idWord(k) & (d.isExtendedFamily() ? 0xFF : 0x0F), image.IdWords[k])
-            << "ID " << k;
+        EXPECT_EQ(bench.idWord(k) & idBits(d), image.IdWords[k]) << "ID " << k;
     for (int k = 0; k < d.ConfigCount; ++k)
         EXPECT_EQ(bench.configWord(k) & d.ConfigMask[k], image.ConfigWords[k] & d.ConfigMask[k])
             << "configuration word " << k + 1;

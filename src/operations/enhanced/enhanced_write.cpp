@@ -121,8 +121,7 @@ ResultCode writeConfigSpace(Workspace& ws, OperationUi& ui, bool ids, bool confi
     bool written = true;
     for (int32_t a = d.IdAdr; a <= last && written; ++a) {
         if (ids && inIdRange(d, a) && a - d.IdAdr < idWordCount6(d)) {
-            // The ID words keep one byte each in the image.
-            const uint16_t word = ws.image.IdWords[a - d.IdAdr] & 0xFF;
+            const uint16_t word = ws.image.IdWords[a - d.IdAdr] & d.traits().idWordMask;
             written = writeConfigSpaceWord(link, d, word, d.BlankWord);
         } else if (config && inConfigRange(d, a)) {
             const int k = a - d.ConfigBaseAdr;

@@ -72,7 +72,7 @@ ResultCode readProgram6(Workspace& workspace, OperationUi& ui) {
             idWord = word;
         }
         if (inIdRange(device, a)) {
-            image.IdWords[a - device.IdAdr] = word & 0xFF;
+            image.IdWords[a - device.IdAdr] = word & device.traits().idWordMask;
         } else if (inConfigRange(device, a)) {
             const int k = a - device.ConfigBaseAdr;
             image.ConfigWords[k] = word & device.ConfigMask[k];

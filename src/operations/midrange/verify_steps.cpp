@@ -98,9 +98,11 @@ ResultCode verifyProgramAndConfig6(Workspace& workspace, OperationUi& ui, bool p
                 link.SendCommand(kCmdReadData);
                 const uint16_t chip = link.ReceiveData();
                 const uint16_t want = image.IdWords[a - device.IdAdr];
-                same = idMatches(chip, want);
+                const uint16_t mask = device.traits().idVerifyMask;
+                same = idMatches(chip, want, mask);
                 if (!same)
-                    where = {Region::Id, static_cast<uint32_t>(a), 0, want & 0xFu, chip & 0xFu};
+                    where = {Region::Id, static_cast<uint32_t>(a), 0, uint32_t{want} & mask,
+                             uint32_t{chip} & mask};
             } else if (inConfigRange(device, a)) {
                 const int k = a - device.ConfigBaseAdr;
                 link.SendCommand(kCmdReadData);
