@@ -87,11 +87,28 @@ constexpr MidrangeProtocol kF675{
     .endCode = 0x0A, .dataWriteTimeUs = 6000,
     .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0,
     .intOscFieldMask = 0x0007, .intOscValue = 0x0004};
-// PIC12F683 and the PIC16F6xx parts programmed the same way (4-word latches).
+// PIC12F683 and the PIC16F6xx parts programmed the same way (4-word latches), and the
+// PIC16F913..917 (8-word latches).
 constexpr MidrangeProtocol kF683{
     .commands = commandSet({0, 2, 3, 4, 5, 6, 8, 9, 0x0A, 0x0B, 0x18}),
     .beginCycle = K::ProgramOnly, .beginTimeUs = 3000,
     .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 3000,
+    .endCode = 0x0A, .dataWriteTimeUs = 6000,
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0, .dischargeUs = 100,
+    .intOscFieldMask = 0x0007, .intOscValue = 0x0004};
+// PIC12F609/615/617, PIC16F610/616: no data memory and no 08; 18 programs until 0A.
+constexpr MidrangeProtocol kF61X{
+    .commands = commandSet({0, 2, 4, 6, 9, 0x0A, 0x18}),
+    .beginCycle = K::None, .beginTimeUs = 0,
+    .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 3000,
+    .endCode = 0x0A, .dataWriteTimeUs = 0,
+    .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0, .dischargeUs = 100,
+    .intOscFieldMask = 0x0007, .intOscValue = 0x0004};
+// PIC16F785: programmed as the PIC12F683, with 2.5 ms programming cycles.
+constexpr MidrangeProtocol kF785{
+    .commands = commandSet({0, 2, 3, 4, 5, 6, 8, 9, 0x0A, 0x0B, 0x18}),
+    .beginCycle = K::ProgramOnly, .beginTimeUs = 2500,
+    .progOnlyCode = 0x18, .progOnlyCycle = K::ProgramOnlyExternal, .progOnlyTimeUs = 2500,
     .endCode = 0x0A, .dataWriteTimeUs = 6000,
     .bulkEraseStart = S::Immediate, .bulkEraseTimeUs = 6000, .chipEraseTimeUs = 0, .setupEraseTimeUs = 0, .dischargeUs = 100,
     .intOscFieldMask = 0x0007, .intOscValue = 0x0004};
@@ -167,6 +184,12 @@ const std::vector<MidrangeDevice> kDevices = {
     {"PIC16F687", &kF683, 14, 2048, 256, {0x0FFF, 0x0000}, 0x0040, 0x0080, 0x1320, 0x000, 0x0000, 0x3FFF, 4, 0x2008, 1},
     {"PIC16F689", &kF683, 14, 4096, 256, {0x0FFF, 0x0000}, 0x0040, 0x0080, 0x1340, 0x000, 0x0000, 0x3FFF, 4, 0x2008, 1},
     {"PIC16F690", &kF683, 14, 4096, 256, {0x0FFF, 0x0000}, 0x0040, 0x0080, 0x1400, 0x000, 0x0000, 0x3FFF, 4, 0x2008, 1},
+    {"PIC12F609", &kF61X, 14, 1024, 0, {0x03FF, 0x0000}, 0x0040, 0x0000, 0x2240, 0x000, 0x0000, 0x3FFF, 1, 0x2008, 1},
+    {"PIC12F615", &kF61X, 14, 1024, 0, {0x03FF, 0x0000}, 0x0040, 0x0000, 0x2180, 0x000, 0x0000, 0x3FFF, 1, 0x2008, 1},
+    {"PIC12F617", &kF61X, 14, 2048, 0, {0x0FFF, 0x0000}, 0x0040, 0x0000, 0x1360, 0x000, 0x0000, 0x3FFF, 4, 0x2008, 1},
+    {"PIC16F610", &kF61X, 14, 1024, 0, {0x03FF, 0x0000}, 0x0040, 0x0000, 0x2260, 0x000, 0x0000, 0x3FFF, 1, 0x2008, 1},
+    {"PIC16F616", &kF61X, 14, 2048, 0, {0x03FF, 0x0000}, 0x0040, 0x0000, 0x1240, 0x000, 0x0000, 0x3FFF, 4, 0x2008, 1},
+    {"PIC16F785", &kF785, 14, 2048, 256, {0x0FFF, 0x0000}, 0x0040, 0x0080, 0x1200, 0x000, 0x0000, 0x3FFF, 4, 0x2008, 2},
     {"PIC16C84", &kC84, 14, 1024, 64, {0x001F, 0x0000}, 0x0010, 0x0000, 0x0000, 0x000, 0x0000, 0x3FFF, 1, 0x0000, 0},
     {"PIC16F83", &kF84, 14, 512, 64, {0x3FFF, 0x0000}, 0x3FF0, 0x0000, 0x0000, 0x000, 0x0000, 0x3FFF, 1, 0x0000, 0},
     {"PIC16F84", &kF84, 14, 1024, 64, {0x3FFF, 0x0000}, 0x3FF0, 0x0000, 0x0000, 0x000, 0x0000, 0x3FFF, 1, 0x0000, 0},
@@ -205,6 +228,10 @@ const std::vector<MidrangeDevice> kDevices = {
     {"PIC16F882", &kF88X, 14, 2048, 128, {0x3FFF, 0x0700}, 0x0040, 0x0080, 0x2000, 0x000, 0x0000, 0x3FFF, 8, 0x2009, 1},
     {"PIC16F883", &kF88X, 14, 4096, 256, {0x3FFF, 0x0700}, 0x0040, 0x0080, 0x2020, 0x000, 0x0000, 0x3FFF, 8, 0x2009, 1},
     {"PIC16F884", &kF88X, 14, 4096, 256, {0x3FFF, 0x0700}, 0x0040, 0x0080, 0x2040, 0x000, 0x0000, 0x3FFF, 8, 0x2009, 1},
+    {"PIC16F913", &kF683, 14, 4096, 256, {0x1FFF, 0x0000}, 0x0040, 0x0080, 0x13E0, 0x000, 0x0000, 0x3FFF, 8, 0x2008, 2},
+    {"PIC16F914", &kF683, 14, 4096, 256, {0x1FFF, 0x0000}, 0x0040, 0x0080, 0x13C0, 0x000, 0x0000, 0x3FFF, 8, 0x2008, 2},
+    {"PIC16F916", &kF683, 14, 8192, 256, {0x1FFF, 0x0000}, 0x0040, 0x0080, 0x13A0, 0x000, 0x0000, 0x3FFF, 8, 0x2008, 2},
+    {"PIC16F917", &kF683, 14, 8192, 256, {0x1FFF, 0x0000}, 0x0040, 0x0080, 0x1380, 0x000, 0x0000, 0x3FFF, 8, 0x2008, 2},
 };
 // clang-format on
 
