@@ -25,6 +25,7 @@
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
 #include "operations/write_device.h"
+#include "sim/midrange/midrange_chip.h"
 #include "sim/sim_chip.h"
 #include "support/paths.h"
 #include "support/recording_ui.h"
@@ -74,6 +75,17 @@ MemoryImage sampleImage(const Workspace& ws, uint32_t seed) {
     return image;
 }
 
+// The factory calibration words beside the configuration word of a 14-bit part (none for
+// the other families): no erase or write may touch them.
+std::vector<uint16_t> calibrationWords(const sim::SimChip& chip) {
+    std::vector<uint16_t> words;
+    if (const sim::MidrangeDevice* m = sim::findMidrangeDevice(chip.name())) {
+        for (int i = 0; i < m->calWordCount; ++i)
+            words.push_back(chip.peek(m->calWordAddr + static_cast<uint32_t>(i)));
+    }
+    return words;
+}
+
 class JdmEndToEnd : public testing::TestWithParam<const char*> {};
 
 TEST_P(JdmEndToEnd, EraseWriteReadVerifyAndAutomaticSequenceThroughThePins) {
@@ -99,6 +111,7 @@ TEST_P(JdmEndToEnd, EraseWriteReadVerifyAndAutomaticSequenceThroughThePins) {
         return;
     }
 
+    const std::vector<uint16_t> factoryCalibration = calibrationWords(bench.chip());
     const SelfTestResult selfTest = runSelfTest(ws, bench.hub, "COM1");
     ASSERT_EQ(selfTest.failure, SelfTestResult::Failure::None) << selfTest.steps.back().advice;
     ASSERT_EQ(runErase(ws, bench.ui, {true, data, false, true, true}).result, kResultOk);
@@ -119,12 +132,25 @@ TEST_P(JdmEndToEnd, EraseWriteReadVerifyAndAutomaticSequenceThroughThePins) {
     const FlowOutcome automatic =
         runAutoProgram(ws, bench.ui, {true, data, true, true, true, true}, "Program");
     EXPECT_EQ(automatic.result, kResultOk);
+    EXPECT_EQ(calibrationWords(bench.chip()), factoryCalibration);
     EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(OneDevicePerFamily, JdmEndToEnd,
                          testing::Values("PIC12F508", "PIC16F877A", "PIC18F452", "PIC18F4520",
                                          "PIC16F1827"));
+
+// Parts programmed as the families above with data alone: no Begin Internally Timed
+// Programming and no data memory (12F609 to 16F616), 8-word latches and two calibration
+// words (16F913 to 917), 2.5 ms cycles (16F785), five or six code blocks (18F2682 to 4685).
+INSTANTIATE_TEST_SUITE_P(ClassicParts, JdmEndToEnd,
+                         testing::Values("PIC12F609", "PIC12F615", "PIC12F617", "PIC16F610",
+                                         "PIC16F616", "PIC16F913", "PIC16F914", "PIC16F916",
+                                         "PIC16F917", "PIC16F785", "PIC18F2682", "PIC18F2685",
+                                         "PIC18F4682", "PIC18F4685"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 // Wiring faults: the circuit as built differs from what the settings say. Each ends with
 // the failure the user sees, an unpowered target and a closed port, and nothing written.

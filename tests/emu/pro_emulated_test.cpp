@@ -185,6 +185,17 @@ TEST_P(EmulatedProInPart, WritesReadsAndVerifies) {
 INSTANTIATE_TEST_SUITE_P(TwoFamilies, EmulatedProInPart,
                          testing::Values("PIC18F4520", "PIC16F1827"));
 
+// The parts that differ from their family only in data: commands, latch counts, cycle
+// times, code blocks.
+INSTANTIATE_TEST_SUITE_P(ClassicParts, EmulatedProInPart,
+                         testing::Values("PIC12F609", "PIC12F615", "PIC12F617", "PIC16F610",
+                                         "PIC16F616", "PIC16F913", "PIC16F914", "PIC16F916",
+                                         "PIC16F917", "PIC16F785", "PIC18F2682", "PIC18F2685",
+                                         "PIC18F4682", "PIC18F4685"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
+
 // The board failing under the host in the middle of a write: it stops answering, a byte is
 // garbled on the wire, it resets. Each ends as a failure with the reason and an unpowered
 // target.
