@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/link_messages.h"
+#include "operations/blank_check.h"
 #include "operations/erase_device.h"
 #include "operations/erase_window.h"
 #include "operations/operation_messages.h"
@@ -284,6 +285,19 @@ TEST(PanelErase, CodesPerFamilyAndScopeEraseWhatTheyName) {
          false},
         {"PIC18F4520", EraseScope::DataOnly, {0x84}, false, true, false},
         {"PIC18F2221", EraseScope::ProgramOnly, {0x81, 0x0180, 0x0280}, true, false, false},
+        {"PIC18F2682",
+         EraseScope::ProgramOnly,
+         {0x81, 0x0180, 0x0280, 0x0480, 0x0880, 0x1080},
+         true,
+         false,
+         false},
+        {"PIC18F4685",
+         EraseScope::ProgramOnly,
+         {0x81, 0x0180, 0x0280, 0x0480, 0x0880, 0x1080, 0x2080},
+         true,
+         false,
+         false},
+        {"PIC18F4685", EraseScope::All, {0x3F8F}, true, true, true},
         {"PIC18F2410", EraseScope::ProgramOnly, {0x3F8F}, true, false, true},  // no EEPROM
     };
     for (const Case& c : cases) {
@@ -301,6 +315,25 @@ TEST(PanelErase, CodesPerFamilyAndScopeEraseWhatTheyName) {
             EXPECT_EQ(bench.dataByte(d.EpromSize - 1) == 0xFF, c.dataErased);
         }
         EXPECT_EQ(bench.idWord(0) == 0xFF, c.idsErased);
+    }
+}
+
+// The fifth and sixth code blocks of the 80 and 96 KB parts: their protection bits hide
+// them from a verify, and the chip erase lifts those bits with the rest.
+TEST(PanelErase, UpperBlocksOfTheLargerPartsAreProtectedAndReleasedLikeTheOthers) {
+    for (const char* name : {"PIC18F2682", "PIC18F4685"}) {
+        SCOPED_TRACE(name);
+        SimBench bench;
+        loadFilled(bench, name);
+        const DeviceDefinition& d = bench.device();
+        const int top = d.ProgSize / d.PanelSize - 1;
+        bench.image().ConfigWords[4] &= static_cast<uint16_t>(~(1u << top));  // CP4 or CP5
+        ASSERT_EQ(WriteDevice(bench.workspace(), bench.ui(), true, true, true), kResultOk);
+        EXPECT_EQ(verifyDevice(bench.workspace(), bench.ui(), true, false, false),
+                  kResultProgramError);
+        ASSERT_TRUE(eraseDevice(bench.workspace(), bench.ui(), EraseScope::All));
+        EXPECT_EQ(bench.configWord(4) & d.ConfigMask[4], d.ConfigMask[4]);
+        EXPECT_EQ(blankCheck(bench.workspace(), bench.ui(), true, true), kResultOk);
     }
 }
 
