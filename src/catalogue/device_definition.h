@@ -25,10 +25,14 @@ struct DeviceDefinition {
     int32_t VccType = 0;
     int32_t VppType = 0;
     double VppVoltage = 13.0;  // volts
-    int32_t Position = 1;      // socket position code; 0 = in-circuit
-    int32_t BitWidth = 14;     // 1..16 after load
-    int32_t ProgSize = 1024;   // program words
-    int32_t EpromSize = 0;     // data bytes
+    // The range the chip accepts on MCLR/VPP where it is narrower than its family's (volts;
+    // 0: the family's bound).
+    double VppMin = 0.0;
+    double VppMax = 0.0;
+    int32_t Position = 1;     // socket position code; 0 = in-circuit
+    int32_t BitWidth = 14;    // 1..16 after load
+    int32_t ProgSize = 1024;  // program words
+    int32_t EpromSize = 0;    // data bytes
     int32_t IdAdr = 0x2000;
     int32_t IdCount = 4;  // 0..8 after load
     int32_t ConfigBaseAdr = 0x2007;
@@ -45,6 +49,11 @@ struct DeviceDefinition {
     int32_t EraseProgCycle = 20;
     int32_t DataEraseProgCycle = 20;
     int32_t DataProgOnlyCycle = 4;
+    // 16-bit core: the programming pulse of a configuration byte (ms; 0: ProgOnlyCycle) and
+    // how long PGC stays low after a pulse, an erase or a data write (us; 0: the link's
+    // 100 us).
+    int32_t ConfigProgCycle = 0;
+    int32_t DischargeTime = 0;
     int32_t RetryCnt = 0;
     int32_t ProgCnt = 1;
     uint16_t ExtFlag1 = 0;
@@ -58,6 +67,8 @@ struct DeviceDefinition {
     uint16_t ProgOnlyCmd = 0;
     uint16_t EndProgCmd = 0;
     uint16_t ChipEraseCmd = 0;
+    // 16-bit core: the chip-erase code for 0x3C0005:0x3C0004 (0: the algorithm's own).
+    uint16_t BulkEraseCode = 0;
     int32_t LoadCnt = 0;
     int32_t PowerOnSequence = 0;  // 1: VPP before VCC
     int32_t DeviceIDAdr = 0x2006;
@@ -90,8 +101,12 @@ struct DeviceDefinition {
     // after load.
     int32_t addressLimit() const { return std::max<int32_t>(traits().maxAddress, AdrMask); }
     // The programming voltage range the chip accepts on MCLR/VPP (volts).
-    double vppMin() const { return vppMinOverride.value_or(traits().vppMin); }
-    double vppMax() const { return vppMaxOverride.value_or(traits().vppMax); }
+    double vppMin() const {
+        return vppMinOverride.value_or(VppMin > 0.0 ? VppMin : traits().vppMin);
+    }
+    double vppMax() const {
+        return vppMaxOverride.value_or(VppMax > 0.0 ? VppMax : traits().vppMax);
+    }
 };
 
 }  // namespace velkaro

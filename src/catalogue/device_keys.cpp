@@ -75,6 +75,8 @@ std::vector<DeviceKey> buildTable() {
     keys.push_back(clamped("VccType", &D::VccType, 0, INT32_MAX));
     keys.push_back(clamped("VppType", &D::VppType, 0, INT32_MAX));
     keys.push_back(real("VppVoltage", &D::VppVoltage));
+    keys.push_back(real("VppMin", &D::VppMin));
+    keys.push_back(real("VppMax", &D::VppMax));
     keys.push_back(integer("Position", &D::Position));
     keys.push_back(clamped("BitWidth", &D::BitWidth, 1, 16));
     DeviceKey blank = word("BlankWord", &D::BlankWord);
@@ -110,6 +112,8 @@ std::vector<DeviceKey> buildTable() {
     keys.push_back(clamped("EraseProgCycle", &D::EraseProgCycle, 0, INT32_MAX));
     keys.push_back(clamped("DataEraseProgCycle", &D::DataEraseProgCycle, 0, INT32_MAX));
     keys.push_back(clamped("DataProgOnlyCycle", &D::DataProgOnlyCycle, 0, INT32_MAX));
+    keys.push_back(clamped("ConfigProgCycle", &D::ConfigProgCycle, 0, INT32_MAX));
+    keys.push_back(clamped("DischargeTime", &D::DischargeTime, 0, INT32_MAX));
     keys.push_back(integer("RetryCnt", &D::RetryCnt));
     keys.push_back(integer("ProgCnt", &D::ProgCnt));
     keys.push_back(word("ExtFlag1", &D::ExtFlag1));
@@ -123,6 +127,7 @@ std::vector<DeviceKey> buildTable() {
     keys.push_back(word("ProgOnlyCmd", &D::ProgOnlyCmd, 2));
     keys.push_back(word("EndProgCmd", &D::EndProgCmd, 2));
     keys.push_back(word("ChipEraseCmd", &D::ChipEraseCmd, 2));
+    keys.push_back(word("BulkEraseCode", &D::BulkEraseCode));
     keys.push_back(integer("LoadCnt", &D::LoadCnt));
     keys.push_back(integer("PowerOnSequence", &D::PowerOnSequence));
     keys.push_back(integer("DeviceIDAdr", &D::DeviceIDAdr, 4));

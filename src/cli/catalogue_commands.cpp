@@ -36,6 +36,8 @@ struct DumpItem {
 std::vector<DumpItem> dumpItems(const DeviceDefinition& d) {
     std::vector<DumpItem> items;
     for (const DeviceKey& key : deviceKeys()) {
+        if (key.real == &DeviceDefinition::VppMin || key.real == &DeviceDefinition::VppMax)
+            continue;  // shown resolved below
         if (const int32_t* number = key.integerIn(d))
             items.push_back({key.name, int64_t{*number}, key.hexDigits});
         else if (const uint16_t* word = key.wordIn(d))

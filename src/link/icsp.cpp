@@ -215,7 +215,15 @@ uint8_t ProgrammerLink::shiftOut(int command) {
     return static_cast<uint8_t>(mLibrary.SReadBit(8) & 0xFF);
 }
 
+uint32_t ProgrammerLink::dischargeUs() const {
+    return std::max<uint32_t>(kDischargeUs, static_cast<uint32_t>(mDevice.DischargeTime));
+}
+
 void ProgrammerLink::ProgrammingPulse() {
+    ProgrammingPulse(waitMs(mDevice.ProgOnlyCycle));
+}
+
+void ProgrammerLink::ProgrammingPulse(uint32_t holdMs) {
     mLibrary.SSetPGD(0);
     mLibrary.SSetPGC(0);
     // The 4-bit NOP that follows the start command: its fourth clock is held high for the
@@ -223,10 +231,10 @@ void ProgrammerLink::ProgrammingPulse() {
     for (int clock = 1; clock <= 4; ++clock) {
         mLibrary.SSetPGC(1);
         if (clock == 4)
-            DelayMilliseconds(waitMs(mDevice.ProgOnlyCycle));
+            DelayMilliseconds(holdMs);
         mLibrary.SSetPGC(0);
     }
-    DelayMicroseconds(kDischargeUs);
+    DelayMicroseconds(dischargeUs());
     mLibrary.SWriteBit(0, 16);  // the NOP's operand
     DelayMicroseconds(kAfterPulseUs);
 }
@@ -239,7 +247,7 @@ void ProgrammerLink::idleWithClockLow(uint32_t holdMs) {
     mLibrary.SSetPGD(0);
     mLibrary.SSetPGC(0);
     DelayMilliseconds(holdMs);
-    DelayMicroseconds(kDischargeUs);
+    DelayMicroseconds(dischargeUs());
     mLibrary.SWriteBit(0, 16);
 }
 

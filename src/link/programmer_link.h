@@ -157,8 +157,10 @@ public:
     uint8_t TableReadByte();                 // table read with post-increment
     uint8_t ShiftOutTablat();
     // The pulse after a "table write and start programming" command: the fourth clock
-    // is held high for ProgOnlyCycle ms, then PGC stays low for at least 100 us.
+    // is held high for ProgOnlyCycle ms (the overload: `holdMs`), then PGC stays low for
+    // dischargeUs().
     void ProgrammingPulse();
+    void ProgrammingPulse(uint32_t holdMs);
     // A NOP, then the command bits of a second NOP, then PGC and PGD low for `holdMs` and
     // the discharge time, then that NOP's operand: the time a bulk erase (which starts on
     // the second NOP's fourth clock) or an unpolled data write runs in. The chip takes no
@@ -167,6 +169,8 @@ public:
     // How long PGC stays low after a programming pulse, an erase or a data write before the
     // next clock (P10): the 2XXX/4XXX parts need 100 us, the older ones 5 us.
     static constexpr uint32_t kDischargeUs = 100;
+    // The device's DischargeTime where it names a longer one (us).
+    uint32_t dischargeUs() const;
 
 private:
     void showResultMessage(std::string_view text);

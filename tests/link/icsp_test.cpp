@@ -143,6 +143,26 @@ TEST_F(LinkTest, ProgrammingPulseHoldsTheFourthClockThenDischarges) {
     EXPECT_LT(calls[7].timeUs - calls[2].timeUs, 100u);   // the first clocks are not held
 }
 
+// A configuration byte's pulse takes its own hold; a device that names a longer discharge
+// (P10) gets it after the pulse and after an erase.
+TEST_F(LinkTest, PulseHoldAndDischargeFollowTheDevice) {
+    device.ProgOnlyCycle = 1;
+    device.DischargeTime = 200;
+    link.measureCallsPerMillisecond();
+    library.clearCalls();
+    link.ProgrammingPulse(5);
+    auto calls = library.calls();
+    ASSERT_EQ(calls.size(), 11u);
+    EXPECT_GE(calls[9].timeUs - calls[8].timeUs, 5000u);
+    EXPECT_GE(calls[10].timeUs - calls[9].timeUs, 200u);
+
+    library.clearCalls();
+    link.idleWithClockLow(15);
+    calls = library.calls();
+    ASSERT_EQ(calls.size(), 6u);
+    EXPECT_GE(calls[5].timeUs - calls[2].timeUs, 15000u + 200u);
+}
+
 // The erase starts on the fourth clock of the second NOP; its operand may only follow once
 // the erase time and the discharge time have passed with both lines low.
 TEST_F(LinkTest, NopAndHoldSendsTheSecondOperandOnlyAfterTheHold) {

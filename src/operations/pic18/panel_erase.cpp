@@ -30,8 +30,10 @@ std::vector<uint16_t> panelEraseCodes(const DeviceDefinition& d, EraseScope scop
     // mask in 0x3C0005:0x3C0004: bit 7 enables, bit 0 is the boot block, bit 2 the data
     // memory, bit 8 + k code block k; 0x3F8F takes everything including the user IDs and
     // the configuration (0x0F87 would leave the IDs and blocks 4 and 5).
+    // A device may name its own chip-erase code: the K-series take 0x0F8F, whose high byte
+    // has no bits for blocks they do not have.
     const bool fxx2 = d.Algorithm == 1;
-    const uint16_t whole = fxx2 ? 0x80 : 0x3F8F;
+    const uint16_t whole = d.BulkEraseCode != 0 ? d.BulkEraseCode : fxx2 ? 0x80 : 0x3F8F;
     const uint16_t boot = fxx2 ? 0x83 : 0x81;
     const uint16_t data = fxx2 ? 0x81 : 0x84;
     auto panel = [&](int p) {

@@ -249,15 +249,18 @@ ResultCode WriteIdConfigExtended(Workspace& ws, OperationUi& ui) {
     }
 
     core(link, {kSetEepgd, kSetCfgs, kGotoLow, kGotoHigh});
+    // Configuration cells may take longer to program than the code's (P9A against P9).
+    const uint32_t configPulseMs =
+        waitMs(d.ConfigProgCycle > 0 ? d.ConfigProgCycle : d.ProgOnlyCycle);
     for (const int k : extendedConfigOrder(d)) {
         // One byte per pulse: the even address takes the low byte, the odd one the high.
         const uint16_t word = image.ConfigWords[k];
         link.SetTablePointer(static_cast<uint32_t>(d.ConfigBaseAdr + 2 * k));
         link.SendCoreInstruction(kCmdTableWriteStartProgramming, word);
-        link.ProgrammingPulse();
+        link.ProgrammingPulse(configPulseMs);
         core(link, {kIncfTblptrL});
         link.SendCoreInstruction(kCmdTableWriteStartProgramming, word);
-        link.ProgrammingPulse();
+        link.ProgrammingPulse(configPulseMs);
     }
     const std::string_view configFailure = configReadBackFailure(link, ws);
     const ResultCode code = closeSection(link);
@@ -293,7 +296,7 @@ ResultCode WriteDataExtended(Workspace& ws, OperationUi& ui) {
         if (poll) {
             written = pollDataWrite(link, d.Algorithm == 2);
             // After the poll that saw the write end, PGC stays low for P10.
-            link.DelayMicroseconds(ProgrammerLink::kDischargeUs);
+            link.DelayMicroseconds(link.dischargeUs());
         } else {
             // A NOP whose operand waits out the write.
             link.idleWithClockLow(waitMs(d.BulkEraseCycle));
