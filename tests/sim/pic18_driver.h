@@ -28,12 +28,17 @@ inline std::unique_ptr<sim::Pic18Chip> makePic18(std::string_view name) {
 // that tests can cut them short.
 class Pic18Driver {
 public:
-    explicit Pic18Driver(sim::SimChip& chip) : mChip(chip) {}
+    explicit Pic18Driver(sim::SimChip& chip) : mChip(chip) {
+        // The K-series take 8-9 V on MCLR; the others are driven at 13 V.
+        const auto* pic18 = dynamic_cast<const sim::Pic18Chip*>(&chip);
+        if (pic18 && pic18->model().family == sim::Pic18Family::K)
+            mVpp = 8.5;
+    }
 
     uint64_t now() const { return mClock.peekMicroseconds(); }
     void wait(uint64_t us) { mClock.advanceMicroseconds(us); }
 
-    void powerUp() { mChip.powerUp(false, 13.0, now()); }
+    void powerUp() { mChip.powerUp(false, mVpp, now()); }
     void powerDown() { mChip.powerDown(now()); }
 
     void command(uint32_t code, uint16_t operand) {
@@ -108,11 +113,12 @@ public:
 
     // One configuration byte: configuration selected, command 15 with the byte in the half
     // its address takes (low for even, high for odd), then the pulse.
-    void writeConfigByte(uint32_t address, uint8_t value, uint64_t lowUs = 100) {
+    void writeConfigByte(uint32_t address, uint8_t value, uint64_t lowUs = 100,
+                         uint64_t holdUs = 1000) {
         selectConfig();
         setTablePointer(address);
         command(15, static_cast<uint16_t>(value * 0x0101));
-        programmingPulse(1000, lowUs);
+        programmingPulse(holdUs, lowUs);
     }
 
     // The erase code written to 0x3C0005:0x3C0004, then the bulk-erase shape: a NOP, the
@@ -170,6 +176,7 @@ public:
 
 private:
     sim::SimChip& mChip;
+    double mVpp = 13.0;  // volts on MCLR at power-up
     VirtualClock mClock;
 };
 

@@ -10,21 +10,28 @@ namespace velkaro::sim {
 
 namespace {
 
-Pic18Timing timingFor(Pic18Family family) {
+Pic18Timing timingFor(const Pic18Model& model) {
     // P9 and P10 from the programming documents of each family. P11 for the FXX2 parts
     // is given as 5 ms and as 10 ms by different sources; the longer one is demanded so that
     // a marginal erase wait shows up here rather than on a real chip. The EEPROM write time
     // is not documented in the sources at hand; 4 ms is the usual figure for these parts.
-    if (family == Pic18Family::Fxx2)
-        return {1000, 5, 10000, 4000};
-    return {1000, 100, 5000, 4000};
+    // The K-series program configuration bytes for P9A (5 ms) and need P10 of 200 us; their
+    // P11 is 15 ms on the K22 and K50 parts, 5 ms on the K20 (the row's eraseUs).
+    Pic18Timing timing{1000, 1000, 100, 5000, 4000};
+    if (model.family == Pic18Family::Fxx2)
+        timing = {1000, 1000, 5, 10000, 4000};
+    if (model.family == Pic18Family::K)
+        timing = {1000, 5000, 200, 15000, 4000};
+    if (model.eraseUs != 0)
+        timing.eraseUs = model.eraseUs;
+    return timing;
 }
 
 }  // namespace
 
 Pic18Chip::Pic18Chip(const Pic18Model& model)
     : mModel(model),
-      mTiming(timingFor(model.family)),
+      mTiming(timingFor(model)),
       mProgram(model.programWords * 2, 0xFF),
       mEeprom(model.eepromBytes, 0xFF),
       mDeviceId(static_cast<uint16_t>(model.deviceId | 0x0001)) {  // silicon revision 1
@@ -104,8 +111,11 @@ void Pic18Chip::eraseAll() {
 uint32_t Pic18Chip::bootBlockBytes() const {
     // The boot block is the first 512 bytes on the FXX2 parts and 2 KB on the 2XXX/4XXX
     // parts with 8 KB or larger blocks; the small 2221/2321 parts have a quarter block.
+    // The K-series keep 2 KB from 16 KB of program memory on and 512 bytes below.
     if (mModel.family == Pic18Family::Fxx2)
         return 0x200;
+    if (mModel.family == Pic18Family::K)
+        return blockBytes() >= 0x2000 ? 0x800 : 0x200;
     return blockBytes() >= 0x2000 ? 0x800 : blockBytes() / 4;
 }
 
@@ -210,8 +220,8 @@ void Pic18Chip::setStuckBits(uint32_t address, uint16_t mask, uint16_t value) {
 // ---- Power -----------------------------------------------------------------------------
 
 void Pic18Chip::powerUp(bool /*vppFirst*/, double vppVolts, uint64_t /*nowUs*/) {
-    // VIHH of the 16-bit core: 13.25 V at most (src/sim/README.md).
-    if (!vppWithinRating(vppVolts, 13.25))
+    // VIHH of the 16-bit core: 13.25 V at most, 9 V for the K-series (src/sim/README.md).
+    if (!vppWithinRating(vppVolts, mModel.family == Pic18Family::K ? 9.0 : 13.25))
         return;
     // These parts enter programming mode with either supply first.
     mPowered = true;

@@ -16,6 +16,8 @@ namespace velkaro::sim {
 enum class Pic18Family {
     Fxx2,   // 18F242/252/442/452, 18F248/258/448/458
     F2xxx,  // 18F2XXX/4XXX
+    K,      // 18F2XK20/4XK20, 18F2XK22/4XK22, 18F2XK50/4XK50: the 2XXX protocol with their own
+            // erase codes, a longer configuration pulse and VIHH of 9 V at most
 };
 
 // One real device, as the simulator's own table describes it. Sizes in bytes.
@@ -30,11 +32,13 @@ struct Pic18Model {
     uint16_t deviceIdMask;
     std::array<uint16_t, 7> configMasks;  // CONFIGkH:CONFIGkL implemented bits
     std::array<uint16_t, 7> configBlank;  // value after an erase
+    uint32_t eraseUs = 0;                 // P11 where the part's own differs from its family's
 };
 
 // Timing the chip demands, in microseconds.
 struct Pic18Timing {
     uint64_t programHoldUs;  // P9: PGC held high on the 4th clock after command 15
+    uint64_t configHoldUs;   // P9A: the same for a configuration byte
     uint64_t dischargeUs;    // P10: PGC low after the programming pulse
     uint64_t eraseUs;        // P11: self-timed bulk or block erase
     uint64_t eepromWriteUs;  // self-timed data EEPROM write (WR stays set meanwhile)
@@ -190,6 +194,7 @@ private:
     void checkDischarge(uint64_t nowUs);
     void startErase(uint64_t nowUs);
     std::vector<std::pair<uint32_t, uint32_t>> eraseRanges(uint16_t code) const;
+    bool takesEraseCode(uint16_t code) const;
     void releaseErasedProtection(uint16_t code, Cycle& cycle);
     void cutShort(Cycle& cycle, uint64_t doneUs);
 

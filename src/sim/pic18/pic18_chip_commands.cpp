@@ -250,7 +250,7 @@ void Pic18Chip::writeSfr(uint8_t address, uint8_t value, uint64_t nowUs) {
             mTblptr = (mTblptr & 0x3FFF00) | value;
             break;
         case kTablatReg:
-            if (mModel.family == Pic18Family::F2xxx) {
+            if (mModel.family != Pic18Family::Fxx2) {
                 mTablatPending = true;
                 mTablatNext = value;
             } else {

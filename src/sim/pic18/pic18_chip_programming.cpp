@@ -14,14 +14,21 @@ void Pic18Chip::bufferWrite(uint32_t address, uint8_t value) {
         index = std::min<size_t>(address / blockBytes(), mBuffers.size() - 1);
     WriteBuffer& buffer = mBuffers[index];
     const uint32_t size = mModel.writeBufferBytes;
+    const uint32_t row = address - address % size;
+    // The holding registers are addressed by the low bits of TBLPTR alone: a host that takes
+    // the buffer for longer than it is wraps round and overwrites its own first bytes.
+    if (buffer.dirty && buffer.row != row)
+        note("table write to " + hex6(address) + " past the " + std::to_string(size) +
+             "-byte write buffer of row " + hex6(buffer.row));
     buffer.bytes[address % size] = value;
-    buffer.row = address - address % size;
+    buffer.row = row;
     buffer.dirty = true;
 }
 
 void Pic18Chip::endProgrammingPulse(uint64_t nowUs) {
     const uint64_t heldUs = nowUs - mPulseStartUs;
-    mProgramCycle = Cycle{true, mPulseStartUs, mTiming.programHoldUs, {}};
+    const uint64_t needUs = mConfigLatch ? mTiming.configHoldUs : mTiming.programHoldUs;
+    mProgramCycle = Cycle{true, mPulseStartUs, needUs, {}};
     // Flash cells can only go from 1 to 0: the buffer is ANDed into the row. The holding
     // registers read 0xFF again after every write operation, whether it wrote or not.
     for (WriteBuffer& buffer : mBuffers) {
@@ -69,7 +76,7 @@ void Pic18Chip::endProgrammingPulse(uint64_t nowUs) {
         }
         mConfigLatch.reset();
     }
-    if (heldUs < mTiming.programHoldUs) {
+    if (heldUs < needUs) {
         note("programming pulse held " + std::to_string(heldUs) + " us");
         cutShort(mProgramCycle, heldUs);
         mPulse = Pulse::Idle;
@@ -128,6 +135,8 @@ std::vector<std::pair<uint32_t, uint32_t>> Pic18Chip::eraseRanges(uint16_t code)
             block(code - 0x88u);
         return ranges;
     }
+    if (!takesEraseCode(code))
+        return ranges;
     // 2XXX/4XXX: 0x3C0005:0x3C0004 is a bit mask. Low byte: bit 7 enables the erase, bit 0
     // boot block, bit 1 configuration, bit 2 data EEPROM, bit 3 user IDs; high byte bit k
     // erases code block k (0x3F8F erases everything, the older 0x0F87 leaves the user IDs and
@@ -148,6 +157,22 @@ std::vector<std::pair<uint32_t, uint32_t>> Pic18Chip::eraseRanges(uint16_t code)
     if (code & 0x08)
         ranges.push_back(ids);
     return ranges;
+}
+
+bool Pic18Chip::takesEraseCode(uint16_t code) const {
+    if (mModel.family != Pic18Family::K)
+        return true;
+    // The K-series documents list their codes, not a bit mask to combine: the chip erase
+    // 0x0F8F, the data EEPROM 0x0084, the boot block 0x0081, the configuration 0x0082 and
+    // 0x0080 | 0x0100 << k for each block k they have. 0x3F8F names blocks 4 and 5, which
+    // they lack.
+    if (code == 0x0F8F || code == 0x0084 || code == 0x0081 || code == 0x0082)
+        return true;
+    const uint32_t blocks = blockBytes() != 0 ? programBytes() / blockBytes() : 0;
+    for (uint32_t k = 0; k < blocks && k < 8; ++k)
+        if (code == (0x0080 | (0x0100u << k)))
+            return true;
+    return false;
 }
 
 void Pic18Chip::releaseErasedProtection(uint16_t code, Cycle& cycle) {
