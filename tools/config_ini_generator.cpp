@@ -48,6 +48,10 @@ std::string generateConfigIni(const std::vector<ConfigIniSection>& sections) {
         for (const auto& word : p.config) {
             const ConfigPlacement at = placeConfig(p, word.address, base);
             for (const auto& field : word.fields) {
+                // A field whose only setting is 0 (a pin option of packages the part does not
+                // come in) has no bit to choose.
+                if (field.mask() == 0)
+                    continue;
                 std::string names, values;
                 for (const auto& option : field.options) {
                     if (!names.empty()) {

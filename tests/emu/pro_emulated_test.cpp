@@ -196,6 +196,39 @@ INSTANTIATE_TEST_SUITE_P(ClassicParts, EmulatedProInPart,
                              return std::string(info.param);
                          });
 
+// The K-series on the board's 8.5 V level: the device ID, an erase and a blank check, the
+// first kilobyte and some data written, read back and verified. The chip models note a
+// programming voltage above 9 V, an erase code they do not take, a buffer overrun and every
+// wait cut short of P9A, P10 or P11.
+class EmulatedProKSeries : public testing::TestWithParam<const char*> {};
+
+TEST_P(EmulatedProKSeries, ProgramsAtEightAndAHalfVolts) {
+    EmulatedBench bench(GetParam());
+    ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+    Workspace& ws = bench.workspace;
+    ASSERT_EQ(checkDeviceId(ws), DeviceIdCheck::Match) << bench.pro.lastError();
+    ASSERT_EQ(runErase(ws, bench.ui, {true, true, false, true, true}).result, kResultOk)
+        << bench.pro.lastError();
+    ASSERT_EQ(blankCheck(ws, bench.ui, true, true), kResultOk);
+    ws.device.ProgSize = 1024;  // the first block only, to keep the run short
+    MemoryImage written = sampleImage(ws, 5, 1024);
+    ws.image = written;
+    ASSERT_EQ(runWrite(ws, bench.ui, {true, true, true, true}).result, kResultOk)
+        << bench.pro.lastError() << " at " << bench.board.seconds() << " s";
+    ws.image.ClearImage(ws.device, true, true);
+    ASSERT_EQ(runRead(ws, bench.ui, {true, true}).result, kResultOk);
+    EXPECT_EQ(ws.image.ProgMemory, written.ProgMemory);
+    EXPECT_EQ(ws.image.DataMemory, written.DataMemory);
+    ws.image = written;
+    EXPECT_EQ(verifyDevice(ws, bench.ui, true, true, true), kResultOk);
+    EXPECT_EQ(bench.chip().takeNotes(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Listed, EmulatedProKSeries,
+                         testing::Values("PIC18F25K22", "PIC18F26K22", "PIC18F45K22", "PIC18F46K22",
+                                         "PIC18F24K22", "PIC18F23K22", "PIC18F25K50", "PIC18F45K50",
+                                         "PIC18F24K50", "PIC18F25K20", "PIC18F45K20"));
+
 // The board failing under the host in the middle of a write: it stops answering, a byte is
 // garbled on the wire, it resets. Each ends as a failure with the reason and an unpowered
 // target.

@@ -299,6 +299,16 @@ TEST(PanelErase, CodesPerFamilyAndScopeEraseWhatTheyName) {
          false},
         {"PIC18F4685", EraseScope::All, {0x3F8F}, true, true, true},
         {"PIC18F2410", EraseScope::ProgramOnly, {0x3F8F}, true, false, true},  // no EEPROM
+        // The K-series' own chip erase, and block codes for the blocks each part has.
+        {"PIC18F25K22", EraseScope::All, {0x0F8F}, true, true, true},
+        {"PIC18F26K22",
+         EraseScope::ProgramOnly,
+         {0x81, 0x0180, 0x0280, 0x0480, 0x0880},
+         true,
+         false,
+         false},
+        {"PIC18F23K22", EraseScope::ProgramOnly, {0x81, 0x0180, 0x0280}, true, false, false},
+        {"PIC18F25K20", EraseScope::DataOnly, {0x84}, false, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.device) + " scope " + std::to_string(static_cast<int>(c.scope)));
