@@ -344,8 +344,11 @@ ResultCode WriteExtendedFromWindow(Workspace& ws, OperationUi& ui, bool progEn, 
                              : progEn         ? EraseScope::ProgramOnly
                                               : EraseScope::DataOnly;
     if (!panelErase(ws, ui, scope)) {
-        ui.showMessage(msg::kWriteEraseFailed);
-        return kResultHardwareError;
+        // A programming voltage refused before the port opened has said why already; the
+        // write ends with that refusal rather than as a failed erase.
+        if (ws.link->refusal() == kResultOk)
+            ui.showMessage(msg::kWriteEraseFailed);
+        return uiScope.checked(kResultHardwareError);
     }
     // A cancel between the steps ends the write as cancelled: the chip is erased and only
     // partly written, which is no success.
