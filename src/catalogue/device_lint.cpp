@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdio>
+#include <charconv>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -29,6 +29,18 @@ std::string trim(const std::string& s) {
     if (first == std::string::npos)
         return {};
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Volts as device.ini writes them: up to two decimals, no trailing zeros.
+std::string formatVolts(double volts) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, volts, std::chars_format::fixed, 2);
+    std::string out(text, end.ptr);
+    while (out.back() == '0')
+        out.pop_back();
+    if (out.back() == '.')
+        out.pop_back();
+    return out;
 }
 
 std::string hex(uint32_t v) {
@@ -308,6 +320,27 @@ std::vector<LintFinding> lintDeviceFile(const DeviceFileMap& file, const Resolve
                        "[" + name + "] PanelSize " + std::to_string(d.PanelSize) +
                            " is no multiple of LoadCnt " + std::to_string(load));
         }
+        // The link applies a level within the chip's range nearest above VppVoltage: a
+        // VppVoltage written outside the range says something else than the device takes.
+        const bool voltsWritten = keyOf(file, name, "VppVoltage") || keyOf(file, name, "VppMin") ||
+                                  keyOf(file, name, "VppMax");
+        if (voltsWritten &&
+            (d.vppMin() > d.vppMax() || d.VppVoltage < d.vppMin() || d.VppVoltage > d.vppMax()))
+            report(lineOfKey(file, name, "VppVoltage"),
+                   "[" + name + "] VppVoltage " + formatVolts(d.VppVoltage) +
+                       " lies outside VppMin..VppMax " + formatVolts(d.vppMin()) + ".." +
+                       formatVolts(d.vppMax()));
+        // 16-bit parts whose VIHH ends at 9 V are the K-series, whose chip erase is not
+        // the 2XXX/4XXX one.
+        if (d.Algorithm == 2 && d.vppMax() <= 9.0 && d.BulkEraseCode == 0)
+            report(lineOfKey(file, name, "VppMax"),
+                   "[" + name + "] takes at most " + formatVolts(d.vppMax()) +
+                       " V but names no BulkEraseCode (the 2XXX/4XXX chip erase 0x3F8F "
+                       "is not the K-series' one)");
+        if (d.BulkEraseCode != 0 && (d.BulkEraseCode & 0x80) == 0)
+            report(lineOfKey(file, name, "BulkEraseCode"),
+                   "[" + name + "] BulkEraseCode " + hex(d.BulkEraseCode) +
+                       " lacks the erase enable bit 0x0080");
         for (int n = 0; n < d.ConfigCount; ++n) {
             const auto outside = static_cast<uint16_t>(d.ConfigValue[n] & ~d.ConfigMask[n]);
             if (outside != 0)

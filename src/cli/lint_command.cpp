@@ -16,6 +16,8 @@
 #include "catalogue/device_lint.h"
 #include "cli/cli_context.h"
 #include "image/intel_hex_reader.h"
+#include "link/programmer_link.h"
+#include "link/programmer_types.h"
 #include "sim/chip_families.h"
 #include "sim/enhanced/enhanced_chip.h"
 #include "sim/midrange/midrange_chip.h"
@@ -79,9 +81,30 @@ std::vector<std::pair<std::string, std::string>> shortWaits(const std::string& n
             const sim::Pic18Timing& t = static_cast<const sim::Pic18Chip&>(*chip).timing();
             need("ProgOnlyCycle", d.ProgOnlyCycle, t.programHoldUs);
             need("ChipEraseCycle", d.ChipEraseCycle, t.eraseUs);
+            if (t.configHoldUs > t.programHoldUs)
+                need("ConfigProgCycle", d.ConfigProgCycle > 0 ? d.ConfigProgCycle : d.ProgOnlyCycle,
+                     t.configHoldUs);
+            const uint64_t dischargeUs =
+                std::max<uint64_t>(ProgrammerLink::kDischargeUs, uint64_t(d.DischargeTime));
+            if (dischargeUs < t.dischargeUs)
+                found.emplace_back("DischargeTime", "[" + name + "] DischargeTime " +
+                                                        std::to_string(dischargeUs) +
+                                                        " us is shorter than the chip's " +
+                                                        std::to_string(t.dischargeUs) + " us");
         }
     }
     return found;
+}
+
+// A device whose programming voltage the PRO, the programmer that makes several levels, has
+// no level for: every operation on it would be refused.
+std::vector<std::pair<std::string, std::string>> unreachableVpp(const std::string& name,
+                                                                const DeviceDefinition& d) {
+    const auto& pro = programmerTypeOf(ProgrammerLink::kProgrammerPro).can.vppLevels;
+    if (chooseVppLevel(pro, d.VppVoltage, d.vppMin(), d.vppMax()) != nullptr)
+        return {};
+    return {{"VppVoltage", "[" + name + "] no level of the PRO lies within the chip's " +
+                               "programming voltage range at or above VppVoltage"}};
 }
 
 struct LintOptions {
@@ -142,7 +165,10 @@ int lintFile(const std::string& path, std::ostream& out, std::string& error) {
     };
     std::vector<LintFinding> findings = lintDeviceFile(file, resolve);
     for (const auto& section : file.sections()) {
-        for (auto& [key, message] : shortWaits(section.name, resolve(section.name)))
+        const DeviceDefinition d = resolve(section.name);
+        for (auto& [key, message] : shortWaits(section.name, d))
+            findings.push_back({lineOfKey(file, section.name, key), std::move(message)});
+        for (auto& [key, message] : unreachableVpp(section.name, d))
             findings.push_back({lineOfKey(file, section.name, key), std::move(message)});
     }
     // Config.ini beside the device file, when there is one; one that cannot be read is a

@@ -174,6 +174,55 @@ TEST(LintDevices, EnhancedCoreWaitsAreCheckedAgainstTheChip) {
     EXPECT_EQ(run.out.find("EraseProgCycle 5"), std::string::npos) << "5 ms is enough";
 }
 
+// A K-series device written as if it were a 2XXX/4XXX one: a voltage outside its range,
+// no chip-erase code of its own, and the older parts' waits, each short of its chip's; and
+// a range in which the PRO has no level.
+TEST(LintDevices, KSeriesVoltageEraseCodeAndWaitsAreChecked) {
+    test::TempDir dir;
+    const std::string path = dir.file("device.ini");
+    std::ofstream(path) << "[PIC18F25K22]\n"           // 1
+                           "Algorithm=2\n"             // 2
+                           "BitWidth=16\n"             // 3
+                           "ProgSize=16384\n"          // 4
+                           "LoadCnt=32\n"              // 5
+                           "PanelSize=4096\n"          // 6
+                           "IdAdr=0x200000\n"          // 7
+                           "ConfigBaseAdr=0x300000\n"  // 8
+                           "DeviceIDAdr=0x3FFFFE\n"    // 9
+                           "AdrMask=0xFFFF\n"          // 10
+                           "VppVoltage=9.5\n"          // 11
+                           "VppMin=8.0\n"              // 12
+                           "VppMax=9.0\n"              // 13
+                           "ProgOnlyCycle=1\n"         // 14
+                           "ChipEraseCycle=10\n"       // 15
+                           "[Coded]\n"                 // 16
+                           "Default=PIC18F25K22\n"     // 17
+                           "VppVoltage=8.5\n"          // 18
+                           "BulkEraseCode=0x0F0F\n"    // 19
+                           "[Narrow]\n"                // 20
+                           "Default=Coded\n"           // 21
+                           "VppVoltage=8.7\n"          // 22
+                           "VppMin=8.6\n"              // 23
+                           "VppMax=8.9\n";             // 24
+    test::TempDir scratch;
+    const CliRun run = test::runVelkaroCli("lint-devices " + test::shellQuote(path), scratch);
+    EXPECT_EQ(run.exitCode, 7);
+    const std::string at = path + ":";
+    for (const std::string& expected : {
+             at + "11: [PIC18F25K22] VppVoltage 9.5 lies outside VppMin..VppMax 8..9",
+             at + "22: [Narrow] no level of the PRO lies within",
+             at + "13: [PIC18F25K22] takes at most 9 V but names no BulkEraseCode",
+             at + "1: [PIC18F25K22] ConfigProgCycle 1 ms is shorter than the chip's 5000 us",
+             at + "15: [PIC18F25K22] ChipEraseCycle 10 ms is shorter than the chip's 15000 us",
+             at + "1: [PIC18F25K22] DischargeTime 100 us is shorter than the chip's 200 us",
+             at + "19: [Coded] BulkEraseCode 0xF0F lacks the erase enable bit 0x0080",
+         })
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+    EXPECT_EQ(run.out.find("[Coded] VppVoltage"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("[Coded] takes at most"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("[Coded] no level"), std::string::npos) << run.out;
+}
+
 // The Config.ini beside the device file is checked too; a device pointing at a section it
 // lacks is reported in the device file.
 TEST(LintDevices, ConfigIniBesideTheFileIsCheckedAtEachLine) {
