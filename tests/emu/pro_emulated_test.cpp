@@ -227,7 +227,9 @@ TEST_P(EmulatedProKSeries, ProgramsAtEightAndAHalfVolts) {
 INSTANTIATE_TEST_SUITE_P(Listed, EmulatedProKSeries,
                          testing::Values("PIC18F25K22", "PIC18F26K22", "PIC18F45K22", "PIC18F46K22",
                                          "PIC18F24K22", "PIC18F23K22", "PIC18F25K50", "PIC18F45K50",
-                                         "PIC18F24K50", "PIC18F25K20", "PIC18F45K20"));
+                                         "PIC18F24K50", "PIC18F25K20", "PIC18F45K20", "PIC18F43K22",
+                                         "PIC18F44K22", "PIC18F26K20", "PIC18F46K20", "PIC18F24K20",
+                                         "PIC18F44K20", "PIC18F23K20", "PIC18F43K20"));
 
 // The board failing under the host in the middle of a write: it stops answering, a byte is
 // garbled on the wire, it resets. Each ends as a failure with the reason and an unpowered
