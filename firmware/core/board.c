@@ -66,6 +66,7 @@ static void power_off(vkr_board* b) {
     b->vdd = false;
     b->vpp = false;
     b->prepared = false;
+    b->low_voltage = false;
 }
 
 /* Prepared for the block tests, the board enters programming mode with both lines low
@@ -101,7 +102,8 @@ static uint16_t measure_osc(vkr_board* b) {
 
 static uint8_t check_power(vkr_board* b) {
     uint8_t bits = (uint8_t)((b->vdd ? VKR_POWER_VDD : 0) | (b->vpp ? VKR_POWER_VPP : 0));
-    if (b->vdd && b->vpp && b->hal->target_powered(b->hal->ctx))
+    /* Entered by the key, MCLR stays low (VPP off, R14 to ground): VDD is all it needs. */
+    if (b->vdd && (b->vpp || b->low_voltage) && b->hal->target_powered(b->hal->ctx))
         bits |= VKR_POWER_TARGET;
     return bits;
 }
@@ -125,6 +127,10 @@ static bool op_shape(uint8_t op, uint8_t* args, uint8_t* results) {
     *results = 0; /* a run's results depend on its count */
     if (op == VKR_OP_READ_RUN || op == VKR_OP_SHIFT_RUN) {
         *args = op == VKR_OP_READ_RUN ? 3 : 2;
+        return true;
+    }
+    if (op == VKR_OP_LOW_VOLTAGE) {
+        *args = 1;
         return true;
     }
     if (op >= VKR_OP_CMD4 && op < VKR_OP_CMD6) {
@@ -195,6 +201,10 @@ static void run_compact(vkr_board* b, uint8_t op, const uint8_t* a) {
 /* Runs one operation whose arguments are at `a`. False when the target's supply failed. */
 static bool run_operation(vkr_board* b, uint8_t op, const uint8_t* a) {
     const vkr_hal* hal = b->hal;
+    if (op == VKR_OP_LOW_VOLTAGE) {
+        b->low_voltage = a[0] != 0;
+        return !b->vdd || hal->target_powered(hal->ctx);
+    }
     if (op > LAST_OPCODE) {
         run_compact(b, op, a);
         return !b->vdd || hal->target_powered(hal->ctx);
@@ -290,6 +300,8 @@ static uint8_t valid_prefix(const vkr_board* b, uint16_t* results) {
         if (op == VKR_OP_BLOCK_TEST && first > VKR_BLOCK_16BIT)
             break;
         if (op == VKR_OP_VPP_LEVEL && first > VKR_VPP_8V5)
+            break;
+        if (op == VKR_OP_LOW_VOLTAGE && first > 1)
             break;
         if (op == VKR_OP_READ_RUN || op == VKR_OP_SHIFT_RUN) {
             const uint8_t most = op == VKR_OP_READ_RUN ? MAX_RESULTS / 2 : MAX_RESULTS;

@@ -42,6 +42,9 @@ typedef struct vkr_board {
     /* Between BLOCK_PREPARE 1 and BLOCK_PREPARE 0 (or POWER_OFF): the board holds PGC and
      * PGD low as the supplies come up, and the block tests may run. */
     bool prepared;
+    /* After LOW_VOLTAGE 1 until LOW_VOLTAGE 0 or POWER_OFF: the chip is entered by the key
+     * with MCLR low, so VDD alone is target power. */
+    bool low_voltage;
 } vkr_board;
 
 void vkr_board_init(vkr_board* board, const vkr_hal* hal);

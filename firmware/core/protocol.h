@@ -38,12 +38,14 @@ enum vkr_opcode {
     VKR_OP_FIRMWARE_DATE = 0x11,
     VKR_OP_VERSION = 0x12,
     /* Runs of the reads the program makes in bulk: */
-    VKR_OP_READ_RUN = 0x13,  /* n (1..124), read command, step command: n times the
-                                6-bit read command, READ_WORD, the 6-bit step command */
-    VKR_OP_SHIFT_RUN = 0x14, /* n (1..249), command: n times the 4-bit command, 8 bits of
-                                0 and 8 bits read (1 result byte each) */
-    VKR_OP_WRITE_RUN = 0x15, /* n (1..123), two 6-bit commands, n words (2 each): n times
-                                the two commands and WRITE_WORD */
+    VKR_OP_READ_RUN = 0x13,    /* n (1..124), read command, step command: n times the
+                                  6-bit read command, READ_WORD, the 6-bit step command */
+    VKR_OP_SHIFT_RUN = 0x14,   /* n (1..249), command: n times the 4-bit command, 8 bits of
+                                  0 and 8 bits read (1 result byte each) */
+    VKR_OP_WRITE_RUN = 0x15,   /* n (1..123), two 6-bit commands, n words (2 each): n times
+                                  the two commands and WRITE_WORD */
+    VKR_OP_LOW_VOLTAGE = 0x16, /* 1: the session enters by the low-voltage key, CHECK_POWER
+                                  reports target power with VDD alone; 0: VPP wanted again */
     /* Compact forms of the commands the host sends most, the argument in the opcode: */
     VKR_OP_CMD4 = 0x20,      /* 0x20..0x2F: a 4-bit command */
     VKR_OP_CMD4_WORD = 0x30, /* 0x30..0x3F: a 4-bit command and its 16-bit operand (2) */

@@ -60,6 +60,7 @@ void AppSettings::applyTo(Workspace& workspace) const {
     workspace.FileHistory = FileHistory;
     if (workspace.link) {
         workspace.link->setHardwareType(HardwareType);
+        workspace.link->setEntryMode(Entry);
         // A port beyond the list selects none: the link keeps its own.
         workspace.link->setPortIndex(Port - 1);
     }
@@ -75,6 +76,7 @@ void AppSettings::takeFrom(const Workspace& workspace) {
     FileHistory = workspace.FileHistory;
     if (workspace.link) {
         HardwareType = workspace.link->hardwareType();
+        Entry = workspace.link->entryMode();
         Port = workspace.link->portIndex() + 1;
     }
 }
@@ -88,6 +90,13 @@ AppSettings readSettings(const IniFile& ini) {
             s.ProgrammerTypes.emplace_back(type.name);
     }
     s.HardwareType = ini.readInteger("Setting", "HardwareType", 0);
+    const std::string entry = ini.readString("Setting", "Entry", "");
+    if (const std::optional<EntryMode> mode = findEntryMode(entry)) {
+        s.Entry = *mode;
+    } else if (!entry.empty()) {
+        s.entryProblem = "[Setting] Entry=" + entry +
+                         ": not auto, hv or lvp; auto (the programmer's safe entry) is used";
+    }
     s.Device = ini.readString("LastSetting", "Device", "PIC16F84A");
     s.Port = std::max(1, ini.readInteger("LastSetting", "Port", 1));
     s.LastFile = ini.readString("LastSetting", "LastFile", "");
@@ -109,6 +118,8 @@ void writeSettings(const AppSettings& settings, IniFile& ini) {
         for (const std::string& name : settings.ProgrammerTypes)
             ini.writeString(kProgrammerTypeSection, name, "");
     ini.writeInteger("Setting", "HardwareType", settings.HardwareType);
+    if (settings.Entry != EntryMode::Automatic || !ini.readString("Setting", "Entry", "").empty())
+        ini.writeString("Setting", "Entry", std::string(entryModeName(settings.Entry)));
     ini.writeString("LastSetting", "Device", settings.Device);
     ini.writeInteger("LastSetting", "Port", settings.Port);
     ini.writeString("LastSetting", "LastFile", settings.LastFile);

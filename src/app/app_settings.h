@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/window_options.h"
+#include "link/entry_mode.h"
 
 namespace velkaro {
 
@@ -21,6 +22,12 @@ struct AppSettings {
     std::string Device = "PIC16F84A";
     int Port = 1;  // COMn; read as at least 1, written as 0 when no port is selected
     std::string LastFile;
+    // [Setting] Entry: how the link enters programming mode ("auto", "hv", "lvp"); written
+    // only once it is other than "auto" or the file has it.
+    EntryMode Entry = EntryMode::Automatic;
+    // Why [Setting] Entry was not used (naming the key and the value), the default standing
+    // for it; empty when it was read or is missing. Not saved.
+    std::string entryProblem;
 
     ReadOptions readOptions;
     WriteOptions writeOptions;

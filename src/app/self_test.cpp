@@ -84,8 +84,10 @@ SelfTestResult runSelfTest(Workspace& ws, ProgrammerHub& hub, const std::string&
     }
     // A programming voltage outside the chip's range is refused before anything reaches the
     // chip; that, not the wiring, is what the user has to hear.
+    // By the low-voltage key no VPP is needed.
     const ProgrammerType& type = programmerTypeOf(link.hardwareType());
-    if (!chooseVppLevel(type.can.vppLevels, device.VppVoltage, device.vppMin(), device.vppMax()))
+    if (!link.usesLowVoltageEntry() &&
+        !chooseVppLevel(type.can.vppLevels, device.VppVoltage, device.vppMin(), device.vppMax()))
         return fail("programming voltage for " + device.DeviceName,
                     vppUnavailableMessage(device.vppMin(), device.vppMax(), type.name),
                     SelfTestResult::Failure::Programmer);

@@ -79,6 +79,10 @@ struct DeviceDefinition {
     uint16_t AdrMask = 0x3FFF;
     std::string DeviceEraseCmd;
     std::string Comment;
+    // The LVP bit: configuration word LvpWord (1-based) under LvpMask. While it is set the
+    // chip also enters programming mode by the low-voltage key; 0 = no such entry.
+    int32_t LvpWord = 0;
+    uint16_t LvpMask = 0;
 
     // Derived values.
     uint16_t BlankWord = 0x3FFF;  // 0xFFFF >> (16 - BitWidth)
@@ -106,6 +110,12 @@ struct DeviceDefinition {
     }
     double vppMax() const {
         return vppMaxOverride.value_or(VppMax > 0.0 ? VppMax : traits().vppMax);
+    }
+    // True when the chip can also be brought into programming mode at VDD level by the key
+    // sequence (the enhanced 14-bit core, where the device names its LVP bit).
+    bool allowsLowVoltageEntry() const {
+        return traits().family == DeviceFamily::EnhancedMidrange && LvpMask != 0 && LvpWord >= 1 &&
+               LvpWord <= ConfigCount;
     }
 };
 

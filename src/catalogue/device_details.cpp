@@ -33,6 +33,11 @@ std::string vppText(const DeviceDefinition& d) {
     return volts(d.VppVoltage) + "V (" + volts(d.vppMin()) + "～" + volts(d.vppMax()) + "V)";
 }
 
+// How the chip can be brought into programming mode: "高電圧", "高電圧 / 低電圧(LVP)".
+std::string entryText(const DeviceDefinition& d) {
+    return d.allowsLowVoltageEntry() ? "高電圧 / 低電圧(LVP)" : "高電圧";
+}
+
 std::string cycle(int32_t ms) {
     return ms == 0 ? "-" : decimal(ms, "ms");
 }
@@ -71,6 +76,7 @@ std::vector<DeviceDetailRow> deviceDetailRows(const DeviceDefinition& d) {
         {"VCCタイプ", "VccType", decimal(d.VccType)},
         {"VPPタイプ", "VppType", decimal(d.VppType)},
         {"書込電圧", "VppVoltage", vppText(d)},
+        {"書込方式", "EntryModes", entryText(d)},
         {"ポジション", "LEDPos", decimal(d.Position)},
         {"メモリタイプ", "FlashType", d.FlashType ? "ﾌﾗｯｼｭ" : "OTP"},
         {"バルク消去時間", "BulkEraseCycle", cycle(d.BulkEraseCycle)},

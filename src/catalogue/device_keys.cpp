@@ -137,6 +137,8 @@ std::vector<DeviceKey> buildTable() {
     keys.push_back(integer("ResetVector", &D::ResetVector, 4));
     keys.push_back(word("AdrMask", &D::AdrMask));
     keys.push_back(text("DeviceEraseCmd", &D::DeviceEraseCmd));
+    keys.push_back(clamped("LvpWord", &D::LvpWord, 0, D::kMaxConfigWords));
+    keys.push_back(word("LvpMask", &D::LvpMask));
     DeviceKey comment = text("Comment", &D::Comment);
     comment.ownSectionOnly = true;
     keys.push_back(comment);

@@ -52,6 +52,9 @@ std::vector<DumpItem> dumpItems(const DeviceDefinition& d) {
     // The programming voltages the device's chips accept (the link applies none outside).
     items.push_back({"VppMin", d.vppMin()});
     items.push_back({"VppMax", d.vppMax()});
+    // How a chip can be brought into programming mode: with VPP always, by the low-voltage
+    // key where the device allows it.
+    items.push_back({"Entries", std::string(d.allowsLowVoltageEntry() ? "HV, LVP" : "HV")});
     return items;
 }
 

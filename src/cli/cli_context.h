@@ -35,6 +35,8 @@ struct CliContext {
     std::optional<std::string> simulate;  // --simulate[=CHIP]; "" = the selected device's chip
     std::string simState;                 // --sim-state FILE
     bool emulateBoard = false;            // --emulate-board: the PRO's firmware, emulated
+    bool lowVoltage = false;              // --lvp: enter by the low-voltage key
+    bool highVoltage = false;             // --hv: enter with VPP
     int exitCode = kExitOk;               // set by the command that ran
 };
 

@@ -24,6 +24,17 @@ void StderrMessageSink::showMessage(std::string_view text) {
     std::cerr << text << '\n';
 }
 
+EntryMode entryModeOf(const CliContext& context) {
+    if (context.lowVoltage)
+        return EntryMode::LowVoltage;
+    if (context.highVoltage)
+        return EntryMode::HighVoltage;
+    const AppSettings settings = LoadSettings(settingsFilePath(context.dataDir));
+    if (!settings.entryProblem.empty())
+        std::cerr << "velkaro-cli: " << settings.entryProblem << '\n';
+    return settings.Entry;
+}
+
 int prepareWorkspace(CliContext& context, Workspace& workspace) {
     workspace.deviceList = workspace.catalogue.FillDeviceList();
     if (const std::string error = workspace.catalogue.fileError(); !error.empty()) {

@@ -13,6 +13,10 @@ namespace velkaro::cli {
 // message) go to stderr.
 int prepareWorkspace(CliContext& context, Workspace& workspace);
 
+// The entry the link uses: --lvp or --hv, else the settings file's [Setting] Entry (a bad
+// value is reported on stderr and the automatic choice used).
+EntryMode entryModeOf(const CliContext& context);
+
 // Message sink that writes each message as one line to stderr.
 class StderrMessageSink : public MessageSink {
 public:

@@ -126,6 +126,7 @@ public:
         ProgrammerLink& link = mWorkspace.attachProgrammer(mBackend->library(), mBackend->clock());
         link.setPortIndex(mBackend->portIndex());
         link.setHardwareType(mBackend->hardwareType());
+        link.setEntryMode(entryModeOf(mContext));
         link.measureCallsPerMillisecond();
         link.setUi(mUi);
         mStartUs = mBackend->clock().nowMicroseconds();
@@ -309,13 +310,22 @@ int runVerifyCommand(CliContext& context, const OutputOptions& output, const std
 // A write whose configuration this programmer could not bring the chip back from needs
 // --yes: without it nothing is written (exit code 8), and the reason is on stderr.
 bool refusesLockOut(DeviceSession& session, const OutputOptions& output, bool program) {
-    if (output.yes || !program || !configurationLocksOut(session.workspace()))
+    if (output.yes || !program)
+        return false;
+    const bool locksOut = configurationLocksOut(session.workspace());
+    if (!locksOut && !configurationClearsLvp(session.workspace()))
         return false;
     session.setResultName("lockOut");
     session.ui().endProgressLine();
-    std::cerr << "velkaro-cli: the configuration selects the internal oscillator with MCLR off "
-                 "and this programmer raises VDD before VPP, so the chip could not be brought "
-                 "into programming mode again; nothing was written (--yes writes it anyway)\n";
+    if (locksOut)
+        std::cerr << "velkaro-cli: the configuration selects the internal oscillator with MCLR "
+                     "off and this programmer raises VDD before VPP, so the chip could not be "
+                     "brought into programming mode again; nothing was written (--yes writes it "
+                     "anyway)\n";
+    else
+        std::cerr << "velkaro-cli: the configuration clears LVP while the chip is programmed by "
+                     "the low-voltage key, so it could not be entered that way again (only with "
+                     "VPP); nothing was written (--yes writes it anyway)\n";
     return true;
 }
 

@@ -68,6 +68,7 @@ int openSession(CliContext& context, LinkSession& session) {
     session.link->setUi(session.ui);
     session.link->setPortIndex(session.backend->portIndex());
     session.link->setHardwareType(session.backend->hardwareType());
+    session.link->setEntryMode(entryModeOf(context));
     session.link->measureCallsPerMillisecond();
     return kExitOk;
 }
@@ -187,6 +188,7 @@ void runSelfTest(CliContext& context) {
         ws.attachProgrammer(session.backend->library(), session.backend->clock());
     link.setPortIndex(session.link->portIndex());
     link.setHardwareType(session.link->hardwareType());
+    link.setEntryMode(session.link->entryMode());
     link.setUi(session.ui);
     link.measureCallsPerMillisecond();
     const std::string port = session.backend->portText();

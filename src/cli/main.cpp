@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
                  "Serve a simulated port's " +
                      velkaro::programmerTypesWith(&velkaro::ProgrammerCapabilities::firmwareQuery) +
                      " by its own firmware, built for this machine, driving the chip's pins");
+    auto* lvp = app.add_flag("--lvp", context.lowVoltage,
+                             "Enter programming mode by the low-voltage key (VDD only, MCLR low; "
+                             "devices with an LVP bit)");
+    app.add_flag("--hv", context.highVoltage, "Enter programming mode with VPP")->excludes(lvp);
     app.add_option("--sim-state", context.simState,
                    "Load the simulated chip from FILE when it exists; save it at exit");
 

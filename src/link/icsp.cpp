@@ -12,6 +12,16 @@ namespace {
 // 6-bit commands.
 constexpr uint32_t kEndProgrammingDelayUs = 100;  // TDIS
 
+// Low-voltage entry of the enhanced 14-bit core (DS41390 for the PIC12F1822/PIC16F182x,
+// DS41439 for the PIC12F1840/PIC16F1847, DS41573 for the PIC12F1501/PIC16F150x, section
+// "Low-Voltage Programming (LVP) Mode"): with VDD up and MCLR at VIL, the 32 bits of "MCHP"
+// clocked in LSB first, then one more clock. TENTS (100 ns) from MCLR low to the first
+// clock is long past once the supply has settled; TCKL and TCKH (100 ns each) are kept by
+// the backends' own half clocks of at least 1 us; TENTH (250 us) passes before the first
+// command.
+constexpr uint32_t kLowVoltageKey = 0x4D434850;
+constexpr uint32_t kEntryHoldUs = 250;  // TENTH
+
 // 4-bit commands.
 
 // Core instructions.
@@ -57,6 +67,15 @@ void ProgrammerLink::DelayMicroseconds(uint32_t us) {
 void ProgrammerLink::DelayMilliseconds(uint32_t ms) {
     for (uint32_t i = 0; i < ms; ++i)
         DelayMicroseconds(1000);
+}
+
+void ProgrammerLink::sendLowVoltageKey() {
+    for (int shift = 0; shift < 32; shift += 8)
+        mLibrary.SWriteBit(static_cast<int32_t>((kLowVoltageKey >> shift) & 0xFF), 8);
+    // The 33rd clock, with PGD still at the key's last bit (0).
+    mLibrary.SSetPGC(1);
+    mLibrary.SSetPGC(0);
+    DelayMicroseconds(kEntryHoldUs);
 }
 
 void ProgrammerLink::SendCommand(int code) {

@@ -255,9 +255,10 @@ int32_t JdmProgrammer::SCheckPower() {
     if (!mOpen)
         return 0;
     int32_t status = (mVcc ? 2 : 0) | (mVpp ? 4 : 0);
-    // The circuit senses no supply; what it can show is that PGD out comes back on PGD in,
-    // i.e. that the programmer is there and its lines work.
-    if (mVcc && mVpp && pgdLoopsBack())
+    // The circuit senses no supply, VPP no more than VDD; what it can show is that PGD out
+    // comes back on PGD in, i.e. that the programmer is there and its lines work. VDD is
+    // target power: the low-voltage entry never switches VPP on.
+    if (mVcc && pgdLoopsBack())
         status |= 1;
     return status;
 }

@@ -30,6 +30,9 @@ inline std::string vppUnavailableMessage(double vppMin, double vppMax,
     text += "では出せません。";
     return text;
 }
+// Low-voltage entry was asked for a device whose chips take only VPP.
+inline constexpr std::string_view kMsgLowVoltageUnavailable =
+    "このデバイスは低電圧(LVP)で書き込めません。高電圧で書き込んでください。";
 // Prefix of the firmware line of the About window.
 inline constexpr std::string_view kFirmwareVersionPrefix = "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ ";
 

@@ -376,6 +376,11 @@ int32_t ProProgrammer::SSendCmd(int32_t code) {
             answer("#");
             break;
         }
+        case kCmdLowVoltageEntry:
+            if (!queue({VKR_OP_LOW_VOLTAGE, 1}))
+                return 0;
+            answer("#");
+            break;
         case kCmdPrepareFastCheck:
             if (!queue({VKR_OP_BLOCK_PREPARE, 1}))
                 return 0;

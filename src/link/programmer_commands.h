@@ -16,6 +16,9 @@ inline constexpr int32_t kBlockTestEnd = 113;
 inline constexpr int32_t kCmdVppHigh = 114;  // VPP above 12 V
 inline constexpr int32_t kCmdVppLow = 115;
 inline constexpr int32_t kCmdVpp8V5 = 116;  // VPP 8.5 V, for the chips whose VIHH is 9 V at most
+// The session enters programming mode by the low-voltage key: VPP stays off and the power
+// check asks for VDD alone, until the target is switched off.
+inline constexpr int32_t kCmdLowVoltageEntry = 117;
 inline constexpr int32_t kCmdFirmwareVersion = 118;
 inline constexpr int32_t kCmdPrepareFastCheck = 119;
 

@@ -56,20 +56,49 @@ std::string ProgrammerLink::vppRefusalMessage() const {
                                  programmerTypeOf(mHardwareType).name);
 }
 
+bool ProgrammerLink::usesLowVoltageEntry() const {
+    switch (mEntryMode) {
+        case EntryMode::LowVoltage:
+            return true;
+        case EntryMode::HighVoltage:
+            return false;
+        case EntryMode::Automatic:
+            break;
+    }
+    return mDevice.allowsLowVoltageEntry() && programmerTypeOf(mHardwareType).can.lowVoltageEntry &&
+           !vppLevelCommand();
+}
+
+void ProgrammerLink::refuse(std::string message, bool showMessages) {
+    mRefusal = kResultVppUnavailable;
+    mRefusalMessage = std::move(message);
+    if (showMessages)
+        showRefusal();
+}
+
 bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     const ProgrammerCapabilities& can = programmerTypeOf(mHardwareType).can;
     mFailureReason.clear();
-    // A voltage outside the chip's range can damage it: refused before the port opens.
-    const std::optional<int32_t> vppCommand = vppLevelCommand();
-    if (!vppCommand) {
-        mRefusal = kResultVppUnavailable;
-        if (showMessages)
-            showRefusal();
-        return false;
+    const bool lowVoltage = usesLowVoltageEntry();
+    // A chip that takes no key stays running while the key goes in: refused before the port
+    // opens, as is a voltage outside the chip's range, which can damage it.
+    std::optional<int32_t> vppCommand = 0;
+    if (lowVoltage) {
+        if (!mDevice.allowsLowVoltageEntry() || !can.lowVoltageEntry) {
+            refuse(std::string(kMsgLowVoltageUnavailable), showMessages);
+            return false;
+        }
+    } else {
+        vppCommand = vppLevelCommand();
+        if (!vppCommand) {
+            refuse(vppRefusalMessage(), showMessages);
+            return false;
+        }
     }
     if (mOperationDepth == 0) {
         // A session outside any operation: nothing refused is pending.
         mRefusal = kResultOk;
+        mRefusalMessage.clear();
         mRefusalShown = false;
     }
     // Indices beyond the two known types are the library's to interpret; a negative one
@@ -91,7 +120,10 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     }
 
     if (can.programmerCommands) {
-        if (*vppCommand != 0) {
+        if (lowVoltage) {
+            mLibrary.SSendCmd(kCmdLowVoltageEntry);
+            WaitAck();
+        } else if (*vppCommand != 0) {
             mLibrary.SSendCmd(*vppCommand);
             WaitAck();  // a missing acknowledgement does not stop the power-up
         }
@@ -107,7 +139,15 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     const int32_t vcc = supplyType(mDevice.VccType);
     const bool vppFirst = mDevice.PowerOnSequence == 1;
     bool powered = false;
-    if ((vppFirst ? mLibrary.SVppOn(vpp) : mLibrary.SVccOn(vcc)) != 0) {
+    if (lowVoltage) {
+        // MCLR stays at VIL for the whole session: VPP is never switched on.
+        if (mLibrary.SVccOn(vcc) != 0) {
+            mClock.sleepMilliseconds(kSupplySettleMs);
+            powered = (mLibrary.SCheckPower() & 1) != 0;
+        }
+        if (powered)
+            sendLowVoltageKey();
+    } else if ((vppFirst ? mLibrary.SVppOn(vpp) : mLibrary.SVccOn(vcc)) != 0) {
         mClock.sleepMilliseconds(kSupplySettleMs);
         if ((vppFirst ? mLibrary.SVccOn(vcc) : mLibrary.SVppOn(vpp)) != 0) {
             mClock.sleepMilliseconds(kSupplySettleMs);
@@ -158,7 +198,7 @@ void ProgrammerLink::noteFault(std::string why) {
 void ProgrammerLink::showRefusal() {
     // One operation tells it once, however many of its phases were refused.
     if (!mRefusalShown)
-        showFailure(vppRefusalMessage());
+        showFailure(mRefusalMessage.empty() ? vppRefusalMessage() : mRefusalMessage);
     mRefusalShown = true;
 }
 
@@ -172,6 +212,7 @@ void ProgrammerLink::beginOperation() {
         mFault.clear();
         mFailureShown = false;
         mRefusal = kResultOk;
+        mRefusalMessage.clear();
         mRefusalShown = false;
     }
 }

@@ -11,6 +11,7 @@
 #include "catalogue/device_definition.h"
 #include "image/memory_image.h"
 #include "link/clock.h"
+#include "link/entry_mode.h"
 #include "link/operation_ui.h"
 #include "link/programmer_library.h"
 #include "link/result_code.h"
@@ -49,12 +50,22 @@ public:
     int hardwareType() const { return mHardwareType; }
     void setHardwareType(int type) { mHardwareType = type; }
     bool LinkOpen() const { return mLinkOpen; }
+    // How OpenLink brings the chip into programming mode; Automatic until told.
+    void setEntryMode(EntryMode mode) { mEntryMode = mode; }
+    EntryMode entryMode() const { return mEntryMode; }
+    // Whether OpenLink enters by the low-voltage key: when asked to, or, left to choose, where
+    // the device allows it, the programmer can and has no VPP level the device accepts (the
+    // "VKR-20 JDM"'s 13 V on an enhanced 14-bit chip). Otherwise high voltage, which also
+    // serves chips whose LVP bit is clear.
+    bool usesLowVoltageEntry() const;
 
     // Connection and power sequence.
     // Opens the port and powers the target; false when the port does not open (power
     // untouched) or a supply or the power check fails (link closed again). Refused before
-    // anything is sent when the programmer has no programming voltage the device accepts
-    // (refusal() then tells; the PRO is told the level it chose otherwise). With
+    // anything is sent when the programmer has no programming voltage the device accepts,
+    // or low-voltage entry is asked of a device or programmer without it (refusal() then
+    // tells; the PRO is told the level it chose otherwise). By the low-voltage key only VDD
+    // is switched on and VPP never. With
     // `showMessages` the failure is also shown; `prepareFastCheck` readies the PRO's block
     // blank test.
     bool OpenLink(bool showMessages, bool prepareFastCheck);
@@ -106,7 +117,8 @@ public:
     // over it mean nothing.
     ResultCode checkedResult(ResultCode code) const;
     // Why OpenLink refused during this operation without touching the programmer
-    // (kResultVppUnavailable), or kResultOk.
+    // (kResultVppUnavailable: no programming voltage, or no low-voltage entry, for the
+    // device on this programmer), or kResultOk.
     ResultCode refusal() const { return mRefusal; }
 
     // Delay calibration: tick reads per millisecond, measured on the clock.
@@ -185,7 +197,10 @@ private:
     // nothing when the programmer has no level the device accepts.
     std::optional<int32_t> vppLevelCommand() const;
     std::string vppRefusalMessage() const;
+    void refuse(std::string message, bool showMessages);
     void showRefusal();
+    // Low-voltage entry once VDD is up: the key and its extra clock, then the hold time.
+    void sendLowVoltageKey();
 
     ProgrammerLibrary& mLibrary;
     Clock& mClock;
@@ -198,7 +213,9 @@ private:
     std::string mFault;
     bool mFailureShown = false;
     ResultCode mRefusal = kResultOk;
+    std::string mRefusalMessage;
     bool mRefusalShown = false;
+    EntryMode mEntryMode = EntryMode::Automatic;
     int mOperationDepth = 0;
     int mCallsPerMillisecond = 0;
     std::deque<uint16_t> mReadValues;  // reads done at once, not yet taken

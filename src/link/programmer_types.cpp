@@ -17,6 +17,9 @@ ProgrammerCapabilities intelligent() {
     // Three regulator settings (docs/pro-circuit.md): 8.5 V for the chips whose VIHH is 9 V at
     // most, 12.0 V for "12 V and below", 13.0 V for "above 12 V".
     can.vppLevels = {{8.5, kCmdVpp8V5}, {12.0, kCmdVppLow}, {13.0, kCmdVppHigh}};
+    // VPP off leaves MCLR at 0 V through its pull-down, and the power check can be told to
+    // ask for VDD alone (command 117).
+    can.lowVoltageEntry = true;
     can.switchesVdd = true;
     return can;
 }
@@ -26,6 +29,9 @@ ProgrammerCapabilities bitBanged() {
     can.bitBanged = true;
     // The classic circuit makes VPP from the port's own swing: about 13 V, not adjustable.
     can.vppLevels = {{13.0, 0}};
+    // MCLR stays low while VPP is off, VDD comes from the port: the key goes out on the
+    // clock and data lines like any other bits.
+    can.lowVoltageEntry = true;
     return can;
 }
 

@@ -43,8 +43,18 @@ bool configurationLocksOut(const Workspace& workspace) {
     return internalOscillator && mclrOff;
 }
 
+bool configurationClearsLvp(const Workspace& workspace) {
+    const DeviceDefinition& d = workspace.device;
+    if (!workspace.link || !workspace.link->usesLowVoltageEntry() || !d.allowsLowVoltageEntry() ||
+        static_cast<size_t>(d.LvpWord) > workspace.image.ConfigWords.size())
+        return false;
+    return (workspace.image.ConfigWords[d.LvpWord - 1] & d.LvpMask) == 0;
+}
+
 bool confirmLockOutRisk(const Workspace& workspace, OperationUi& ui) {
-    return !configurationLocksOut(workspace) || ui.askOkCancelDefaultCancel(msg::kLockOutQuestion);
+    if (configurationLocksOut(workspace) && !ui.askOkCancelDefaultCancel(msg::kLockOutQuestion))
+        return false;
+    return !configurationClearsLvp(workspace) || ui.askOkCancelDefaultCancel(msg::kLvpOffQuestion);
 }
 
 }  // namespace velkaro

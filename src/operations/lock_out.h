@@ -16,8 +16,14 @@ namespace velkaro {
 // MCLRE OFF, on a 12/14-bit device, and workspace.link raises VDD first.
 bool configurationLocksOut(const Workspace& workspace);
 
-// Before a write of the configuration: when configurationLocksOut, asks why (OK/Cancel,
-// Cancel the default). True when the write may go on.
+// True when workspace.link enters by the low-voltage key and workspace.image's configuration
+// clears the device's LVP bit: once written, the chip takes no key any more and only a
+// programmer with a VPP level it accepts can reach it again.
+bool configurationClearsLvp(const Workspace& workspace);
+
+// Before a write of the configuration: when configurationLocksOut or
+// configurationClearsLvp, asks why (OK/Cancel, Cancel the default), each once. True when
+// the write may go on.
 bool confirmLockOutRisk(const Workspace& workspace, OperationUi& ui);
 
 }  // namespace velkaro

@@ -91,11 +91,23 @@ inline constexpr std::string_view kNotInProgrammingMode =
     "デバイスがプログラミングモードになりませんでした（デバイスIDが読めません）。"
     "デバイスの接続と電源の順序を確認してください。";
 
+// The same after the low-voltage key: a chip with LVP 0 ignores it.
+inline constexpr std::string_view kNotInProgrammingModeLvp =
+    "デバイスが低電圧(LVP)でプログラミングモードになりませんでした（デバイスIDが読めません）。"
+    "LVPが無効のデバイスは高電圧で書き込んでください。";
+
 // Asked before writing a configuration that this programmer could not get the chip out of.
 inline constexpr std::string_view kLockOutQuestion =
     "書き込むコンフィグレーションは内部発振器を使用し、MCLRが無効になっています。\r"
     "このプログラマはVPPより先にVDDを加えるため、書き込んだ後はデバイスをプログラミング"
     "モードにできず、読み込みも書き換えもできなくなります。\r"
+    "このまま書き込みますか？";
+
+// Asked before writing, by the low-voltage entry, a configuration that clears LVP.
+inline constexpr std::string_view kLvpOffQuestion =
+    "書き込むコンフィグレーションはLVPが無効になっています。\r"
+    "書き込んだ後はデバイスを低電圧(LVP)でプログラミングモードにできず、"
+    "高電圧を出せるプログラマでなければ読み込みも書き換えもできなくなります。\r"
     "このまま書き込みますか？";
 
 // ---- Erase window ----

@@ -18,7 +18,9 @@ bool answersLikeDeviceId(const DeviceDefinition& device, uint16_t word) {
 
 ResultCode notInProgrammingMode(ProgrammerLink& link) {
     link.CloseLink();
-    link.setFailureReason(std::string(msg::kNotInProgrammingMode));
+    // By the key, the usual cause is a chip whose LVP bit is clear: it keeps running.
+    link.setFailureReason(std::string(link.usesLowVoltageEntry() ? msg::kNotInProgrammingModeLvp
+                                                                 : msg::kNotInProgrammingMode));
     return kResultHardwareError;
 }
 

@@ -29,7 +29,10 @@ constexpr const char* kToNextCommand = "TDLY2 (to the next command)";
 struct PinTarget::Decoder {
     enum class Stage { Command, Load, Read };
 
-    bool session = false;  // both supplies on with a chip in the socket
+    bool session = false;  // both supplies on with a chip in the socket, or VDD alone
+    // VDD without VPP: MCLR is at VIL, the chip takes the clocks as its low-voltage key
+    // until it enters programming mode.
+    bool lowVoltage = false;
 
     // 12/14-bit frames.
     Stage stage = Stage::Command;
@@ -64,6 +67,8 @@ std::unique_ptr<SimChip> PinTarget::insertChip(std::unique_ptr<SimChip> chip) {
     mChip = std::move(chip);
     if (mVdd && mVpp)
         enterProgramming(false, mLastUs);
+    else if (mVdd)
+        listenForKey(mLastUs);
     return previous;
 }
 
@@ -87,10 +92,28 @@ void PinTarget::setVpp(bool on, uint64_t nowUs) {
 
 void PinTarget::supplyChanged(bool wasOn, bool vppFirst, uint64_t nowUs) {
     const bool isOn = mVdd && mVpp;
-    if (!wasOn && isOn)
+    if (!wasOn && isOn) {
+        leaveProgramming(nowUs);  // VPP after VDD: the key listening ends, MCLR rises
         enterProgramming(vppFirst, nowUs);
-    else if (wasOn && !isOn)
+    } else if (wasOn && !isOn) {
         leaveProgramming(nowUs);
+    } else if (!mVdd) {
+        leaveProgramming(nowUs);
+    }
+    if (mVdd && !mVpp && !mDecoder->session)
+        listenForKey(nowUs);
+}
+
+// VDD without VPP holds MCLR low: a 6-bit-command chip that takes the low-voltage key listens
+// for it on PGC and PGD. The 16-bit core's key needs MCLR at VDD, which these lines cannot
+// give, so its models are left out.
+void PinTarget::listenForKey(uint64_t nowUs) {
+    if (!mChip || mChip->extendedFamily())
+        return;
+    *mDecoder = Decoder{};
+    mDecoder->session = true;
+    mDecoder->lowVoltage = true;
+    mChip->vddRises(nowUs);
 }
 
 void PinTarget::enterProgramming(bool vppFirst, uint64_t nowUs) {
@@ -111,7 +134,9 @@ void PinTarget::enterProgramming(bool vppFirst, uint64_t nowUs) {
 void PinTarget::leaveProgramming(uint64_t nowUs) {
     if (!mDecoder->session)
         return;
-    mChip->powerDown(nowUs);
+    // A chip that only listened for the key had no programming session to end.
+    if (!mDecoder->lowVoltage || mChip->inProgrammingMode())
+        mChip->powerDown(nowUs);
     // Unpowered, the chip drives nothing: the line shows the programmer's level.
     *mDecoder = Decoder{};
     if (mChip->extendedFamily())
@@ -225,6 +250,8 @@ void PinTarget::fallingEdge(uint64_t nowUs) {
     }
     if (active())
         decodeFall(lineLevel() != 0, nowUs);
+    else if (d.lowVoltage)
+        mChip->keyBits(static_cast<uint32_t>(lineLevel()), 1, nowUs);
 }
 
 // 12/14-bit cores: one falling edge of a command or data frame, LSB first.

@@ -32,6 +32,9 @@ public:
 
     // Programmer side. Programming mode is entered when both supplies are on, with the
     // order they came in and the PGC/PGD levels at that moment; it ends when either goes.
+    // With VDD alone MCLR is low: the clocks go to the chip as its low-voltage key
+    // (SimChip::keyBits), and once it enters programming mode the frames are decoded as
+    // with VPP.
     void setVdd(bool on, uint64_t nowUs);
     void setVpp(bool on, uint64_t nowUs);
     void setPgc(bool high, uint64_t nowUs);
@@ -56,6 +59,7 @@ private:
     void supplyChanged(bool wasOn, bool vppFirst, uint64_t nowUs);
     void enterProgramming(bool vppFirst, uint64_t nowUs);
     void leaveProgramming(uint64_t nowUs);
+    void listenForKey(uint64_t nowUs);
     bool active() const;
     void risingEdge(uint64_t nowUs);
     void fallingEdge(uint64_t nowUs);

@@ -31,6 +31,13 @@ public:
     // The levels the programmer holds PGC and PGD at as the supplies come up; told just
     // before powerUp(). A model that does not check the entry levels ignores them.
     virtual void linesAtEntry(int /*pgc*/, int /*pgd*/) {}
+    // Low-voltage entry: VDD came up with VPP off, MCLR held at VIL (vddRises), and bits are
+    // clocked in on PGD, LSB first, while the chip is not in programming mode (keyBits;
+    // `count` clocks, one for a clock given on its own). A model that takes the key enters
+    // programming mode itself once it has checked it; the others ignore both. powerDown()
+    // follows when VDD goes.
+    virtual void vddRises(uint64_t /*nowUs*/) {}
+    virtual void keyBits(uint32_t /*value*/, int /*count*/, uint64_t /*nowUs*/) {}
 
     // Line-level traffic while powered.
     virtual void writeBits(uint32_t value, int count, uint64_t nowUs) = 0;

@@ -83,6 +83,18 @@ bool SimulatedProgrammer::chipInProgrammingMode() const {
     return mChip && mVcc && mVpp && !mFaults.noPower;
 }
 
+bool SimulatedProgrammer::chipEnteredByKey() const {
+    return mChip && mVcc && !mVpp && !mFaults.noPower && mChip->inProgrammingMode();
+}
+
+bool SimulatedProgrammer::chipListensForKey() const {
+    return mChip && mVcc && !mVpp && !mFaults.noPower && !mChip->inProgrammingMode();
+}
+
+bool SimulatedProgrammer::powerCheckWantsVpp() const {
+    return programmerTypeOf(mType).can.programmerCommands && !mLowVoltageEntry;
+}
+
 void SimulatedProgrammer::answer(const std::string& text) {
     if (mFaults.noAcknowledge)
         return;
@@ -93,11 +105,12 @@ void SimulatedProgrammer::answer(const std::string& text) {
 }
 
 void SimulatedProgrammer::powerOff(uint64_t nowUs) {
-    if (chipInProgrammingMode())
+    if (chipSeesTraffic())
         mChip->powerDown(nowUs);
     mVcc = false;
     mVpp = false;
     mBoardVppVolts = kBoardSafeVppVolts;
+    mLowVoltageEntry = false;
 }
 
 double SimulatedProgrammer::vppVolts() const {
@@ -135,6 +148,7 @@ int32_t SimulatedProgrammer::SOpen(int32_t port) {
     mOpenPort = port;
     mAnswer.clear();
     mFastCheckReady = false;
+    mLowVoltageEntry = false;
     mBoardVppVolts = kBoardSafeVppVolts;  // opening the port resets the board
     return record("SOpen", {port}, 1, now);
 }
@@ -167,7 +181,10 @@ int32_t SimulatedProgrammer::SVccOn(int32_t type) {
     if (!portOpen() || mFaults.supplyFails)
         return record("SVccOn", {type}, 0, now);
     const bool was = chipInProgrammingMode();
+    const bool rises = !mVcc;
     mVcc = true;
+    if (rises && chipListensForKey())
+        mChip->vddRises(now);
     supplyChanged(was, true, now);
     // The intelligent type reports that the target supply is up.
     if (programmerTypeOf(mType).can.programmerCommands)
@@ -202,7 +219,7 @@ int32_t SimulatedProgrammer::SCheckPower() {
     if (!portOpen())
         return record("SCheckPower", {}, 0, now);
     int32_t status = (mVcc ? 2 : 0) | (mVpp ? 4 : 0);
-    if (mVcc && mVpp && (mChip || mInCircuit) && !mFaults.noPower)
+    if (mVcc && (mVpp || !powerCheckWantsVpp()) && (mChip || mInCircuit) && !mFaults.noPower)
         status |= 1;
     return record("SCheckPower", {}, status, now);
 }
@@ -225,7 +242,7 @@ int32_t SimulatedProgrammer::SCheckOSC() {
 }
 
 std::string SimulatedProgrammer::blockTest(int code, uint64_t nowUs) {
-    if (!chipInProgrammingMode())
+    if (!chipSeesTraffic())
         return "-";
     bool blank = true;
     if (code == kBlockTest16Bit) {
@@ -270,6 +287,10 @@ int32_t SimulatedProgrammer::SSendCmd(int32_t code) {
         case kCmdVpp8V5:
             mVppLevel = code == kCmdVppHigh ? 1 : code == kCmdVppLow ? 0 : 2;
             mBoardVppVolts = code == kCmdVppHigh ? 13.0 : code == kCmdVppLow ? 12.0 : 8.5;
+            answer("#");
+            break;
+        case kCmdLowVoltageEntry:
+            mLowVoltageEntry = true;
             answer("#");
             break;
         case kCmdPrepareFastCheck:
@@ -327,8 +348,11 @@ int32_t SimulatedProgrammer::SSetPGC(int32_t level) {
         return record("SSetPGC", {level}, 0, now);
     if (!portOpen())
         return record("SSetPGC", {level}, 0, now);
+    // The chip takes a key bit as the clock falls.
+    if (level == 0 && mPgc != 0 && chipListensForKey())
+        mChip->keyBits(static_cast<uint32_t>(mPgd != 0), 1, now);
     mPgc = level;
-    if (chipInProgrammingMode())
+    if (chipSeesTraffic())
         mChip->setPgc(level, now);
     return record("SSetPGC", {level}, 1, now);
 }
@@ -340,7 +364,7 @@ int32_t SimulatedProgrammer::SSetPGD(int32_t level) {
     if (!portOpen())
         return record("SSetPGD", {level}, 0, now);
     mPgd = level;
-    if (chipInProgrammingMode())
+    if (chipSeesTraffic())
         mChip->setPgd(level, now);
     return record("SSetPGD", {level}, 1, now);
 }
@@ -351,8 +375,10 @@ int32_t SimulatedProgrammer::SWriteBit(int32_t value, int32_t count) {
         return record("SWriteBit", {value, count}, 0, now);
     if (!portOpen())
         return record("SWriteBit", {value, count}, 0, now);
-    if (chipInProgrammingMode())
+    if (chipSeesTraffic())
         mChip->writeBits(static_cast<uint32_t>(value), count, now);
+    else if (chipListensForKey())
+        mChip->keyBits(static_cast<uint32_t>(value), count, now);
     return record("SWriteBit", {value, count}, 1, now);
 }
 
@@ -362,7 +388,7 @@ int32_t SimulatedProgrammer::SWriteWord(int32_t word) {
         return record("SWriteWord", {word}, 0, now);
     if (!portOpen())
         return record("SWriteWord", {word}, 0, now);
-    if (chipInProgrammingMode())
+    if (chipSeesTraffic())
         mChip->writeWord(static_cast<uint16_t>(word), now);
     return record("SWriteWord", {word}, 1, now);
 }
@@ -373,9 +399,9 @@ int32_t SimulatedProgrammer::SReadWord() {
         return record("SReadWord", {}, mFaults.lostReadsAllOnes ? 0xFFFF : 0, now);
     // An unpowered or absent target leaves the data line low, unless the circuit pulls it up.
     int32_t word = 0;
-    if (portOpen() && chipInProgrammingMode())
+    if (portOpen() && chipSeesTraffic())
         word = mChip->readWord(now);
-    if (mFaults.undrivenDataLineHigh && !(chipInProgrammingMode() && mChip->inProgrammingMode()))
+    if (mFaults.undrivenDataLineHigh && !(chipSeesTraffic() && mChip->inProgrammingMode()))
         word = 0xFFFF;
     return record("SReadWord", {}, word, now);
 }
@@ -386,9 +412,9 @@ int32_t SimulatedProgrammer::SReadBit(int32_t count) {
     if (!begin(now))
         return record("SReadBit", {count}, mFaults.lostReadsAllOnes ? ones : 0, now);
     int32_t bits = 0;
-    if (portOpen() && chipInProgrammingMode())
+    if (portOpen() && chipSeesTraffic())
         bits = static_cast<int32_t>(mChip->readBits(count, now));
-    if (mFaults.undrivenDataLineHigh && !(chipInProgrammingMode() && mChip->inProgrammingMode()))
+    if (mFaults.undrivenDataLineHigh && !(chipSeesTraffic() && mChip->inProgrammingMode()))
         bits = ones;
     return record("SReadBit", {count}, bits, now);
 }

@@ -117,6 +117,14 @@ private:
     bool begin(uint64_t& nowUs);
     int32_t record(const char* name, std::vector<int32_t> args, int32_t result, uint64_t nowUs);
     bool chipInProgrammingMode() const;
+    // VDD on and VPP off: the chip is in programming mode by the low-voltage key, or takes
+    // the bits clocked in as its key.
+    bool chipEnteredByKey() const;
+    bool chipListensForKey() const;
+    // Line traffic reaches the chip: programming mode by either entry.
+    bool chipSeesTraffic() const { return chipInProgrammingMode() || chipEnteredByKey(); }
+    // The power check asks for VPP too: the PRO type until command 117 tells it otherwise.
+    bool powerCheckWantsVpp() const;
     void answer(const std::string& text);
     void enterProgramming(bool vppFirst, uint64_t nowUs);
     void supplyChanged(bool wasProgramming, bool vppFirst, uint64_t nowUs);
@@ -141,6 +149,7 @@ private:
     int32_t mVppLevel = -1;
     double mBoardVppVolts = kBoardSafeVppVolts;
     bool mFastCheckReady = false;
+    bool mLowVoltageEntry = false;  // command 117 in this session
     std::deque<int32_t> mAnswer;
     int mPollsBeforeNext = 0;
     int64_t mCalls = 0;

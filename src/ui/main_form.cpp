@@ -187,7 +187,8 @@ void TMainForm::LoadSettings() {
     }
     RebuildHistoryMenu();
     // A refused settings file is kept as it is (SaveSettings leaves it alone).
-    for (const std::string& error : {mWorkspace.catalogue.fileError(), settings.fileError})
+    for (const std::string& error :
+         {mWorkspace.catalogue.fileError(), settings.fileError, settings.entryProblem})
         if (!error.empty())
             showMessage(error);
     // A file that was refused has said so already; one that was read may still map ports

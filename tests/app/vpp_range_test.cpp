@@ -106,7 +106,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ProPic18NarrowedBetweenLevels", kPro, "PIC18F452", 12.5, 12.2, 12.8, std::nullopt},
         Case{"ProEnhancedMidrange", kPro, "PIC16F1827", 8.5, {}, {}, kCmdVpp8V5},
         Case{"JdmMidrange", kJdm, "PIC16F84A", 12.0, {}, {}, 0},
-        Case{"JdmEnhancedMidrange", kJdm, "PIC16F1827", 8.5, {}, {}, std::nullopt},
+        // Left to choose, the JDM enters the enhanced core by the low-voltage key.
+        Case{"JdmEnhancedMidrangeByKey", kJdm, "PIC16F1827", 8.5, {}, {}, 0},
         Case{"JdmPic18", kJdm, "PIC18F452", 13.0, {}, {}, 0},
         Case{"JdmNarrowedBelow13V", kJdm, "PIC16F84A", 12.0, 11.5, 12.5, std::nullopt},
         Case{"JdmNarrowedTo9V", kJdm, "PIC18F452", 8.5, 8.0, 9.0, std::nullopt}),

@@ -6,6 +6,7 @@
 
 #include "app/workspace.h"
 #include "catalogue/device_catalogue.h"
+#include "catalogue/ini_number.h"
 #include "support/paths.h"
 
 namespace velkaro {
@@ -389,6 +390,21 @@ TEST(ShippedDeviceIni, EverySectionLoadsWithSaneValues) {
             EXPECT_EQ(device.DeviceIDAdr, 0x8006);
             EXPECT_GT(device.LoadCnt, 0);
             EXPECT_EQ(device.ProgSize % device.LoadCnt, 0);
+            // The LVP bit device.ini names is gputils' LVP field of the chip, ON when set.
+            EXPECT_TRUE(device.allowsLowVoltageEntry());
+            bool lvpField = false;
+            for (int i = 0; i < fields.count(); ++i) {
+                const ConfigField& field = fields.row(i);
+                if (field.label != "LVP")
+                    continue;
+                lvpField = true;
+                EXPECT_EQ(field.word, device.LvpWord);
+                EXPECT_EQ(field.mask, device.LvpMask);
+                ASSERT_EQ(field.optionNames.size(), 2u);
+                EXPECT_EQ(field.optionNames[1], "ON");
+                EXPECT_EQ(ParseIniNumber(field.optionValues[1], 0), device.LvpMask);
+            }
+            EXPECT_TRUE(lvpField);
         } else if (device.BitWidth == 12) {
             EXPECT_EQ(device.IdAdr, device.ProgSize);
             EXPECT_EQ(device.ResetVector, device.ConfigBaseAdr);

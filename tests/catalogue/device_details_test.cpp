@@ -27,8 +27,16 @@ TEST(DeviceDetails, PanelsShowUnitsPaddedHexAndDashesForZero) {
     d.FlashType = true;
     d.Package = -8;
     const auto p = panels(d);
-    EXPECT_EQ(p.size(), 27u);
+    EXPECT_EQ(p.size(), 28u);
     EXPECT_EQ(p.at("VppVoltage"), "13.0V (12.0～13.5V)");
+    EXPECT_EQ(p.at("EntryModes"), "高電圧");
+    // The key entry needs the enhanced core and its LVP bit.
+    d.LvpWord = 2;
+    d.LvpMask = 0x2000;
+    d.ConfigCount = 2;
+    EXPECT_EQ(panels(d).at("EntryModes"), "高電圧");
+    d.Algorithm = 3;
+    EXPECT_EQ(panels(d).at("EntryModes"), "高電圧 / 低電圧(LVP)");
     EXPECT_EQ(p.at("BitWidth"), "12ﾋﾞｯﾄ");
     EXPECT_EQ(p.at("IdAdr"), "200000h");
     EXPECT_EQ(p.at("ConfigBaseAdr"), "300000h");

@@ -144,5 +144,36 @@ TEST_F(ProgramCommandTest, AConfigurationThatLocksTheChipOutNeedsYes) {
     EXPECT_NE(read.err.find("プログラミングモード"), std::string::npos) << read.err;
 }
 
+// The JDM enters the enhanced core by the low-voltage key: a file that clears LVP then needs
+// --yes, while the PRO, entering with VPP, writes it unasked. --lvp on a device that has no
+// key is refused before anything is powered.
+TEST_F(ProgramCommandTest, LowVoltageEntryAsksBeforeClearingLvpAndRefusesDevicesWithoutIt) {
+    const std::string chip = dir.file("f1827.state");
+    std::ofstream(hex()) << ":020000000528D1\n"
+                         << ":020000040001F9\n"
+                         << ":04000E00FF3F031796\n"  // configuration word 2 0x1703: LVP off
+                         << ":00000001FF\n";
+    auto write = [&](const std::string& options) {
+        return test::runVelkaroCli("--device PIC16F1827 --simulate " + options + " --sim-state " +
+                                       test::shellQuote(chip) + " write " +
+                                       test::shellQuote(hex()) + " </dev/null",
+                                   dir);
+    };
+    const test::CliRun refused = write("--programmer 1");
+    EXPECT_EQ(refused.exitCode, 8) << refused.err;
+    EXPECT_NE(refused.err.find("clears LVP"), std::string::npos) << refused.err;
+    EXPECT_EQ(write("--programmer 1 --hv").exitCode, 10) << "13 V is refused for this chip";
+    const test::CliRun pro = write("--programmer 0");
+    EXPECT_EQ(pro.exitCode, 0) << pro.err;
+
+    const test::CliRun noKey = test::runVelkaroCli(
+        "--device PIC12F675 --simulate --lvp read " + test::shellQuote(dir.file("out.hex")), dir);
+    EXPECT_EQ(noKey.exitCode, 10) << noKey.err;
+    EXPECT_NE(noKey.err.find("LVP"), std::string::npos) << noKey.err;
+    EXPECT_EQ(
+        test::runVelkaroCli("--device PIC12F675 --simulate --lvp --hv read x.hex", dir).exitCode,
+        64);
+}
+
 }  // namespace
 }  // namespace velkaro

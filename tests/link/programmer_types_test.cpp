@@ -30,7 +30,8 @@ TEST(ProgrammerTypes, EachTypeCanApplyAProgrammingVoltageAndSaysHowToSelectIt) {
 
 TEST(ProgrammerTypes, NamesForMessagesComeFromTheTable) {
     EXPECT_EQ(programmerTypesWith(&ProgrammerCapabilities::firmwareQuery), "VKR-20 PRO");
-    EXPECT_EQ(programmerTypesWith(&ProgrammerCapabilities::lowVoltageEntry), "");
+    EXPECT_EQ(programmerTypesWith(&ProgrammerCapabilities::lowVoltageEntry),
+              "VKR-20 PRO or VKR-20 JDM");
     EXPECT_EQ(bitBangedTypeName(), "VKR-20 JDM");
     EXPECT_EQ(programmerTypeChoices(), "0, 1, \"VKR-20 PRO\" or \"VKR-20 JDM\"");
 }

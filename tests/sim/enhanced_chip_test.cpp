@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "link/virtual_clock.h"
 #include "sim/chip_families.h"
+#include "sim/simulated_programmer.h"
 
 namespace velkaro::sim {
 namespace {
@@ -351,6 +353,53 @@ TEST(EnhancedChip, ModelsTheListedDevices) {
         EXPECT_EQ(d.progWords % d.eraseRowWords, 0) << d.name;
         EXPECT_EQ(d.eraseRowWords % d.latchWords, 0) << d.name;
         EXPECT_EQ(d.cpdMask != 0, d.dataBytes != 0) << d.name;
+    }
+}
+
+// The low-voltage key through the simulated JDM: VDD only, the 32 bits in four bytes, the
+// extra clock on its own. Anything else leaves the chip out of programming mode, noted.
+TEST(EnhancedKeyEntry, EntersOnlyWithTheExactKeyItsExtraClockAndLvpSet) {
+    struct Case {
+        const char* what;
+        uint32_t key;
+        bool extraClock;
+        bool lvp;
+        bool enters;
+        const char* note;  // part of the note expected; nullptr: none
+    };
+    const Case cases[] = {
+        {"the key", 0x4D434850, true, true, true, nullptr},
+        {"a wrong key", 0x4D434851, true, true, false, "not the key"},
+        {"no extra clock", 0x4D434850, false, true, false, "without its extra clock"},
+        {"LVP 0", 0x4D434850, true, false, false, "LVP bit is 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        VirtualClock clock;
+        SimulatedProgrammer programmer(clock);
+        programmer.insertChip(makeSimChip("PIC16F1827"));
+        SimChip& chip = *programmer.chip();
+        if (!c.lvp)
+            chip.poke(0x8008, chip.peek(0x8008) & ~0x2000);
+        programmer.SSetMode(1);
+        programmer.SOpen(1);
+        programmer.SVccOn(0);
+        for (int shift = 0; shift < 32; shift += 8)
+            programmer.SWriteBit(static_cast<int32_t>((c.key >> shift) & 0xFF), 8);
+        if (c.extraClock) {
+            programmer.SSetPGC(1);
+            programmer.SSetPGC(0);
+        }
+        programmer.SWriteBit(0x16, 6);  // Reset Address: a frame to follow the entry
+        EXPECT_EQ(chip.inProgrammingMode(), c.enters);
+        EXPECT_EQ(programmer.SCheckPower() & 1, 1) << "VDD alone powers the target";
+        if (c.note) {
+            EXPECT_THAT(chip.takeNotes(), Contains(HasSubstr(c.note)));
+        } else {
+            EXPECT_THAT(chip.takeNotes(), IsEmpty());
+        }
+        programmer.SClose();
+        EXPECT_FALSE(chip.inProgrammingMode());
     }
 }
 

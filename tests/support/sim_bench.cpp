@@ -160,8 +160,11 @@ std::string deviceCaseName(const testing::TestParamInfo<std::string>& info) {
 }
 
 bool vppRefused(const DeviceDefinition& device, int type) {
-    return chooseVppLevel(programmerTypeOf(type).can.vppLevels, device.VppVoltage, device.vppMin(),
-                          device.vppMax()) == nullptr;
+    const ProgrammerCapabilities& can = programmerTypeOf(type).can;
+    if (device.allowsLowVoltageEntry() && can.lowVoltageEntry)
+        return false;  // left to choose, the link enters by the key instead
+    return chooseVppLevel(can.vppLevels, device.VppVoltage, device.vppMin(), device.vppMax()) ==
+           nullptr;
 }
 
 }  // namespace velkaro::test

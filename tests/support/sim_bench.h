@@ -71,8 +71,8 @@ private:
 // testing::ValuesIn(SimBench::modelledDevices()), deviceCaseName)`.
 std::string deviceCaseName(const testing::TestParamInfo<std::string>& info);
 
-// Whether programmer type `type` has no VPP level within the device's range, so that every
-// operation on it is refused before the port opens.
+// Whether programmer type `type` has no VPP level within the device's range and no
+// low-voltage entry for it, so that every operation on it is refused before the port opens.
 bool vppRefused(const DeviceDefinition& device, int type);
 
 }  // namespace velkaro::test

@@ -142,6 +142,53 @@ void EnhancedChip::powerUp(bool vppFirst, double vppVolts, uint64_t) {
     enterProgramming();
 }
 
+// Low-voltage entry (DS41390, DS41439, DS41573, "Low-Voltage Programming (LVP) Mode"): with
+// VDD up and MCLR at VIL the chip shifts in 0x4D434850 ("MCHP") LSB first; one more clock
+// after the 32nd bit enters programming mode. Only while LVP is 1: with LVP 0 the pin is no
+// key input and the chip keeps running its program.
+void EnhancedChip::vddRises(uint64_t) {
+    mKeyShift = 0;
+    mKeyClocks = 0;
+    mKeyComplete = false;
+    mListening = (configWord(1) & kLvp) != 0;
+    mLvpOffNoted = false;
+}
+
+void EnhancedChip::keyBits(uint32_t value, int count, uint64_t) {
+    if (!mListening && !mInProgramming && (configWord(1) & kLvp) == 0 && !mLvpOffNoted) {
+        note(
+            "clocks with MCLR low on a chip whose LVP bit is 0: no key is taken, its program "
+            "runs");
+        mLvpOffNoted = true;
+    }
+    for (int i = 0; i < count && mListening && !mInProgramming; ++i)
+        keyBit(((value >> i) & 1) != 0, count == 1);
+}
+
+void EnhancedChip::keyBit(bool bit, bool alone) {
+    constexpr uint32_t kKey = 0x4D434850;
+    if (mKeyComplete) {
+        mKeyComplete = false;
+        if (alone) {
+            enterProgramming();
+            return;
+        }
+        // The first clock of a frame taken as the extra one would leave every later frame
+        // one bit off: the model refuses the entry instead.
+        note("the key was followed by a frame without its extra clock: no programming mode");
+        mListening = false;
+        return;
+    }
+    mKeyShift = (mKeyShift >> 1) | (static_cast<uint32_t>(bit) << 31);
+    ++mKeyClocks;
+    if (mKeyClocks >= 32 && mKeyShift == kKey) {
+        mKeyComplete = true;
+    } else if (mKeyClocks == 32) {
+        note("the 32 bits clocked in with MCLR low were " + hexText(mKeyShift, 8) +
+             ", not the key 4D434850: no programming mode");
+    }
+}
+
 void EnhancedChip::enterProgramming() {
     mInProgramming = true;
     mPc = 0;
@@ -154,6 +201,8 @@ void EnhancedChip::enterProgramming() {
 }
 
 void EnhancedChip::powerDown(uint64_t nowUs) {
+    mListening = false;
+    mKeyComplete = false;
     if (!mInProgramming)
         return;
     if (mCycle && !mCycle->external && nowUs < mCycle->startUs + mCycle->durationUs) {

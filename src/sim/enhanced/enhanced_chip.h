@@ -58,6 +58,8 @@ public:
     void powerUp(bool vppFirst, double vppVolts, uint64_t nowUs) override;
     void linesAtEntry(int pgc, int pgd) override;
     void powerDown(uint64_t nowUs) override;
+    void vddRises(uint64_t nowUs) override;
+    void keyBits(uint32_t value, int count, uint64_t nowUs) override;
 
     void writeBits(uint32_t value, int count, uint64_t nowUs) override;
     void writeWord(uint16_t word, uint64_t nowUs) override;
@@ -119,9 +121,10 @@ private:
     bool needsVppFirst() const;
 
     // Starts a programming session: counter at 0, latches blank, protection latched. The
-    // high-voltage entry (powerUp) calls it once its checks pass; a low-voltage entry by
-    // key sequence with MCLR low would call it the same way.
+    // high-voltage entry (powerUp) calls it once its checks pass, the low-voltage entry
+    // (keyBits) once the key and its extra clock have come in.
     void enterProgramming();
+    void keyBit(bool bit, bool alone);
     void command(unsigned code, uint64_t nowUs);
     void increment();
     void beginInternal(uint64_t nowUs);
@@ -151,7 +154,14 @@ private:
     std::optional<Cycle> mCycle;
     bool mCodeProtected = false;
     bool mDataProtected = false;
-    bool mEntryLinesHigh = false;           // PGC or PGD high when the supplies came up
+    bool mEntryLinesHigh = false;  // PGC or PGD high when the supplies came up
+    // Low-voltage entry: the last bits clocked in with MCLR low, how many, and whether the
+    // last 32 were the key (the next clock, given on its own, then enters).
+    uint32_t mKeyShift = 0;
+    uint32_t mKeyClocks = 0;
+    bool mKeyComplete = false;
+    bool mListening = false;  // VDD up with MCLR low, and the chip takes keys
+    bool mLvpOffNoted = false;
     uint64_t mDischargeUntilUs = 0;         // after 0A: no command before this time
     std::optional<uint64_t> mFrameStartUs;  // first clock of the command being clocked in
 
