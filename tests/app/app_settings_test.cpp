@@ -84,6 +84,34 @@ TEST_F(AppSettingsTest, MissingFileAndBadNumbersGiveTheDefaults) {
     }
 }
 
+// The entry: one of its three names, any letter case; anything else is a problem naming the
+// key, and the automatic choice stands for it. Written once it is not automatic.
+TEST_F(AppSettingsTest, EntryNamesAModeOrIsAProblemWithTheDefault) {
+    const struct {
+        const char* value;
+        EntryMode mode;
+        bool problem;
+    } cases[] = {{"", EntryMode::Automatic, false},
+                 {"LVP", EntryMode::LowVoltage, false},
+                 {"hv", EntryMode::HighVoltage, false},
+                 {"auto", EntryMode::Automatic, false},
+                 {"low", EntryMode::Automatic, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        const AppSettings s =
+            LoadSettings(write(std::string("[Setting]\nEntry=") + c.value + "\n"));
+        EXPECT_EQ(s.Entry, c.mode);
+        EXPECT_EQ(s.entryProblem.empty(), !c.problem);
+        if (c.problem) {
+            EXPECT_NE(s.entryProblem.find("[Setting] Entry=low"), std::string::npos);
+        }
+    }
+    AppSettings s;
+    s.Entry = EntryMode::LowVoltage;
+    ASSERT_TRUE(SaveSettings(dir.file("saved.ini"), s));
+    EXPECT_EQ(LoadSettings(dir.file("saved.ini")).Entry, EntryMode::LowVoltage);
+}
+
 TEST_F(AppSettingsTest, ValuesAsWritten) {
     const AppSettings s = LoadSettings(
         write("[ProgrammerType]\nB=\nA\n[Setting]\nHardwareType=1\n[LastSetting]\n"

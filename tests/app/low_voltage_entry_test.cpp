@@ -77,12 +77,11 @@ TEST(LowVoltageEntry, EachProgrammerPicksTheEntryThatWorksForItsChips) {
         bool lowVoltage;
     };
     // The JDM's 13 V is refused by the enhanced core: it takes the key. The PRO has 8.5 V,
-    // which also reaches chips shipped with LVP 0. Devices without an LVP bit keep VPP.
+    // which also reaches chips shipped with LVP 0. Devices without an LVP bit keep VPP (the
+    // PIC16F628A's LVP bit means its PGM pin, not the key).
     const Case cases[] = {
         {"PIC16F1827", kJdm, true}, {"PIC12F1840", kJdm, true},  {"PIC16F1827", kPro, false},
-        {"PIC16F84A", kJdm, false}, {"PIC16F628A", kJdm, false},  // its LVP bit means the PGM pin,
-                                                                  // not the key
-        {"PIC18F452", kPro, false},
+        {"PIC16F84A", kJdm, false}, {"PIC16F628A", kJdm, false}, {"PIC18F452", kPro, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.device) + (c.type == kPro ? " PRO" : " JDM"));

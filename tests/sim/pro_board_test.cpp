@@ -309,6 +309,26 @@ TEST(ProBoard, EnhancedChipEntersAtTheLowestLevelAndIsDamagedAtThirteenVolts) {
     bench.results(Ops{}.op({VKR_OP_POWER_OFF}));
 }
 
+// LOW_VOLTAGE 1: VDD alone is target power and the key, clocked in with VPP off, enters the
+// chip; POWER_OFF ends it, and an argument above 1 is refused.
+TEST(ProBoard, LowVoltageEntryTakesVddAloneAndTheKeyEntersTheChip) {
+    Bench bench("PIC16F1827");
+    const Bytes before = bench.results(Ops{}.op({VKR_OP_VDD_ON, VKR_OP_CHECK_POWER}));
+    EXPECT_EQ(before, (Bytes{VKR_POWER_VDD}));
+    const Bytes entered =
+        bench.results(Ops{}.op({VKR_OP_LOW_VOLTAGE, 1, VKR_OP_CHECK_POWER, 0x97, 0x50, 0x97, 0x48,
+                                0x97, 0x43, 0x97, 0x4D, VKR_OP_SET_PGC, 1, VKR_OP_SET_PGC, 0}));
+    EXPECT_EQ(entered, (Bytes{VKR_POWER_VDD | VKR_POWER_TARGET}));
+    EXPECT_TRUE(bench.target.chip()->inProgrammingMode());
+    EXPECT_FALSE(bench.target.vpp());
+    const Bytes off =
+        bench.results(Ops{}.op({VKR_OP_POWER_OFF, VKR_OP_VDD_ON, VKR_OP_CHECK_POWER}));
+    EXPECT_EQ(off, (Bytes{VKR_POWER_VDD})) << "POWER_OFF ends the low-voltage session";
+    bench.results(Ops{}.op({VKR_OP_POWER_OFF}));
+    EXPECT_EQ(bench.run({VKR_OP_LOW_VOLTAGE, 2}).status, VKR_STATUS_UNKNOWN_OP);
+    EXPECT_EQ(bench.target.chip()->notes(), std::vector<std::string>{});
+}
+
 // A rail that does not come up (a short, an empty socket) switches everything off and ends
 // the frame before the operations after it.
 TEST(ProBoard, TargetSupplyFailureEndsTheFrameWithEverythingOff) {
