@@ -21,7 +21,8 @@ enum ExitCode : int {
     kExitWarnings = 7,         // the input loaded with warnings and --strict was given
     kExitIdMismatch = 8,       // device ID of another device, or a lock-out not confirmed (--yes)
     kExitNoId = 9,             // no device ID could be read
-    kExitVppUnavailable = 10,  // the programmer cannot apply the device's programming voltage
+    kExitVppUnavailable = 10,  // the programmer cannot apply the device's programming voltage,
+                               // or the device takes no low-voltage key (--lvp)
     kExitUsage = 64,           // bad arguments, unknown device
     kExitInternal = 70,
 };

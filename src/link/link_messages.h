@@ -32,7 +32,7 @@ inline std::string vppUnavailableMessage(double vppMin, double vppMax,
 }
 // Low-voltage entry was asked for a device whose chips take only VPP.
 inline constexpr std::string_view kMsgLowVoltageUnavailable =
-    "このデバイスは低電圧(LVP)で書き込めません。高電圧で書き込んでください。";
+    "このデバイスは低電圧(LVP)ではプログラミングモードにできません。高電圧を使ってください。";
 // Prefix of the firmware line of the About window.
 inline constexpr std::string_view kFirmwareVersionPrefix = "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ ";
 
