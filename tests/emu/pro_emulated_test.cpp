@@ -231,6 +231,23 @@ INSTANTIATE_TEST_SUITE_P(Listed, EmulatedProKSeries,
                                          "PIC18F44K22", "PIC18F26K20", "PIC18F46K20", "PIC18F24K20",
                                          "PIC18F44K20", "PIC18F23K20", "PIC18F43K20"));
 
+
+// The firmware on the AVR enters an enhanced-core chip by the low-voltage key with VPP off;
+// the same chip with its LVP bit clear ignores the key.
+TEST(EmulatedPro, LowVoltageEntryReadsTheDeviceIdOnlyWhileLvpIsSet) {
+    for (const bool lvp : {true, false}) {
+        SCOPED_TRACE(lvp ? "LVP 1" : "LVP 0");
+        EmulatedBench bench("PIC16F1827");
+        ASSERT_TRUE(bench.board.loaded()) << bench.board.error();
+        if (!lvp)
+            bench.chip().poke(0x8008, bench.chip().peek(0x8008) & ~0x2000);
+        bench.workspace.link->setEntryMode(EntryMode::LowVoltage);
+        EXPECT_EQ(checkDeviceId(bench.workspace) == DeviceIdCheck::Match, lvp)
+            << bench.pro.lastError();
+        bench.chip().takeNotes();
+    }
+}
+
 // The board failing under the host in the middle of a write: it stops answering, a byte is
 // garbled on the wire, it resets. Each ends as a failure with the reason and an unpowered
 // target.
