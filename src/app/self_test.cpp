@@ -99,9 +99,13 @@ SelfTestResult runSelfTest(Workspace& ws, ProgrammerHub& hub, const std::string&
         const bool nothing = (raw & mask) == 0 || (raw & mask) == mask;
         return fail(
             std::string(text) + " (expected " + device.DeviceName + ")",
-            nothing ? "no chip answers in programming mode: check that the chip sits the "
-                      "right way round, that VPP reaches MCLR and PGC the chip's clock "
-                      "pin, and the polarity of both in the settings"
+            nothing ? (link.usesLowVoltageEntry()
+                           ? "no chip answers to the low-voltage key: check that the chip sits "
+                             "the right way round, that PGC and PGD reach its clock and data "
+                             "pins, and that its LVP bit is set (with LVP 0 it needs VPP)"
+                           : "no chip answers in programming mode: check that the chip sits the "
+                             "right way round, that VPP reaches MCLR and PGC the chip's clock "
+                             "pin, and the polarity of both in the settings")
                     : "another chip answers: select its device, or check the socket",
             nothing ? SelfTestResult::Failure::Programmer : SelfTestResult::Failure::DeviceId);
     }

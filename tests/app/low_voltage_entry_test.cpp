@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/programmer_hub.h"
+#include "app/self_test.h"
 #include "app/workspace.h"
 #include "catalogue/message_sink.h"
 #include "link/link_messages.h"
@@ -155,6 +156,11 @@ TEST(LowVoltageEntry, AChipWithLvpClearIsAFailureNotASuccess) {
             << bench.ui.messages().back();
         EXPECT_EQ(bench.hub.checkLeftSafe(), "");
         EXPECT_FALSE(bench.chip().inProgrammingMode());
+        if (backend == Backend::Jdm) {
+            const SelfTestResult selfTest = runSelfTest(ws, bench.hub, "COM1");
+            EXPECT_EQ(selfTest.failure, SelfTestResult::Failure::Programmer);
+            EXPECT_NE(selfTest.steps.back().advice.find("LVP bit"), std::string::npos);
+        }
         bench.chip().takeNotes();
     }
 }
