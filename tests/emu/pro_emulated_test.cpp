@@ -231,7 +231,6 @@ INSTANTIATE_TEST_SUITE_P(Listed, EmulatedProKSeries,
                                          "PIC18F44K22", "PIC18F26K20", "PIC18F46K20", "PIC18F24K20",
                                          "PIC18F44K20", "PIC18F23K20", "PIC18F43K20"));
 
-
 // The firmware on the AVR enters an enhanced-core chip by the low-voltage key with VPP off;
 // the same chip with its LVP bit clear ignores the key.
 TEST(EmulatedPro, LowVoltageEntryReadsTheDeviceIdOnlyWhileLvpIsSet) {
