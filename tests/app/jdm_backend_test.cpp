@@ -140,6 +140,9 @@ INSTANTIATE_TEST_SUITE_P(OneDevicePerFamily, JdmEndToEnd,
                          testing::Values("PIC12F508", "PIC16F877A", "PIC18F452", "PIC18F4520",
                                          "PIC16F1827", "PIC18F25K22"));
 
+// The enhanced core with a third configuration word and its calibration words after it.
+INSTANTIATE_TEST_SUITE_P(ThreeConfigWords, JdmEndToEnd, testing::Values("PIC16F1619"));
+
 // Parts programmed as the families above with data alone: no Begin Internally Timed
 // Programming and no data memory (12F609 to 16F616), 8-word latches and two calibration
 // words (16F913 to 917), 2.5 ms cycles (16F785), five or six code blocks (18F2682 to 4685).

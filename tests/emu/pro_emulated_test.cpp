@@ -183,7 +183,7 @@ TEST_P(EmulatedProInPart, WritesReadsAndVerifies) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoFamilies, EmulatedProInPart,
-                         testing::Values("PIC18F4520", "PIC16F1827"));
+                         testing::Values("PIC18F4520", "PIC16F1827", "PIC16F1619"));
 
 // The parts that differ from their family only in data: commands, latch counts, cycle
 // times, code blocks.

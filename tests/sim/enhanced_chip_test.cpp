@@ -142,8 +142,9 @@ TEST_P(Device, BulkEraseScopeFollowsTheCounter) {
     EXPECT_EQ(h.read(), config1);
     if (d().dataBytes)
         h.chip->pokeData(0, 0x42);
-    const std::vector<uint16_t> factory = {h.peek(0x8005), h.peek(0x8006), h.peek(0x8009),
-                                           h.peek(0x8008 + d().calWordCount)};
+    const uint32_t cal = 0x8007 + d().configWordCount();  // the first calibration word
+    const std::vector<uint16_t> factory = {h.peek(0x8005), h.peek(0x8006), h.peek(cal),
+                                           h.peek(cal + d().calWordCount - 1)};
     h.reenter();  // 09 from program space: program memory only
     h.run(9, kEraseUs);
     EXPECT_EQ(h.peek(0), 0x3FFF);
@@ -159,8 +160,8 @@ TEST_P(Device, BulkEraseScopeFollowsTheCounter) {
     if (d().dataBytes) {
         EXPECT_EQ(h.chip->peekData(0), 0x42) << "an unprotected chip keeps its EEPROM";
     }
-    const std::vector<uint16_t> after = {h.peek(0x8005), h.peek(0x8006), h.peek(0x8009),
-                                         h.peek(0x8008 + d().calWordCount)};
+    const std::vector<uint16_t> after = {h.peek(0x8005), h.peek(0x8006), h.peek(cal),
+                                         h.peek(cal + d().calWordCount - 1)};
     EXPECT_EQ(after, factory);
 }
 
@@ -170,14 +171,16 @@ TEST_P(Device, FactoryWordsAreReadOnly) {
     EXPECT_EQ(h.read(), d().revisionId);
     h.increment();
     EXPECT_EQ(h.read(), d().deviceId);
-    const std::vector<uint16_t> before = {h.peek(0x8005), h.peek(0x8006), h.peek(0x8009)};
-    for (uint32_t a : {0x8005u, 0x8006u, 0x8009u}) {
+    const uint32_t cal = 0x8007 + d().configWordCount();
+    const std::vector<uint16_t> before = {h.peek(0x8005), h.peek(0x8006), h.peek(cal)};
+    EXPECT_NE(before[2], 0) << "a calibration word";
+    for (uint32_t a : {0x8005u, 0x8006u, cal}) {
         h.writeConfig(a, 0x0000);
     }
     EXPECT_EQ(h.peek(0x8005), before[0]);
     EXPECT_EQ(h.peek(0x8006), before[1]);
-    EXPECT_EQ(h.peek(0x8009), before[2]);
-    EXPECT_EQ(h.peek(0x8009 + d().calWordCount), 0) << "reserved beyond the calibration";
+    EXPECT_EQ(h.peek(cal), before[2]);
+    EXPECT_EQ(h.peek(cal + d().calWordCount), 0) << "reserved beyond the calibration";
 }
 
 TEST_P(Device, ConfigurationWordsTakeOnly08) {
@@ -331,7 +334,7 @@ TEST_P(Device, StateSavesAndLoadsBack) {
 
 INSTANTIATE_TEST_SUITE_P(Modelled, Device,
                          ::testing::Values("PIC16F1827", "PIC12F1840", "PIC16F1939", "PIC16F1454",
-                                           "PIC12F1501", "PIC16F1709"),
+                                           "PIC12F1501", "PIC16F1709", "PIC16F1619"),
                          [](const auto& info) { return info.param; });
 
 TEST(EnhancedChip, ModelsTheListedDevices) {
@@ -340,7 +343,7 @@ TEST(EnhancedChip, ModelsTheListedDevices) {
           "PIC16F1824", "PIC16F1825", "PIC16F1828", "PIC16F1829", "PIC16F1933", "PIC16F1934",
           "PIC16F1936", "PIC16F1937", "PIC16F1938", "PIC16F1939", "PIC16F1454", "PIC16F1455",
           "PIC16F1459", "PIC12F1501", "PIC16F1503", "PIC16F1507", "PIC16F1508", "PIC16F1509",
-          "PIC16F1516", "PIC16F1518", "PIC16F1519", "PIC16F1705", "PIC16F1709"}) {
+          "PIC16F1516", "PIC16F1518", "PIC16F1519", "PIC16F1705", "PIC16F1709", "PIC16F1619"}) {
         auto chip = makeSimChip(name);
         ASSERT_NE(chip, nullptr) << name;
         EXPECT_FALSE(chip->extendedFamily());

@@ -38,11 +38,12 @@ std::vector<uint16_t> EnhancedChip::factoryConfigSpace() const {
     std::fill(space.begin(), space.begin() + 4, kBlank);
     space[kRevisionAddr - kConfigBase] = mDevice.revisionId;
     space[kDeviceIdAddr - kConfigBase] = mDevice.deviceId;
-    space[kConfigWordAddr - kConfigBase] = mDevice.configMask[0];
-    space[kConfigWordAddr + 1 - kConfigBase] = mDevice.configMask[1];
+    for (uint32_t i = 0; i < mDevice.configWordCount(); ++i)
+        space[kConfigWordAddr + i - kConfigBase] = mDevice.configMask[i];
+    const uint32_t calBase = kConfigWordAddr + mDevice.configWordCount();
     const uint32_t h = nameHash(mDevice.name);
     for (uint32_t i = 0; i < mDevice.calWordCount; ++i)
-        space[kCalWordAddr + i - kConfigBase] =
+        space[calBase + i - kConfigBase] =
             static_cast<uint16_t>(0x1000 | ((h >> (3 * i)) & 0x0FFF));
     return space;
 }
@@ -72,12 +73,15 @@ bool EnhancedChip::hasCommand(unsigned code) const {
 // User IDs and the configuration words; the revision and device IDs and the calibration
 // words are read-only.
 bool EnhancedChip::configWritable(uint32_t address) const {
-    return (address >= kConfigBase && address < kConfigBase + 4) || address == kConfigWordAddr ||
-           address == kConfigWordAddr + 1;
+    return (address >= kConfigBase && address < kConfigBase + 4) || isConfigWord(address);
+}
+
+bool EnhancedChip::isConfigWord(uint32_t address) const {
+    return address >= kConfigWordAddr && address < kConfigWordAddr + mDevice.configWordCount();
 }
 
 uint16_t EnhancedChip::configWriteMask(uint32_t address) const {
-    if (address == kConfigWordAddr || address == kConfigWordAddr + 1)
+    if (isConfigWord(address))
         return mDevice.configMask[address - kConfigWordAddr];
     return kBlank;
 }
@@ -98,8 +102,8 @@ void EnhancedChip::eraseProgram() {
 
 void EnhancedChip::eraseIdsAndConfig() {
     std::fill(mConfig.begin(), mConfig.begin() + 4, kBlank);
-    mConfig[kConfigWordAddr - kConfigBase] = mDevice.configMask[0];
-    mConfig[kConfigWordAddr + 1 - kConfigBase] = mDevice.configMask[1];
+    for (uint32_t i = 0; i < mDevice.configWordCount(); ++i)
+        mConfig[kConfigWordAddr + i - kConfigBase] = mDevice.configMask[i];
 }
 
 void EnhancedChip::eraseData() {

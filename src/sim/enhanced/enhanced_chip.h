@@ -33,11 +33,14 @@ struct EnhancedDevice {
     uint8_t eraseRowWords;   // the words one 11 erases
     uint16_t deviceId;       // the word at 0x8006 as it leaves the factory, revision included
     uint16_t revisionId;     // the word at 0x8005; 0 = a reserved location on this device
-    uint16_t configMask[2];  // implemented bits of the configuration words 0x8007, 0x8008
+    uint16_t configMask[3];  // implemented bits of the configuration words from 0x8007;
+                             // a third mask of 0: the device has two words
     uint16_t cpdMask;        // data protection bit in configuration word 1; 0 = none
     uint16_t foscMask;       // oscillator-select bits in configuration word 1
     uint16_t intOscValue;    // their value for the internal oscillator
-    uint8_t calWordCount;    // read-only calibration words from 0x8009
+    uint8_t calWordCount;    // read-only calibration words after the configuration words
+
+    uint32_t configWordCount() const { return configMask[2] != 0 ? 3 : 2; }
 };
 
 // An enhanced 14-bit core chip in programming mode: 6-bit commands, word addresses,
@@ -45,7 +48,8 @@ struct EnhancedDevice {
 //   program memory       0 .. progWords-1
 //   configuration space  0x8000..0x801F: user IDs 0x8000-0x8003, revision ID 0x8005 where
 //                        the device has one, device ID 0x8006, configuration words
-//                        0x8007/0x8008, calibration words from 0x8009
+//                        from 0x8007 (two, or three on the 16F161x), calibration words
+//                        after them
 // The counter runs over 0..0x7FFF and, once Load Configuration has moved it there, over
 // 0x8000..0xFFFF; only Reset Address or leaving programming mode bring it back to 0.
 class EnhancedChip : public SimChip {
@@ -109,6 +113,7 @@ private:
     static bool inProgramSpace(uint32_t pc) { return pc < 0x8000; }
     bool configWritable(uint32_t address) const;
     uint16_t configWriteMask(uint32_t address) const;
+    bool isConfigWord(uint32_t address) const;
     uint16_t* configSlot(uint32_t address);
     const uint16_t* configSlot(uint32_t address) const;
     uint16_t configWord(int index) const { return mConfig[7 + index]; }

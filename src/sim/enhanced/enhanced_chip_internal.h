@@ -13,7 +13,6 @@ constexpr uint32_t kConfigWords = 32;  // 0x8000..0x801F are modelled; above rea
 constexpr uint32_t kRevisionAddr = 0x8005;
 constexpr uint32_t kDeviceIdAddr = 0x8006;
 constexpr uint32_t kConfigWordAddr = 0x8007;
-constexpr uint32_t kCalWordAddr = 0x8009;
 constexpr uint16_t kCp = 0x0080;     // configuration word 1: program memory unprotected while 1
 constexpr uint16_t kMclre = 0x0040;  // configuration word 1: MCLR pin is MCLR
 constexpr uint16_t kLvp = 0x2000;    // configuration word 2: low-voltage programming enabled
