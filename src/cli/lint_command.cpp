@@ -85,7 +85,7 @@ std::vector<std::pair<std::string, std::string>> shortWaits(const std::string& n
                 need("ConfigProgCycle", d.ConfigProgCycle > 0 ? d.ConfigProgCycle : d.ProgOnlyCycle,
                      t.configHoldUs);
             const uint64_t dischargeUs =
-                std::max<uint64_t>(ProgrammerLink::kDischargeUs, uint64_t(d.DischargeTime));
+                d.DischargeTime > 0 ? uint64_t(d.DischargeTime) : ProgrammerLink::kDischargeUs;
             if (dischargeUs < t.dischargeUs)
                 found.emplace_back("DischargeTime", "[" + name + "] DischargeTime " +
                                                         std::to_string(dischargeUs) +

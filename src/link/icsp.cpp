@@ -235,7 +235,7 @@ uint8_t ProgrammerLink::shiftOut(int command) {
 }
 
 uint32_t ProgrammerLink::dischargeUs() const {
-    return std::max<uint32_t>(kDischargeUs, static_cast<uint32_t>(mDevice.DischargeTime));
+    return mDevice.DischargeTime > 0 ? static_cast<uint32_t>(mDevice.DischargeTime) : kDischargeUs;
 }
 
 void ProgrammerLink::ProgrammingPulse() {

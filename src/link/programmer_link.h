@@ -179,9 +179,10 @@ public:
     // bits meanwhile, so the operand must not come sooner.
     void idleWithClockLow(uint32_t holdMs);
     // How long PGC stays low after a programming pulse, an erase or a data write before the
-    // next clock (P10): the 2XXX/4XXX parts need 100 us, the older ones 5 us.
+    // next clock (P10): the 2XXX/4XXX parts need 100 us, the older ones 5 us, the K-series
+    // 200 us. Without a DischargeTime the device gets 100 us.
     static constexpr uint32_t kDischargeUs = 100;
-    // The device's DischargeTime where it names a longer one (us).
+    // The device's DischargeTime (us), or kDischargeUs where it names none.
     uint32_t dischargeUs() const;
 
 private:
