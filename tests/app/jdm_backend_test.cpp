@@ -249,7 +249,8 @@ TEST(JdmSpeed, LineChangesPerWordOfA16F877AWrite) {
         static_cast<double>(jdm.portCalls()) / static_cast<double>(ws.device.ProgSize);
     // Load (6 + 16 clocks), Begin Programming (6), Increment (6): two calls per clock,
     // plus the verify read the write does after each word.
-    EXPECT_LT(callsPerWord, 130.0);
+    EXPECT_LT(callsPerWord, 120.0);
+    EXPECT_LT(static_cast<double>(jdm.lineChanges()) / ws.device.ProgSize, 140.0);
     RecordProperty("port_calls_per_word", std::to_string(callsPerWord));
     RecordProperty("line_changes", std::to_string(jdm.lineChanges()));
     std::printf("16F877A write: %.1f port calls per word, %llu line changes, %llu port calls\n",
@@ -260,6 +261,35 @@ TEST(JdmSpeed, LineChangesPerWordOfA16F877AWrite) {
     std::printf("16F877A verify: %.1f port calls per word\n",
                 static_cast<double>(jdm.portCalls() - callsBefore) /
                     static_cast<double>(ws.device.ProgSize));
+    bench.chip().takeNotes();
+}
+
+// The waveform itself: one port call per clock edge (PGD and PGC in one call as PGC
+// rises), and beyond PGC's two changes per clock only the data bits that differ from the
+// one before. A Load Data frame of 22 clocks therefore costs 44 calls.
+TEST(JdmSpeed, EachClockEdgeIsOnePortCall) {
+    JdmBench bench("PIC16F877A");
+    ProgrammerHub& hub = bench.hub;
+    ASSERT_EQ(hub.SOpen(1), 1);
+    hub.SVppOn(0);
+    hub.SVccOn(0);
+    const JdmProgrammer& jdm = hub.simulatedJdm();
+    hub.SWriteBit(0x06, 6);  // Increment Address: its last bit leaves PGD low
+    for (uint16_t word : {0x0000, 0x3FFF, 0x1555, 0x2AAA, 0x0123}) {
+        SCOPED_TRACE(word);
+        const uint64_t calls = jdm.portCalls(), changes = jdm.lineChanges();
+        hub.SWriteBit(0x02, 6);
+        hub.SWriteBit(word << 1, 16);
+        const uint32_t bits = 0x02u | (uint32_t{word} << 7);  // the 22 bits in clock order
+        int flips = 0;
+        for (int i = 0, previous = 0; i < 22; previous = (bits >> i) & 1, ++i)
+            flips += static_cast<int>((bits >> i) & 1) != previous;
+        EXPECT_EQ(jdm.portCalls() - calls, 44u);
+        EXPECT_EQ(jdm.lineChanges() - changes, 44u + flips);
+        hub.SWriteBit(0x06, 6);
+    }
+    hub.SPowerOff();
+    hub.SClose();
     bench.chip().takeNotes();
 }
 
