@@ -53,7 +53,7 @@ struct DeviceDefinition {
     // how long PGC stays low after a pulse, an erase or a data write (us; 0: the link's
     // 100 us).
     int32_t ConfigProgCycle = 0;
-    int32_t DischargeTime = 0;  // PIC18: PGC low after a pulse (P10), us; 0 = 100 us
+    int32_t DischargeTime = 0;
     int32_t RetryCnt = 0;
     int32_t ProgCnt = 1;
     uint16_t ExtFlag1 = 0;
