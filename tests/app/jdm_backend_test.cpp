@@ -140,8 +140,10 @@ INSTANTIATE_TEST_SUITE_P(OneDevicePerFamily, JdmEndToEnd,
                          testing::Values("PIC12F508", "PIC16F877A", "PIC18F452", "PIC18F4520",
                                          "PIC16F1827", "PIC18F25K22"));
 
-// The enhanced core with a third configuration word and its calibration words after it.
-INSTANTIATE_TEST_SUITE_P(ThreeConfigWords, JdmEndToEnd, testing::Values("PIC16F1619"));
+// Every other enhanced-core part: latch and row sizes, no data memory, a full 14-bit device
+// ID, three configuration words (16F1619).
+INSTANTIATE_TEST_SUITE_P(EnhancedCore, JdmEndToEnd, testing::ValuesIn(test::enhancedSiblings()),
+                         test::namedCaseName);
 
 // Parts programmed as the families above with data alone: no Begin Internally Timed
 // Programming and no data memory (12F609 to 16F616), 8-word latches and two calibration
@@ -151,9 +153,7 @@ INSTANTIATE_TEST_SUITE_P(ClassicParts, JdmEndToEnd,
                                          "PIC16F616", "PIC16F913", "PIC16F914", "PIC16F916",
                                          "PIC16F917", "PIC16F785", "PIC18F2682", "PIC18F2685",
                                          "PIC18F4682", "PIC18F4685"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param);
-                         });
+                         test::namedCaseName);
 
 // Wiring faults: the circuit as built differs from what the settings say. Each ends with
 // the failure the user sees, an unpowered target and a closed port, and nothing written.

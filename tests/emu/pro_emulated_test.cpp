@@ -26,6 +26,7 @@
 #include "sim/sim_chip.h"
 #include "support/paths.h"
 #include "support/recording_ui.h"
+#include "support/sim_bench.h"
 
 #ifndef VELKARO_FIRMWARE_ELF
 #error "VELKARO_FIRMWARE_ELF names the built firmware"
@@ -183,7 +184,9 @@ TEST_P(EmulatedProInPart, WritesReadsAndVerifies) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoFamilies, EmulatedProInPart,
-                         testing::Values("PIC18F4520", "PIC16F1827", "PIC16F1619"));
+                         testing::Values("PIC18F4520", "PIC16F1827"));
+INSTANTIATE_TEST_SUITE_P(EnhancedCore, EmulatedProInPart,
+                         testing::ValuesIn(test::enhancedSiblings()), test::namedCaseName);
 
 // The parts that differ from their family only in data: commands, latch counts, cycle
 // times, code blocks.
@@ -192,9 +195,7 @@ INSTANTIATE_TEST_SUITE_P(ClassicParts, EmulatedProInPart,
                                          "PIC16F616", "PIC16F913", "PIC16F914", "PIC16F916",
                                          "PIC16F917", "PIC16F785", "PIC18F2682", "PIC18F2685",
                                          "PIC18F4682", "PIC18F4685"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param);
-                         });
+                         test::namedCaseName);
 
 // The K-series on the board's 8.5 V level: the device ID, an erase and a blank check, the
 // first kilobyte and some data written, read back and verified. The chip models note a

@@ -159,6 +159,25 @@ std::string deviceCaseName(const testing::TestParamInfo<std::string>& info) {
     return info.param;
 }
 
+std::string namedCaseName(const testing::TestParamInfo<const char*>& info) {
+    return info.param;
+}
+
+const std::vector<const char*>& enhancedSiblings() {
+    static const std::vector<std::string> names =
+        SimBench::modelledDevices([](const DeviceDefinition& d) {
+            return d.traits().family == DeviceFamily::EnhancedMidrange &&
+                   d.DeviceName != "PIC16F1827";
+        });
+    static const std::vector<const char*> pointers = [] {
+        std::vector<const char*> all;
+        for (const std::string& name : names)
+            all.push_back(name.c_str());
+        return all;
+    }();
+    return pointers;
+}
+
 bool vppRefused(const DeviceDefinition& device, int type) {
     const ProgrammerCapabilities& can = programmerTypeOf(type).can;
     if (device.allowsLowVoltageEntry() && can.lowVoltageEntry)

@@ -70,6 +70,11 @@ private:
 // own (CTest runs them side by side): `INSTANTIATE_TEST_SUITE_P(Modelled, Suite,
 // testing::ValuesIn(SimBench::modelledDevices()), deviceCaseName)`.
 std::string deviceCaseName(const testing::TestParamInfo<std::string>& info);
+std::string namedCaseName(const testing::TestParamInfo<const char*>& info);
+
+// The modelled enhanced-core devices other than the family's representative, for tables
+// whose cases are device names.
+const std::vector<const char*>& enhancedSiblings();
 
 // Whether programmer type `type` has no VPP level within the device's range and no
 // low-voltage entry for it, so that every operation on it is refused before the port opens.
