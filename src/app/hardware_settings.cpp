@@ -6,6 +6,7 @@
 
 #include "base/text_compare.h"
 #include "catalogue/ini_file.h"
+#include "catalogue/ini_number.h"
 
 namespace velkaro {
 
@@ -54,6 +55,22 @@ int firstBareCrLine(const std::string& text) {
     return 0;
 }
 
+// Decimal digits only (a ";" comment aside), at most kMaxPortCallUs.
+std::optional<uint32_t> microsecondsOf(const std::string& entry) {
+    const std::string text = StripIniComment(entry);
+    if (text.empty() || text.size() > 7)
+        return std::nullopt;
+    uint32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (value > kMaxPortCallUs)
+        return std::nullopt;
+    return value;
+}
+
 }  // namespace
 
 HardwareSettings readHardwareSettings(const IniFile& ini) {
@@ -89,6 +106,17 @@ HardwareSettings readHardwareSettings(const IniFile& ini) {
         lines = {};
     }
     settings.jdmLines = lines;
+    if (ini.hasKey(jdmLinesSection(), kPortCallKey)) {
+        const std::string text = ini.readString(jdmLinesSection(), kPortCallKey, "");
+        const std::optional<uint32_t> us = microsecondsOf(text);
+        if (us)
+            settings.portCallUs = *us;
+        else
+            settings.problems.push_back(at(ini.lineOf(jdmLinesSection(), kPortCallKey)) + "[" +
+                                        std::string(jdmLinesSection()) + "] " + kPortCallKey + "=" +
+                                        text + ": not a whole number of microseconds from 0 to " +
+                                        std::to_string(kMaxPortCallUs));
+    }
     return settings;
 }
 

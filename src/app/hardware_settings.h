@@ -8,6 +8,7 @@
 
 #include "link/line_assignment.h"
 #include "link/programmer_types.h"
+#include "link/serial_lines.h"
 
 namespace velkaro {
 
@@ -25,12 +26,17 @@ class IniFile;
 //   PGC=RTS
 //   PGDOut=DTR
 //   PGDIn=CTS
+//   PortCallUs=10
 //
+// PortCallUs is how long one call on the port's lines takes, in microseconds (the
+// connection self-test measures it): what the simulated circuit charges for each call, so
+// that its times predict a run on that port.
 // A port with no device path is served by the simulator, so a machine with serial ports
 // but no programmer never has them driven until the user maps one.
 struct HardwareSettings {
     std::array<std::string, 9> portPaths;  // index 0 = COM1
     LineAssignment jdmLines;
+    uint32_t portCallUs = kDefaultPortCallUs;
     // Problems found in the file, each naming the section and key; the defaults stand for
     // what could not be read.
     std::vector<std::string> problems;
@@ -42,6 +48,9 @@ struct HardwareSettings {
 };
 
 inline constexpr const char* kPortSection = "Port";
+inline constexpr const char* kPortCallKey = "PortCallUs";
+// The longest port call the key accepts: one second.
+inline constexpr uint32_t kMaxPortCallUs = 1'000'000;
 // The section of the bit-banged programmer's lines: named after its type.
 inline std::string_view jdmLinesSection() {
     return bitBangedTypeName();

@@ -19,7 +19,9 @@ ProgrammerHub::ProgrammerHub(Clock& clock, HardwareSettings hardware)
       mBoardStream(mPins, clock),
       mEmuPro(mBoardStream, [](int port) { return "emulated COM" + std::to_string(port); }),
       mBackends(makeBackends()),
-      mActive(&mBackends.front()) {}
+      mActive(&mBackends.front()) {
+    mSimLines.setCallMicroseconds(mHardware.portCallUs);
+}
 
 ProgrammerHub::~ProgrammerHub() = default;
 

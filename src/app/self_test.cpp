@@ -1,6 +1,7 @@
 #include "app/self_test.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "app/hardware_settings.h"
 #include "app/programmer_hub.h"
@@ -43,6 +44,28 @@ SelfTestStep checkPgdLoop(ProgrammerHub& hub, JdmProgrammer& jdm) {
     return step;
 }
 
+// How long a call on the port's lines takes, from a run of reads of PGD in; a remark on
+// the settings' figure when the port is far from it. Nothing when a read fails.
+std::optional<SelfTestStep> measurePortCalls(ProgrammerHub& hub, JdmProgrammer& jdm, Clock& clock) {
+    constexpr int kReads = 200;
+    const uint64_t start = clock.nowMicroseconds();
+    for (int i = 0; i < kReads; ++i) {
+        if (!jdm.readPgd())
+            return std::nullopt;
+    }
+    const uint64_t us = (clock.nowMicroseconds() - start + kReads / 2) / kReads;
+    SelfTestStep step{true,
+                      "port calls take " + std::to_string(us) + " us each (" +
+                          std::to_string(kReads) + " reads of PGD in)",
+                      {}};
+    const uint64_t set = hub.hardware().portCallUs;
+    if (us > 2 * set + 5 || 2 * us + 5 < set)
+        step.what += "; [" + std::string(jdmLinesSection()) + "] " + kPortCallKey + "=" +
+                     std::to_string(us) + " makes the simulator's times match this port (now " +
+                     std::to_string(set) + ")";
+    return step;
+}
+
 }  // namespace
 
 SelfTestResult runSelfTest(Workspace& ws, ProgrammerHub& hub, const std::string& portText) {
@@ -62,10 +85,14 @@ SelfTestResult runSelfTest(Workspace& ws, ProgrammerHub& hub, const std::string&
         JdmProgrammer& jdm =
             hub.isHardwarePort(link.portIndex() + 1) ? hub.hardwareJdm() : hub.simulatedJdm();
         SelfTestStep loop = checkPgdLoop(hub, jdm);
+        const std::optional<SelfTestStep> calls =
+            loop.ok ? measurePortCalls(hub, jdm, link.clock()) : std::nullopt;
         hub.SClose();
         if (!loop.ok)
             return fail(loop.what, loop.advice, SelfTestResult::Failure::Programmer);
         result.steps.push_back(loop);
+        if (calls)
+            result.steps.push_back(*calls);
     } else {
         hub.SClose();
         std::string date, version;

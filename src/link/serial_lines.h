@@ -1,8 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace velkaro {
+
+// What one call on a port's lines takes when nothing better is known, in microseconds: an
+// on-board port. A USB adapter takes a millisecond or more; the connection self-test
+// measures the port in use.
+inline constexpr uint32_t kDefaultPortCallUs = 10;
 
 // What a serial port's modem-status inputs show.
 struct SerialInputs {

@@ -3,12 +3,11 @@
 namespace velkaro {
 
 uint32_t VirtualClock::tickMilliseconds() {
-    mNowUs += mReadCostUs;
+    mNowUs += mTickCostUs;
     return static_cast<uint32_t>(mNowUs / 1000);
 }
 
 uint64_t VirtualClock::nowMicroseconds() {
-    mNowUs += mReadCostUs;
     return mNowUs;
 }
 

@@ -1,5 +1,6 @@
 #include "sim/pro_board.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/board.h"
@@ -30,9 +31,23 @@ void ProBoard::receive(std::span<const uint8_t> bytes) {
 bool ProBoard::transmit(uint8_t& byte) {
     if (mToHost.empty())
         return false;
-    byte = mToHost.front();
+    byte = mToHost.front().byte;
     mToHost.pop_front();
     return true;
+}
+
+std::optional<uint64_t> ProBoard::nextByteArrivesUs() const {
+    if (mToHost.empty())
+        return std::nullopt;
+    return mToHost.front().arrivesUs;
+}
+
+void ProBoard::spend(uint32_t ns) {
+    mSpentNs += ns;
+    if (mSpentNs < 1000)
+        return;
+    mClock.waitUntilMicroseconds(mClock.nowMicroseconds() + mSpentNs / 1000);
+    mSpentNs %= 1000;
 }
 
 void ProBoard::poll() {
@@ -60,18 +75,22 @@ void ProBoard::setVppLevel(void* ctx, uint8_t level) {
     b.mTarget.setVppVolts(b.mVppVolts);
 }
 
+// The core asks after every operation, so the operation's dispatch is charged here.
 bool ProBoard::targetPowered(void* ctx) {
     ProBoard& b = self(ctx);
+    b.spend(kOpWorkNs);
     return b.mTarget.vdd() && b.mTarget.chip() != nullptr && !b.mShorted;
 }
 
 void ProBoard::setPgc(void* ctx, bool high) {
     ProBoard& b = self(ctx);
+    b.spend(kPinStepNs);
     b.mTarget.setPgc(high, b.mClock.nowMicroseconds());
 }
 
 void ProBoard::setPgd(void* ctx, bool high) {
     ProBoard& b = self(ctx);
+    b.spend(kPinStepNs);
     b.mTarget.setPgd(high, b.mClock.nowMicroseconds());
 }
 
@@ -82,6 +101,7 @@ void ProBoard::releasePgd(void* ctx) {
 
 bool ProBoard::readPgd(void* ctx) {
     ProBoard& b = self(ctx);
+    b.spend(kPinStepNs);
     return b.mTarget.pgd(b.mClock.nowMicroseconds());
 }
 
@@ -104,11 +124,16 @@ int ProBoard::uartRead(void* ctx) {
         return -1;
     const int byte = b.mToBoard.front();
     b.mToBoard.pop_front();
+    b.spend(kByteWorkNs);
     return byte;
 }
 
+// The transmit ring takes the byte at once; it leaves when the bytes before it have gone.
 void ProBoard::uartWrite(void* ctx, uint8_t byte) {
-    self(ctx).mToHost.push_back(byte);
+    ProBoard& b = self(ctx);
+    b.spend(kByteWorkNs);
+    b.mWireFreeUs = std::max(b.mWireFreeUs, b.mClock.nowMicroseconds()) + kByteUs;
+    b.mToHost.push_back({byte, b.mWireFreeUs});
 }
 
 // The chip runs its program on VDD alone and puts its clock out on a pin the board counts.

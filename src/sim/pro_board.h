@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "link/clock.h"
@@ -21,11 +22,23 @@ namespace velkaro::sim {
 // (running each complete frame and queuing its reply) and give up a frame whose bytes
 // stopped coming 50 ms ago.
 //
+// Time: the clock runs as it would on the ATmega328P at 16 MHz. The firmware's delays wait
+// what they say; every pin step, every operation dispatched and every byte the core takes
+// or sends costs what its instructions take there (kPinStepNs, kOpWorkNs, kByteWorkNs,
+// cross-checked against the firmware's own build under an AVR emulator), and each byte sent stays
+// kByteUs on the wire (one start bit, eight data bits, one stop bit at 1 000 000 baud) before the
+// host can read it.
+//
 // The board refers to the target and the clock and owns neither; both must outlive it.
 // Constructing it is the board's power-on: the lines go to their safe state and the
 // start-up banner is queued.
 class ProBoard {
 public:
+    static constexpr uint64_t kByteUs = 10;
+    static constexpr uint32_t kPinStepNs = 170;
+    static constexpr uint32_t kByteWorkNs = 2000;
+    static constexpr uint32_t kOpWorkNs = 3000;
+
     ProBoard(PinTarget& target, Clock& clock);
     ~ProBoard();
     ProBoard(const ProBoard&) = delete;
@@ -37,6 +50,8 @@ public:
     void receive(std::span<const uint8_t> bytes);
     bool transmit(uint8_t& byte);
     size_t bytesToTransmit() const { return mToHost.size(); }
+    // When the next byte the board sent has crossed the wire; nothing when none was sent.
+    std::optional<uint64_t> nextByteArrivesUs() const;
 
     // Lets the core process everything received so far.
     void poll();
@@ -71,13 +86,22 @@ private:
     static int uartRead(void* ctx);
     static void uartWrite(void* ctx, uint8_t byte);
     static uint32_t countOscEdges(void* ctx, uint32_t gateUs);
+    // Time the board's own instructions take.
+    void spend(uint32_t ns);
+
+    struct SentByte {
+        uint8_t byte;
+        uint64_t arrivesUs;
+    };
 
     PinTarget& mTarget;
     Clock& mClock;
     std::unique_ptr<vkr_hal> mHal;
     std::unique_ptr<vkr_board> mBoard;
     std::deque<uint8_t> mToBoard;
-    std::deque<uint8_t> mToHost;
+    std::deque<SentByte> mToHost;
+    uint64_t mWireFreeUs = 0;  // when the transmitter has sent everything queued so far
+    uint32_t mSpentNs = 0;     // instruction time not yet passed on to the clock
     int mLed = 0;
     double mVppVolts = 0.0;
     bool mShorted = false;

@@ -27,6 +27,7 @@ private:
     Clock& mClock;
     ProBoard mBoard;
     bool mOpen = false;
+    uint64_t mWireFreeUs = 0;  // when the last byte sent to the board has crossed the wire
 };
 
 }  // namespace velkaro::sim

@@ -33,6 +33,7 @@ bool SimulatedLines::call() {
         mOpen = false;
         return fail("the serial adapter stopped answering (unplugged?)");
     }
+    mClock.waitUntilMicroseconds(mClock.nowMicroseconds() + mCallUs);
     return true;
 }
 

@@ -29,6 +29,8 @@ public:
 
     void setFaults(const LineFaults& faults) { mFaults = faults; }
     void setWiring(const LineAssignment& wiring) { mWiring = wiring; }
+    // How long each call on the lines takes; what it changes shows at the call's end.
+    void setCallMicroseconds(uint32_t us) { mCallUs = us; }
     // The DTR and RTS lines as last set: true when on.
     bool dtr() const { return mDtr; }
     bool rts() const { return mRts; }
@@ -59,6 +61,7 @@ private:
     bool mDtr = false;
     bool mRts = false;
     int64_t mCalls = 0;
+    uint32_t mCallUs = kDefaultPortCallUs;
 };
 
 }  // namespace velkaro::sim

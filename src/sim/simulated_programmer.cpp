@@ -11,6 +11,9 @@ namespace velkaro::sim {
 namespace {
 
 constexpr int kBlockWords = 1024;
+// What one call into the programmer's library takes: the link's round trip and the
+// programmer's own work on it.
+constexpr uint64_t kCallUs = 10;
 
 }  // namespace
 
@@ -59,6 +62,7 @@ std::vector<LibraryCall> SimulatedProgrammer::callsNamed(const std::string& name
 }
 
 bool SimulatedProgrammer::begin(uint64_t& nowUs) {
+    mClock.waitUntilMicroseconds(mClock.nowMicroseconds() + kCallUs);
     nowUs = mClock.nowMicroseconds();
     ++mCalls;
     if (!mLost && mFaults.connectionLostAfterCalls >= 0 &&

@@ -8,9 +8,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <random>
 #include <string>
 
+#include "app/hardware_settings.h"
 #include "app/programmer_hub.h"
 #include "app/self_test.h"
 #include "app/workspace.h"
@@ -38,7 +40,8 @@ constexpr int kJdm = 1;
 
 // A workspace on the hub with the JDM type selected and `device`'s chip in the socket.
 struct JdmBench {
-    explicit JdmBench(const std::string& device) : hub(clock, {}), workspace(test::binDir()) {
+    explicit JdmBench(const std::string& device, HardwareSettings hardware = {})
+        : hub(clock, std::move(hardware)), workspace(test::binDir()) {
         SilentMessageSink messages;
         workspace.SelectDevice(device, messages);
         hub.insertChip(sim::makeSimChip(device));
@@ -291,6 +294,58 @@ TEST(JdmSpeed, EachClockEdgeIsOnePortCall) {
     hub.SPowerOff();
     hub.SClose();
     bench.chip().takeNotes();
+}
+
+// Each call on the lines takes the adapter's latency as the settings give it, so a frame
+// costs its calls times that latency and the bit waits vanish behind them; a value that is
+// not a whole number of microseconds is refused with its line.
+TEST(JdmSpeed, EachPortCallTakesTheAdaptersLatency) {
+    for (const uint32_t latency : {100u, 1000u}) {
+        SCOPED_TRACE(latency);
+        test::TempDir dir;
+        const std::string path = dir.file("velkaro.ini");
+        std::ofstream(path) << "[VKR-20 JDM]\nPortCallUs=" << latency << " ; a USB adapter\n";
+        const HardwareSettings hardware = loadHardwareSettings(path);
+        ASSERT_EQ(hardware.problems, std::vector<std::string>{});
+        JdmBench bench("PIC16F877A", hardware);
+        ProgrammerHub& hub = bench.hub;
+        ASSERT_EQ(hub.SOpen(1), 1);
+        hub.SVppOn(0);
+        hub.SVccOn(0);
+        const uint64_t calls = hub.simulatedJdm().portCalls();
+        const uint64_t start = bench.clock.nowMicroseconds();
+        hub.SWriteBit(0x02, 6);
+        hub.SWriteBit(0x1555 << 1, 16);
+        EXPECT_EQ(hub.simulatedJdm().portCalls() - calls, 44u);
+        EXPECT_GE(bench.clock.nowMicroseconds() - start, 44u * latency);
+        EXPECT_LT(bench.clock.nowMicroseconds() - start, 44u * latency + 50);
+        hub.SPowerOff();
+        hub.SClose();
+
+        // The self-test measures the port and says when the settings are far from it.
+        hub.simulatedLines().setCallMicroseconds(latency / 4);
+        const SelfTestResult selfTest = runSelfTest(bench.workspace, hub, "COM1");
+        ASSERT_EQ(selfTest.failure, SelfTestResult::Failure::None);
+        const std::string measured = std::to_string(latency / 4);
+        EXPECT_EQ(selfTest.steps.at(2).what,
+                  "port calls take " + measured +
+                      " us each (200 reads of PGD in); [VKR-20 JDM] "
+                      "PortCallUs=" +
+                      measured + " makes the simulator's times match this port (now " +
+                      std::to_string(latency) + ")");
+        bench.chip().takeNotes();
+    }
+    test::TempDir dir;
+    const std::string path = dir.file("velkaro.ini");
+    for (const char* bad : {"1ms", "-5", "1000001", ""}) {
+        std::ofstream(path) << "[VKR-20 JDM]\nPGC=RTS\nPortCallUs=" << bad << "\n";
+        const HardwareSettings hardware = loadHardwareSettings(path);
+        ASSERT_EQ(hardware.problems.size(), 1u) << bad;
+        EXPECT_EQ(hardware.problems[0], "line 3: [VKR-20 JDM] PortCallUs=" + std::string(bad) +
+                                            ": not a whole number of microseconds from 0 to "
+                                            "1000000");
+        EXPECT_EQ(hardware.portCallUs, kDefaultPortCallUs);
+    }
 }
 
 // The real port: what a machine without a programmer can show.

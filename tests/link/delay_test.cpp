@@ -18,13 +18,30 @@ public:
 };
 
 struct DelayRig {
-    explicit DelayRig(uint64_t readCostUs) : clock(readCostUs) {}
+    explicit DelayRig(uint64_t tickCostUs) : clock(tickCostUs) {}
     CountingClock clock;
     FakeLibrary library;
     DeviceDefinition device;
     MemoryImage image;
     ProgrammerLink link{library, clock, device, image};
 };
+
+// Only the millisecond tick costs time; reading the microseconds is free, sleeping adds its
+// length and counts it, and a deadline already passed waits nothing.
+TEST(VirtualClock, OnlyTheTickCostsTimeAndWaitsNeverGoBack) {
+    VirtualClock clock(7);
+    const uint64_t start = clock.nowMicroseconds();
+    EXPECT_EQ(clock.nowMicroseconds(), start);
+    EXPECT_EQ(clock.tickMilliseconds(), (start + 7) / 1000);
+    clock.sleepMilliseconds(3);
+    EXPECT_EQ(clock.nowMicroseconds(), start + 3007);
+    EXPECT_EQ(clock.sleptMilliseconds(), 3u);
+    clock.waitUntilMicroseconds(start + 3500);
+    EXPECT_EQ(clock.nowMicroseconds(), start + 3500);
+    clock.waitUntilMicroseconds(start);
+    EXPECT_EQ(clock.nowMicroseconds(), start + 3500);
+    EXPECT_EQ(clock.sleptMilliseconds(), 3u);
+}
 
 TEST(CallsPerMillisecond, CountsTickReadsOverOneHundredMilliseconds) {
     for (auto [cost, expected] : {std::pair<uint64_t, int>{10, 100}, {1, 1000}, {250, 4}}) {

@@ -222,14 +222,28 @@ TEST(ProBoard, DamagedFramesAreRefusedUnrunAndTheNextFrameIsServed) {
 }
 
 // The host sends one frame ahead of the reply it waits for.
+// Back to back, in order, and on the wire's time: the first reply leaves after its frame's
+// 10 ms wait, then one byte per 10 us.
 TEST(ProBoard, FramesSentBackToBackAreAnsweredInOrder) {
     Bench bench("PIC16F84A");
     Bytes both = frame(1, {VKR_OP_DELAY_US, 0x10, 0x27, VKR_OP_VERSION});
     const Bytes second = frame(2, {VKR_OP_CHECK_POWER});
     both.insert(both.end(), second.begin(), second.end());
+    const uint64_t start = bench.clock.nowMicroseconds();
     bench.board.receive(both);
     bench.board.poll();
-    const std::string replies = bench.drain();
+    std::string replies;
+    std::vector<uint64_t> arrivals;
+    for (std::optional<uint64_t> at; (at = bench.board.nextByteArrivesUs());) {
+        arrivals.push_back(*at);
+        uint8_t c = 0;
+        bench.board.transmit(c);
+        replies.push_back(static_cast<char>(c));
+    }
+    ASSERT_FALSE(arrivals.empty());
+    EXPECT_GE(arrivals.front(), start + 10'000 + ProBoard::kByteUs);
+    for (size_t i = 0; i + 1 < arrivals.size(); ++i)
+        EXPECT_EQ(arrivals[i + 1] - arrivals[i], ProBoard::kByteUs) << i;
     const Bytes expected1 = {VKR_FRAME_START, 1, 5, 0, '1', '.', '0', '2'};
     const Bytes expected2 = {VKR_FRAME_START, 2, 2, 0, 0};
     ASSERT_EQ(replies.size(), expected1.size() + expected2.size() + 2);
