@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Link time of a whole `program --verify` on a full image (every program word and data
-# byte used): for each family's representative and each backend, the seconds the virtual
-# clock counted (what the operation would take on hardware as the backend models it) and
-# the host CPU time the run cost.
+# byte used): for each family's representative and each backend (the simulated programmer,
+# the JDM at 10 us and at 1 ms per port call, the emulated board), the seconds the virtual
+# clock counted (what the operation would take on hardware as the backend models it), the
+# floor (the chip's cycles at their specified minimums and the waits the rules fix), their
+# ratio, and the host CPU time the run cost.
 #
 #   bench/run-link-bench.sh [DEVICE...]    (default: one device per family)
 #
@@ -31,22 +33,35 @@ trap 'rm -rf "$work"' EXIT
 cli=$build/bin/velkaro-cli
 data=$build/bin
 
-printf '%-12s %-16s %8s %8s %s\n' device backend link_s cpu_s result
+# A data folder whose settings give the JDM's port calls 1 ms each (a USB serial adapter).
+slow=$work/usb-adapter
+mkdir -p "$slow"
+cp "$data/device.ini" "$data/Config.ini" "$slow/"
+sed '/^\[VKR-20 JDM\]/a PortCallUs=1000' "$data/velkaro.ini" >"$slow/velkaro.ini"
+grep -q '^PortCallUs=1000' "$slow/velkaro.ini"
+
+printf '%-12s %-16s %8s %8s %6s %8s %s\n' device backend link_s floor_s ratio cpu_s result
 for device in "${devices[@]}"; do
     "$build/bin/full_image_hex" "$data" "$device" "$work/$device.hex"
-    for backend in simulated jdm board; do
+    for backend in simulated jdm-10us jdm-1ms board; do
+        folder=$data
         case $backend in
             simulated) options=() ;;
-            jdm) options=(--programmer 1) ;;
+            jdm-10us) options=(--programmer 1) ;;
+            jdm-1ms) options=(--programmer 1) folder=$slow ;;
             board) options=(--emulate-board) ;;
         esac
         rm -f "$work/chip.state"
-        json=$( { /usr/bin/time -f '%U %S' -o "$work/cpu" "$cli" --device "$device" \
-            --sim-state "$work/chip.state" "${options[@]}" program "$work/$device.hex" --verify \
-            --json 2>/dev/null || true; } )
+        json=$( { /usr/bin/time -f '%U %S' -o "$work/cpu" "$cli" --data-dir "$folder" \
+            --device "$device" --sim-state "$work/chip.state" "${options[@]}" program \
+            "$work/$device.hex" --verify --json 2>/dev/null || true; } )
         seconds=$(sed -n 's/.*"seconds":\([0-9.]*\).*/\1/p' <<<"$json")
+        floor=$(sed -n 's/.*"floorSeconds":\([0-9.]*\).*/\1/p' <<<"$json")
         result=$(sed -n 's/.*"result":"\([^"]*\)".*/\1/p' <<<"$json")
         cpu=$(awk '{printf "%.2f", $1 + $2}' "$work/cpu")
-        printf '%-12s %-16s %8s %8s %s\n' "$device" "$backend" "${seconds:--}" "$cpu" "${result:-failed}"
+        ratio=-
+        [ -n "$seconds" ] && [ -n "$floor" ] && ratio=$(awk -v s="$seconds" -v f="$floor" 'BEGIN { printf "%.2f", s / f }')
+        printf '%-12s %-16s %8.2f %8.2f %6s %8s %s\n' "$device" "$backend" "${seconds:-0}" "${floor:-0}" \
+            "$ratio" "$cpu" "${result:-failed}"
     done
 done

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/open_image_file.h"
+#include "app/programmer_hub.h"
 #include "app/save_image_file.h"
 #include "app/workspace.h"
 #include "base/hex_digit.h"
@@ -32,6 +33,7 @@
 #include "operations/read_device.h"
 #include "operations/verify_device.h"
 #include "operations/write_device.h"
+#include "sim/sim_chip.h"
 
 namespace velkaro::cli {
 namespace {
@@ -130,6 +132,8 @@ public:
         link.measureCallsPerMillisecond();
         link.setUi(mUi);
         mStartUs = mBackend->clock().nowMicroseconds();
+        if (const sim::SimChip* chip = simulatedChip())
+            mStartCycleUs = chip->cycleMinimumUs();
         return kExitOk;
     }
 
@@ -175,8 +179,15 @@ public:
             .add("resultCode", code)
             .add("exitCode", exitCode)
             .add("seconds", seconds())
-            .add("simulated", mBackend != nullptr && !mBackend->usesHardware())
-            .add("messages", mUi.messages());
+            .add("simulated", mBackend != nullptr && !mBackend->usesHardware());
+        if (const sim::SimChip* chip = simulatedChip()) {
+            // The least the same work could take: the chip's own cycles at their specified
+            // minimums and the waits the rules fix.
+            const uint64_t floorUs =
+                chip->cycleMinimumUs() - mStartCycleUs + mWorkspace.link->fixedWaitMs() * 1000;
+            object.add("floorSeconds", static_cast<double>(floorUs) / 1e6);
+        }
+        object.add("messages", mUi.messages());
         return object;
     }
 
@@ -195,6 +206,12 @@ private:
         return false;
     }
 
+    const sim::SimChip* simulatedChip() {
+        if (!mBackend || mBackend->usesHardware() || mWorkspace.link == nullptr)
+            return nullptr;
+        return mBackend->hub().chip();
+    }
+
     // How long the command has worked with the programmer, on the link's clock: virtual
     // time on the simulator, real time on hardware.
     double seconds() {
@@ -209,6 +226,7 @@ private:
     TerminalUi mUi;
     InterruptCancel mInterrupt;
     uint64_t mStartUs = 0;
+    uint64_t mStartCycleUs = 0;  // the chip's cycle minimums counted before the command
     std::optional<std::pair<bool, bool>> mRegions;  // program, data
     std::string mResultName;
 };

@@ -142,15 +142,15 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     if (lowVoltage) {
         // MCLR stays at VIL for the whole session: VPP is never switched on.
         if (mLibrary.SVccOn(vcc) != 0) {
-            mClock.sleepMilliseconds(kSupplySettleMs);
+            settle(kSupplySettleMs);
             powered = (mLibrary.SCheckPower() & 1) != 0;
         }
         if (powered)
             sendLowVoltageKey();
     } else if ((vppFirst ? mLibrary.SVppOn(vpp) : mLibrary.SVccOn(vcc)) != 0) {
-        mClock.sleepMilliseconds(kSupplySettleMs);
+        settle(kSupplySettleMs);
         if ((vppFirst ? mLibrary.SVccOn(vcc) : mLibrary.SVppOn(vpp)) != 0) {
-            mClock.sleepMilliseconds(kSupplySettleMs);
+            settle(kSupplySettleMs);
             powered = (mLibrary.SCheckPower() & 1) != 0;
         }
     }
@@ -167,9 +167,14 @@ bool ProgrammerLink::OpenLink(bool showMessages, bool prepareFastCheck) {
     mLinkOpen = true;
     if (can.socketLed) {
         ShowSocketLed();
-        mClock.sleepMilliseconds(kSupplySettleMs);
+        settle(kSupplySettleMs);
     }
     return true;
+}
+
+void ProgrammerLink::settle(uint32_t ms) {
+    mClock.sleepMilliseconds(ms);
+    mFixedWaitMs += ms;
 }
 
 bool ProgrammerLink::CloseLink() {
@@ -179,7 +184,7 @@ bool ProgrammerLink::CloseLink() {
     mReadValues.clear();  // the programmer drops its own with the session
     const bool off = mLibrary.SPowerOff() != 0;
     const bool closed = mLibrary.SClose() != 0;
-    mClock.sleepMilliseconds(kCloseSettleMs);
+    settle(kCloseSettleMs);
     mLinkOpen = false;
     if (!wasOpen)
         return true;  // nothing of a session to judge (a Cancel button, a failed power-up)

@@ -129,6 +129,11 @@ public:
     // has passed on the clock's monotonic time. User-interface events are not processed.
     void DelayMicroseconds(uint32_t us);
     void DelayMilliseconds(uint32_t ms);
+    // A wait the rules fix whatever the programmer's speed (a supply step settling, the
+    // pause between the steps of a sequence); fixedWaitMs() adds them up since the link was
+    // made.
+    void settle(uint32_t ms);
+    uint64_t fixedWaitMs() const { return mFixedWaitMs; }
 
     // Reads taken later, in the order they were queued (QueueReceiveData,
     // QueueTableReadByte, then takeQueuedRead). A programmer that collects reads answers them a
@@ -211,6 +216,7 @@ private:
     int mPortIndex = 0;
     int mHardwareType = kProgrammerPro;
     bool mLinkOpen = false;
+    uint64_t mFixedWaitMs = 0;
     std::string mFault;
     bool mFailureShown = false;
     ResultCode mRefusal = kResultOk;

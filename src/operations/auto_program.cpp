@@ -21,7 +21,7 @@ public:
 
     void show(ProgStep step) { mUi.setCaption(mCaption + "  " + std::string(progStepText(step))); }
     void restore() { mUi.setCaption(mCaption); }
-    void pause() { mWorkspace.link->clock().sleepMilliseconds(kProgStepPauseMs); }
+    void pause() { mWorkspace.link->settle(kProgStepPauseMs); }
 
 private:
     Workspace& mWorkspace;

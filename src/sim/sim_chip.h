@@ -98,9 +98,15 @@ public:
     // Returns the notes so far and forgets them.
     std::vector<std::string> takeNotes() { return std::exchange(mNotes, {}); }
 
+    // The sum of the specified minimum times of every programming and erase cycle started
+    // since the chip was made: what no programmer can take less than for the same work.
+    uint64_t cycleMinimumUs() const { return mCycleMinimumUs; }
+
 protected:
     friend class PinTarget;  // notes the waveform times it checks
     int mLoadErrorLine = 0;
+
+    void countCycle(uint64_t minimumUs) { mCycleMinimumUs += minimumUs; }
 
     void note(std::string text) {
         if (mNotes.size() < 1000)
@@ -123,6 +129,7 @@ protected:
 
 private:
     std::vector<std::string> mNotes;
+    uint64_t mCycleMinimumUs = 0;
 };
 
 // Builds the model of a real device by name ("PIC16F84A", case-insensitive), or nullptr

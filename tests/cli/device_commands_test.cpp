@@ -174,12 +174,14 @@ TEST_F(DeviceCommandsTest, ReadToStandardOutputAndTheDurationInJson) {
 
     EXPECT_EQ(run("read - --json").exitCode, 64);
 
-    // Seconds on the link's clock: the blank check stops in program memory after one
-    // power-up (three 200 ms steps) and the 100 ms pause after closing.
+    // Seconds on the link's clock: the blank check stops in program memory after two
+    // sessions of three 200 ms steps and the 100 ms pause after closing, which are also the
+    // whole floor of the work: no programming cycle ran.
     result = run("blank --json");
     const size_t at = result.out.find("\"seconds\":");
     ASSERT_NE(at, std::string::npos) << result.out;
     EXPECT_GE(std::stod(result.out.substr(at + 10)), 0.7) << result.out;
+    EXPECT_NE(result.out.find("\"floorSeconds\":1.400000,"), std::string::npos) << result.out;
 }
 
 // One Intel HEX data record.

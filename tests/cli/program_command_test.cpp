@@ -87,6 +87,14 @@ TEST_F(ProgramCommandTest, JsonResultAndTheIdQuestion) {
     for (const char* member : {R"("command":"program")", R"("result":"ok")", R"("data":false)",
                                R"("verify":true)", R"("seconds":)", R"("simulated":true)"})
         EXPECT_NE(result.out.find(member), std::string::npos) << member << " in " << result.out;
+    // The floor (the chip's cycles at their minimums and the fixed waits) lies below the
+    // time taken, and above the fixed waits of one session.
+    const auto number = [&](const std::string& key) {
+        const size_t at = result.out.find("\"" + key + "\":");
+        return at == std::string::npos ? -1.0 : std::stod(result.out.substr(at + key.size() + 3));
+    };
+    EXPECT_GT(number("floorSeconds"), 0.7) << result.out;
+    EXPECT_LT(number("floorSeconds"), number("seconds")) << result.out;
     // Said once on stderr too: a simulated write is no programmed chip.
     const std::string notice = "COM1 is served by the simulator";
     const size_t first = result.err.find(notice);

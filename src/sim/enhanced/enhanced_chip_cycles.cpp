@@ -45,6 +45,7 @@ void EnhancedChip::beginExternal(uint64_t nowUs) {
 
 void EnhancedChip::startCycle(Target target, bool external, uint32_t durationUs, uint64_t nowUs) {
     mCycle = Cycle{target, external, nowUs, durationUs, mPc};
+    countCycle(durationUs);
 }
 
 // Ends the running cycle at `nowUs`. A cycle whose time has not passed, or an externally

@@ -20,6 +20,7 @@ void MidrangeChip::beginProgramming(CycleKind kind, uint32_t durationUs, uint64_
 void MidrangeChip::startCycle(CycleTarget target, CycleKind kind, uint32_t durationUs,
                               uint64_t nowUs) {
     mCycle = Cycle{target, kind, nowUs, durationUs, mPc};
+    countCycle(durationUs);
 }
 
 // Ends the running cycle at `nowUs`: complete when its time has passed, cut short otherwise.

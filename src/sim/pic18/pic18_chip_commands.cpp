@@ -337,6 +337,7 @@ void Pic18Chip::startEepromWrite(uint64_t nowUs) {
     }
     const uint32_t address = kEepromBase + mEeadr % mEeprom.size();
     mEepromCycle = Cycle{true, nowUs, mTiming.eepromWriteUs, {{address, readByte(address)}}};
+    countCycle(mTiming.eepromWriteUs);
     storeByte(address, mEedata);
     mEecon1 |= kWr;
 }

@@ -29,6 +29,7 @@ void Pic18Chip::endProgrammingPulse(uint64_t nowUs) {
     const uint64_t heldUs = nowUs - mPulseStartUs;
     const uint64_t needUs = mConfigLatch ? mTiming.configHoldUs : mTiming.programHoldUs;
     mProgramCycle = Cycle{true, mPulseStartUs, needUs, {}};
+    countCycle(needUs);
     // Flash cells can only go from 1 to 0: the buffer is ANDed into the row. The holding
     // registers read 0xFF again after every write operation, whether it wrote or not.
     for (WriteBuffer& buffer : mBuffers) {
@@ -214,6 +215,7 @@ void Pic18Chip::startErase(uint64_t nowUs) {
         return;
     }
     mEraseCycle = Cycle{true, nowUs, mTiming.eraseUs, {}};
+    countCycle(mTiming.eraseUs);
     mEraseQuietUntilUs = nowUs + mTiming.eraseUs + mTiming.dischargeUs;
     mEraseClocksNoted = false;
     for (const auto& [begin, end] : ranges) {
