@@ -23,10 +23,13 @@ namespace velkaro::sim {
 // stopped coming 50 ms ago.
 //
 // Time: the clock runs as it would on the ATmega328P at 16 MHz. The firmware's delays wait
-// what they say; every pin step, every operation dispatched and every byte the core takes
-// or sends costs what its instructions take there (kPinStepNs, kOpWorkNs, kByteWorkNs,
-// cross-checked against the firmware's own build under an AVR emulator), and each byte sent stays
-// kByteUs on the wire (one start bit, eight data bits, one stop bit at 1 000 000 baud) before the
+// what they say; every pin step, every operation and every byte the core takes or sends
+// costs what its instructions take there, as traced in the firmware's own build under an
+// AVR emulator: a pin step inside the bit loops 170 ns; an operation about 20 us besides
+// its pin steps and waits (the frame is checked operation by operation before any runs,
+// then each is decoded again and the supply checked after it); a byte about 10 us of the
+// main loop (the receive ring, the frame's state, its CRC). Each byte sent stays kByteUs on
+// the wire (one start bit, eight data bits, one stop bit at 1 000 000 baud) before the
 // host can read it.
 //
 // The board refers to the target and the clock and owns neither; both must outlive it.
@@ -36,8 +39,8 @@ class ProBoard {
 public:
     static constexpr uint64_t kByteUs = 10;
     static constexpr uint32_t kPinStepNs = 170;
-    static constexpr uint32_t kByteWorkNs = 2000;
-    static constexpr uint32_t kOpWorkNs = 3000;
+    static constexpr uint32_t kByteWorkNs = 10000;
+    static constexpr uint32_t kOpWorkNs = 20000;
 
     ProBoard(PinTarget& target, Clock& clock);
     ~ProBoard();

@@ -232,9 +232,7 @@ TEST_P(HostBoardTime, MatchesTheFirmwareUnderEmulation) {
     hub.SSetMode(ProgrammerLink::kProgrammerPro);
     const double host = run(ws, ui, clock);
     EXPECT_EQ(hub.checkLeftSafe(), "");
-    // Within 10 %: on the 16-bit core the emulated firmware's 1 ms waits between write
-    // polls come out near 1.16 ms, which the host's model does not copy.
-    EXPECT_NEAR(host / firmware, 1.0, 0.10)
+    EXPECT_NEAR(host / firmware, 1.0, 0.05)
         << "host " << host << " s, firmware " << firmware << " s";
 }
 
