@@ -95,7 +95,10 @@ void ProBoard::setPgd(void* ctx, bool high) {
 }
 
 // Released, the line is held low by the circuit's pull-down unless the chip drives it.
+// Every read of bits starts here: the call into the read loop and, after it, storing the
+// result and going round the run's loop again.
 void ProBoard::releasePgd(void* ctx) {
+    self(ctx).spend(kReadCallNs);
     setPgd(ctx, false);
 }
 

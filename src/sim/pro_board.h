@@ -25,7 +25,8 @@ namespace velkaro::sim {
 // Time: the clock runs as it would on the ATmega328P at 16 MHz. The firmware's delays wait
 // what they say; every pin step, every operation and every byte the core takes or sends
 // costs what its instructions take there, as traced in the firmware's own build under an
-// AVR emulator: a pin step inside the bit loops 170 ns; an operation about 20 us besides
+// AVR emulator: a pin step inside the bit loops 230 ns; each read of bits 4 us for the call
+// and the loop round it; an operation about 20 us besides
 // its pin steps and waits (the frame is checked operation by operation before any runs,
 // then each is decoded again and the supply checked after it); a byte about 10 us of the
 // main loop (the receive ring, the frame's state, its CRC). Each byte sent stays kByteUs on
@@ -38,9 +39,10 @@ namespace velkaro::sim {
 class ProBoard {
 public:
     static constexpr uint64_t kByteUs = 10;
-    static constexpr uint32_t kPinStepNs = 170;
+    static constexpr uint32_t kPinStepNs = 230;
     static constexpr uint32_t kByteWorkNs = 10000;
     static constexpr uint32_t kOpWorkNs = 20000;
+    static constexpr uint32_t kReadCallNs = 4000;
 
     ProBoard(PinTarget& target, Clock& clock);
     ~ProBoard();
