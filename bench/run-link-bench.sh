@@ -4,7 +4,7 @@
 # the JDM at 10 us and at 1 ms per port call, the emulated board), the seconds the virtual
 # clock counted (what the operation would take on hardware as the backend models it), the
 # floor (the chip's cycles at their specified minimums and the waits the rules fix), their
-# ratio, and the host CPU time the run cost.
+# ratio, the JDM's line changes per program word, and the host CPU time the run cost.
 #
 #   bench/run-link-bench.sh [DEVICE...]    (default: one device per family)
 #
@@ -40,9 +40,10 @@ cp "$data/device.ini" "$data/Config.ini" "$slow/"
 sed '/^\[VKR-20 JDM\]/a PortCallUs=1000' "$data/velkaro.ini" >"$slow/velkaro.ini"
 grep -q '^PortCallUs=1000' "$slow/velkaro.ini"
 
-printf '%-12s %-16s %8s %8s %6s %8s %s\n' device backend link_s floor_s ratio cpu_s result
+printf '%-12s %-10s %9s %8s %7s %8s %6s %s\n' device backend link_s floor_s ratio changes cpu_s result
 for device in "${devices[@]}"; do
     "$build/bin/full_image_hex" "$data" "$device" "$work/$device.hex"
+    words=$("$cli" --data-dir "$data" --device "$device" info | sed -n 's/^ProgSize = //p')
     for backend in simulated jdm-10us jdm-1ms board; do
         folder=$data
         case $backend in
@@ -59,9 +60,14 @@ for device in "${devices[@]}"; do
         floor=$(sed -n 's/.*"floorSeconds":\([0-9.]*\).*/\1/p' <<<"$json")
         result=$(sed -n 's/.*"result":"\([^"]*\)".*/\1/p' <<<"$json")
         cpu=$(awk '{printf "%.2f", $1 + $2}' "$work/cpu")
+        changes=$(sed -n 's/.*"lineChanges":\([0-9]*\).*/\1/p' <<<"$json")
         ratio=-
         [ -n "$seconds" ] && [ -n "$floor" ] && ratio=$(awk -v s="$seconds" -v f="$floor" 'BEGIN { printf "%.2f", s / f }')
-        printf '%-12s %-16s %8.2f %8.2f %6s %8s %s\n' "$device" "$backend" "${seconds:-0}" "${floor:-0}" \
-            "$ratio" "$cpu" "${result:-failed}"
+        # Line changes per program word, for the whole program --verify (erase, write with its
+        # read-back, verify).
+        per_word=-
+        [ -n "$changes" ] && per_word=$(awk -v c="$changes" -v w="$words" 'BEGIN { printf "%.1f", c / w }')
+        printf '%-12s %-10s %9.2f %8.2f %7s %8s %6s %s\n' "$device" "$backend" "${seconds:-0}" "${floor:-0}" \
+            "$ratio" "$per_word" "$cpu" "${result:-failed}"
     done
 done

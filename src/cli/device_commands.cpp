@@ -22,6 +22,7 @@
 #include "cli/link_backend.h"
 #include "cli/terminal_ui.h"
 #include "image/listing.h"
+#include "link/jdm_programmer.h"
 #include "link/programmer_types.h"
 #include "operations/auto_program.h"
 #include "operations/blank_check.h"
@@ -186,6 +187,13 @@ public:
             const uint64_t floorUs =
                 chip->cycleMinimumUs() - mStartCycleUs + mWorkspace.link->fixedWaitMs() * 1000;
             object.add("floorSeconds", static_cast<double>(floorUs) / 1e6);
+            // The bit-banged programmer's cost on the port, for the benchmark.
+            const ProgrammerHub::Backend& backend = mBackend->hub().active();
+            if (backend.bitBanged && backend.port == ProgrammerHub::PortKind::Simulated) {
+                const JdmProgrammer& jdm = mBackend->hub().simulatedJdm();
+                object.add("portCalls", static_cast<long long>(jdm.portCalls()))
+                    .add("lineChanges", static_cast<long long>(jdm.lineChanges()));
+            }
         }
         object.add("messages", mUi.messages());
         return object;

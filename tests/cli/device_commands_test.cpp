@@ -324,6 +324,11 @@ TEST_F(DeviceCommandsTest, BlankNamesTheRegionAndPrintsStatusLinesUnlessQuiet) {
     result = run("blank --programmer 1 --json");  // JDM: word by word
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(contains(result.out, "\"blank\":false")) << result.out;
+    // The port's cost is counted for the simulated circuit (the simulated programmer has
+    // no port calls to count).
+    EXPECT_TRUE(contains(result.out, "\"portCalls\":")) << result.out;
+    EXPECT_TRUE(contains(result.out, "\"lineChanges\":")) << result.out;
+    EXPECT_FALSE(contains(run("blank --json").out, "\"portCalls\"")) << result.out;
 }
 
 TEST_F(DeviceCommandsTest, IdReportsMatchMismatchAndNoId) {
