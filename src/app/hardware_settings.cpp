@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "base/text_compare.h"
 #include "catalogue/ini_file.h"

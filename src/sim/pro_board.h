@@ -25,13 +25,12 @@ namespace velkaro::sim {
 // Time: the clock runs as it would on the ATmega328P at 16 MHz. The firmware's delays wait
 // what they say; every pin step, every operation and every byte the core takes or sends
 // costs what its instructions take there, as traced in the firmware's own build under an
-// AVR emulator: a pin step inside the bit loops 230 ns; each read of bits 4 us for the call
-// and the loop round it; an operation about 20 us besides
-// its pin steps and waits (the frame is checked operation by operation before any runs,
-// then each is decoded again and the supply checked after it); a byte about 10 us of the
-// main loop (the receive ring, the frame's state, its CRC). Each byte sent stays kByteUs on
-// the wire (one start bit, eight data bits, one stop bit at 1 000 000 baud) before the
-// host can read it.
+// AVR emulator: a pin step inside the bit loops 230 ns; each read of bits 4 us for the
+// call and the loop round it; an operation about 20 us besides its pin steps and waits
+// (the frame is checked operation by operation before any runs, then each is decoded
+// again and the supply checked after it); a byte about 10 us of the main loop (the ring,
+// the frame's state, its CRC). Each byte sent stays kByteUs on the wire (one start bit,
+// eight data bits, one stop bit at 1 000 000 baud) before the host can read it.
 //
 // The board refers to the target and the clock and owns neither; both must outlive it.
 // Constructing it is the board's power-on: the lines go to their safe state and the
