@@ -9,9 +9,29 @@ namespace velkaro::sim {
 
 namespace {
 
-// The clock's resolution, and so the shortest time the front end can tell from none: every
-// waveform time it checks must be at least this long.
-constexpr uint64_t kMinimumUs = 1;
+// The shortest waveform times of the programming documents, in nanoseconds. 12/14-bit
+// cores (DS39025F table 6-1, DS30262, DS41390): data set-up before and hold after the
+// latching fall 100 ns (TSET1, THLD1), clock to output valid 80 ns (TDLY3, TCO); the
+// older documents give no clock high or low time, the enhanced ones 100 ns (TCKH, TCKL),
+// which all of them are held to. 16-bit core (DS39622): P2B and P2A 40 ns, P3 and P4
+// 15 ns, P14 10 ns.
+struct WaveformMinimums {
+    uint64_t clockHigh;
+    uint64_t clockLow;
+    uint64_t setUp;
+    uint64_t hold;
+    uint64_t outputValid;
+};
+constexpr WaveformMinimums kSixBitCore{100, 100, 100, 100, 80};
+constexpr WaveformMinimums kSixteenBitCore{40, 40, 15, 15, 10};
+
+const WaveformMinimums& minimumsOf(const SimChip& chip) {
+    return chip.extendedFamily() ? kSixteenBitCore : kSixBitCore;
+}
+
+uint64_t us(uint64_t ns) {
+    return ns / 1000;
+}
 
 // 12/14-bit cores: a 6-bit command, then for loads and reads a frame of a start bit, 14
 // data bits and a stop bit.
@@ -19,8 +39,13 @@ constexpr int kCommandBits = 6;
 constexpr int kFrameBits = 16;
 constexpr uint16_t kDataMask = 0x3FFF;
 
-constexpr const char* kCommandToData = "TDLY2 (command to its data)";
-constexpr const char* kToNextCommand = "TDLY2 (to the next command)";
+// TDLY1/TDLY2: 1 us from the last clock of a command or data frame to the next frame.
+constexpr SimChip::ClockDelay kCommandToData{"TDLY2 (command to its data)", 1000};
+constexpr SimChip::ClockDelay kToNextCommand{"TDLY2 (to the next command)", 1000};
+
+std::string ns(uint64_t value) {
+    return std::to_string(value) + " ns";
+}
 
 }  // namespace
 
@@ -43,15 +68,15 @@ struct PinTarget::Decoder {
     // PGD as the chip drives it: -1 while it is the chip's input.
     int chipLevel = -1;
     int levelBefore = 0;  // what the line showed before the chip's latest output bit
-    uint64_t outputSinceUs = 0;
+    uint64_t outputSinceNs = 0;
     int toldPgd = -1;  // the level last handed to a clock-by-clock model
 
     // Timing.
-    std::optional<uint64_t> lastRiseUs;
-    std::optional<uint64_t> lastFallUs;
+    std::optional<uint64_t> lastRiseNs;
+    std::optional<uint64_t> lastFallNs;
     bool lastFallLatched = false;
-    std::optional<uint64_t> lastPgdChangeUs;
-    const char* delayName = nullptr;  // the delay the next rising edge has to keep
+    std::optional<uint64_t> lastPgdChangeNs;
+    SimChip::ClockDelay delay;  // the delay the next rising edge has to keep
 };
 
 PinTarget::PinTarget(std::unique_ptr<SimChip> chip)
@@ -62,93 +87,93 @@ PinTarget::~PinTarget() = default;
 std::unique_ptr<SimChip> PinTarget::insertChip(std::unique_ptr<SimChip> chip) {
     // The socket is live: the chip taken out loses its supplies, the one put in gets them
     // (VDD and VPP together) with the lines as they are now.
-    leaveProgramming(mLastUs);
+    leaveProgramming(mLastNs);
     auto previous = std::move(mChip);
     mChip = std::move(chip);
     if (mVdd && mVpp)
-        enterProgramming(false, mLastUs);
+        enterProgramming(false, mLastNs);
     else if (mVdd)
-        listenForKey(mLastUs);
+        listenForKey(mLastNs);
     return previous;
 }
 
-void PinTarget::setVdd(bool on, uint64_t nowUs) {
-    advance(nowUs);
+void PinTarget::setVddNs(bool on, uint64_t nowNs) {
+    advance(nowNs);
     if (on == mVdd)
         return;
     const bool wasOn = mVdd && mVpp;
     mVdd = on;
-    supplyChanged(wasOn, true, nowUs);  // VDD arriving second: VPP came first
+    supplyChanged(wasOn, true, nowNs);  // VDD arriving second: VPP came first
 }
 
-void PinTarget::setVpp(bool on, uint64_t nowUs) {
-    advance(nowUs);
+void PinTarget::setVppNs(bool on, uint64_t nowNs) {
+    advance(nowNs);
     if (on == mVpp)
         return;
     const bool wasOn = mVdd && mVpp;
     mVpp = on;
-    supplyChanged(wasOn, false, nowUs);
+    supplyChanged(wasOn, false, nowNs);
 }
 
-void PinTarget::supplyChanged(bool wasOn, bool vppFirst, uint64_t nowUs) {
+void PinTarget::supplyChanged(bool wasOn, bool vppFirst, uint64_t nowNs) {
     const bool isOn = mVdd && mVpp;
     if (!wasOn && isOn) {
-        leaveProgramming(nowUs);  // VPP after VDD: the key listening ends, MCLR rises
-        enterProgramming(vppFirst, nowUs);
+        leaveProgramming(nowNs);  // VPP after VDD: the key listening ends, MCLR rises
+        enterProgramming(vppFirst, nowNs);
     } else if (wasOn && !isOn) {
-        leaveProgramming(nowUs);
+        leaveProgramming(nowNs);
     } else if (!mVdd) {
-        leaveProgramming(nowUs);
+        leaveProgramming(nowNs);
     }
     if (mVdd && !mVpp && !mDecoder->session)
-        listenForKey(nowUs);
+        listenForKey(nowNs);
 }
 
 // VDD without VPP holds MCLR low: a 6-bit-command chip that takes the low-voltage key listens
 // for it on PGC and PGD. The 16-bit core's key needs MCLR at VDD, which these lines cannot
 // give, so its models are left out.
-void PinTarget::listenForKey(uint64_t nowUs) {
+void PinTarget::listenForKey(uint64_t nowNs) {
     if (!mChip || mChip->extendedFamily())
         return;
     *mDecoder = Decoder{};
     mDecoder->session = true;
     mDecoder->lowVoltage = true;
-    mChip->vddRises(nowUs);
+    mChip->vddRises(us(nowNs));
 }
 
-void PinTarget::enterProgramming(bool vppFirst, uint64_t nowUs) {
+void PinTarget::enterProgramming(bool vppFirst, uint64_t nowNs) {
     if (!mChip)
         return;
     *mDecoder = Decoder{};
     if (mChip->extendedFamily()) {
         // The clock-by-clock model keeps its own copy of the levels; it ignores them
         // until it is powered.
-        mChip->setPgc(mPgc ? 1 : 0, nowUs);
-        tellPgd(nowUs);
+        mChip->setPgc(mPgc ? 1 : 0, us(nowNs));
+        tellPgd(nowNs);
     }
     mChip->linesAtEntry(mPgc ? 1 : 0, mPgdDriven ? 1 : 0);
-    mChip->powerUp(vppFirst, mVppVolts, nowUs);
+    mChip->powerUp(vppFirst, mVppVolts, us(nowNs));
     mDecoder->session = true;
 }
 
-void PinTarget::leaveProgramming(uint64_t nowUs) {
+void PinTarget::leaveProgramming(uint64_t nowNs) {
     if (!mDecoder->session)
         return;
     // A chip that only listened for the key had no programming session to end.
     if (!mDecoder->lowVoltage || mChip->inProgrammingMode())
-        mChip->powerDown(nowUs);
+        mChip->powerDown(us(nowNs));
     // Unpowered, the chip drives nothing: the line shows the programmer's level.
     *mDecoder = Decoder{};
     if (mChip->extendedFamily())
-        tellPgd(nowUs);
+        tellPgd(nowNs);
 }
 
 bool PinTarget::active() const {
     return mDecoder->session && mChip->inProgrammingMode();
 }
 
-void PinTarget::setPgc(bool high, uint64_t nowUs) {
-    advance(nowUs);
+void PinTarget::setPgcNs(bool high, uint64_t nowNs) {
+    advance(nowNs);
     if (high == mPgc)
         return;
     mPgc = high;
@@ -156,17 +181,17 @@ void PinTarget::setPgc(bool high, uint64_t nowUs) {
         return;
     if (!mDecoder->session) {
         if (mChip->extendedFamily())
-            mChip->setPgc(high ? 1 : 0, nowUs);
+            mChip->setPgc(high ? 1 : 0, us(nowNs));
         return;
     }
     if (high)
-        risingEdge(nowUs);
+        risingEdge(nowNs);
     else
-        fallingEdge(nowUs);
+        fallingEdge(nowNs);
 }
 
-void PinTarget::setPgd(bool high, uint64_t nowUs) {
-    advance(nowUs);
+void PinTarget::setPgdNs(bool high, uint64_t nowNs) {
+    advance(nowNs);
     if (high == mPgdDriven)
         return;
     mPgdDriven = high;
@@ -174,43 +199,49 @@ void PinTarget::setPgd(bool high, uint64_t nowUs) {
         return;
     Decoder& d = *mDecoder;
     if (d.session && d.chipLevel < 0) {
-        if (active() && d.lastFallLatched && d.lastFallUs == nowUs)
-            noteTiming(
-                "PGD changed in the microsecond of the PGC fall that latched it (hold time "
-                "THLD1/P4, at least 1 us here)");
-        d.lastPgdChangeUs = nowUs;
+        if (active() && d.lastFallLatched && d.lastFallNs &&
+            nowNs - *d.lastFallNs < minimumsOf(*mChip).hold)
+            noteTiming("PGD changed " + ns(nowNs - *d.lastFallNs) +
+                       " after the PGC fall that latched it: the hold time THLD1/P4 needs " +
+                       ns(minimumsOf(*mChip).hold));
+        d.lastPgdChangeNs = nowNs;
     }
     if (mChip->extendedFamily())
-        tellPgd(nowUs);
+        tellPgd(nowNs);
 }
 
-bool PinTarget::pgd(uint64_t nowUs) {
-    advance(nowUs);
+bool PinTarget::pgdNs(uint64_t nowNs) {
+    advance(nowNs);
     const Decoder& d = *mDecoder;
     if (d.chipLevel < 0)
         return mPgdDriven;
-    if (nowUs < d.outputSinceUs + kMinimumUs) {
+    if (nowNs < d.outputSinceNs + minimumsOf(*mChip).outputValid) {
         // The bit put out by this rising edge is not valid yet (TDLY3/P14): the line still
         // shows what it showed before the edge.
-        noteTiming(
-            "PGD read in the microsecond of the PGC rise that puts the bit out (TDLY3/P14, "
-            "at least 1 us here): the level before it");
+        noteTiming("PGD read " + ns(nowNs - d.outputSinceNs) +
+                   " after the PGC rise that puts the bit out (TDLY3/P14 needs " +
+                   ns(minimumsOf(*mChip).outputValid) + "): the level before it");
         return d.levelBefore != 0;
     }
     return d.chipLevel != 0;
 }
 
-void PinTarget::risingEdge(uint64_t nowUs) {
+void PinTarget::risingEdge(uint64_t nowNs) {
     Decoder& d = *mDecoder;
-    if (active() && d.lastFallUs && nowUs - *d.lastFallUs < kMinimumUs) {
-        noteTiming("PGC rose " + std::to_string(nowUs - *d.lastFallUs) + " us after it fell: " +
-                   (d.delayName ? d.delayName : "clock low time") + " needs at least 1 us");
+    if (active() && d.lastFallNs) {
+        const uint64_t low = nowNs - *d.lastFallNs;
+        if (d.delay.name != nullptr && low < d.delay.minimumNs)
+            noteTiming("PGC rose " + ns(low) + " after it fell: " + d.delay.name + " needs " +
+                       ns(d.delay.minimumNs));
+        else if (low < minimumsOf(*mChip).clockLow)
+            noteTiming("PGC rose " + ns(low) + " after it fell: the clock low time needs " +
+                       ns(minimumsOf(*mChip).clockLow));
     }
-    d.lastRiseUs = nowUs;
+    d.lastRiseNs = nowNs;
     if (mChip->extendedFamily()) {
-        mChip->setPgc(1, nowUs);
+        mChip->setPgc(1, us(nowNs));
         if (const int out = mChip->pgdOutput(); out >= 0)
-            drive(out, nowUs);
+            drive(out, nowNs);
         return;
     }
     if (!active())
@@ -219,45 +250,46 @@ void PinTarget::risingEdge(uint64_t nowUs) {
         // The word is fetched with the frame's first clock; the chip puts out the start
         // bit, the 14 data bits and the stop bit, one per rising edge.
         if (d.bit == 0)
-            d.readFrame = static_cast<uint16_t>((mChip->readWord(nowUs) << 1) & (kDataMask << 1));
-        drive((d.readFrame >> d.bit) & 1, nowUs);
+            d.readFrame =
+                static_cast<uint16_t>((mChip->readWord(us(nowNs)) << 1) & (kDataMask << 1));
+        drive((d.readFrame >> d.bit) & 1, nowNs);
     } else if (d.stage == Decoder::Stage::Command && d.bit == 0) {
-        mChip->commandFrameStarts(nowUs);
+        mChip->commandFrameStarts(us(nowNs));
     }
 }
 
-void PinTarget::fallingEdge(uint64_t nowUs) {
+void PinTarget::fallingEdge(uint64_t nowNs) {
     Decoder& d = *mDecoder;
     const bool latches = d.chipLevel < 0;  // while the chip drives PGD it takes nothing in
     if (active()) {
-        if (d.lastRiseUs && nowUs - *d.lastRiseUs < kMinimumUs)
-            noteTiming("PGC high " + std::to_string(nowUs - *d.lastRiseUs) +
-                       " us: the clock high time needs at least 1 us");
-        if (latches && d.lastPgdChangeUs == nowUs)
-            noteTiming(
-                "PGD changed in the microsecond of the PGC fall that latches it (set-up time "
-                "TSET1/P3, at least 1 us here)");
+        if (d.lastRiseNs && nowNs - *d.lastRiseNs < minimumsOf(*mChip).clockHigh)
+            noteTiming("PGC high " + ns(nowNs - *d.lastRiseNs) + ": the clock high time needs " +
+                       ns(minimumsOf(*mChip).clockHigh));
+        if (latches && d.lastPgdChangeNs && nowNs - *d.lastPgdChangeNs < minimumsOf(*mChip).setUp)
+            noteTiming("PGD changed " + ns(nowNs - *d.lastPgdChangeNs) +
+                       " before the PGC fall that latches it: the set-up time TSET1/P3 needs " +
+                       ns(minimumsOf(*mChip).setUp));
     }
-    d.lastFallUs = nowUs;
+    d.lastFallNs = nowNs;
     d.lastFallLatched = latches;
     if (mChip->extendedFamily()) {
-        tellPgd(nowUs);
-        mChip->setPgc(0, nowUs);
+        tellPgd(nowNs);
+        mChip->setPgc(0, us(nowNs));
         if (mChip->pgdOutput() < 0)
-            drive(-1, nowUs);
-        d.delayName = mChip->delayBeforeNextClock();
+            drive(-1, nowNs);
+        d.delay = mChip->delayBeforeNextClock();
         return;
     }
     if (active())
-        decodeFall(lineLevel() != 0, nowUs);
+        decodeFall(lineLevel() != 0, nowNs);
     else if (d.lowVoltage)
-        mChip->keyBits(static_cast<uint32_t>(lineLevel()), 1, nowUs);
+        mChip->keyBits(static_cast<uint32_t>(lineLevel()), 1, us(nowNs));
 }
 
 // 12/14-bit cores: one falling edge of a command or data frame, LSB first.
-void PinTarget::decodeFall(bool level, uint64_t nowUs) {
+void PinTarget::decodeFall(bool level, uint64_t nowNs) {
     Decoder& d = *mDecoder;
-    d.delayName = nullptr;
+    d.delay = {};
     switch (d.stage) {
         case Decoder::Stage::Command: {
             d.shift |= static_cast<uint32_t>(level) << d.bit;
@@ -266,18 +298,18 @@ void PinTarget::decodeFall(bool level, uint64_t nowUs) {
             const unsigned code = d.shift & 0x3F;
             d.bit = 0;
             d.shift = 0;
-            mChip->writeBits(code, kCommandBits, nowUs);
+            mChip->writeBits(code, kCommandBits, us(nowNs));
             switch (mChip->dataFrameAfter(code)) {
                 case SimChip::DataFrame::Load:
                     d.stage = Decoder::Stage::Load;
-                    d.delayName = kCommandToData;
+                    d.delay = kCommandToData;
                     break;
                 case SimChip::DataFrame::Read:
                     d.stage = Decoder::Stage::Read;
-                    d.delayName = kCommandToData;
+                    d.delay = kCommandToData;
                     break;
                 case SimChip::DataFrame::None:
-                    d.delayName = kToNextCommand;
+                    d.delay = kToNextCommand;
                     break;
             }
             return;
@@ -290,8 +322,8 @@ void PinTarget::decodeFall(bool level, uint64_t nowUs) {
             d.bit = 0;
             d.shift = 0;
             d.stage = Decoder::Stage::Command;
-            d.delayName = kToNextCommand;
-            mChip->writeWord(word, nowUs);
+            d.delay = kToNextCommand;
+            mChip->writeWord(word, us(nowNs));
             return;
         }
         case Decoder::Stage::Read:
@@ -299,22 +331,22 @@ void PinTarget::decodeFall(bool level, uint64_t nowUs) {
                 return;
             d.bit = 0;
             d.stage = Decoder::Stage::Command;
-            d.delayName = kToNextCommand;
-            drive(-1, nowUs);  // the chip lets go of PGD after the stop bit
+            d.delay = kToNextCommand;
+            drive(-1, nowNs);  // the chip lets go of PGD after the stop bit
             return;
     }
 }
 
 // The chip puts `level` on PGD at a rising edge, or lets go of it (-1).
-void PinTarget::drive(int level, uint64_t nowUs) {
+void PinTarget::drive(int level, uint64_t nowNs) {
     Decoder& d = *mDecoder;
     if (level >= 0) {
         d.levelBefore = lineLevel();
-        d.outputSinceUs = nowUs;
+        d.outputSinceNs = nowNs;
     }
     d.chipLevel = level;
     if (mChip->extendedFamily())
-        tellPgd(nowUs);
+        tellPgd(nowNs);
 }
 
 // PGD as the chip sees it: its own level while it drives the line (the programmer's goes
@@ -323,12 +355,12 @@ int PinTarget::lineLevel() const {
     return mDecoder->chipLevel >= 0 ? mDecoder->chipLevel : (mPgdDriven ? 1 : 0);
 }
 
-void PinTarget::tellPgd(uint64_t nowUs) {
+void PinTarget::tellPgd(uint64_t nowNs) {
     const int level = lineLevel();
     if (level == mDecoder->toldPgd)
         return;
     mDecoder->toldPgd = level;
-    mChip->setPgd(level, nowUs);
+    mChip->setPgd(level, us(nowNs));
 }
 
 void PinTarget::noteTiming(std::string text) {
@@ -336,8 +368,8 @@ void PinTarget::noteTiming(std::string text) {
         mChip->note(std::move(text));
 }
 
-void PinTarget::advance(uint64_t nowUs) {
-    mLastUs = std::max(mLastUs, nowUs);
+void PinTarget::advance(uint64_t nowNs) {
+    mLastNs = std::max(mLastNs, nowNs);
 }
 
 }  // namespace velkaro::sim

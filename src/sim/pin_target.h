@@ -11,10 +11,12 @@ namespace velkaro::sim {
 // programmer side drives the supplies, the clock and its side of the data line; the front
 // end decodes the documented ICSP waveforms itself (6-bit commands with 16-clock data
 // frames on the 12/14-bit cores, 4-bit commands with 16-bit operands on the 16-bit core)
-// and hands whole commands and words to the chip model behind it. Times are the clock's
-// monotonic microseconds; waveform times the documents require (data set-up and hold
-// around the clock edges, the delay between a command and its data) are checked at that
-// resolution and broken ones leave a note in the chip's notes.
+// and hands whole commands and words to the chip model behind it. Times are monotonic, in
+// microseconds or nanoseconds. The waveform times the documents require (clock high and
+// low, data set-up and hold around the clock edges, the delay between a command and its
+// data, output valid after the clock) are checked to the nanosecond against their
+// documented minimums, and broken ones leave a note in the chip's notes. The chip model
+// behind the front end gets whole microseconds.
 //
 // PGD is shared: the programmer drives it through a series resistor, so while the chip
 // drives it (the data bits of a read) the chip's level is what the line shows.
@@ -35,10 +37,17 @@ public:
     // With VDD alone MCLR is low: the clocks go to the chip as its low-voltage key
     // (SimChip::keyBits), and once it enters programming mode the frames are decoded as
     // with VPP.
-    void setVdd(bool on, uint64_t nowUs);
-    void setVpp(bool on, uint64_t nowUs);
-    void setPgc(bool high, uint64_t nowUs);
-    void setPgd(bool high, uint64_t nowUs);
+    void setVdd(bool on, uint64_t nowUs) { setVddNs(on, nowUs * 1000); }
+    void setVpp(bool on, uint64_t nowUs) { setVppNs(on, nowUs * 1000); }
+    void setPgc(bool high, uint64_t nowUs) { setPgcNs(high, nowUs * 1000); }
+    void setPgd(bool high, uint64_t nowUs) { setPgdNs(high, nowUs * 1000); }
+    // The same in nanoseconds, for a programmer whose half clocks are shorter than a
+    // microsecond. A target keeps one time line: the two forms may be mixed, but time never
+    // goes back.
+    void setVddNs(bool on, uint64_t nowNs);
+    void setVppNs(bool on, uint64_t nowNs);
+    void setPgcNs(bool high, uint64_t nowNs);
+    void setPgdNs(bool high, uint64_t nowNs);
     // The level VPP/MCLR is driven to while VPP is on, in volts: what the programmer's
     // circuit makes (about 13 V on a bit-banged port until told otherwise). The chip learns
     // it as it enters programming mode.
@@ -46,7 +55,8 @@ public:
     double vppVolts() const { return mVppVolts; }
 
     // The PGD line as the programmer reads it.
-    bool pgd(uint64_t nowUs);
+    bool pgd(uint64_t nowUs) { return pgdNs(nowUs * 1000); }
+    bool pgdNs(uint64_t nowNs);
 
     bool vdd() const { return mVdd; }
     bool vpp() const { return mVpp; }
@@ -56,19 +66,19 @@ public:
 private:
     struct Decoder;
 
-    void supplyChanged(bool wasOn, bool vppFirst, uint64_t nowUs);
-    void enterProgramming(bool vppFirst, uint64_t nowUs);
-    void leaveProgramming(uint64_t nowUs);
-    void listenForKey(uint64_t nowUs);
+    void supplyChanged(bool wasOn, bool vppFirst, uint64_t nowNs);
+    void enterProgramming(bool vppFirst, uint64_t nowNs);
+    void leaveProgramming(uint64_t nowNs);
+    void listenForKey(uint64_t nowNs);
     bool active() const;
-    void risingEdge(uint64_t nowUs);
-    void fallingEdge(uint64_t nowUs);
-    void decodeFall(bool level, uint64_t nowUs);
-    void drive(int level, uint64_t nowUs);
+    void risingEdge(uint64_t nowNs);
+    void fallingEdge(uint64_t nowNs);
+    void decodeFall(bool level, uint64_t nowNs);
+    void drive(int level, uint64_t nowNs);
     int lineLevel() const;
-    void tellPgd(uint64_t nowUs);
+    void tellPgd(uint64_t nowNs);
     void noteTiming(std::string text);
-    void advance(uint64_t nowUs);
+    void advance(uint64_t nowNs);
 
     std::unique_ptr<SimChip> mChip;
     std::unique_ptr<Decoder> mDecoder;
@@ -77,7 +87,7 @@ private:
     bool mPgc = false;
     bool mPgdDriven = false;
     double mVppVolts = 13.0;
-    uint64_t mLastUs = 0;  // the latest time seen on any pin
+    uint64_t mLastNs = 0;  // the latest time seen on any pin
 };
 
 }  // namespace velkaro::sim

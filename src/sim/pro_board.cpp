@@ -50,6 +50,10 @@ void ProBoard::spend(uint32_t ns) {
     mSpentNs %= 1000;
 }
 
+uint64_t ProBoard::nowNs() {
+    return mClock.nowMicroseconds() * 1000 + mSpentNs;
+}
+
 void ProBoard::poll() {
     vkr_board_poll(mBoard.get());
 }
@@ -61,12 +65,12 @@ void ProBoard::reset() {
 
 void ProBoard::setVdd(void* ctx, bool on) {
     ProBoard& b = self(ctx);
-    b.mTarget.setVdd(on, b.mClock.nowMicroseconds());
+    b.mTarget.setVddNs(on, b.nowNs());
 }
 
 void ProBoard::setVpp(void* ctx, bool on) {
     ProBoard& b = self(ctx);
-    b.mTarget.setVpp(on, b.mClock.nowMicroseconds());
+    b.mTarget.setVppNs(on, b.nowNs());
 }
 
 void ProBoard::setVppLevel(void* ctx, uint8_t level) {
@@ -85,13 +89,13 @@ bool ProBoard::targetPowered(void* ctx) {
 void ProBoard::setPgc(void* ctx, bool high) {
     ProBoard& b = self(ctx);
     b.spend(kPinStepNs);
-    b.mTarget.setPgc(high, b.mClock.nowMicroseconds());
+    b.mTarget.setPgcNs(high, b.nowNs());
 }
 
 void ProBoard::setPgd(void* ctx, bool high) {
     ProBoard& b = self(ctx);
     b.spend(kPinStepNs);
-    b.mTarget.setPgd(high, b.mClock.nowMicroseconds());
+    b.mTarget.setPgdNs(high, b.nowNs());
 }
 
 // Released, the line is held low by the circuit's pull-down unless the chip drives it.
@@ -105,7 +109,7 @@ void ProBoard::releasePgd(void* ctx) {
 bool ProBoard::readPgd(void* ctx) {
     ProBoard& b = self(ctx);
     b.spend(kPinStepNs);
-    return b.mTarget.pgd(b.mClock.nowMicroseconds());
+    return b.mTarget.pgdNs(b.nowNs());
 }
 
 void ProBoard::setLed(void* ctx, uint8_t position) {

@@ -92,6 +92,8 @@ private:
     static uint32_t countOscEdges(void* ctx, uint32_t gateUs);
     // Time the board's own instructions take.
     void spend(uint32_t ns);
+    // The board's time to the nanosecond: the clock's and what is not yet passed on to it.
+    uint64_t nowNs();
 
     struct SentByte {
         uint8_t byte;

@@ -61,10 +61,14 @@ public:
     // out, the bit it puts on PGD at the rising edge of the current output clock; -1 while
     // PGD is its input.
     virtual int pgdOutput() const { return -1; }
-    // Cores that shift clock by clock: the name of the delay the next rising edge of PGC
-    // must keep after the last falling one when it starts a new part of a frame (a
-    // command's operand, the data shifted out, the next command); nullptr within a part.
-    virtual const char* delayBeforeNextClock() const { return nullptr; }
+    // Cores that shift clock by clock: the delay the next rising edge of PGC must keep
+    // after the last falling one when it starts a new part of a frame (a command's operand,
+    // the data shifted out, the next command); no name within a part.
+    struct ClockDelay {
+        const char* name = nullptr;
+        uint32_t minimumNs = 0;
+    };
+    virtual ClockDelay delayBeforeNextClock() const { return {}; }
 
     // Direct access for tests and saved state, bypassing protocol and protection.
     // 6-bit family: word addresses (program 0.., IDs/config/device ID at 0x2000.. or the

@@ -21,6 +21,7 @@ constexpr uint16_t kPortD = 0x2B;
 constexpr uint16_t kDdrB = 0x24;  // DDRB and PORTB
 constexpr uint16_t kPortB = 0x25;
 constexpr uint64_t kCyclesPerByte = kFrequency / 100000;  // ten bits at 1 Mbaud
+constexpr uint64_t kPgdSettleCycles = 2;                  // 125 ns, past TDLY3 (80 ns)
 constexpr int kPgc = 2, kPgd = 3, kVpp = 4, kOsc = 5, kVpp12V = 6, kVdd = 7;
 constexpr int kVpp8V5 = 4;  // on port B
 
@@ -126,6 +127,10 @@ AvrBoard::~AvrBoard() {
         avr_terminate(mAvr);
 }
 
+uint64_t AvrBoard::nowNs() const {
+    return mAvr == nullptr ? 0 : mAvr->cycle * 1000 / (kFrequency / 1000000);
+}
+
 uint64_t AvrBoard::nowUs() const {
     return mAvr == nullptr ? 0 : mAvr->cycle / (kFrequency / 1000000);
 }
@@ -193,25 +198,25 @@ void AvrBoard::onPin(char port, int bit, uint32_t value) {
     }
     if (port != 'D')
         return;
-    const uint64_t now = nowUs();
+    const uint64_t now = nowNs();
     const bool high = value != 0;
     switch (bit) {
         case kPgc:
-            mTarget.setPgc(high, now);
-            // The chip's data is on the line a moment after the edge (the model keeps it
-            // back for the rest of the edge's microsecond).
-            avr_cycle_timer_register(mAvr, kFrequency / 1000000, pgdSettled, this);
+            mTarget.setPgcNs(high, now);
+            // The chip's data is on the line a moment after the edge: the model keeps it
+            // back for TDLY3 (80 ns), so the input pin follows two cycles later.
+            avr_cycle_timer_register(mAvr, kPgdSettleCycles, pgdSettled, this);
             break;
         case kPgd:
             if (pgdDriven())
-                mTarget.setPgd(high, now);
+                mTarget.setPgdNs(high, now);
             break;
         case kVpp:
-            mTarget.setVpp(high, now);
+            mTarget.setVppNs(high, now);
             updateOscillator();
             break;
         case kVdd:
-            mTarget.setVdd(high, now);
+            mTarget.setVddNs(high, now);
             mFeeding = true;
             avr_raise_irq(mVddSense, high ? 1 : 0);
             mFeeding = false;
@@ -241,16 +246,16 @@ void AvrBoard::updateVppLevel() {
 }
 
 void AvrBoard::onDirection(uint32_t) {
-    const uint64_t now = nowUs();
+    const uint64_t now = nowNs();
     // Released, the line is held low by its pull-down unless the chip drives it.
-    mTarget.setPgd(pgdDriven() && ((mAvr->data[kPortD] >> kPgd) & 1), now);
+    mTarget.setPgdNs(pgdDriven() && ((mAvr->data[kPortD] >> kPgd) & 1), now);
     refreshPgdInput();
 }
 
 void AvrBoard::refreshPgdInput() {
     if (mAvr == nullptr || pgdDriven())
         return;
-    const bool level = mTarget.pgd(nowUs());
+    const bool level = mTarget.pgdNs(nowNs());
     mFeeding = true;
     avr_raise_irq(mPgdPin, level ? 1 : 0);
     mFeeding = false;
@@ -285,11 +290,11 @@ void AvrBoard::resetNow() {
         return;
     avr_reset(mAvr);
     // A reset makes every pin an input: the driver transistors' pull-downs switch all off.
-    const uint64_t now = nowUs();
-    mTarget.setVpp(false, now);
-    mTarget.setVdd(false, now);
-    mTarget.setPgc(false, now);
-    mTarget.setPgd(false, now);
+    const uint64_t now = nowNs();
+    mTarget.setVppNs(false, now);
+    mTarget.setVddNs(false, now);
+    mTarget.setPgcNs(false, now);
+    mTarget.setPgdNs(false, now);
     updateOscillator();
     updateVppLevel();
     mToBoard.clear();

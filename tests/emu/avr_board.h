@@ -19,8 +19,8 @@ namespace velkaro::emu {
 // to a pin-level chip as the circuit of docs/pro-circuit.md wires them (PGC PD2, PGD PD3,
 // VPP PD4, T1 PD5 from the chip's clock-out, VDD PD7, VDD sense PC0, and the VPP level
 // from PD6 and PB4 through the regulator to the target's VPP volts). Time is the
-// emulated CPU's: the board's clock() counts its cycles, so the chip sees the firmware's
-// own timing and a test reads programming times in emulated seconds.
+// emulated CPU's: the board's clock() counts its cycles (62.5 ns each), so the chip sees the
+// firmware's own timing and a test reads programming times in emulated seconds.
 class AvrBoard : public SerialStream {
 public:
     // False from loaded() when the ELF cannot be read; error() tells why.
@@ -68,6 +68,7 @@ private:
     };
 
     uint64_t nowUs() const;
+    uint64_t nowNs() const;
     bool pgdDriven() const;
     bool uartFull() const;
     // Runs the CPU until `untilUs` or until bytes from the board are waiting.

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "link/virtual_clock.h"
 #include "sim/enhanced/enhanced_chip.h"
 #include "sim/midrange/midrange_chip.h"
 #include "sim/pic18/pic18_chip.h"
@@ -16,35 +16,49 @@
 namespace velkaro::sim {
 namespace {
 
-// A programmer bit-banging the lines: data set, 1 µs, PGC up, 1 µs, PGC down, 1 µs.
+// A programmer bit-banging the lines: data set, a step, PGC up, a step, PGC down, a step.
+// A step is 1 us, or as short as `Pace::Shortest` allows: the documents' shortest clock
+// half (100 ns on the 12/14-bit cores, 40 ns on the 16-bit core) and on the 12/14-bit
+// cores 1 us between frames (TDLY2).
+enum class Pace { Microsecond, Shortest };
+
 class PinDriver {
 public:
-    explicit PinDriver(const std::string& device) : target(makeSimChip(device)) {}
+    explicit PinDriver(const std::string& device, Pace pace = Pace::Microsecond)
+        : target(makeSimChip(device)) {
+        if (pace == Pace::Shortest) {
+            const bool sixteenBit = target.chip()->extendedFamily();
+            mStepNs = sixteenBit ? 40 : 100;
+            mFrameGapNs = sixteenBit ? 0 : 1000;
+        }
+    }
 
-    uint64_t now() const { return clock.peekMicroseconds(); }
-    void wait(uint64_t us) { clock.advanceMicroseconds(us); }
+    uint64_t now() const { return mNowNs; }
+    void wait(uint64_t us) { mNowNs += us * 1000; }
+    void waitNs(uint64_t ns) { mNowNs += ns; }
+    void step() { mNowNs += mStepNs; }
 
     void powerUp() {
-        target.setPgc(false, now());
-        target.setPgd(false, now());
-        target.setVdd(true, now());
+        target.setPgcNs(false, now());
+        target.setPgdNs(false, now());
+        target.setVddNs(true, now());
         wait(5);
-        target.setVpp(true, now());
+        target.setVppNs(true, now());
         wait(5);
     }
     void powerDown() {
-        target.setVpp(false, now());
-        target.setVdd(false, now());
+        target.setVppNs(false, now());
+        target.setVddNs(false, now());
         wait(5);
     }
 
     void clockOut(bool bit) {
-        target.setPgd(bit, now());
-        wait(1);
-        target.setPgc(true, now());
-        wait(1);
-        target.setPgc(false, now());
-        wait(1);
+        target.setPgdNs(bit, now());
+        step();
+        target.setPgcNs(true, now());
+        step();
+        target.setPgcNs(false, now());
+        step();
     }
     void send(uint32_t value, int count) {
         for (int i = 0; i < count; ++i)
@@ -53,24 +67,30 @@ public:
     uint32_t receive(int count) {
         uint32_t value = 0;
         for (int i = 0; i < count; ++i) {
-            target.setPgc(true, now());
-            wait(1);
-            value |= static_cast<uint32_t>(target.pgd(now())) << i;
-            target.setPgc(false, now());
-            wait(1);
+            target.setPgcNs(true, now());
+            step();
+            value |= static_cast<uint32_t>(target.pgdNs(now())) << i;
+            target.setPgcNs(false, now());
+            step();
         }
         return value;
     }
 
     // 12/14-bit cores.
-    void command(unsigned code) { send(code, 6); }
+    void command(unsigned code) {
+        send(code, 6);
+        mNowNs += mFrameGapNs;
+    }
     void load(unsigned code, uint16_t word) {
         command(code);
         send(static_cast<uint32_t>(word & 0x3FFF) << 1, 16);
+        mNowNs += mFrameGapNs;
     }
     uint16_t read(unsigned code = 4) {
         command(code);
-        return static_cast<uint16_t>((receive(16) >> 1) & 0x3FFF);
+        const auto word = static_cast<uint16_t>((receive(16) >> 1) & 0x3FFF);
+        mNowNs += mFrameGapNs;
+        return word;
     }
 
     // 16-bit core.
@@ -95,11 +115,11 @@ public:
     // The NOP after command 15: its 4th clock held high for P9, then low for P10.
     void programmingPulse(const Pic18Timing& t) {
         send(0, 3);
-        target.setPgd(false, now());
+        target.setPgdNs(false, now());
         wait(1);
-        target.setPgc(true, now());
+        target.setPgcNs(true, now());
         wait(t.programHoldUs);
-        target.setPgc(false, now());
+        target.setPgcNs(false, now());
         wait(t.dischargeUs);
         send(0, 16);
     }
@@ -116,8 +136,12 @@ public:
         send(0, 16);
     }
 
-    VirtualClock clock;
     PinTarget target;
+
+private:
+    uint64_t mNowNs = 0;
+    uint64_t mStepNs = 1000;
+    uint64_t mFrameGapNs = 0;
 };
 
 void roundTripMidrange(PinDriver& pins, const MidrangeChip& chip) {
@@ -271,10 +295,10 @@ void roundTripEnhanced(PinDriver& pins, const EnhancedChip& chip) {
     pins.powerDown();
 }
 
-class PinRoundTrip : public ::testing::TestWithParam<const char*> {};
+class PinRoundTrip : public ::testing::TestWithParam<std::tuple<const char*, Pace>> {};
 
 TEST_P(PinRoundTrip, ErasesProgramsAndReadsBackThroughThePinsAlone) {
-    PinDriver pins(GetParam());
+    PinDriver pins(std::get<0>(GetParam()), std::get<1>(GetParam()));
     const SimChip* chip = pins.target.chip();
     ASSERT_NE(chip, nullptr);
     if (const auto* pic18 = dynamic_cast<const Pic18Chip*>(chip))
@@ -287,8 +311,14 @@ TEST_P(PinRoundTrip, ErasesProgramsAndReadsBackThroughThePinsAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OnePerFamily, PinRoundTrip,
-                         ::testing::Values("PIC12F508", "PIC16F84A", "PIC18F452", "PIC18F4520",
-                                           "PIC16F1827"));
+                         ::testing::Combine(::testing::Values("PIC12F508", "PIC16F84A", "PIC18F452",
+                                                              "PIC18F4520", "PIC16F1827"),
+                                            ::testing::Values(Pace::Microsecond, Pace::Shortest)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param)) +
+                                    (std::get<1>(info.param) == Pace::Shortest ? "Shortest"
+                                                                               : "Microsecond");
+                         });
 
 // VPP is a level: the socket hands the chip what the programmer's circuit makes. A chip of
 // the enhanced core takes 9 V at most; the 12/14-bit and 16-bit cores take 13 V.
@@ -319,9 +349,10 @@ TEST(PinTarget, ChipsSeeTheVppLevelAndAnEnhancedChipIsDamagedAboveNineVolts) {
     }
 }
 
-// Each waveform time cut to nothing once, after frames clocked in correctly. The waveform
-// reads left to right: u/d PGC up/down, H/L the programmer's PGD high/low, 1 a microsecond,
-// R/r PGD read back high/low.
+// Each waveform time broken once, after frames clocked in correctly: cut to nothing, or
+// just short of the documents' minimum. The waveform reads left to right: u/d PGC up/down,
+// H/L the programmer's PGD high/low, 1 a microsecond, 9 and 3 90 and 30 ns, R/r PGD read
+// back high/low.
 struct Violation {
     const char* device;
     const char* what;
@@ -336,6 +367,12 @@ TEST(PinTarget, NotesEachBrokenWaveformTime) {
         {"PIC16F84A", "data hold", {}, "u1dH", "hold time THLD1"},
         {"PIC16F84A", "clock high", {}, "ud", "clock high time"},
         {"PIC16F84A", "clock low", {}, "u1du", "clock low time"},
+        {"PIC16F84A", "clock high, 90 ns", {}, "u9d", "clock high time"},
+        {"PIC16F84A", "data set-up, 90 ns", {}, "u1H9d", "set-up time TSET1"},
+        {"PIC16F84A", "data hold, 90 ns", {}, "u1d9H", "hold time THLD1"},
+        {"PIC16F84A", "command to data, 900 ns", {{2, 5}}, "u1d9999999999u", "TDLY2"},
+        {"PIC16F84A", "read data valid, 30 ns", {{4, 6}}, "H1u3R1r", "TDLY3/P14"},
+        {"PIC18F4520", "clock low, 30 ns", {{0, 2}}, "u1d3u", "clock low time"},
         // Load Data's 6th clock, then the data frame's start bit at once.
         {"PIC16F84A", "command to data", {{2, 5}}, "u1du", "TDLY2 (command to its data)"},
         // Read Data: the line shows the programmer's high level until the start bit is valid.
@@ -361,15 +398,19 @@ TEST(PinTarget, NotesEachBrokenWaveformTime) {
             switch (*c) {
                 case 'u':
                 case 'd':
-                    t.setPgc(*c == 'u', pins.now());
+                    t.setPgcNs(*c == 'u', pins.now());
                     break;
                 case 'H':
                 case 'L':
-                    t.setPgd(*c == 'H', pins.now());
+                    t.setPgdNs(*c == 'H', pins.now());
                     break;
                 case 'R':
                 case 'r':
-                    EXPECT_EQ(t.pgd(pins.now()), *c == 'R') << c - v.wave;
+                    EXPECT_EQ(t.pgdNs(pins.now()), *c == 'R') << c - v.wave;
+                    break;
+                case '9':
+                case '3':
+                    pins.waitNs(*c == '9' ? 90 : 30);
                     break;
                 default:
                     pins.wait(1);

@@ -344,19 +344,20 @@ int Pic18Chip::pgdOutput() const {
     return (mOut >> mBitCount) & 1;
 }
 
-const char* Pic18Chip::delayBeforeNextClock() const {
+// DS39622: P5 and P5A 40 ns, P6 20 ns.
+SimChip::ClockDelay Pic18Chip::delayBeforeNextClock() const {
     if (!mPowered || mBitCount != 0)
-        return nullptr;
+        return {};
     switch (mPhase) {
         case Phase::Command:
-            return "P5A (operand to the next command)";
+            return {"P5A (operand to the next command)", 40};
         case Phase::Operand:
         case Phase::ReadDummy:
-            return "P5 (command to operand)";
+            return {"P5 (command to operand)", 40};
         case Phase::ReadOut:
-            return "P6 (command byte to the data read)";
+            return {"P6 (command byte to the data read)", 20};
     }
-    return nullptr;
+    return {};
 }
 
 void Pic18Chip::settle(uint64_t nowUs) {

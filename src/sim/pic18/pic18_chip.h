@@ -85,7 +85,7 @@ public:
     void setPgd(int level, uint64_t nowUs) override;
 
     int pgdOutput() const override;
-    const char* delayBeforeNextClock() const override;
+    ClockDelay delayBeforeNextClock() const override;
 
     // Byte access; unimplemented addresses read 0 and ignore writes. Configuration bytes are
     // stored under their implemented-bit masks.
