@@ -13,7 +13,7 @@ flash_limit=30720  # 32 KB less the 2 KB boot loader of older Nano boards
 ram_limit=1536     # of 2 KB, the rest for the stack
 
 mkdir -p "$out"
-avr-gcc -mmcu="$mcu" -DF_CPU=16000000UL -std=c99 -Os -Wall -Wextra -Wpedantic -Werror \
+avr-gcc -mmcu="$mcu" -DF_CPU=16000000UL -std=c99 -O2 -Wall -Wextra -Wpedantic -Werror \
     -ffunction-sections -fdata-sections -Wl,--gc-sections -I. \
     -DVKR_ICSP_PINS='"avr/icsp_pins.h"' \
     core/board.c core/crc8.c core/icsp.c avr/hal_avr.c avr/main.c \

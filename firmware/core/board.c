@@ -114,8 +114,8 @@ static uint16_t arg16(const uint8_t* a) {
 
 /* Argument and result bytes of `op`; false for an opcode the board does not know. */
 static bool op_shape(uint8_t op, uint8_t* args, uint8_t* results) {
-    if (op == VKR_OP_WRITE_RUN) {
-        *args = 3; /* and two bytes a word: see run_length() */
+    if (op == VKR_OP_WRITE_RUN || op == VKR_OP_CORE_RUN) {
+        *args = op == VKR_OP_WRITE_RUN ? 3 : 2; /* and two bytes a word: see arg_length() */
         *results = 0;
         return true;
     }
@@ -153,25 +153,31 @@ static bool op_shape(uint8_t op, uint8_t* args, uint8_t* results) {
     return false;
 }
 
-/* Argument bytes of the operation at `at`, its count included for a write run. */
+/* Argument bytes of the operation at `at`, the words of a write or core run included. */
 static uint16_t arg_length(const uint8_t* at, uint8_t args) {
-    return at[0] == VKR_OP_WRITE_RUN ? (uint16_t)(args + 2u * at[1]) : args;
+    return at[0] == VKR_OP_WRITE_RUN || at[0] == VKR_OP_CORE_RUN ? (uint16_t)(args + 2u * at[1])
+                                                                 : args;
 }
 
 /* The runs and the compact operations (the argument in the opcode). */
 static void run_compact(vkr_board* b, uint8_t op, const uint8_t* a) {
     const vkr_hal* hal = b->hal;
-    if (op == VKR_OP_WRITE_RUN) {
+    if (op == VKR_OP_CORE_RUN) {
         for (uint8_t i = 0; i < a[0]; ++i) {
-            vkr_icsp_write_bits(hal, a[1], 6);
-            vkr_icsp_write_bits(hal, a[2], 6);
+            vkr_icsp_write_bits(hal, a[1], 4);
+            vkr_icsp_write_bits(hal, arg16(&a[2 + 2 * i]), 16);
+        }
+    } else if (op == VKR_OP_WRITE_RUN) {
+        for (uint8_t i = 0; i < a[0]; ++i) {
+            vkr_icsp_command6(hal, a[1]);
+            vkr_icsp_command6(hal, a[2]);
             vkr_icsp_write_word(hal, arg16(&a[3 + 2 * i]));
         }
     } else if (op == VKR_OP_READ_RUN) {
         for (uint8_t i = 0; i < a[0]; ++i) {
-            vkr_icsp_write_bits(hal, a[1], 6);
+            vkr_icsp_command6(hal, a[1]);
             put16(b, vkr_icsp_read_word(hal));
-            vkr_icsp_write_bits(hal, a[2], 6);
+            vkr_icsp_command6(hal, a[2]);
         }
     } else if (op == VKR_OP_SHIFT_RUN) {
         for (uint8_t i = 0; i < a[0]; ++i) {
@@ -185,7 +191,7 @@ static void run_compact(vkr_board* b, uint8_t op, const uint8_t* a) {
         vkr_icsp_write_bits(hal, op & 0x0F, 4);
         vkr_icsp_write_bits(hal, arg16(a), 16);
     } else if (op < VKR_OP_READ_N) {
-        vkr_icsp_write_bits(hal, op & 0x3F, 6);
+        vkr_icsp_command6(hal, op & 0x3F);
     } else if (op < VKR_OP_WRITE_N) {
         const uint8_t count = (uint8_t)((op & 0x0F) + 1);
         const uint16_t value = vkr_icsp_read_bits(hal, count);
@@ -293,7 +299,10 @@ static uint8_t valid_prefix(const vkr_board* b, uint16_t* results) {
             break;
         const uint8_t first = args > 0 ? b->frame[pos + 1] : 0;
         const uint16_t length = arg_length(&b->frame[pos], args);
-        if (op == VKR_OP_WRITE_RUN && (first < 1 || pos + 1 + length > b->rx_len))
+        if ((op == VKR_OP_WRITE_RUN || op == VKR_OP_CORE_RUN) &&
+            (first < 1 || pos + 1 + length > b->rx_len))
+            break;
+        if (op == VKR_OP_CORE_RUN && b->frame[pos + 2] > 0x0F)
             break;
         if ((op == VKR_OP_WRITE_BITS || op == VKR_OP_READ_BITS) && (first < 1 || first > 16))
             break;

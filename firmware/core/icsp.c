@@ -29,12 +29,16 @@ static void pin_release_pgd(const vkr_hal* hal) {
 static bool pin_read_pgd(const vkr_hal* hal) {
     return hal->read_pgd(hal->ctx);
 }
-/* PGC high for at least 1 us; and after it falls, at least 1 us before PGD changes or PGC
- * rises again (the instructions between count towards it). */
+/* Through the table each pin step is a call, longer than the documents' 100 ns of clock
+ * high and low (TCKH, TCKL), so the half clocks need no wait of their own; between two
+ * frames of the 12/14-bit cores 1 us (TDLY1/TDLY2). */
 static void pin_high_time(const vkr_hal* hal) {
-    hal->delay_us(hal->ctx, 1);
+    (void)hal;
 }
 static void pin_low_time(const vkr_hal* hal) {
+    (void)hal;
+}
+static void pin_frame_gap(const vkr_hal* hal) {
     hal->delay_us(hal->ctx, 1);
 }
 #endif
@@ -65,12 +69,20 @@ uint16_t vkr_icsp_read_bits(const vkr_hal* hal, uint8_t count) {
     return value;
 }
 
+void vkr_icsp_command6(const vkr_hal* hal, uint8_t code) {
+    vkr_icsp_write_bits(hal, code, 6);
+    pin_frame_gap(hal);
+}
+
 void vkr_icsp_write_word(const vkr_hal* hal, uint16_t word) {
     vkr_icsp_write_bits(hal, (uint16_t)((word << 1) & 0x7FFE), 16);
+    pin_frame_gap(hal);
 }
 
 uint16_t vkr_icsp_read_word(const vkr_hal* hal) {
-    return (uint16_t)((vkr_icsp_read_bits(hal, 16) >> 1) & 0x3FFF);
+    const uint16_t word = (uint16_t)((vkr_icsp_read_bits(hal, 16) >> 1) & 0x3FFF);
+    pin_frame_gap(hal);
+    return word;
 }
 
 uint8_t vkr_icsp_block_test(const vkr_hal* hal, uint8_t kind) {
@@ -86,10 +98,10 @@ uint8_t vkr_icsp_block_test(const vkr_hal* hal, uint8_t kind) {
     }
     const uint16_t mask = kind == VKR_BLOCK_14BIT ? 0x3FFF : 0x0FFF;
     for (uint16_t i = 0; i < BLOCK_WORDS; ++i) {
-        vkr_icsp_write_bits(hal, CMD_READ_DATA, 6);
+        vkr_icsp_command6(hal, CMD_READ_DATA);
         if ((vkr_icsp_read_word(hal) & mask) != mask)
             blank = 0;
-        vkr_icsp_write_bits(hal, CMD_INCREMENT_ADDRESS, 6);
+        vkr_icsp_command6(hal, CMD_INCREMENT_ADDRESS);
     }
     return blank;
 }

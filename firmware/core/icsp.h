@@ -1,10 +1,12 @@
 /* ICSP waveforms at the pins, for both PIC families.
  *
- * Bits go LSB first. Writing: PGD is set with the rising edge of PGC and the chip latches
- * it on the falling edge. Reading: PGD is released, the chip puts each bit out at a rising
- * edge and it is sampled while PGC is high. Each half clock lasts at least 1 us, which
- * covers the set-up, hold and output delays of the programming documents (all below
- * 1 us) and the 1 us between a command and its data (TDLY2). PGC is low between calls.
+ * Bits go LSB first. Writing: PGD is set before the rising edge of PGC and the chip
+ * latches it on the falling edge. Reading: PGD is released, the chip puts each bit out at
+ * a rising edge and it is sampled late while PGC is high. The half clocks are as short as
+ * the documents' set-up, hold, clock and output times allow with a margin for the cable
+ * (icsp_pins.h on the board: 375 ns high, about 600 ns low); a 12/14-bit frame (command or
+ * data word) is followed by the 1 us the next one must wait (TDLY1/TDLY2). PGC is low
+ * between calls.
  */
 #ifndef VKR_ICSP_H
 #define VKR_ICSP_H
@@ -21,6 +23,8 @@ extern "C" {
 void vkr_icsp_write_bits(const vkr_hal* hal, uint16_t value, uint8_t count);
 /* `count` (1..16) bits clocked in; PGD stays released afterwards. */
 uint16_t vkr_icsp_read_bits(const vkr_hal* hal, uint8_t count);
+/* A 12/14-bit command frame (6 bits). */
+void vkr_icsp_command6(const vkr_hal* hal, uint8_t code);
 /* 12/14-bit data frame: start bit, 14 data bits, stop bit. */
 void vkr_icsp_write_word(const vkr_hal* hal, uint16_t word);
 uint16_t vkr_icsp_read_word(const vkr_hal* hal);

@@ -46,6 +46,8 @@ enum vkr_opcode {
                                   the two commands and WRITE_WORD */
     VKR_OP_LOW_VOLTAGE = 0x16, /* 1: the session enters by the low-voltage key, CHECK_POWER
                                   reports target power with VDD alone; 0: VPP wanted again */
+    VKR_OP_CORE_RUN = 0x17,    /* n (1..123), command, n operands (2 each): n times the
+                                  4-bit command and its 16-bit operand (firmware 1.03) */
     /* Compact forms of the commands the host sends most, the argument in the opcode: */
     VKR_OP_CMD4 = 0x20,      /* 0x20..0x2F: a 4-bit command */
     VKR_OP_CMD4_WORD = 0x30, /* 0x30..0x3F: a 4-bit command and its 16-bit operand (2) */

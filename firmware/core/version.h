@@ -3,10 +3,10 @@
 #define VKR_VERSION_H
 
 #ifndef VKR_FIRMWARE_DATE
-#define VKR_FIRMWARE_DATE "20240315"
+#define VKR_FIRMWARE_DATE "20261210"
 #endif
 #ifndef VKR_FIRMWARE_VERSION
-#define VKR_FIRMWARE_VERSION "1.02"
+#define VKR_FIRMWARE_VERSION "1.03"
 #endif
 
 #endif

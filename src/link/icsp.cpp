@@ -17,8 +17,8 @@ constexpr uint32_t kEndProgrammingDelayUs = 100;  // TDIS
 // "Low-Voltage Programming (LVP) Mode"): with VDD up and MCLR at VIL, the 32 bits of "MCHP"
 // clocked in LSB first, then one more clock. TENTS (100 ns) from MCLR low to the first
 // clock is long past once the supply has settled; TCKL and TCKH (100 ns each) are kept by
-// the backends' own half clocks of at least 1 us; TENTH (250 us) passes before the first
-// command.
+// the backends' own half clocks (1 us on the serial lines, at least 125 ns on the
+// programmer's board); TENTH (250 us) passes before the first command.
 constexpr uint32_t kLowVoltageKey = 0x4D434850;
 constexpr uint32_t kEntryHoldUs = 250;  // TENTH
 

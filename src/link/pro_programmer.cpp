@@ -32,6 +32,13 @@ const char* statusText(uint8_t status) {
     }
 }
 
+// Firmware from version 1.03 on ("D.DD") runs core instructions in bulk (CORE_RUN).
+bool takesCoreRuns(const std::string& version) {
+    const auto digit = [&](size_t i) { return version[i] >= '0' && version[i] <= '9'; };
+    return version.size() == 4 && digit(0) && version[1] == '.' && digit(2) && digit(3) &&
+           version >= "1.03";
+}
+
 // A read's value from its result bytes, little-endian; 0 when there are none (a failure).
 int32_t readValue(const std::vector<uint8_t>& r) {
     if (r.size() == 2)
@@ -273,6 +280,7 @@ int32_t ProProgrammer::SOpen(int32_t port) {
     mOperations.clear();
     mPayloadResults = 0;
     mPayloadDelayUs = 0;
+    mCoreRuns = false;
     if (!mStream.open(path, kBaud)) {
         mError = mStream.error();
         return 0;
@@ -293,8 +301,11 @@ int32_t ProProgrammer::SOpen(int32_t port) {
         seen.push_back(static_cast<char>(c));
     }
     mOpen = true;
-    if (!exchange())  // an empty frame: the link works both ways
+    // The firmware's version, which also shows that the link works both ways.
+    const std::vector<uint8_t> version = ask({VKR_OP_VERSION}, 4);
+    if (version.size() != 4)
         return 0;
+    mCoreRuns = takesCoreRuns(std::string(version.begin(), version.end()));
     ++mSessions;
     return 1;
 }
@@ -420,6 +431,8 @@ int32_t ProProgrammer::SSetLED(int32_t position) {
 }
 
 int32_t ProProgrammer::SSetPGC(int32_t level) {
+    if (level == 0 && mOpen && foldClock())
+        return 1;
     return queue({VKR_OP_SET_PGC, static_cast<uint8_t>(level != 0)}) ? 1 : 0;
 }
 
@@ -440,6 +453,9 @@ int32_t ProProgrammer::SWriteBit(int32_t value, int32_t count) {
         ok = queue({static_cast<uint8_t>(VKR_OP_CMD6 | (v & 0x3F))});
     } else if (n == 4) {
         ok = queue({static_cast<uint8_t>(VKR_OP_CMD4 | (v & 0x0F))});
+    } else if (n == 16 && mCoreRuns && (operationAt(0) & 0xF0) == VKR_OP_CMD4 &&
+               foldCoreRun(low, high)) {
+        ok = true;
     } else if (n == 16 && mPayload.size() + 2 <= size_t{VKR_MAX_PAYLOAD} &&
                (operationAt(0) & 0xF0) == VKR_OP_CMD4) {
         // A 4-bit command and its operand: one operation.
@@ -527,6 +543,69 @@ bool ProProgrammer::foldWriteRun(uint8_t low, uint8_t high) {
     mPayload.resize(first);
     mPayload.insert(mPayload.end(), {VKR_OP_WRITE_RUN, 1, a, b, low, high});
     mOperations.resize(mOperations.size() - 1);
+    return true;
+}
+
+bool ProProgrammer::foldCoreRun(uint8_t low, uint8_t high) {
+    constexpr uint8_t kMostOperands = (size_t{VKR_MAX_PAYLOAD} - 3) / 2;
+    const auto command = static_cast<uint8_t>(operationAt(0) & 0x0F);
+    const size_t last = mOperations.back();  // the command, queued just before
+    if (operationAt(1) == VKR_OP_CORE_RUN) {
+        uint8_t* run = &mPayload[mOperations[mOperations.size() - 2] + 1];
+        if (run[0] >= kMostOperands || run[1] != command ||
+            mPayload.size() + 1 > size_t{VKR_MAX_PAYLOAD})
+            return false;
+        ++run[0];
+        mPayload.resize(last);
+        mPayload.insert(mPayload.end(), {low, high});
+        mOperations.pop_back();
+        return true;
+    }
+    // The second operand after the same command: the two make a run.
+    if (operationAt(1) != (VKR_OP_CMD4_WORD | command))
+        return false;
+    const size_t first = mOperations[mOperations.size() - 2];
+    if (first + 7 > size_t{VKR_MAX_PAYLOAD})
+        return false;
+    const uint8_t previousLow = mPayload[first + 1];
+    const uint8_t previousHigh = mPayload[first + 2];
+    mPayload.resize(first);
+    mPayload.insert(mPayload.end(),
+                    {VKR_OP_CORE_RUN, 2, command, previousLow, previousHigh, low, high});
+    mOperations.pop_back();
+    return true;
+}
+
+bool ProProgrammer::foldClock() {
+    constexpr uint8_t kOneBit = VKR_OP_WRITE_N;
+    constexpr uint8_t kEightBits = VKR_OP_WRITE_N | 7;
+    const auto zeroBits = [&](size_t index) {
+        const uint8_t op = mPayload[mOperations[index]];
+        return op >= kOneBit && op <= kEightBits && mPayload[mOperations[index] + 1] == 0;
+    };
+    const size_t count = mOperations.size();
+    if (count < 2 || operationAt(0) != VKR_OP_SET_PGC || mPayload.back() != 1)
+        return false;
+    // PGD is driven low: set so in this frame, with only clocks that leave it low since.
+    bool low = false;
+    for (size_t i = count - 1; i-- > 0 && !low;) {
+        const uint8_t op = mPayload[mOperations[i]];
+        if (op == VKR_OP_SET_PGD && mPayload[mOperations[i] + 1] == 0)
+            low = true;
+        else if (op != VKR_OP_SET_PGC && !zeroBits(i))
+            return false;
+    }
+    if (!low)
+        return false;
+    const size_t rise = mOperations.back();
+    if (zeroBits(count - 2) && operationAt(1) != kEightBits) {
+        ++mPayload[mOperations[count - 2]];  // one more bit of 0
+        mPayload.resize(rise);
+        mOperations.pop_back();
+    } else {
+        mPayload[rise] = kOneBit;
+        mPayload[rise + 1] = 0;
+    }
     return true;
 }
 

@@ -99,6 +99,14 @@ private:
     bool foldShiftRun();
     // Two 6-bit commands and a data word, repeated, go as one run of writes.
     bool foldWriteRun(uint8_t low, uint8_t high);
+    // A 4-bit command and its operand after the same command with its operand go as one run
+    // of core instructions (firmware 1.03 on); the command is the frame's newest operation.
+    bool foldCoreRun(uint8_t low, uint8_t high);
+    // PGC up and straight down again while the board drives PGD low (after SET_PGD 0 in
+    // this frame, with only clocks since) is a bit of 0 written: the falling edge makes the
+    // frame's newest SET_PGC 1 a WRITE_N of 0, or one bit more of the WRITE_N before it (the
+    // first clocks of the PIC18 programming pulse's NOP).
+    bool foldClock();
     bool readExact(uint8_t* data, size_t size, int timeoutMs);
     void fail(std::string why);
     void answer(const std::string& text);
@@ -109,6 +117,7 @@ private:
     std::function<std::string(int)> mPortPath;
     std::string mError;
     bool mOpen = false;
+    bool mCoreRuns = false;  // the firmware takes CORE_RUN
     uint8_t mSequence = 0;
     std::vector<uint8_t> mPayload;
     std::vector<size_t> mOperations;  // where each operation of mPayload starts

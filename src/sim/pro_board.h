@@ -22,15 +22,18 @@ namespace velkaro::sim {
 // (running each complete frame and queuing its reply) and give up a frame whose bytes
 // stopped coming 50 ms ago.
 //
-// Time: the clock runs as it would on the ATmega328P at 16 MHz. The firmware's delays wait
-// what they say; every pin step, every operation and every byte the core takes or sends
-// costs what its instructions take there, as traced in the firmware's own build under an
-// AVR emulator: a pin step inside the bit loops 230 ns; each read of bits 4 us for the
-// call and the loop round it; an operation about 20 us besides its pin steps and waits
-// (the frame is checked operation by operation before any runs, then each is decoded
-// again and the supply checked after it); a byte about 10 us of the main loop (the ring,
-// the frame's state, its CRC). Each byte sent stays kByteUs on the wire (one start bit,
-// eight data bits, one stop bit at 1 000 000 baud) before the host can read it.
+// Time: the clock runs as it would on the ATmega328P at 16 MHz, and the pins change at
+// the board's time to the nanosecond. The firmware's delays wait what they say; every pin
+// step, every operation and every byte the core takes or sends costs what its instructions
+// take there, fitted to whole runs of the firmware's own build under an AVR emulator: a
+// pin step inside the bit loops 560 ns (a bit is three steps, its half-clock waits
+// included); each read of bits 5 us more for the call and the loop round it; an operation
+// 27 us besides its pin steps and waits (the frame is checked operation by operation
+// before any runs, then each is decoded again and the supply checked after it); a byte
+// 10 us of the main loop (the ring, the frame's state, its CRC). These include the timer
+// interrupt and the main loop's rounds, so they are a little above what a profile of one
+// operation shows. Each byte sent stays kByteUs on the wire (one start bit, eight data
+// bits, one stop bit at 1 000 000 baud) before the host can read it.
 //
 // The board refers to the target and the clock and owns neither; both must outlive it.
 // Constructing it is the board's power-on: the lines go to their safe state and the
@@ -38,10 +41,10 @@ namespace velkaro::sim {
 class ProBoard {
 public:
     static constexpr uint64_t kByteUs = 10;
-    static constexpr uint32_t kPinStepNs = 230;
+    static constexpr uint32_t kPinStepNs = 560;
     static constexpr uint32_t kByteWorkNs = 10000;
-    static constexpr uint32_t kOpWorkNs = 20000;
-    static constexpr uint32_t kReadCallNs = 4000;
+    static constexpr uint32_t kOpWorkNs = 27000;
+    static constexpr uint32_t kReadCallNs = 5000;
 
     ProBoard(PinTarget& target, Clock& clock);
     ~ProBoard();

@@ -232,7 +232,7 @@ TEST_P(HostBoardTime, MatchesTheFirmwareUnderEmulation) {
     hub.SSetMode(ProgrammerLink::kProgrammerPro);
     const double host = run(ws, ui, clock);
     EXPECT_EQ(hub.checkLeftSafe(), "");
-    EXPECT_NEAR(host / firmware, 1.0, 0.05)
+    EXPECT_NEAR(host / firmware, 1.0, 0.03)
         << "host " << host << " s, firmware " << firmware << " s";
 }
 

@@ -58,6 +58,18 @@ struct Ops {
     }
     // 16-bit core: one core instruction.
     Ops& core(unsigned instruction) { return command4(0, instruction); }
+    // A 4-bit command with each of `operands` (the short form: one run).
+    Ops& commands4(unsigned command, const std::vector<unsigned>& operands) {
+        if (!compact) {
+            for (unsigned operand : operands)
+                command4(command, operand);
+            return *this;
+        }
+        op({VKR_OP_CORE_RUN, static_cast<uint8_t>(operands.size()), static_cast<uint8_t>(command)});
+        for (unsigned operand : operands)
+            op({lo(operand), hi(operand)});
+        return *this;
+    }
     // `n` words by Read Data and Increment Address (the short form: one run).
     Ops& readWords(uint8_t n) {
         if (compact)
@@ -75,12 +87,8 @@ struct Ops {
         return *this;
     }
     Ops& tablePointer(uint32_t a) {
-        return core(0x0E00 | ((a >> 16) & 0xFF))
-            .core(0x6EF8)
-            .core(0x0E00 | ((a >> 8) & 0xFF))
-            .core(0x6EF7)
-            .core(0x0E00 | (a & 0xFF))
-            .core(0x6EF6);
+        return commands4(0, {0x0E00 | ((a >> 16) & 0xFF), 0x6EF8, 0x0E00 | ((a >> 8) & 0xFF),
+                             0x6EF7, 0x0E00 | (a & 0xFF), 0x6EF6});
     }
 };
 
@@ -187,13 +195,13 @@ TEST(ProBoard, DamagedFramesAreRefusedUnrunAndTheNextFrameIsServed) {
         {"CRC wrong", badCrc, false, VKR_STATUS_BAD_FRAME, "", false},
         {"a byte lost", lostByte, true, VKR_STATUS_BAD_FRAME, "", false},
         {"length above 250", tooLong, false, VKR_STATUS_BAD_FRAME, "", false},
-        {"noise before the start", noise, false, VKR_STATUS_OK, "1.02", true},
+        {"noise before the start", noise, false, VKR_STATUS_OK, "1.03", true},
         {"unknown opcode", frame(7, {VKR_OP_VERSION, 0xF0, VKR_OP_VDD_ON}), false,
-         VKR_STATUS_UNKNOWN_OP, "1.02", false},
+         VKR_STATUS_UNKNOWN_OP, "1.03", false},
         {"arguments cut short", frame(7, {VKR_OP_VERSION, VKR_OP_WRITE_BITS, 4}), false,
-         VKR_STATUS_UNKNOWN_OP, "1.02", false},
+         VKR_STATUS_UNKNOWN_OP, "1.03", false},
         {"bit count above 16", frame(7, {VKR_OP_VERSION, VKR_OP_READ_BITS, 17}), false,
-         VKR_STATUS_UNKNOWN_OP, "1.02", false},
+         VKR_STATUS_UNKNOWN_OP, "1.03", false},
         {"results beyond a reply", frame(7, manyResults), false, VKR_STATUS_TOO_LONG, "", false},
     };
     for (const Case& c : cases) {
@@ -249,7 +257,7 @@ TEST(ProBoard, FramesSentBackToBackAreAnsweredInOrder) {
         else
             EXPECT_GE(arrivals[i + 1] - arrivals[i], ProBoard::kByteUs) << i;
     }
-    const Bytes expected1 = {VKR_FRAME_START, 1, 5, 0, '1', '.', '0', '2'};
+    const Bytes expected1 = {VKR_FRAME_START, 1, 5, 0, '1', '.', '0', '3'};
     const Bytes expected2 = {VKR_FRAME_START, 2, 2, 0, 0};
     ASSERT_EQ(replies.size(), expected1.size() + expected2.size() + 2);
     EXPECT_EQ(Bytes(replies.begin(), replies.begin() + 8), expected1);
@@ -266,7 +274,7 @@ TEST(ProBoard, ResetDropsAHalfReceivedFrameAndSendsTheBannerAgain) {
     EXPECT_EQ(bench.board.ledPosition(), 0);
     bench.board.poll();
     EXPECT_EQ(bench.drain(), "VKR20PRO\n");
-    EXPECT_EQ(text(bench.results(Ops{}.op({VKR_OP_VERSION}))), "1.02");
+    EXPECT_EQ(text(bench.results(Ops{}.op({VKR_OP_VERSION}))), "1.03");
 }
 
 TEST(ProBoard, PowerCheckAndTheBoardsOwnAnswers) {
@@ -275,7 +283,7 @@ TEST(ProBoard, PowerCheckAndTheBoardsOwnAnswers) {
         Ops{}.op({VKR_OP_CHECK_POWER, VKR_OP_VDD_ON, VKR_OP_CHECK_POWER, VKR_OP_VPP_ON,
                   VKR_OP_CHECK_POWER, VKR_OP_POWER_OFF, VKR_OP_CHECK_POWER, VKR_OP_FIRMWARE_DATE,
                   VKR_OP_VERSION, VKR_OP_SET_LED, 3, VKR_OP_VPP_LEVEL, 1}));
-    EXPECT_EQ(r, (Bytes{0, 2, 7, 0, '2', '0', '2', '4', '0', '3', '1', '5', '1', '.', '0', '2'}));
+    EXPECT_EQ(r, (Bytes{0, 2, 7, 0, '2', '0', '2', '6', '1', '2', '1', '0', '1', '.', '0', '3'}));
     EXPECT_EQ(bench.board.ledPosition(), 3);
     EXPECT_EQ(bench.board.vppVolts(), 13.0);
     EXPECT_FALSE(bench.target.vdd() || bench.target.vpp());
@@ -390,7 +398,10 @@ TEST(ProBoard, UnknownShortFormsAndRunsBeyondAReplyAreRefused) {
                              {VKR_OP_SHIFT_RUN, 0, 9},
                              {VKR_OP_SHIFT_RUN, 250, 9},
                              {VKR_OP_WRITE_RUN, 0, 6, 2},
-                             {VKR_OP_WRITE_RUN, 2, 6, 2, 0x00, 0x01}};  // a word short
+                             {VKR_OP_WRITE_RUN, 2, 6, 2, 0x00, 0x01},  // a word short
+                             {VKR_OP_CORE_RUN, 0, 13},
+                             {VKR_OP_CORE_RUN, 1, 0x10, 0x00, 0x01},  // not a 4-bit command
+                             {VKR_OP_CORE_RUN, 2, 13, 0x00, 0x01}};
     for (const Bytes& ops : refused) {
         SCOPED_TRACE(testing::PrintToString(ops));
         Bench bench("PIC16F84A");
@@ -398,7 +409,7 @@ TEST(ProBoard, UnknownShortFormsAndRunsBeyondAReplyAreRefused) {
         payload.insert(payload.end(), ops.begin(), ops.end());
         const Reply r = bench.run(payload);
         EXPECT_EQ(r.status, VKR_STATUS_UNKNOWN_OP);
-        EXPECT_EQ(text(r.results), "1.02");
+        EXPECT_EQ(text(r.results), "1.03");
     }
 }
 
@@ -423,8 +434,7 @@ void checkWordsReadBack(const std::vector<unsigned>& words, bool compactWrite) {
         Bench bench("PIC18F4520");
         Ops write{compactWrite, {}};
         write.powerUp().core(0x8EA6).core(0x9CA6).tablePointer(0);
-        for (size_t i = 0; i + 1 < words.size(); ++i)
-            write.command4(13, words[i]);
+        write.commands4(13, std::vector<unsigned>(words.begin(), words.end() - 1));
         // The last word starts the write; the 4th clock of the NOP after it is held high
         // for the programming time, then low before the NOP's operand.
         write.command4(15, words.back()).bits(3, 0).pgc(1).delay(1000).pgc(0).delay(100);
