@@ -4,9 +4,9 @@
  * latches it on the falling edge. Reading: PGD is released, the chip puts each bit out at
  * a rising edge and it is sampled late while PGC is high. The half clocks are as short as
  * the documents' set-up, hold, clock and output times allow with a margin for the cable
- * (icsp_pins.h on the board: 375 ns high, about 600 ns low); a 12/14-bit frame (command or
- * data word) is followed by the 1 us the next one must wait (TDLY1/TDLY2). PGC is low
- * between calls.
+ * (icsp_pins.h on the board: at least 375 ns high, about 1 us low); a 12/14-bit frame
+ * (command or data word) is followed by the 1 us the next one must wait (TDLY1/TDLY2).
+ * PGC is low between calls.
  */
 #ifndef VKR_ICSP_H
 #define VKR_ICSP_H
