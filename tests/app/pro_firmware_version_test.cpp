@@ -61,7 +61,7 @@ public:
 
     bool write(const uint8_t* data, size_t size) override {
         // Each write is one frame: start, sequence, length, payload, CRC.
-        for (size_t at = 3; size > 4 && at < 3u + data[2];) {
+        for (size_t at = 3; size > 4 && at < 3u + data[2] && at + 1 < size;) {
             opcodesSent.insert(data[at]);
             at += operationLength(data + at);
         }
